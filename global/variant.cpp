@@ -1,0 +1,87 @@
+#include "global/variant.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace korvel {
+
+Currency Currency::FromDouble(double v) { return Currency{std::llround(v * 10000.0)}; }
+
+std::string FloatToStr(double v) {
+  char buf[32];
+  const auto res = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, res.ptr);
+}
+
+std::string CurrToStrF(double v) {
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%.2f", std::fabs(v));
+  std::string digits(buf);
+  const size_t dot = digits.find('.');
+  for (size_t pos = dot; pos > 3;) {
+    pos -= 3;
+    digits.insert(pos, ",");
+  }
+  const bool negative = v < 0 && digits != "0.00";
+  return (negative ? "-$" : "$") + digits;
+}
+
+std::string Variant::AsString() const {
+  switch (type()) {
+    case Type::Null: return {};
+    case Type::String: return std::get<std::string>(value_);
+    case Type::Integer: return std::to_string(std::get<int64_t>(value_));
+    case Type::Float: return FloatToStr(std::get<double>(value_));
+    case Type::Currency: return FloatToStr(std::get<Currency>(value_).ToDouble());
+    case Type::DateTime: return DateTimeToStr(std::get<TDateTime>(value_));
+    case Type::Boolean: return std::get<bool>(value_) ? "True" : "False";
+    case Type::Bytes: return std::get<Bytes>(value_).data;
+  }
+  return {};
+}
+
+int64_t Variant::AsInteger() const {
+  switch (type()) {
+    case Type::String: return std::strtoll(std::get<std::string>(value_).c_str(), nullptr, 10);
+    case Type::Integer: return std::get<int64_t>(value_);
+    case Type::Float: return std::llround(std::get<double>(value_));
+    case Type::Currency: return std::llround(std::get<Currency>(value_).ToDouble());
+    case Type::DateTime: return static_cast<int64_t>(std::get<TDateTime>(value_).value);
+    case Type::Boolean: return std::get<bool>(value_) ? 1 : 0;
+    default: return 0;
+  }
+}
+
+double Variant::AsFloat() const {
+  switch (type()) {
+    case Type::String: return std::strtod(std::get<std::string>(value_).c_str(), nullptr);
+    case Type::Integer: return static_cast<double>(std::get<int64_t>(value_));
+    case Type::Float: return std::get<double>(value_);
+    case Type::Currency: return std::get<Currency>(value_).ToDouble();
+    case Type::DateTime: return std::get<TDateTime>(value_).value;
+    case Type::Boolean: return std::get<bool>(value_) ? 1.0 : 0.0;
+    default: return 0.0;
+  }
+}
+
+TDateTime Variant::AsDateTime() const {
+  if (type() == Type::DateTime) return std::get<TDateTime>(value_);
+  if (type() == Type::String) {
+    TDateTime dt;
+    return TryParseDateTime(std::get<std::string>(value_), dt) ? dt : TDateTime();
+  }
+  return TDateTime(AsFloat());
+}
+
+bool Variant::AsBoolean() const {
+  if (type() == Type::Boolean) return std::get<bool>(value_);
+  if (type() == Type::String) {
+    const std::string& s = std::get<std::string>(value_);
+    return s == "True" || s == "true" || s == "TRUE" || s == "1";
+  }
+  return AsFloat() != 0.0;
+}
+
+}  // namespace korvel

@@ -1,0 +1,73 @@
+// A typed value that may be NULL: the unit passed between the source reader, the
+// converter and the target statements.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "global/date_time.h"
+
+namespace korvel {
+
+// Fixed-point money, 4 decimals, as the legacy currency type stores it.
+struct Currency {
+  int64_t scaled = 0;  // value * 10000
+  static Currency FromDouble(double v);
+  double ToDouble() const { return static_cast<double>(scaled) / 10000.0; }
+  friend bool operator==(Currency a, Currency b) { return a.scaled == b.scaled; }
+};
+
+// Raw bytes of a large object (binary or text).
+struct Bytes {
+  std::string data;
+  friend bool operator==(const Bytes& a, const Bytes& b) { return a.data == b.data; }
+};
+
+class Variant {
+ public:
+  enum class Type { Null, String, Integer, Float, Currency, DateTime, Boolean, Bytes };
+
+  Variant() = default;
+  Variant(std::string v) : value_(std::move(v)) {}
+  Variant(std::string_view v) : value_(std::string(v)) {}
+  Variant(const char* v) : value_(std::string(v)) {}
+  Variant(int v) : value_(static_cast<int64_t>(v)) {}
+  Variant(int64_t v) : value_(v) {}
+  Variant(double v) : value_(v) {}
+  Variant(korvel::Currency v) : value_(v) {}
+  Variant(TDateTime v) : value_(v) {}
+  Variant(bool v) : value_(v) {}
+  Variant(korvel::Bytes v) : value_(std::move(v)) {}
+
+  static Variant Null() { return Variant(); }
+
+  Type type() const { return static_cast<Type>(value_.index()); }
+  bool IsNull() const { return type() == Type::Null; }
+
+  // Conversions with the program's fixed formats: decimal point ".", dates
+  // "yyyy-mm-dd" (with " h:nn:ss" when there is a time), Booleans "True"/"False".
+  // NULL gives "" / 0 / false. A text that is not a number gives 0.
+  std::string AsString() const;
+  int64_t AsInteger() const;
+  double AsFloat() const;
+  TDateTime AsDateTime() const;
+  bool AsBoolean() const;
+
+  const std::string* string_if() const { return std::get_if<std::string>(&value_); }
+  const korvel::Bytes* bytes_if() const { return std::get_if<korvel::Bytes>(&value_); }
+
+  friend bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value_; }
+
+ private:
+  std::variant<std::monostate, std::string, int64_t, double, korvel::Currency, TDateTime, bool, korvel::Bytes>
+      value_;
+};
+
+// Shortest text that reads back as the same double, with "." as decimal point.
+std::string FloatToStr(double v);
+// "$" before the amount, 2 decimals, thousands separated by ",": "$1,234.50", "-$3.00".
+std::string CurrToStrF(double v);
+
+}  // namespace korvel
