@@ -151,9 +151,8 @@ void TTransfertLogMgr::LogFile::Save(const TTransfertLogMgr& mgr) {
       // what it held at its own save point.
       if (path != path_) {
         if (has_save_point_) {
-          if (::ftruncate(fd_, static_cast<off_t>(saved_size_)) != 0) {
-            // Nothing more to do: the whole text is safe in the new file.
-          }
+          // A failure leaves extra lines in the old file; the whole text is in the new one.
+          (void)!::ftruncate(fd_, static_cast<off_t>(saved_size_));
         } else {
           ::unlink(path_.c_str());
         }

@@ -34,8 +34,11 @@ class LogRecordSource {
   // Binary and text large objects (blob, memo, graphic, formatted memo): left out of
   // the record dump.
   virtual bool IsBlobLike(int index) const = 0;
-  // The value as the field shows it as text, UTF-8; empty for NULL. Asked only for
-  // fields that are not blob-like, and for the first two fields.
+  // The value as text, UTF-8, the way the legacy field read it as a string: NULL gives
+  // ""; text untrimmed; integers in decimal; floats and currency amounts as FloatToStr
+  // ("." decimal point, no "$"); dates "yyyy-mm-dd"; date-times "yyyy-mm-dd h:nn", the
+  // time left out at midnight; times "h:nn"; Booleans "True" / "False". Asked only for
+  // fields that are not blob-like, and for the first two fields whatever their kind.
   virtual std::string Text(int index) const = 0;
 };
 
