@@ -158,7 +158,7 @@ std::string DateToStr(TDateTime dt) { return FormatDateTime("yyyy-mm-dd", dt); }
 std::string DateTimeToStr(TDateTime dt) {
   const DateParts p = DecodeDateTime(dt);
   if (p.hour == 0 && p.minute == 0 && p.second == 0 && p.millisecond == 0) return DateToStr(dt);
-  return FormatDateTime("yyyy-mm-dd h:nn:ss", dt);
+  return FormatDateTime("yyyy-mm-dd h:nn", dt);
 }
 
 bool TryParseDateTime(const std::string& text, TDateTime& out) {

@@ -47,7 +47,9 @@ std::string FormatDateTime(const std::string& format, TDateTime dt);
 
 // "yyyy-mm-dd" (the fixed short date format of the program).
 std::string DateToStr(TDateTime dt);
-// "yyyy-mm-dd" then " h:nn:ss" unless the time is midnight.
+// "yyyy-mm-dd" then " h:nn" unless the time is midnight: the program's fixed short
+// date and long time formats. Texts meant to be read back keep their seconds through
+// FormatDateTime instead.
 std::string DateTimeToStr(TDateTime dt);
 
 // Reads "yyyy-mm-dd", optionally followed by " hh:nn[:ss[.zzz]]". False on bad input.

@@ -86,6 +86,12 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
 
 std::string Utf8ToCp1252(std::string_view utf8) {
   std::string out;
+  Utf8ToCp1252Into(utf8, out);
+  return out;
+}
+
+void Utf8ToCp1252Into(std::string_view utf8, std::string& out) {
+  out.clear();
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size();) {
     uint32_t cp = 0;
@@ -97,7 +103,6 @@ std::string Utf8ToCp1252(std::string_view utf8) {
     out.push_back(ToCp1252(cp));
     i += len;
   }
-  return out;
 }
 
 size_t Utf8Length(std::string_view utf8) {

@@ -16,6 +16,8 @@ void AppendCp1252ToUtf8(std::string_view bytes, std::string& out);
 // UTF-8 to Windows-1252. A character with no Windows-1252 byte becomes '?'; an invalid
 // UTF-8 sequence is taken byte by byte.
 std::string Utf8ToCp1252(std::string_view utf8);
+// Same, into `out` (cleared first; its storage is reused).
+void Utf8ToCp1252Into(std::string_view utf8, std::string& out);
 
 // Number of characters (not bytes) of a UTF-8 text.
 size_t Utf8Length(std::string_view utf8);

@@ -47,7 +47,7 @@ class Variant {
   bool IsNull() const { return type() == Type::Null; }
 
   // Conversions with the program's fixed formats: decimal point ".", dates
-  // "yyyy-mm-dd" (with " h:nn:ss" when there is a time), Booleans "True"/"False".
+  // "yyyy-mm-dd" (with " h:nn" when there is a time), Booleans "True"/"False".
   // NULL gives "" / 0 / false. A text that is not a number gives 0.
   std::string AsString() const;
   int64_t AsInteger() const;

@@ -1,0 +1,22 @@
+// Turns named parameters (":name") into the positional markers the server takes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korvel::fib {
+
+struct ParsedSql {
+  // The text with every ":name" and "?" outside quotes and comments replaced by "?".
+  std::string sql;
+  // One entry per distinct parameter, in order of first appearance; "" for a "?".
+  std::vector<std::string> names;
+  // For each "?" of `sql`, the index in `names` of the parameter it takes.
+  std::vector<int> slots;
+};
+
+// Names are compared without regard to case, so ":Code" and ":CODE" are one
+// parameter bound once.
+ParsedSql ParseParams(const std::string& sql);
+
+}  // namespace korvel::fib

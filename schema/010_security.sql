@@ -1,0 +1,2 @@
+/* Roles the program connects with. */
+CREATE ROLE role_administrateur;
