@@ -25,7 +25,9 @@ std::string CurrToStrF(double v) {
     digits.insert(pos, ",");
   }
   const bool negative = v < 0 && digits != "0.00";
-  return (negative ? "-$" : "$") + digits;
+  std::string out = negative ? "-$" : "$";
+  out += digits;
+  return out;
 }
 
 std::string Variant::AsString() const {
