@@ -18,15 +18,14 @@ std::string FloatToStr(double v) {
 std::string CurrToStrF(double v) {
   char buf[48];
   std::snprintf(buf, sizeof buf, "%.2f", std::fabs(v));
-  std::string digits(buf);
-  const size_t dot = digits.find('.');
-  for (size_t pos = dot; pos > 3;) {
-    pos -= 3;
-    digits.insert(pos, ",");
-  }
+  const std::string digits(buf);
+  const size_t int_len = digits.find('.');
   const bool negative = v < 0 && digits != "0.00";
   std::string out = negative ? "-$" : "$";
-  out += digits;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && i < int_len && (int_len - i) % 3 == 0) out.push_back(',');
+    out.push_back(digits[i]);
+  }
   return out;
 }
 
