@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "global/text_encoding.h"
+
 namespace korvel {
 
 bool SameText(std::string_view a, std::string_view b) {
@@ -22,6 +24,23 @@ std::string LowerCase(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
+}
+
+std::string AnsiUpperCase(std::string_view utf8) {
+  std::string bytes = Utf8ToCp1252(utf8);
+  for (char& c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 'a' && b <= 'z') {
+      c = static_cast<char>(b - 0x20);
+    } else if (b >= 0xE0 && b <= 0xFE && b != 0xF7) {
+      c = static_cast<char>(b - 0x20);
+    } else if (b == 0x9A || b == 0x9C || b == 0x9E) {  // s caron, oe, z caron
+      c = static_cast<char>(b - 0x10);
+    } else if (b == 0xFF) {
+      c = static_cast<char>(0x9F);
+    }
+  }
+  return Cp1252ToUtf8(bytes);
 }
 
 std::string TrimLeft(std::string_view s) {

@@ -11,6 +11,8 @@ namespace korvel {
 bool SameText(std::string_view a, std::string_view b);
 std::string UpperCase(std::string_view s);
 std::string LowerCase(std::string_view s);
+// Upper case of a UTF-8 text, accented Latin letters included (é -> É, œ -> Œ).
+std::string AnsiUpperCase(std::string_view utf8);
 // Removes blanks and control characters (<= ' ') at both ends / at the left / at the right.
 std::string Trim(std::string_view s);
 std::string TrimLeft(std::string_view s);

@@ -29,6 +29,41 @@ std::string CurrToStrF(double v) {
   return out;
 }
 
+std::string& Variant::MutableString() {
+  if (auto* s = std::get_if<std::string>(&value_)) return *s;
+  return value_.emplace<std::string>();
+}
+
+const Variant& TParamValue::Value() const {
+  static const Variant kNull;
+  return null_ ? kNull : value_;
+}
+
+void TParamValue::SetValue(const Variant& v) {
+  if (v.IsNull()) {
+    null_ = true;
+    return;
+  }
+  value_ = v;  // same alternative: the storage is reused
+  null_ = false;
+}
+
+void TParamValue::Assign(const TParamValue& other) {
+  if (other.null_) {
+    null_ = true;
+    return;
+  }
+  value_ = other.value_;
+  null_ = false;
+}
+
+std::string& TParamValue::SetText() {
+  null_ = false;
+  std::string& s = value_.MutableString();
+  s.clear();
+  return s;
+}
+
 std::string Variant::AsString() const {
   switch (type()) {
     case Type::Null: return {};

@@ -56,6 +56,9 @@ class Variant {
   bool AsBoolean() const;
 
   const std::string* string_if() const { return std::get_if<std::string>(&value_); }
+  // Makes the value a text and returns it for filling; an existing text keeps its
+  // storage, so refilling allocates nothing once warm.
+  std::string& MutableString();
   const korvel::Bytes* bytes_if() const { return std::get_if<korvel::Bytes>(&value_); }
 
   friend bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value_; }
@@ -63,6 +66,25 @@ class Variant {
  private:
   std::variant<std::monostate, std::string, int64_t, double, korvel::Currency, TDateTime, bool, korvel::Bytes>
       value_;
+};
+
+// A value that can be cleared to NULL without giving up its storage: the parameter
+// object handed from the converter to the statements, and the statements' parameters.
+class TParamValue {
+ public:
+  bool IsNull() const { return null_; }
+  // NULL when cleared.
+  const Variant& Value() const;
+  void SetValue(const Variant& v);
+  void Assign(const TParamValue& other);
+  void Clear() { null_ = true; }
+  // A text value to fill in place.
+  std::string& SetText();
+  std::string AsString() const { return Value().AsString(); }
+
+ private:
+  Variant value_;
+  bool null_ = true;
 };
 
 // Shortest text that reads back as the same double, with "." as decimal point.

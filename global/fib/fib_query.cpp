@@ -63,22 +63,6 @@ int64_t ReadInteger(const unsigned char* p, int type) {
 
 }  // namespace
 
-// ---------------------------------------------------------------- TFIBParam
-
-const Variant& TFIBParam::Value() const {
-  static const Variant kNull;
-  return null_ ? kNull : value_;
-}
-
-void TFIBParam::SetValue(const Variant& v) {
-  if (v.IsNull()) {
-    null_ = true;
-    return;
-  }
-  value_ = v;  // same alternative: the storage is reused
-  null_ = false;
-}
-
 // ---------------------------------------------------------------- TFIBColumn
 
 const unsigned char* TFIBColumn::Data() const { return query_->out_buffer_.data() + offset_; }

@@ -25,21 +25,13 @@ class TpFIBTransaction;
 class TpFIBQuery;
 
 // One parameter: a value that keeps its storage when cleared to NULL.
-class TFIBParam {
+class TFIBParam : public TParamValue {
  public:
   const std::string& Name() const { return name_; }
-  bool IsNull() const { return null_; }
-  // NULL when cleared.
-  const Variant& Value() const;
-  void SetValue(const Variant& v);
-  void Clear() { null_ = true; }
-  std::string AsString() const { return Value().AsString(); }
 
  private:
   friend class TpFIBQuery;
   std::string name_;
-  Variant value_;
-  bool null_ = true;
 };
 
 // One column of the current row.

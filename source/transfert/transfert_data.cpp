@@ -1,0 +1,452 @@
+#include "source/transfert/transfert_data.h"
+
+#include <exception>
+
+#include "global/fib/fib_transaction.h"
+#include "global/string_utils.h"
+#include "global/text_encoding.h"
+
+namespace korvel {
+namespace {
+
+constexpr const char* kSeqIndex = "Seq. Access Index";
+constexpr size_t kNetworkMessageLength = 55;
+constexpr const char* kNetworkMessage = "FlashFiler: Cannot locate or connect to network server.";
+
+bool IsTextType(TFieldType type) {
+  return type == TFieldType::ftString || type == TFieldType::ftFixedChar || type == TFieldType::ftWideString ||
+         type == TFieldType::ftMemo || type == TFieldType::ftFmtMemo;
+}
+
+}  // namespace
+
+TTransfertData::~TTransfertData() {
+  if (FFFTable) FFFTable->Close();
+}
+
+void TTransfertData::SetErrMsg(const std::string& AMsg, bool ASaveCallStack) const {
+  if (OnHaveMsgEvent) OnHaveMsgEvent(this, AMsg, ASaveCallStack);
+}
+
+void TTransfertData::InitDataConnections(TffSession* ASession, TffDatabase* AFFDatabase,
+                                         fib::TpFIBDatabase* AFBDataBase) {
+  FFBDatabase = AFBDataBase;
+  FSession = ASession;
+  if (FFFTable) FFFTable->Close();
+  FFFTable = std::make_unique<TffTable>();
+  if (AFFDatabase) FFFTable->SetDatabase(AFFDatabase);
+  FExeQuery = std::make_unique<fib::TpFIBQuery>(AFBDataBase);
+  FInsQuery = std::make_unique<fib::TpFIBQuery>(AFBDataBase);
+  FPkQuery = std::make_unique<fib::TpFIBQuery>(AFBDataBase);
+  FSubQueries.clear();
+}
+
+fib::TpFIBTransaction* TTransfertData::DefaultTransaction() const {
+  return FFBDatabase ? FFBDatabase->DefaultTransaction : nullptr;
+}
+
+// ------------------------------------------------------------ source
+
+void TTransfertData::PrepareTransfert() {
+  FPkQuery->SQLClear();
+  FNbAdded = 0;
+  FNbTried = 0;
+  FPkIndex = 0;
+  FSecIndex = -1;
+  FSrcIndex = -1;
+  FCanType = TCanTransfertType::ctStandard;
+  FUseDest = false;
+  FSubQueries.clear();
+}
+
+bool TTransfertData::InitSourceTable(const std::string& ATableName) {
+  PrepareTransfert();
+  if (!ATableName.empty()) {
+    FFFTable->Close();
+    FFFTable->SetTableName(ATableName);
+  }
+  try {
+    InitIndexRange(kSeqIndex);
+  } catch (const std::exception& e) {
+    SetErrMsg("Index Seq. pas active pour " + ATableName + ".  Erreur msg: " + e.what(), false);
+  }
+  try {
+    OpenFFTable();
+    FFFTable->First();
+  } catch (const std::exception& e) {
+    SetErrMsg("Erreur Ouverture, ne peut transferer: " + ATableName + " " + e.what(), false);
+    return false;
+  }
+  return true;
+}
+
+void TTransfertData::OpenFFTable() {
+  for (int attempt = 1;; ++attempt) {
+    try {
+      FFFTable->Open();
+      return;
+    } catch (const std::exception& e) {
+      const std::string message = e.what();
+      if (attempt >= 3 || message.compare(0, kNetworkMessageLength, kNetworkMessage) != 0) throw;
+      // The connection to the server was lost: recycle it and try again.
+      TffDatabase* database = FFFTable->Database();
+      if (database) database->Close();
+      TffCommsEngine* engine = FSession ? FSession->CommsEngine() : nullptr;
+      if (engine) {
+        engine->Close();
+        engine->Open();
+      }
+      if (database) database->Open();
+    }
+  }
+}
+
+void TTransfertData::InitIndexRange(const std::string& AIndexName) {
+  FFFTable->Close();
+  try {
+    FFFTable->SetIndexName(AIndexName);
+  } catch (const std::exception&) {
+    // An unknown index leaves the previous order.
+  }
+}
+
+void TTransfertData::InitIndexRange(const std::string& AIndexName, const std::vector<Variant>& StartValue,
+                                    const std::vector<Variant>& EndValue) {
+  InitIndexRange(AIndexName);
+  FFFTable->Open();
+  try {
+    FFFTable->SetRange(StartValue, EndValue);
+  } catch (const std::exception&) {
+    // The table stays whole, as it was before the range.
+  }
+}
+
+bool TTransfertData::EndTransfert() const { return FFFTable->Eof(); }
+
+void TTransfertData::NextTransfert() {
+  FFFTable->Next();
+  ++FNbTried;
+}
+
+int TTransfertData::FieldByName(const std::string& AFieldName) const {
+  return FFFTable->FieldByName(AFieldName)->Index();
+}
+
+TField& TTransfertData::SrcField(int index) const { return *FFFTable->Fields(index); }
+
+int TTransfertData::FieldCount() const { return FFFTable->FieldCount(); }
+
+// ------------------------------------------------------------ destination
+
+std::string TTransfertData::InsertParamsLine(int ANbParams) {
+  std::string line = " VALUES(";
+  for (int i = 1; i <= ANbParams; ++i) line += ":param" + std::to_string(i) + ", ";
+  line.resize(line.size() - 2);
+  line += ")";
+  return line;
+}
+
+void TTransfertData::AddInsertParams(fib::TpFIBQuery& AQuery, int ANbParams) {
+  AQuery.SQLAdd(InsertParamsLine(ANbParams));
+}
+
+void TTransfertData::InitDestination(const std::string& AInsSQL, int ANbParams) {
+  FInsQuery->Close();
+  FInsQuery->SQLClear();
+  FInsQuery->SQLAdd(AInsSQL);
+  AddInsertParams(*FInsQuery, ANbParams);
+}
+
+void TTransfertData::InitUpdateDestination(const std::string& AUpdateSQL) {
+  FInsQuery->Close();
+  FInsQuery->SetSQLText(AUpdateSQL);
+  FInsQuery->Prepare();
+}
+
+void TTransfertData::InitCodeDestCopy(const std::string& ATableName, const TDestSrcFld& AFirstPair, bool AutoPrepare) {
+  FDestName = ATableName;
+  FPkQuery->SQLAdd("SELECT Count(*) FROM " + ATableName + " WHERE " + AFirstPair[0] + " = :param0");
+  if (AutoPrepare) FPkQuery->Prepare();
+  if (TField* field = FFFTable->FindField(AFirstPair[1])) {
+    FPkIndex = field->Index();
+  } else {
+    DoCompositeFieldIndex(AFirstPair);
+  }
+}
+
+void TTransfertData::InitCodeDestCopy(const std::string& ATableName, const TDestSrcFld& AFirstPair,
+                                      const TDestSrcFld& ASecPair) {
+  InitCodeDestCopy(ATableName, AFirstPair, false);
+  FPkQuery->SQLAdd(" AND " + ASecPair[0] + " = :param1");
+  FPkQuery->Prepare();
+  if (TField* field = FFFTable->FindField(ASecPair[1])) {
+    FSecIndex = field->Index();
+  } else {
+    DoCompositeFieldIndex(ASecPair);
+  }
+}
+
+void TTransfertData::DoCompositeFieldIndex(const TDestSrcFld& APair) {
+  if (FPkName.empty()) {
+    FPkName = APair[1];
+  } else {
+    FSecName = APair[1];
+  }
+  FUseDest = true;
+}
+
+void TTransfertData::InitTransfertCondition(TCanTransfertType AType, const std::string& ASrcName) {
+  FCanType = AType;
+  FSrcIndex = FFFTable->FieldByName(ASrcName)->Index();
+}
+
+void TTransfertData::InitTransfertCondition(TCanTransfertType AType, int ASrcIndex) {
+  FCanType = AType;
+  if (ASrcIndex >= 0) FSrcIndex = ASrcIndex;
+}
+
+void TTransfertData::InitTransfertCondition(TCanTransfertType AType, const TArrayInt& ASrcArray) {
+  FCanType = AType;
+  FSrcArray = ASrcArray;
+}
+
+void TTransfertData::InitSubQueries(const std::string& AName, const std::string& ASQL, int ANbParams) {
+  auto query = std::make_unique<fib::TpFIBQuery>(FInsQuery->Database());
+  query->SQLAdd(ASQL);
+  AddInsertParams(*query, ANbParams);
+  FSubQueries.emplace_back(AName, std::move(query));
+}
+
+// ------------------------------------------------------------ acceptance
+
+void TTransfertData::AssignFieldValue(TParamValue& param, const TField& field) {
+  if (field.IsNull()) {
+    param.Clear();
+  } else if (IsTextType(field.DataType())) {
+    field.GetAsString(param.SetText());
+  } else {
+    param.SetValue(field.AsVariant());
+  }
+}
+
+void TTransfertData::AssignKeyValue(TParamValue& param, const std::string& expression) {
+  const size_t plus = expression.find('+');
+  if (plus == std::string::npos) {
+    AssignFieldValue(param, *FFFTable->FieldByName(expression));
+    return;
+  }
+  std::string& text = param.SetText();
+  FFFTable->FieldByName(expression.substr(0, plus))->GetAsString(text);
+  text += ' ';
+  FFFTable->FieldByName(expression.substr(plus + 1))->GetAsString(scratch_);
+  text += scratch_;
+}
+
+int TTransfertData::PreparePKQuery() {
+  FPkQuery->Close();
+  if (!FUseDest) {
+    AssignFieldValue(FPkQuery->Params(0), *FFFTable->Fields(FPkIndex));
+    if (FSecIndex >= 0) AssignFieldValue(FPkQuery->Params(1), *FFFTable->Fields(FSecIndex));
+  } else {
+    AssignKeyValue(FPkQuery->Params(0), FPkName);
+    if (!FSecName.empty()) {
+      AssignKeyValue(FPkQuery->Params(1), FSecName);
+    } else if (FSecIndex >= 0) {
+      AssignFieldValue(FPkQuery->Params(1), *FFFTable->Fields(FSecIndex));
+    }
+  }
+  FPkQuery->ExecQuery();
+  const int count = static_cast<int>(FPkQuery->Fields(0).AsInteger());
+  FPkQuery->Close();
+  return count;
+}
+
+std::string TTransfertData::FieldText(int index) const {
+  if (index < 0 || index >= FFFTable->FieldCount()) return {};
+  return FFFTable->Fields(index)->AsString();
+}
+
+bool TTransfertData::FieldEmpty(int index) {
+  if (index < 0 || index >= FFFTable->FieldCount()) return true;
+  const TField& field = *FFFTable->Fields(index);
+  if (field.IsNull()) return true;
+  field.GetAsString(scratch_);
+  return scratch_.empty();
+}
+
+void TTransfertData::ReportDuplicate() {
+  const std::string key = FieldText(FPkIndex);
+  if (FieldEmpty(FPkIndex)) {
+    SetErrMsg("Table source: " + FFFTable->TableName() + " a une cle vide: " + FieldText(0), false);
+  } else if (FSecIndex < 0) {
+    SetErrMsg("Table destination: " + FDestName + " a deja cette cle: " + key, false);
+  } else {
+    SetErrMsg("Table destination: " + FDestName + " a deja cette cle composee: " + key + " + " + FieldText(FSecIndex),
+              false);
+  }
+}
+
+bool TTransfertData::CanTransfert() {
+  const std::string& table = FFFTable->TableName();
+  auto empty_key = [&] { SetErrMsg("Table source: " + table + " a une cle vide: " + FieldText(0), false); };
+  switch (FCanType) {
+    case TCanTransfertType::ctNone:
+      return true;
+    case TCanTransfertType::ctStandard: {
+      const int count = PreparePKQuery();
+      if (!FieldEmpty(FPkIndex) && count == 0) return true;
+      ReportDuplicate();
+      return false;
+    }
+    case TCanTransfertType::ctPKOnly: {
+      if (PreparePKQuery() == 0) return true;
+      SetErrMsg("Table destination: " + FDestName + " a deja cette cle: " + FieldText(FPkIndex), false);
+      return false;
+    }
+    case TCanTransfertType::ctPKSrcNotEmpty: {
+      const int count = PreparePKQuery();
+      if (FieldEmpty(FSrcIndex)) {
+        empty_key();
+        return false;
+      }
+      if (count == 0) return true;
+      SetErrMsg("Table destination: " + FDestName + " a deja cette cle: " + FieldText(FPkIndex), false);
+      return false;
+    }
+    case TCanTransfertType::ctSrcNotEmpty:
+      if (!FieldEmpty(FSrcIndex)) return true;
+      empty_key();
+      return false;
+    case TCanTransfertType::ctPkExistsSrcNotEmpty: {
+      const int count = PreparePKQuery();
+      if (FieldEmpty(FSrcIndex)) {
+        empty_key();
+        return false;
+      }
+      if (count == 1) return true;
+      SetErrMsg("Table destination: " + FDestName + " ne contient pas cette cle: " + FieldText(FPkIndex), false);
+      return false;
+    }
+    case TCanTransfertType::ctStandardExtra: {
+      if (PreparePKQuery() != 0) {
+        ReportDuplicate();
+        return false;
+      }
+      bool accepted = true;
+      for (const int32_t index : FSrcArray) {
+        if (FieldEmpty(index)) {
+          empty_key();
+          accepted = false;
+        }
+      }
+      return accepted;
+    }
+  }
+  return false;
+}
+
+// ------------------------------------------------------------ execution
+
+void TTransfertData::SetDestParam(int index, const TParamValue& AParam) { FInsQuery->Params(index).Assign(AParam); }
+
+const fib::TFIBParam& TTransfertData::GetDestParam(int index) const { return FInsQuery->Params(index); }
+
+int TTransfertData::ParamCount() const { return FInsQuery->ParamCount(); }
+
+void TTransfertData::SetDestSubParam(const std::string& AName, int index, const TParamValue& AParam) {
+  for (auto& [name, query] : FSubQueries) {
+    if (name == AName) {
+      query->Params(index).Assign(AParam);
+      return;
+    }
+  }
+  SetErrMsg("Sous requetes: " + AName + " pas trouver", false);
+}
+
+void TTransfertData::Transfert() {
+  FInsQuery->ExecQuery();
+  ++FNbAdded;
+  FInsQuery->ClearParams();
+}
+
+void TTransfertData::TransfertSubs() {
+  for (auto& [name, query] : FSubQueries) {
+    query->ExecQuery();
+    query->ClearParams();
+  }
+}
+
+void TTransfertData::TransfertSubsByName(const std::string& AName) {
+  for (auto& [name, query] : FSubQueries) {
+    if (name == AName) {
+      query->ExecQuery();
+      query->ClearParams();
+      return;
+    }
+  }
+}
+
+const TParamValue& TTransfertData::MakePKString(const std::string& ATableName, const std::string& AFieldName,
+                                                const std::string& ASrcValue, int AMaxLength,
+                                                TFieldType /*ATypeToAdd*/) {
+  FParam.Clear();
+  if (ASrcValue.empty()) return FParam;
+  const size_t max_length = static_cast<size_t>(std::max(AMaxLength, 1));
+  // The key is stored in upper case, so it is looked up in upper case too: a mixed-case
+  // source must not pass the check and then collide with the stored key.
+  std::string candidate = AnsiUpperCase(Utf8Left(ASrcValue, max_length));
+  fib::TpFIBQuery lookup(FFBDatabase);
+  lookup.SetSQLText("SELECT " + AFieldName + " FROM " + ATableName + " WHERE " + AFieldName + "=:PARAM");
+  lookup.Prepare();
+  for (int tries = 0; FParam.IsNull() && tries < 10;) {
+    lookup.ExecWithParams({Variant(candidate)});
+    const bool taken = !lookup.Eof() && !lookup.Fields(0).AsString().empty();
+    lookup.Close();
+    if (!taken) {
+      FParam.SetText() = candidate;
+    } else {
+      ++tries;
+      candidate = AnsiUpperCase(Utf8Left(ASrcValue, max_length - 1)) + std::to_string(tries);
+    }
+  }
+  return FParam;
+}
+
+// ------------------------------------------------------------ general-purpose statement
+
+void TTransfertData::ExecuteDestQuery(const std::string& ASQL) {
+  try {
+    FExeQuery->Close();
+    FExeQuery->SetSQLText(ASQL);
+    fib::TpFIBTransaction* tr = FExeQuery->Transaction();
+    if (!tr->Active()) tr->StartTransaction();
+    FExeQuery->ExecQuery();
+  } catch (const std::exception& e) {
+    SetErrMsg(std::string(e.what()) + ASQL, true);
+  }
+}
+
+const fib::TFIBColumn* TTransfertData::GetExeQryField(int index) const {
+  if (index < 0 || index >= FExeQuery->FieldCount()) return nullptr;
+  return &FExeQuery->Fields(index);
+}
+
+int TTransfertData::GetExeQryRecordCount() const { return FExeQuery->RecordCount(); }
+
+bool TTransfertData::GetExeQryEOF() const { return FExeQuery->Eof(); }
+
+void TTransfertData::NextExeQryRecord() { FExeQuery->Next(); }
+
+void TTransfertData::CommitDestQuery() {
+  try {
+    fib::TpFIBTransaction* tr = DefaultTransaction();
+    if (tr && tr->Active()) tr->Commit();
+    FFBDatabase->Close();
+    FFBDatabase->Open();
+    if (tr) tr->StartTransaction();
+  } catch (const std::exception&) {
+    // A failed reconnection shows at the next statement.
+  }
+}
+
+}  // namespace korvel

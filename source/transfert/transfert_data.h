@@ -1,0 +1,134 @@
+// The table transfer engine every table routine drives: one legacy table read record
+// by record through a source cursor, an optional duplicate check against the target
+// and an acceptance policy, a parameterised destination statement (plus named
+// auxiliary statements), a general-purpose statement, and the per-table counters
+// that decide the batch commits. It knows nothing of individual tables.
+//
+// All target statements use the database's default transaction, which the routine
+// and the run driver commit; the engine starts or ends it only in ExecuteDestQuery
+// and CommitDestQuery.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "global/fib/fib_database.h"
+#include "global/fib/fib_query.h"
+#include "global/variant.h"
+#include "source/flashfiler/ff_components.h"
+#include "source/transfert/transfert_types.h"
+
+namespace korvel {
+
+class TTransfertData {
+ public:
+  TTransfertData() = default;
+  ~TTransfertData();
+  TTransfertData(const TTransfertData&) = delete;
+  TTransfertData& operator=(const TTransfertData&) = delete;
+
+  THaveMsgEvent OnHaveMsgEvent;
+
+  // Once per run, after the target is connected: a new source table on the session
+  // and database, and the three target statements.
+  void InitDataConnections(TffSession* ASession, TffDatabase* AFFDatabase, fib::TpFIBDatabase* AFBDataBase);
+
+  // Resets the per-table state, selects physical order and opens the table at its
+  // first record. False (reported) when the table cannot be opened.
+  bool InitSourceTable(const std::string& ATableName);
+  // Closes the source and sets its index; the name is checked when the table opens.
+  void InitIndexRange(const std::string& AIndexName);
+  // Opens the source on that index, restricted to the inclusive key range (a range
+  // that cannot be set is ignored).
+  void InitIndexRange(const std::string& AIndexName, const std::vector<Variant>& StartValue,
+                      const std::vector<Variant>& EndValue);
+
+  void InitDestination(const std::string& AInsSQL, int ANbParams);
+  static void AddInsertParams(fib::TpFIBQuery& AQuery, int ANbParams);
+  static std::string InsertParamsLine(int ANbParams);
+  void InitUpdateDestination(const std::string& AUpdateSQL);
+  void InitCodeDestCopy(const std::string& ATableName, const TDestSrcFld& AFirstPair, bool AutoPrepare = true);
+  void InitCodeDestCopy(const std::string& ATableName, const TDestSrcFld& AFirstPair, const TDestSrcFld& ASecPair);
+  void InitTransfertCondition(TCanTransfertType AType, const std::string& ASrcName);
+  void InitTransfertCondition(TCanTransfertType AType, int ASrcIndex);
+  void InitTransfertCondition(TCanTransfertType AType, const TArrayInt& ASrcArray);
+  void InitSubQueries(const std::string& AName, const std::string& ASQL, int ANbParams);
+
+  bool EndTransfert() const;
+  bool CanTransfert();
+  void SetDestParam(int index, const TParamValue& AParam);
+  const fib::TFIBParam& GetDestParam(int index) const;
+  int ParamCount() const;
+  void SetDestSubParam(const std::string& AName, int index, const TParamValue& AParam);
+  void Transfert();
+  void TransfertSubs();
+  void TransfertSubsByName(const std::string& AName);
+  bool MustCommit() const { return FNbTried > 0 && FNbTried % 2500 == 0; }
+  void NextTransfert();
+
+  int FieldByName(const std::string& AFieldName) const;
+  TField& SrcField(int index) const;
+  int FieldCount() const;
+  TffTable* SrcTable() const { return FFFTable.get(); }
+
+  // A value for AFieldName of ATableName not used yet there: the source cut to
+  // AMaxLength, then its first AMaxLength - 1 characters followed by 1..9; NULL
+  // when all ten are taken or the source is empty.
+  const TParamValue& MakePKString(const std::string& ATableName, const std::string& AFieldName,
+                                  const std::string& ASrcValue, int AMaxLength, TFieldType ATypeToAdd);
+
+  // Runs one statement on the general-purpose query; errors are reported (message
+  // then SQL) and swallowed.
+  void ExecuteDestQuery(const std::string& ASQL);
+  const fib::TFIBColumn* GetExeQryField(int index) const;
+  int GetExeQryRecordCount() const;
+  bool GetExeQryEOF() const;
+  void NextExeQryRecord();
+  // Commits the default transaction, reconnects and starts a new one; silent.
+  void CommitDestQuery();
+
+  void SetErrMsg(const std::string& AMsg, bool ASaveCallStack) const;
+
+  int32_t NbTried() const { return FNbTried; }
+  int32_t NbAdded() const { return FNbAdded; }
+  TCanTransfertType CanType() const { return FCanType; }
+  const std::string& DestName() const { return FDestName; }
+
+ private:
+  void PrepareTransfert();
+  void OpenFFTable();
+  void DoCompositeFieldIndex(const TDestSrcFld& APair);
+  int PreparePKQuery();
+  // The value of a key expression: a field, or "A+B" as the text "A B".
+  void AssignKeyValue(TParamValue& param, const std::string& expression);
+  void AssignFieldValue(TParamValue& param, const TField& field);
+  std::string FieldText(int index) const;
+  bool FieldEmpty(int index);
+  void ReportDuplicate();
+  fib::TpFIBTransaction* DefaultTransaction() const;
+
+  std::unique_ptr<TffTable> FFFTable;
+  TffSession* FSession = nullptr;
+  TParamValue FParam;
+  fib::TpFIBDatabase* FFBDatabase = nullptr;
+  std::unique_ptr<fib::TpFIBQuery> FExeQuery;
+  std::unique_ptr<fib::TpFIBQuery> FInsQuery;
+  std::unique_ptr<fib::TpFIBQuery> FPkQuery;
+  std::vector<std::pair<std::string, std::unique_ptr<fib::TpFIBQuery>>> FSubQueries;
+  std::string FPkName;
+  std::string FSecName;
+  int32_t FPkIndex = 0;
+  int32_t FSecIndex = -1;
+  int32_t FSrcIndex = -1;
+  int32_t FNbTried = 0;
+  int32_t FNbAdded = 0;
+  TArrayInt FSrcArray;
+  std::string FDestName;
+  bool FUseDest = false;
+  TCanTransfertType FCanType = TCanTransfertType::ctStandard;
+  std::string scratch_;
+};
+
+}  // namespace korvel
