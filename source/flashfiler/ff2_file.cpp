@@ -654,8 +654,10 @@ std::string Ff2File::ReadBlob(uint64_t blob_number) const {
   uint64_t lookup = LoadU64(head + 12);
   // Each lookup segment takes at least 64 bytes of the file: more than that many means a loop.
   uint64_t lookups_left = size_ / 64 + 1;
+  // Entries past the BLOB's segment count hold garbage: never follow them.
+  int64_t entries_left = segment_count;
   while (out.size() < length) {
-    if (IsNoneLink(lookup))
+    if (IsNoneLink(lookup) || entries_left <= 0)
       Fail(what + ": content ends after " + std::to_string(out.size()) + " of " + std::to_string(length) + " bytes");
     if (lookups_left-- == 0) Fail(what + ": its lookup segments form a loop");
     const uint8_t* lk = segment(lookup, "lookup");
@@ -664,7 +666,7 @@ std::string Ff2File::ReadBlob(uint64_t blob_number) const {
     const uint32_t lk_room = bs - static_cast<uint32_t>(lookup & (bs - 1));
     if (lk_len < 20 || lk_len > lk_room) Fail(what + ": lookup segment at " + Hex(lookup) + " has bad length " + std::to_string(lk_len));
     const uint32_t entries = (lk_len - 20) / 12;
-    for (uint32_t e = 0; e < entries && out.size() < length; ++e) {
+    for (uint32_t e = 0; e < entries && out.size() < length && entries_left > 0; ++e, --entries_left) {
       const uint8_t* entry = lk + 20 + 12 * e;
       const uint64_t content = LoadU64(entry);
       const uint32_t count = LoadU32(entry + 8);

@@ -66,7 +66,7 @@ constexpr uint32_t kNone = 0xFFFFFFFFu;
 // The client applications' day origin: DateTime values count days from 0001-01-01 = 1.
 constexpr double kDateTimeDelta = 693594.0;
 // StDate counts days from 1600-01-01; that day is this TDateTime day number.
-constexpr int32_t kStDateOrigin = -109205;
+constexpr int32_t kStDateOrigin = -109571;
 
 struct FileHeader {
   uint32_t block_size = 0;
