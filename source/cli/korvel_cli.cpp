@@ -1,0 +1,165 @@
+// korvel-cli: runs one migration from a run file, without a display. The operation
+// label and the counter show as a live progress line; Ctrl-C acts as "Stop".
+//   korvel-cli RUNFILE [--settings DIR]
+// Exit status: 0 the run completed; 1 the run could not start (options refused);
+// 2 the run file or the command line is invalid.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "global/in_param_str.h"
+#include "global/ini_file.h"
+#include "global/text_encoding.h"
+#include "source/cli/run_file.h"
+#include "source/run/transfert_run.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int) { g_interrupted = 1; }
+
+class TerminalUI : public korvel::TOperatorInterface {
+ public:
+  explicit TerminalUI(korvel::TRunFile file) : file_(std::move(file)), tty_(isatty(STDERR_FILENO)) {}
+
+  korvel::TTransfertRun* run = nullptr;
+  bool refused = false;
+
+  korvel::TRunOptions Options() override { return file_.options; }
+  bool IsChecked(int list, int index) override { return file_.checked.count({list, index}) > 0; }
+  void SetOperation(const std::string& text) override {
+    operation_ = text;
+    for (auto& c : operation_) {
+      if (c == '\r' || c == '\n') c = ' ';
+    }
+    counter_.clear();
+    Show();
+  }
+  void SetCounter(const std::string& text) override {
+    counter_ = text;
+    Show();
+  }
+  void ProcessEvents() override {
+    if (g_interrupted && run && run->StopAllProcess) {
+      EndLine();
+      std::cerr << "korvel-cli: stop requested; the current table ends after this record\n";
+      run->btnStopClick();
+    }
+  }
+  void ShowMessage(const std::string& text) override {
+    EndLine();
+    std::string shown = text;
+    for (auto& c : shown) {
+      if (c == '\r') c = '\n';
+    }
+    std::cerr << "korvel-cli: " << shown << "\n";
+    refused = true;
+  }
+  void SetOptionsEnabled(bool) override {}
+  void SetBusy(bool) override {}
+  void MarkRunFinished() override { EndLine(); }
+  void RequestTerminate() override { std::cerr << "korvel-cli: the program will end after this run\n"; }
+
+ private:
+  void Show() {
+    if (operation_.empty() && counter_.empty()) return;
+    if (tty_) {
+      std::cerr << "\r\033[K" << operation_ << (counter_.empty() ? "" : "  " + counter_) << std::flush;
+      shown_ = true;
+    } else if (counter_.empty()) {
+      std::cerr << operation_ << "\n";
+    }
+  }
+  void EndLine() {
+    if (shown_) std::cerr << "\n";
+    shown_ = false;
+  }
+
+  korvel::TRunFile file_;
+  bool tty_;
+  bool shown_ = false;
+  std::string operation_, counter_;
+};
+
+// The final report of today's log folder, as UTF-8.
+void PrintFinalReport() {
+  const std::string folder = "LogErreur/" + korvel::FormatDateTime("yyyymmdd", korvel::Now());
+  std::ifstream in(folder + "/RAPPORT FINAL.txt", std::ios::binary);
+  if (!in) return;
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string report = korvel::Cp1252ToUtf8(text.str());
+  std::erase(report, '\r');
+  std::cout << report << "\nLogs: " << std::filesystem::absolute(folder).string() << "/\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Runs one Korvel migration from a run file, without a display."};
+  std::string run_path;
+  std::string settings;
+  app.add_option("runfile", run_path, "Run file (see the README)")->required();
+  app.add_option("--settings", settings, "Folder holding Database.ini and Korvel.ini (default: the executable's)");
+  app.allow_extras();  // switches such as NEPASUTILISERPREFIXTS_ pass through
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : 2;
+  }
+  korvel::SetCommandLineArguments(app.remaining());
+
+  korvel::TRunFile file;
+  try {
+    file = korvel::LoadRunFile(run_path);
+  } catch (const std::exception& e) {
+    std::cerr << "korvel-cli: " << e.what() << "\n";
+    return 2;
+  }
+  const std::string settings_folder = settings.empty() ? korvel::ExecutableFolder() : settings + "/";
+  if (file.options.edSmtp.empty() && file.options.edPort.empty() && file.options.edDestinataire.empty()) {
+    try {
+      const korvel::TKorvelIni ini = korvel::LoadINI(settings_folder + "Korvel.ini");
+      file.options.edSmtp = ini.smtp;
+      file.options.edPort = ini.port;
+      file.options.edDestinataire = ini.destinataire;
+    } catch (const std::exception&) {
+      // No Korvel.ini: the e-mail settings stay empty.
+    }
+  }
+  if (!file.aliasFile.empty()) setenv("KORVEL_ALIAS_FILE", file.aliasFile.c_str(), 1);
+
+  TerminalUI ui(file);
+  korvel::TTransfertRun run(ui, settings_folder);
+  ui.run = &run;
+  std::signal(SIGINT, OnInterrupt);
+  run.PrepareTransfert();
+  run.numeroEtablis = file.options.numeroEtablis;
+  try {
+    run.btnTransfertClick();
+  } catch (const std::exception& e) {
+    if (!run.LastRunCompleted) {
+      std::cerr << "korvel-cli: " << e.what() << "\n";
+      return 1;
+    }
+    std::cerr << "korvel-cli: the run is complete but the e-mail was not sent: " << e.what() << "\n";
+  }
+  try {
+    run.FormClose();
+  } catch (const std::exception& e) {
+    std::cerr << "korvel-cli: " << e.what() << "\n";
+  }
+  if (!run.LastRunCompleted) {
+    std::cerr << "korvel-cli: the run did not start\n";
+    return 1;
+  }
+  PrintFinalReport();
+  return 0;
+}

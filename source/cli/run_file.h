@@ -1,0 +1,22 @@
+// The run file of the command-line front end: every option of the window, and the
+// ticked items of the two lists by their item texts.
+#pragma once
+
+#include <set>
+#include <string>
+#include <utility>
+
+#include "source/run/operator_interface.h"
+
+namespace korvel {
+
+struct TRunFile {
+  TRunOptions options;
+  std::set<std::pair<int, int>> checked;  // (list 1 or 2, item index)
+  std::string aliasFile;                  // legacy alias file ("" = the default one)
+};
+
+// Reads a run file; throws std::runtime_error naming the file, the line and the fault.
+TRunFile LoadRunFile(const std::string& path);
+
+}  // namespace korvel

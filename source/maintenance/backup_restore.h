@@ -1,0 +1,25 @@
+// Backup of the target beside the database and restore over it, through the
+// server's service manager.
+#pragma once
+
+#include <string>
+
+namespace korvel {
+
+class TTransfertRun;
+
+// Where the services work for a database name "server:path" (split at the first
+// colon; no colon: the local service manager and the whole name as path).
+struct TServiceTarget {
+  std::string server;
+  std::string databasePath;
+  // Folder of the path with its separator, the separator again, then `fileName`.
+  std::string BackupPath(const std::string& fileName) const;
+};
+TServiceTarget SplitDatabaseName(const std::string& databaseName);
+
+void DatabaseBackupRestore(TTransfertRun& run, const std::string& NomFichierFBK);
+void DatabaseBackup(TTransfertRun& run, const std::string& name);
+void DatabaseRestore(TTransfertRun& run, const std::string& name);
+
+}  // namespace korvel

@@ -1,0 +1,37 @@
+// The two check-lists. An item's position selects its routine; its text is only
+// shown. A null routine is listed and not run: that table is not migrated yet.
+#include "source/run/transfert_run.h"
+
+namespace korvel {
+
+const std::vector<TTableItem>& ListePrealable() {
+  static const std::vector<TTableItem> items = {
+      {"Modalite", nullptr},      {"Modific", nullptr},      {"Anatom", nullptr},
+      {"Activite", nullptr},      {"Acte", nullptr},         {"Dictionnaire", nullptr},
+      {"ModCompl", nullptr},      {"ModSoft", nullptr},      {"MotCorr", nullptr},
+      {"Station", nullptr},       {"TxtProto", nullptr},     {"TypePres", nullptr},
+      {"Diagnostique", nullptr},  {"Codetransac", nullptr},  {"EtatType", nullptr},
+      {"EtatTypeTitre", nullptr}, {"RemMajoree", nullptr},   {"Export", nullptr},
+      {"Etablissement", nullptr}, {"Radiologiste", nullptr}, {"Securite", nullptr},
+      {"ParmEpur", nullptr},      {"Message", nullptr},      {"HL7ExamenHop", nullptr},
+      {"HL7ExamenRX", nullptr},   {"HL7Radiol", nullptr},
+  };
+  return items;
+}
+
+const std::vector<TTableItem>& ListeClinique() {
+  static const std::vector<TTableItem> items = {
+      {"Patient", nullptr},        {"Referant", nullptr},       {"Prive", nullptr},
+      {"ciePrivee_Acte", nullptr}, {"Rapport Prive", nullptr},  {"Etat", nullptr},
+      {"R1606", nullptr},          {"R1606b", nullptr},         {"Releve", nullptr},
+      {"FacturationExt", nullptr}, {"Prescription (visite)", nullptr},
+      {"Examen", nullptr},         {"Paiement", nullptr},       {"PretFilm", nullptr},
+      {"Log", nullptr},            {"Injection", nullptr},      {"Autorisation", nullptr},
+      {"HistoEpur", nullptr},      {"HistoEtat", nullptr},      {"HistoLot", nullptr},
+      {"HistoReleve", nullptr},    {"HistoTransfert", nullptr}, {"Sorvane", nullptr},
+      {"FACCSC", nullptr},         {"FACCSD", nullptr},
+  };
+  return items;
+}
+
+}  // namespace korvel
