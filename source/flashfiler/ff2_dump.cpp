@@ -42,6 +42,7 @@ std::string Two(int v) {
 }
 
 std::string DateText(TDateTime dt, bool date, bool time) {
+  if (!IsValidDateTime(dt)) return "INVALID(" + FloatToStr(dt.value) + ")";
   const DateParts parts = korvel::DecodeDateTime(dt);
   std::string out;
   if (date) {

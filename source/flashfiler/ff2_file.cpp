@@ -246,7 +246,7 @@ double DecodeFloat(Ff2Type type, const uint8_t* p) {
 TDateTime DecodeDateTime(Ff2Type type, const uint8_t* p) {
   switch (type) {
     case Ff2Type::DateTime: return TDateTime(LoadDouble(p) - kDateTimeDelta);
-    case Ff2Type::StDate: return TDateTime(static_cast<double>(static_cast<int32_t>(LoadU32(p)) + kStDateOrigin));
+    case Ff2Type::StDate: return TDateTime(static_cast<double>(static_cast<int32_t>(LoadU32(p))) + kStDateOrigin);
     case Ff2Type::StTime: return TDateTime(static_cast<int32_t>(LoadU32(p)) / 86400.0);
     default: return TDateTime(DecodeFloat(type, p));
   }
@@ -314,7 +314,8 @@ std::shared_ptr<const Ff2File> Ff2File::Open(const std::string& path) {
   }
   file->size_ = static_cast<uint64_t>(st.st_size);
   if (file->size_ > 0) {
-    void* base = ::mmap(nullptr, file->size_, PROT_READ, MAP_PRIVATE, fd, 0);
+    // Tables are read whole (or sorted whole): fault the pages in at once.
+    void* base = ::mmap(nullptr, file->size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (base == MAP_FAILED) {
       const int err = errno;
       ::close(fd);
@@ -606,7 +607,7 @@ std::vector<uint64_t> Ff2File::SortedRecords(int index_number) const {
     Fail("index '" + index.name + "' is user-defined: its order cannot be rebuilt from the records");
   const KeyComparer comparer(*this, index);
   struct Entry {
-    uint64_t prefix;
+    KeyComparer::KeyPrefix prefix;
     uint64_t ref;
   };
   std::vector<Entry> entries(records_.size());
@@ -614,7 +615,7 @@ std::vector<uint64_t> Ff2File::SortedRecords(int index_number) const {
     entries[i] = Entry{comparer.Prefix(Record(records_[i])), records_[i]};
   }
   std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    if (!(a.prefix == b.prefix)) return a.prefix < b.prefix;
     const int c = comparer.Compare(Record(a.ref), Record(b.ref));
     return c != 0 ? c < 0 : a.ref < b.ref;
   });

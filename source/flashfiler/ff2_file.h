@@ -213,6 +213,9 @@ int64_t DecodeInteger(Ff2Type type, const uint8_t* p);
 double DecodeFloat(Ff2Type type, const uint8_t* p);
 // Date and time types as the program's TDateTime (day 0 = 1899-12-30).
 TDateTime DecodeDateTime(Ff2Type type, const uint8_t* p);
+// False for date-time values no calendar can show (NaN, beyond 0001-01-01 ..
+// 9999-12-31): damaged bytes that must not reach date formatting.
+inline bool IsValidDateTime(TDateTime dt) { return dt.value >= -693594.0 && dt.value < 2958466.0; }
 // Text bytes (8-bit) of a ShortString/NullString/Char field, without terminator.
 std::string_view DecodeText(Ff2Type type, const uint8_t* p, uint32_t length);
 // UTF-8 of a WideChar/WideString field.

@@ -66,13 +66,16 @@ Kind KindOf(Ff2Type type) {
   }
 }
 
-// Appends bytes to the 8-byte prefix until it is full.
+// Appends bytes to the 16-byte prefix until it is full.
 struct PrefixWriter {
-  uint64_t value = 0;
+  uint64_t words[2] = {0, 0};
   int used = 0;
-  bool full() const { return used == 8; }
+  bool full() const { return used == 16; }
   void Put(uint8_t byte) {
-    if (used < 8) value |= static_cast<uint64_t>(byte) << (8 * (7 - used++));
+    if (used < 16) {
+      words[used / 8] |= static_cast<uint64_t>(byte) << (8 * (7 - used % 8));
+      ++used;
+    }
   }
   void PutBigEndian(uint64_t v, int bytes, bool invert) {
     for (int i = bytes - 1; i >= 0 && !full(); --i) {
@@ -132,7 +135,7 @@ int KeyComparer::Compare(const uint8_t* a, const uint8_t* b) const {
   return 0;
 }
 
-uint64_t KeyComparer::Prefix(const uint8_t* record) const {
+KeyComparer::KeyPrefix KeyComparer::Prefix(const uint8_t* record) const {
   PrefixWriter out;
   const bool invert = !ascending_;
   for (const Part& part : parts_) {
@@ -181,16 +184,17 @@ uint64_t KeyComparer::Prefix(const uint8_t* record) const {
         break;
     }
   }
-  return out.value;
+  return KeyPrefix{out.words[0], out.words[1]};
 }
 
 int KeyComparer::CompareToValue(const Part& part, const uint8_t* record, const Variant& value) const {
   const uint8_t* p = record + part.offset;
   switch (part.type) {
     case Ff2Type::Currency: {
-      const int64_t key = value.type() == Variant::Type::Currency || value.type() == Variant::Type::Float
-                              ? Currency::FromDouble(value.AsFloat()).scaled
-                              : value.AsInteger() * 10000;
+      if (value.type() == Variant::Type::Currency || value.type() == Variant::Type::Float)
+        return Cmp(static_cast<double>(DecodeInteger(part.type, p)), value.AsFloat() * 10000.0);
+      int64_t key = 0;
+      if (__builtin_mul_overflow(value.AsInteger(), int64_t{10000}, &key)) return value.AsInteger() < 0 ? 1 : -1;
       return Cmp(DecodeInteger(part.type, p), key);
     }
     case Ff2Type::StDate:

@@ -19,9 +19,18 @@ class KeyComparer {
 
   // <0, 0, >0 as record a sorts before, with, after record b (no tie-break).
   int Compare(const uint8_t* a, const uint8_t* b) const;
-  // The first 8 bytes of an order-preserving encoding of the record's key: when two
-  // prefixes differ they order the records as Compare does.
-  uint64_t Prefix(const uint8_t* record) const;
+  // The first 16 bytes of an order-preserving encoding of the record's key, as two
+  // big-endian words: when two prefixes differ they order the records as Compare
+  // does. Sorting on it keeps most comparisons inside a small array in cache.
+  struct KeyPrefix {
+    uint64_t high = 0;
+    uint64_t low = 0;
+    friend bool operator==(const KeyPrefix&, const KeyPrefix&) = default;
+    friend bool operator<(const KeyPrefix& a, const KeyPrefix& b) {
+      return a.high != b.high ? a.high < b.high : a.low < b.low;
+    }
+  };
+  KeyPrefix Prefix(const uint8_t* record) const;
   // The record against a key given as values, one per index field in order; only the
   // values given are compared (a shorter key is a prefix). A Null value is a NULL key
   // part. Text keys are UTF-8.

@@ -323,9 +323,12 @@ void Ff2Writer::EncodeField(size_t index, const Variant& value, uint8_t* record)
     case Ff2Type::Extended: PutExtended(p, value.AsFloat()); break;
     case Ff2Type::Comp: PutU64(p, static_cast<uint64_t>(value.AsInteger())); break;
     case Ff2Type::Currency: {
-      const int64_t scaled = value.type() == Variant::Type::Currency || value.type() == Variant::Type::Float
-                                 ? Currency::FromDouble(value.AsFloat()).scaled
-                                 : value.AsInteger() * 10000;
+      int64_t scaled = 0;
+      if (value.type() == Variant::Type::Currency || value.type() == Variant::Type::Float) {
+        scaled = Currency::FromDouble(value.AsFloat()).scaled;
+      } else if (__builtin_mul_overflow(value.AsInteger(), int64_t{10000}, &scaled)) {
+        Fail(which + ": value out of range");
+      }
       PutU64(p, static_cast<uint64_t>(scaled));
       break;
     }

@@ -131,7 +131,18 @@ void TField::GetAsString(std::string& out) const {
     case Ff2Type::ShortString:
     case Ff2Type::ShortAnsiStr:
     case Ff2Type::NullString:
-    case Ff2Type::NullAnsiStr: AppendCp1252ToUtf8(RawText(p), out); return;
+    case Ff2Type::NullAnsiStr: {
+      const std::string_view text = RawText(p);
+      // Most legacy text is ASCII, which is already UTF-8.
+      bool ascii = true;
+      for (const char c : text) ascii &= static_cast<unsigned char>(c) < 0x80;
+      if (ascii) {
+        out.assign(text);
+      } else {
+        AppendCp1252ToUtf8(text, out);
+      }
+      return;
+    }
     case Ff2Type::WideChar:
     case Ff2Type::WideString: out = ff2::DecodeWideText(type_, p, length_); return;
     case Ff2Type::Boolean: out.assign(p[0] != 0 ? "True" : "False"); return;
@@ -144,9 +155,9 @@ void TField::GetAsString(std::string& out) const {
     case Ff2Type::Double:
     case Ff2Type::Extended:
     case Ff2Type::Currency: AppendFloat(out, ff2::DecodeFloat(type_, p)); return;
-    case Ff2Type::StDate: out = DateToStr(ff2::DecodeDateTime(type_, p)); return;
-    case Ff2Type::StTime: out = FormatDateTime("h:nn:ss", ff2::DecodeDateTime(type_, p)); return;
-    case Ff2Type::DateTime: out = DateTimeToStr(ff2::DecodeDateTime(type_, p)); return;
+    case Ff2Type::StDate: out = DateToStr(CheckedDateTime(p)); return;
+    case Ff2Type::StTime: out = FormatDateTime("h:nn:ss", CheckedDateTime(p)); return;
+    case Ff2Type::DateTime: out = DateTimeToStr(CheckedDateTime(p)); return;
     case Ff2Type::BlobMemo:
     case Ff2Type::BlobFmtMemo: AppendCp1252ToUtf8(table_.file_->ReadBlob(ff2::LoadU64(p)), out); return;
     case Ff2Type::ByteArray: out.assign(reinterpret_cast<const char*>(p), length_); return;
@@ -176,7 +187,7 @@ int64_t TField::AsInteger() const {
     case Ff2Type::Currency: return std::llround(ff2::DecodeFloat(type_, p));
     case Ff2Type::StDate:
     case Ff2Type::StTime:
-    case Ff2Type::DateTime: return static_cast<int64_t>(ff2::DecodeDateTime(type_, p).value);
+    case Ff2Type::DateTime: return static_cast<int64_t>(CheckedDateTime(p).value);
     default: break;
   }
   if (ff2::IsStringType(type_) || type_ == Ff2Type::Char) {
@@ -231,7 +242,14 @@ TDateTime TField::AsDateTime() const {
       throw EffDatabaseError("'" + text + "' is not a valid date and time for field '" + name_ + "'");
     return dt;
   }
-  return ff2::DecodeDateTime(type_, p);
+  return CheckedDateTime(p);
+}
+
+TDateTime TField::CheckedDateTime(const uint8_t* p) const {
+  const TDateTime dt = ff2::DecodeDateTime(type_, p);
+  if (!ff2::IsValidDateTime(dt))
+    throw EffDatabaseError("Field '" + name_ + "' holds an impossible date-time (" + std::to_string(dt.value) + ")");
+  return dt;
 }
 
 bool TField::AsBoolean() const {
@@ -270,7 +288,7 @@ Variant TField::AsVariant() const {
     case TFieldType::ftCurrency: return Variant(AsCurrency());
     case TFieldType::ftDate:
     case TFieldType::ftTime:
-    case TFieldType::ftDateTime: return Variant(ff2::DecodeDateTime(type_, p));
+    case TFieldType::ftDateTime: return Variant(CheckedDateTime(p));
     case TFieldType::ftBlob:
     case TFieldType::ftGraphic:
     case TFieldType::ftBytes: return Variant(korvel::Bytes{BlobContent()});

@@ -87,6 +87,8 @@ class TField {
   void GetAsString(std::string& out) const;
   // Numbers: integers exact, floats rounded; texts parsed (EffDatabaseError when they
   // are not numbers); Booleans 0/1; date-times their day count. NULL gives 0.
+  // Date getters (and AsString, AsVariant of date fields) raise EffDatabaseError for
+  // damaged values outside 0001-01-01 .. 9999-12-31.
   int64_t AsInteger() const;
   double AsFloat() const;
   Currency AsCurrency() const;
@@ -104,6 +106,8 @@ class TField {
  private:
   const uint8_t* Bytes() const;  // the field's bytes in the current record, or nullptr
   std::string_view RawText(const uint8_t* p) const;
+  // Date types decoded; raises for values no calendar can show.
+  TDateTime CheckedDateTime(const uint8_t* p) const;
 
   const TffTable& table_;
   std::string name_;

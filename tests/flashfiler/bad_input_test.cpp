@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <cstring>
 #include <functional>
 
+#include "source/flashfiler/ff2_dump.h"
 #include "source/flashfiler/ff2_file.h"
 #include "source/flashfiler/ff2_writer.h"
 #include "tests/flashfiler/test_support.h"
@@ -109,6 +111,42 @@ TEST(BadInput, BlobFaultsRaiseWhenTheValueIsRead) {
       EXPECT_NE(std::string(error.what()).find(c.fault), std::string::npos) << error.what();
     }
   }
+}
+
+}  // namespace
+}  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// A damaged date-time (1e30 days) is reported for that value, never handed to the
+// calendar code.
+TEST(BadInput, ImpossibleDateIsAnErrorOfThatValue) {
+  const auto dir = testing::ScratchDir("bad-date");
+  {
+    ff2::Ff2Writer writer((dir / "Dates.FF2").string());
+    writer.AddField("Quand", Ff2Type::DateTime);
+    writer.AppendRecord({Variant(EncodeDate(2009, 12, 15))});
+    writer.Finish();
+  }
+  std::string bytes;
+  {
+    std::ifstream in(dir / "Dates.FF2", std::ios::binary);
+    bytes.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  const double impossible = 1e30;
+  const size_t record = 4096 * size_t{ff2::LoadU32(reinterpret_cast<const uint8_t*>(bytes.data()) + 68)} + 32 + 1;
+  std::memcpy(&bytes[record], &impossible, sizeof impossible);
+  std::ofstream(dir / "Dates.FF2", std::ios::binary) << bytes;
+
+  testing::LocalSource source(dir.string());
+  TffTable table;
+  source.Open(table, "Dates");
+  const TField* field = table.Fields(0);
+  EXPECT_THROW(field->AsDateTime(), EffDatabaseError);
+  EXPECT_THROW(field->AsString(), EffDatabaseError);
+  EXPECT_THROW(field->AsVariant(), EffDatabaseError);
+  EXPECT_EQ(ff2::DumpValue(*table.File(), table.File()->Record(table.File()->records()[0]), 0), "INVALID(1e+30)");
 }
 
 }  // namespace
