@@ -1,17 +1,19 @@
 // The two check-lists. An item's position selects its routine; its text is only
 // shown. A null routine is listed and not run: that table is not migrated yet.
 #include "source/run/transfert_run.h"
+#include "source/tables/billing_tables.h"
+#include "source/tables/simple_tables.h"
 
 namespace korvel {
 
 const std::vector<TTableItem>& ListePrealable() {
   static const std::vector<TTableItem> items = {
-      {"Modalite", nullptr},      {"Modific", nullptr},      {"Anatom", nullptr},
-      {"Activite", nullptr},      {"Acte", nullptr},         {"Dictionnaire", nullptr},
-      {"ModCompl", nullptr},      {"ModSoft", nullptr},      {"MotCorr", nullptr},
-      {"Station", nullptr},       {"TxtProto", nullptr},     {"TypePres", nullptr},
-      {"Diagnostique", nullptr},  {"Codetransac", nullptr},  {"EtatType", nullptr},
-      {"EtatTypeTitre", nullptr}, {"RemMajoree", nullptr},   {"Export", nullptr},
+      {"Modalite", TransfertTableModalite},      {"Modific", TransfertTableModific},      {"Anatom", TransfertTableAnatom},
+      {"Activite", TransfertTableActivite},      {"Acte", nullptr},         {"Dictionnaire", TransfertTableDictio},
+      {"ModCompl", TransfertTableModCompl},      {"ModSoft", TransfertTableModSoft},      {"MotCorr", TransfertTableMotCorr},
+      {"Station", nullptr},       {"TxtProto", TransfertTableTxtProto},     {"TypePres", TransfertTableTypePres},
+      {"Diagnostique", TransfertTableDiagnos},  {"Codetransac", TransfertTableCodeTransac},  {"EtatType", TransfertTableEtatType},
+      {"EtatTypeTitre", TransfertTableEtatTypeTitre}, {"RemMajoree", TransfertTableRemMajoree},   {"Export", TransfertTableExport},
       {"Etablissement", nullptr}, {"Radiologiste", nullptr}, {"Securite", nullptr},
       {"ParmEpur", nullptr},      {"Message", nullptr},      {"HL7ExamenHop", nullptr},
       {"HL7ExamenRX", nullptr},   {"HL7Radiol", nullptr},

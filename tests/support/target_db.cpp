@@ -43,7 +43,11 @@ fs::path MakeFirebirdRoot(const fs::path& root, const std::string& extra_conf) {
   return root;
 }
 
-fs::path BuildTestsDir() { return fs::current_path(); }
+// The test's starting folder, kept so that a test may change directory afterwards.
+fs::path BuildTestsDir() {
+  static const fs::path dir = fs::current_path();
+  return dir;
+}
 
 fs::path TemplatePath() { return BuildTestsDir() / "korvel-template.fdb"; }
 

@@ -1,0 +1,144 @@
+#include "source/tables/billing_tables.h"
+
+#include "source/maintenance/generators.h"
+#include "source/maintenance/index_control.h"
+#include "source/tables/table_loop.h"
+
+namespace korvel {
+namespace {
+
+using TC = TCanTransfertType;
+
+// Columns 1..13 shared by both generations of fee modifiers, from the source fields
+// of these names.
+void ModifierColumns(TRecordParams& p) {
+  static const char* const kFields[] = {"Omni",    "Spec",     "Description", "Explication", "Plafond",
+                                        "PlafondAtteint", "Csst", "BS", "UniteBase", "UniteAdd",
+                                        "CodeA",   "CodeB",    "Garde"};
+  for (int i = 0; i < 13; ++i) p.Copy(i + 1, p.Field(kFields[i]));
+}
+
+}  // namespace
+
+void TransfertTableModific(TTransfertRun& run) {
+  RunTableRoutine(
+      run,
+      {"TableModific", "Modificateur", "Modific",
+       "INSERT INTO Modificateur(Code, Omni, Spec, Description, Explication, Plafond, PlafondAtteint, Csst, bs, "
+       "UniteBase, UniteAdd, CodeA, CodeB, Garde, CodeC, ActeExclus, Role7, Desactive)",
+       18},
+      [&] { run.FDataMgr->InitCodeDestCopy("Modificateur", {"Code", "Code"}, true); },
+      [](TRecordParams& p) {
+        p.Copy(0, p.Field("Code"));
+        ModifierColumns(p);
+        p.Copy(14, p.Field("CodeC"));
+        p.Copy(15, p.Field("ActesExclus"));
+        p.Copy(16, p.Field("Role7"));
+        p.Constant(17, "N");
+      });
+}
+
+void TransfertTableModSoft(TTransfertRun& run) {
+  RunTableRoutine(
+      run,
+      {"TableModSoft", "ModSoft", "ModSoft",
+       "INSERT INTO ModSoft(Code, Omni, Spec, Description, Explication, Plafond, PlafondAtteint, Csst, bs, "
+       "UniteBase, UniteAdd, CodeA, CodeB, Garde, Desactive)",
+       15},
+      [&] { run.FDataMgr->InitCodeDestCopy("ModSoft", {"Code", "Code"}, true); },
+      [](TRecordParams& p) {
+        p.Copy(0, p.Field(0));
+        ModifierColumns(p);
+        p.Constant(14, "N");
+      });
+}
+
+void TransfertTableModCompl(TTransfertRun& run) {
+  // No duplicate check: the target alone refuses a repeated rule.
+  TTableRoutine routine{"TableModCompl", "ModCompl", "ModCompl",
+                        "INSERT INTO ModCompl(Mod, Code1, Code2, Cs, Renseignement, ArretSurEcran, Desactive)", 7};
+  routine.checkAcceptance = false;
+  RunTableRoutine(run, routine, {}, [](TRecordParams& p) {
+    p.Copy(0, p.Field("MOD"));
+    p.Copy(1, p.Field("CODE1"));
+    p.Copy(2, p.Field("CODE2"));
+    p.Copy(3, p.Field("CS"));
+    p.Copy(4, p.Field("Renseignement"));
+    p.Copy(5, p.Field("ArretSurEcran"));
+    p.CopyOr(6, p.Field("ArretSurEcran"), "N");
+  });
+}
+
+void TransfertTableRemMajoree(TTransfertRun& run) {
+  RunTableRoutine(
+      run,
+      {"TableRemMajoree", "RemMajoree ", "RemMajoree",
+       "INSERT INTO RemMajoree(Territoire, T1A, T1B, T1C, T1D, T1E, T1F, T2A, T3A, T3B, T4A, T4B, T4C, T4D, T4E)", 15},
+      [&] { run.FDataMgr->InitCodeDestCopy("RemMajoree", {"Territoire", "Territoire"}, true); },
+      [](TRecordParams& p) {
+        static const char* const kFields[] = {"Territoire", "T1a", "T1B", "T1C", "T1D", "T1E", "T1F", "T2A",
+                                              "T3A",        "T3B", "T4A", "T4B", "T4C", "T4D", "T4E"};
+        for (int i = 0; i < 15; ++i) p.Copy(i, p.Field(kFields[i]));
+      },
+      [&] { RecomputeIndex(run, "RemMajoree", "Table RemMajoree \r\n"); });
+}
+
+void TransfertTableCodeTransac(TTransfertRun& run) {
+  RunTableRoutine(
+      run,
+      {"TableCodeTransac", "Code Transaction", "CodeTransac", "INSERT INTO CODETRANSAC(CODETRANSAC, Description, Desactive)",
+       3},
+      [&] { run.FDataMgr->InitCodeDestCopy("CODETRANSAC", {"CODETRANSAC", "CODE"}, true); },
+      [](TRecordParams& p) {
+        p.Copy(0, p.Field(0));
+        p.Copy(1, p.Field("Description"));
+        p.Constant(2, "N");
+      });
+}
+
+void TransfertTableActivite(TTransfertRun& run) {
+  RunTableRoutine(
+      run,
+      {"Table.Activite", "Activite", "Activite", "INSERT INTO Activite(id_activite, Activite, CompteGrLivre, Desactive)",
+       4},
+      [&] {
+        run.FDataMgr->InitCodeDestCopy("Activite", {"ID_Activite", "AUTONUM"}, true);
+        run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
+      },
+      [](TRecordParams& p) {
+        p.Copy(0, p.Field(0));
+        p.Copy(1, p.Field(1));
+        p.Copy(2, p.Field("CompteGrLivre"));
+        p.Constant(3, "N");
+      },
+      [&] { SetGenerator(run, "Activite", "ID_Activite", "Table Activite\r\n"); });
+}
+
+void TransfertTableEtatType(TTransfertRun& run) {
+  RunTableRoutine(
+      run,
+      {"TableEtatType", "Etat type", "EtatType",
+       "INSERT INTO EtatType(TypeNo, Categorie, Champ, Description,PositionInfo, Longueur)", 6},
+      [&] { run.FDataMgr->InitCodeDestCopy("EtatType", {"TypeNo", "Type"}, {"Champ", "Champ"}); },
+      [](TRecordParams& p) {
+        p.Copy(0, p.Field(0));
+        p.Copy(1, p.Field("Categorie"));
+        p.Copy(2, p.Field("Champ"));
+        p.Copy(3, p.Field("Description"));
+        p.Copy(4, p.Field("Position"));
+        p.Copy(5, p.Field("Longueur"));
+      });
+}
+
+void TransfertTableEtatTypeTitre(TTransfertRun& run) {
+  RunTableRoutine(
+      run, {"TableEtatTypeTitre", "Etat Type Titre", "EtatTypeTitre", "INSERT INTO EtatTypeTitre(TypeNo, Categorie, Nom)", 3},
+      [&] { run.FDataMgr->InitCodeDestCopy("EtatTypeTitre", {"TypeNo", "Numero"}, true); },
+      [](TRecordParams& p) {
+        p.Copy(0, p.Field(0));
+        p.Copy(1, p.Field("Categorie"));
+        p.Copy(2, p.Field("NOM"));
+      });
+}
+
+}  // namespace korvel
