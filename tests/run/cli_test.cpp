@@ -1,0 +1,86 @@
+// korvel-cli as a user runs it: a run file, a legacy folder, a target database.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "support/run_fixture.h"
+
+namespace korvel {
+namespace {
+
+using V = Variant;
+
+// Runs a command in the test's folder; returns its exit status and output.
+int RunCommand(const std::string& command, std::string* output) {
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return -1;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) output->append(buf, n);
+  const int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class CliTest : public testing::RunFixture {
+ protected:
+  void SetUp() override {
+    RunFixture::SetUp();
+    std::ofstream(folder + "/aliases.ini") << "radio=radio\n";
+    std::ofstream(folder + "/ffserver.in") << "SOLO\n";
+  }
+};
+
+TEST_F(CliTest, RunsAMigrationFromARunFile) {
+  WriteTable("Anatom", {{V("THX"), V("Thorax")}, {V("THX"), V("doublon")}});
+  WriteTable("Modalite", {{V("RX"), V("Radiographie")}});
+  std::ofstream(folder + "/clinic.run") << "# a run file\n"
+                                           "[options]\n"
+                                           "etablissement=CLI01\n"
+                                           "debut=2000-01-01\n"
+                                           "fin=2011-12-31\n"
+                                           "modele_principal=modele.rtf\n"
+                                           "database_ini=Database.ini\n"
+                                           "prefixe_global=KV\n"
+                                           "alias=aliases.ini\n"
+                                           "generateurs=oui\n"
+                                           "[prealable]\n"
+                                           "Anatom\n"
+                                           "Modalite\n";
+  std::string output;
+  const int status = RunCommand(std::string(KORVEL_CLI) + " clinic.run --settings .", &output);
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_EQ(Count("Region"), 1);
+  EXPECT_EQ(Count("Modalite"), 1);
+  EXPECT_TRUE(LogExists("TableAnatom"));
+  EXPECT_TRUE(LogExists("TableModalite"));
+  EXPECT_NE(output.find("RAPPORT FINAL"), std::string::npos) << output;
+  EXPECT_NE(ReadLog("TableAnatom").find("Table destination: Region a deja cette cle: THX"), std::string::npos);
+}
+
+TEST_F(CliTest, InvalidRunFilesAndRefusedOptionsExitNonZero) {
+  struct Case {
+    const char* text;
+    int status;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"[options]\nfin=2012-13-45\n", 2, "fin: \"2012-13-45\" is not a date"},
+      {"[prealable]\nNulle part\n", 2, "\"Nulle part\" is not an item"},
+      {"[options]\nvitesse=max\n", 2, "unknown option \"vitesse\""},
+      {"[options]\netablissement=CLI01\nmodele_principal=modele.rtf\ndatabase_ini=Database.ini\n", 1,
+       "Un préfix global est obligatoire"},
+  };
+  for (const Case& c : cases) {
+    std::ofstream(folder + "/bad.run") << c.text;
+    std::string output;
+    EXPECT_EQ(RunCommand(std::string(KORVEL_CLI) + " bad.run --settings .", &output), c.status) << c.text << output;
+    EXPECT_NE(output.find(c.says), std::string::npos) << output;
+  }
+  std::string output;
+  EXPECT_EQ(RunCommand(std::string(KORVEL_CLI) + " absent.run", &output), 2);
+  EXPECT_NE(output.find("cannot read the run file \"absent.run\""), std::string::npos) << output;
+}
+
+}  // namespace
+}  // namespace korvel

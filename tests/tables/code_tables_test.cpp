@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include "source/tables/simple_tables.h"
+#include "source/flashfiler/ff2_writer.h"
+#include "support/run_fixture.h"
+#include "tools/legacy_layouts.h"
+
+namespace korvel {
+namespace {
+
+using V = Variant;
+
+class CodeTablesTest : public testing::RunFixture {
+ protected:
+  void SetUp() override {
+    RunFixture::SetUp();
+    Connect();
+  }
+};
+
+TEST_F(CodeTablesTest, CodeTablesCopyCodesRejectDuplicatesAndDefaultDescriptions) {
+  WriteTable("Anatom", {{V("THX"), V("Thorax")}, {V("EXT"), V()}, {V("THX"), V("Thorax encore")}});
+  WriteTable("Modalite", {{V("RX"), V("Radiographie")}, {V(), V("Sans code")}, {V("RX"), V("Doublon")}});
+  WriteTable("Dictio", {{V("fémur"), V()}, {V("fémur"), V("deux")}});
+  WriteTable("MotCorr", {{V("rdio"), V("radio")}, {V("rdio"), V("radiologie")}});
+  WriteTable("Diagnos", {{V("D1"), V("Fracture")}, {V("D2"), V("   ")}, {V("D1"), V("Autre")}});
+  WriteTable("TypePres", {{V("R"), V("RAMQ")}, {V("X"), V("RAMQ")}});
+  TransfertTableAnatom(*run);
+  TransfertTableModalite(*run);
+  TransfertTableDictio(*run);
+  TransfertTableMotCorr(*run);
+  TransfertTableDiagnos(*run);
+  TransfertTableTypePres(*run);
+
+  struct Case {
+    const char* sql;
+    Variant expected;
+  };
+  const Case cases[] = {
+      {"SELECT COUNT(*) FROM Region", V(int64_t{2})},
+      {"SELECT Description FROM Region WHERE Region = 'EXT'", V("EXT")},  // missing description takes the code
+      {"SELECT Desactive FROM Region WHERE Region = 'THX'", V("N")},
+      {"SELECT COUNT(*) FROM Modalite", V(int64_t{2})},
+      {"SELECT Description FROM Modalite WHERE Modalite IS NULL", V("Sans code")},  // empty code accepted as NULL
+      {"SELECT Description FROM Dictionnaire", V("fémur")},
+      {"SELECT Par FROM MotCor", V("radio")},
+      {"SELECT Description FROM Diagnostique WHERE Diagnos = 'D2'", V("D2")},
+      {"SELECT TypeFact FROM TypeFact", V("RAMQ")},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Select(c.sql), c.expected) << c.sql;
+
+  // Logs: one file per table under its log name, each refusal with the exact text.
+  const std::pair<const char*, const char*> refusals[] = {
+      {"TableAnatom", "Table destination: Region a deja cette cle: THX"},
+      {"TableModalite", "Table destination: Modalite a deja cette cle: RX"},
+      {"TableDicto", "Table destination: Dictionnaire a deja cette cle: fémur"},
+      {"TableMotCorr", "Table destination: MotCor a deja cette cle: rdio"},
+      {"TableDiagnos", "Table destination: Diagnostique a deja cette cle: D1"},
+      {"TableTypePres", "Table destination: TypeFact a deja cette cle: RAMQ"},
+  };
+  for (const auto& [log, message] : refusals) {
+    EXPECT_NE(ReadLog(log).find(message), std::string::npos) << log << "\n" << ReadLog(log);
+  }
+  EXPECT_NE(std::find(ui.operations.begin(), ui.operations.end(), "Table region\r\nTransfert des donnees"),
+            ui.operations.end());
+}
+
+TEST_F(CodeTablesTest, AnatomCommitsOnlyAfterAnAcceptedRecordModaliteAfterAnyRecord) {
+  // Record 2500 (the one read when 2500 records have been read) is a duplicate.
+  std::vector<std::vector<Variant>> rows;
+  for (int i = 0; i < 2500; ++i) rows.push_back({V("R" + std::to_string(i)), V("r")});
+  rows.push_back({V("R0"), V("doublon")});
+  WriteTable("Anatom", rows);
+  std::vector<std::vector<Variant>> modalites;
+  for (int i = 0; i < 2500; ++i) modalites.push_back({V("M" + std::to_string(i)), V("m")});
+  modalites.push_back({V("M0"), V("doublon")});
+  WriteTable("Modalite", modalites);
+
+  ui.counters.clear();
+  TransfertTableAnatom(*run);
+  EXPECT_EQ(ui.counters, std::vector<std::string>{"2501"});  // no batch commit, only the final count
+  ui.counters.clear();
+  TransfertTableModalite(*run);
+  EXPECT_EQ(ui.counters, (std::vector<std::string>{"2500", "2501"}));
+  EXPECT_EQ(Count("Region"), 2500);
+  EXPECT_EQ(Count("Modalite"), 2500);
+}
+
+TEST_F(CodeTablesTest, ProtocolTextsAndExports) {
+  WriteTable("TxtProto", {{V("P1"), V("  Protocole ANGLAIS "), V("texte"), V(true), V("Protocol"), V("text")},
+                          {V("P2"), V("Protocole anglais du genou"), V(), V(false), V(), V()},
+                          {V("P3"), V(), V("x"), V(), V(), V()}});
+  TransfertTableTxtProto(*run);
+  EXPECT_EQ(Select("SELECT langue FROM TextePreins WHERE TextePreins = 'P1'"), V("EN"));
+  EXPECT_EQ(Select("SELECT langue FROM TextePreins WHERE TextePreins = 'P2'"), V("EN"));
+  EXPECT_EQ(Select("SELECT langue FROM TextePreins WHERE TextePreins = 'P3'"), V("FR"));
+  EXPECT_EQ(Select("SELECT Texte FROM TextePreins WHERE TextePreins = 'P2'"), V(""));  // empty text, not NULL
+  EXPECT_EQ(Select("SELECT TexteSecondaire FROM TextePreins WHERE TextePreins = 'P1'"), V("text"));
+  EXPECT_EQ(Select("SELECT Impression || Desactive FROM TextePreins WHERE TextePreins = 'P3'"), V("ON"));
+
+  const TDateTime day = EncodeDate(2010, 5, 6);
+  WriteTable("Export", {{V(), V(day), V(EncodeTime(14, 5)), V("RAMQ")},
+                        {V(), V(day), V(), V("PACS")},
+                        {V(), V(day), V(EncodeTime(9, 0)), V("HL7")}});
+  TransfertTableExport(*run);
+  EXPECT_EQ(Count("Export"), 3);
+  EXPECT_EQ(Select("SELECT CAST(DateHeure AS VARCHAR(30)) FROM Export WHERE ExportType = 'RAMQ'"),
+            V("2010-05-06 14:05:00.0000"));
+  EXPECT_TRUE(Select("SELECT DateHeure FROM Export WHERE ExportType = 'PACS'").IsNull());
+  EXPECT_GE(Select("SELECT GEN_ID(GEN_ID_EXPORT, 0) FROM RDB$DATABASE").AsInteger(), 3);
+}
+
+TEST_F(CodeTablesTest, ShortProtocolLayoutLeavesTheSecondaryColumnsNull) {
+  ff2::Ff2Writer writer(legacy + "/TxtProto.FF2");
+  for (const auto& f : sample::LegacyLayoutTxtProtoShort()) writer.AddField(f.name, f.type, f.size);
+  writer.AppendRecord({V("P1"), V("Protocole"), V("texte"), V(true)});
+  writer.Finish();
+  TransfertTableTxtProto(*run);
+  EXPECT_EQ(Count("TextePreins", "DESCRIPTIONSECONDAIRE IS NULL AND TexteSecondaire IS NULL"), 1);
+}
+
+}  // namespace
+}  // namespace korvel
