@@ -421,6 +421,8 @@ void TpFIBQuery::BuildInputMessage() {
       in_meta_->release();
       in_meta_ = nullptr;
     }
+    // The builder starts from the server's description: a field whose type changes
+    // needs its length set too (an INTEGER sent as BIGINT would keep 4 bytes).
     Firebird::IMetadataBuilder* b = server_in_->getBuilder(&st);
     try {
       for (unsigned i = 0; i < slots_.size(); ++i) {
@@ -435,31 +437,37 @@ void TpFIBQuery::BuildInputMessage() {
             break;
           case Kind::Int64:
             b->setType(&st, i, SQL_INT64 + 1);
+            b->setLength(&st, i, sizeof(ISC_INT64));
             b->setSubType(&st, i, 0);
             b->setScale(&st, i, 0);
             break;
           case Kind::Currency:
             b->setType(&st, i, SQL_INT64 + 1);
+            b->setLength(&st, i, sizeof(ISC_INT64));
             b->setSubType(&st, i, 0);
             b->setScale(&st, i, -4);
             break;
           case Kind::Double:
             b->setType(&st, i, SQL_DOUBLE + 1);
+            b->setLength(&st, i, sizeof(double));
             b->setSubType(&st, i, 0);
             b->setScale(&st, i, 0);
             break;
           case Kind::Timestamp:
             b->setType(&st, i, SQL_TIMESTAMP + 1);
+            b->setLength(&st, i, sizeof(ISC_TIMESTAMP));
             b->setSubType(&st, i, 0);
             b->setScale(&st, i, 0);
             break;
           case Kind::Boolean:
             b->setType(&st, i, SQL_BOOLEAN + 1);
+            b->setLength(&st, i, sizeof(FB_BOOLEAN));
             b->setSubType(&st, i, 0);
             b->setScale(&st, i, 0);
             break;
           case Kind::Blob:
             b->setType(&st, i, SQL_BLOB + 1);
+            b->setLength(&st, i, sizeof(ISC_QUAD));
             b->setSubType(&st, i, s.server_type == SQL_BLOB ? s.server_subtype : 0);
             b->setCharSet(&st, i, kCharsetIso8859_1);
             b->setScale(&st, i, 0);

@@ -94,6 +94,26 @@ TEST_F(FibTest, ValuesOfEveryKindRoundTripAndTextIsConvertedByTheServer) {
   EXPECT_TRUE(sel.Fields(7).IsNull());
 }
 
+TEST_F(FibTest, ValuesSentWiderThanTheirColumnDoNotSpillIntoTheNext) {
+  // Integers travel as BIGINT and dates as TIMESTAMP: each needs its own full width in
+  // the message, or it overwrites its neighbour.
+  Exec("CREATE TABLE PACKED (A INTEGER, B VARCHAR(5), C DATE, D INTEGER, E CHAR(1))");
+  tr_.Commit();
+  tr_.StartTransaction();
+  TpFIBQuery ins(&db_);
+  ins.SetSQLText("INSERT INTO PACKED VALUES (?, ?, ?, ?, ?)");
+  ins.ExecWithParams({Variant(-7), Variant("abc"), Variant(EncodeDate(1930, 1, 1)), Variant(int64_t{2147483647}),
+                      Variant("O")});
+  TpFIBQuery sel(&db_);
+  sel.SetSQLText("SELECT A, B, C, D, E FROM PACKED");
+  sel.ExecQuery();
+  EXPECT_EQ(sel.Fields(0).AsInteger(), -7);
+  EXPECT_EQ(sel.Fields(1).AsString(), "abc");
+  EXPECT_EQ(sel.Fields(2).AsString(), "1930-01-01");
+  EXPECT_EQ(sel.Fields(3).AsInteger(), 2147483647);
+  EXPECT_EQ(sel.Fields(4).AsString(), "O");
+}
+
 TEST_F(FibTest, BinaryBlobOfSeveralSegmentsRoundTrips) {
   std::string image(200000, '\0');
   for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 % 251);
