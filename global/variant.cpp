@@ -34,6 +34,14 @@ std::string& Variant::MutableString() {
   return value_.emplace<std::string>();
 }
 
+bool Variant::TakeString(std::string& out) {
+  auto* s = std::get_if<std::string>(&value_);
+  if (!s) return false;
+  out = std::move(*s);
+  value_ = std::monostate{};
+  return true;
+}
+
 const Variant& TParamValue::Value() const {
   static const Variant kNull;
   return null_ ? kNull : value_;
@@ -44,7 +52,12 @@ void TParamValue::SetValue(const Variant& v) {
     null_ = true;
     return;
   }
-  value_ = v;  // same alternative: the storage is reused
+  if (v.type() != Variant::Type::String) value_.TakeString(spare_);
+  if (const std::string* text = v.string_if()) {
+    SetText() = *text;  // the kept storage is reused
+  } else {
+    value_ = v;
+  }
   null_ = false;
 }
 
@@ -53,12 +66,12 @@ void TParamValue::Assign(const TParamValue& other) {
     null_ = true;
     return;
   }
-  value_ = other.value_;
-  null_ = false;
+  SetValue(other.value_);
 }
 
 std::string& TParamValue::SetText() {
   null_ = false;
+  if (!value_.string_if() && spare_.capacity() > std::string().capacity()) value_ = Variant(std::move(spare_));
   std::string& s = value_.MutableString();
   s.clear();
   return s;

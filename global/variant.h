@@ -59,6 +59,9 @@ class Variant {
   // Makes the value a text and returns it for filling; an existing text keeps its
   // storage, so refilling allocates nothing once warm.
   std::string& MutableString();
+  // When the value is a text, moves it out (leaving the value NULL); returns false
+  // otherwise. Lets a holder keep the text's storage while the value is of another type.
+  bool TakeString(std::string& out);
   const korvel::Bytes* bytes_if() const { return std::get_if<korvel::Bytes>(&value_); }
 
   friend bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value_; }
@@ -84,6 +87,7 @@ class TParamValue {
 
  private:
   Variant value_;
+  std::string spare_;  // storage of the last text, kept while the value holds another type
   bool null_ = true;
 };
 
