@@ -58,6 +58,9 @@ TDateTime EncodeDateTime(const DateParts& p) {
 
 DateParts DecodeDateTime(TDateTime dt) {
   DateParts p;
+  // Outside years 1..9999 (or not a number) there is no date: the zero date stands in,
+  // rather than an undefined conversion.
+  if (!std::isfinite(dt.value) || dt.value < -693594.0 || dt.value > 2958466.0) return p;
   double days = std::trunc(dt.value);
   // Round to the millisecond first so that 0.99999999 becomes the next day, not 23:59:59.999.
   int64_t ms = std::llround(std::fabs(dt.value - days) * kMsPerDay);

@@ -48,6 +48,7 @@ TEST(DateTime, DayZeroAndFormats) {
   EXPECT_EQ(p.hour, 6);
   // Almost midnight rounds to the next day, not to 23:59:59.999.
   EXPECT_EQ(DateTimeToStr(TDateTime(40909.0 - 1e-10)), "2012-01-01");
+  EXPECT_EQ(DateToStr(TDateTime(1e300)), "1899-12-30");  // garbage from a damaged file
   TDateTime parsed;
   EXPECT_TRUE(TryParseDateTime("2012-02-29 14:05:09", parsed));
   EXPECT_EQ(parsed, dt);
