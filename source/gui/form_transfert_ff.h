@@ -1,0 +1,115 @@
+// The main window: the operator's options, the two check-lists of tables and the
+// progress labels, as a thin shell over one run core. The run happens inside the
+// click handler of "Transférer" and yields to the event loop where the core says so,
+// which keeps the window painted and "Stop" usable.
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+#include "source/run/operator_interface.h"
+#include "source/run/transfert_run.h"
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTabWidget;
+
+namespace korvel {
+
+class TFormTransfertFF : public QWidget, public TOperatorInterface {
+  Q_OBJECT
+
+ public:
+  // `settingsFolder` holds "Korvel.ini" and "Database.ini" (the executable's folder
+  // when empty). Creating the window reads "Korvel.ini"; showing it prepares the run.
+  explicit TFormTransfertFF(std::string settingsFolder = "", QWidget* parent = nullptr);
+  ~TFormTransfertFF() override;
+
+  TTransfertRun& Run() { return *run_; }
+
+  // TOperatorInterface.
+  TRunOptions Options() override;
+  bool IsChecked(int list, int index) override;
+  void SetOperation(const std::string& text) override;
+  void SetCounter(const std::string& text) override;
+  void ProcessEvents() override;
+  void ShowMessage(const std::string& text) override;
+  void SetOptionsEnabled(bool enabled) override;
+  void SetBusy(bool busy) override;
+  void MarkRunFinished() override;
+  void RequestTerminate() override;
+
+  // A file option shows the file's name; its tooltip holds the folder.
+  static void AssignFichier(QLineEdit* edit, const QString& path);
+
+ public slots:
+  void btnTransfertClick();
+  void btnStopClick();
+  void Button1Click();
+  void Button2Click();
+  void ClickListe();
+  void AssignFile();
+  void DBComboBoxEtablisExit();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildDataPage(QWidget* page);
+  void BuildConfigPage(QWidget* page);
+  void FormCreate();
+  void FormShow();
+  void CreeListChkList();
+  QListWidget* List(int list) const;
+
+  std::unique_ptr<TTransfertRun> run_;
+  bool shown_ = false;
+  bool running_ = false;
+  bool close_pending_ = false;
+  bool busy_ = false;
+
+  QTabWidget* pcTransfert = nullptr;
+  QWidget* tsData = nullptr;
+  QWidget* tbDictee = nullptr;
+  QWidget* tbConfig = nullptr;
+  QGroupBox* gbOptions = nullptr;
+  QComboBox* DBComboBoxEtablis = nullptr;
+  QDateEdit* dtpDebut = nullptr;
+  QDateEdit* dtpFin = nullptr;
+  QLineEdit* edIniFile = nullptr;
+  QPushButton* btnScriptBefore = nullptr;
+  QLineEdit* edModelePrincipale = nullptr;
+  QPushButton* btnPrincipale = nullptr;
+  QLineEdit* edModeleSecondaire = nullptr;
+  QPushButton* btnSecondaire = nullptr;
+  QLineEdit* edtPrefixGlobal = nullptr;
+  QComboBox* cmbStationDicteeCopie = nullptr;
+  QCheckBox* chkGenerator = nullptr;
+  QCheckBox* chkUserPermission = nullptr;
+  QPushButton* Button3 = nullptr;
+  QPushButton* btnTransfert = nullptr;
+  QPushButton* Button2 = nullptr;
+  QLineEdit* Edit1 = nullptr;
+  QListWidget* clbListe1 = nullptr;
+  QListWidget* clbListe2 = nullptr;
+  QPushButton* btnTousListe1 = nullptr;
+  QPushButton* btnTousListe2 = nullptr;
+  QLabel* lblOperations = nullptr;
+  QLabel* lblCounter = nullptr;
+  QLineEdit* edSmtp = nullptr;
+  QLineEdit* edPort = nullptr;
+  QLineEdit* edDestinataire = nullptr;
+  QPushButton* Button1 = nullptr;
+};
+
+}  // namespace korvel

@@ -1,0 +1,312 @@
+// The window under the offscreen platform: its controls and defaults, the lists, the
+// "Tous" buttons, the file-option rule, and whole runs clicked from the window.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <fstream>
+#include <memory>
+
+#include "global/fib/global_fib.h"
+#include "notification/smtp_sink.h"
+#include "source/flashfiler/ff2_writer.h"
+#include "source/gui/form_transfert_ff.h"
+#include "source/gui/message_boxes.h"
+#include "support/target_db.h"
+#include "tools/legacy_layouts.h"
+
+namespace korvel {
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "gui_test";
+  static char* argv[] = {name, nullptr};
+  // Never destroyed: Qt's own globals go first at exit, and an application object
+  // destroyed after them crashes.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+const char* const kPrealable[] = {
+    "Modalite", "Modific",  "Anatom",        "Activite",   "Acte",   "Dictionnaire",  "ModCompl",
+    "ModSoft",  "MotCorr",  "Station",       "TxtProto",   "TypePres", "Diagnostique", "Codetransac",
+    "EtatType", "EtatTypeTitre", "RemMajoree", "Export",   "Etablissement", "Radiologiste", "Securite",
+    "ParmEpur", "Message",  "HL7ExamenHop",  "HL7ExamenRX", "HL7Radiol"};
+const char* const kClinique[] = {
+    "Patient", "Referant", "Prive", "ciePrivee_Acte", "Rapport Prive", "Etat", "R1606", "R1606b", "Releve",
+    "FacturationExt", "Prescription (visite)", "Examen", "Paiement", "PretFilm", "Log", "Injection",
+    "Autorisation", "HistoEpur", "HistoEtat", "HistoLot", "HistoReleve", "HistoTransfert", "Sorvane", "FACCSC",
+    "FACCSD"};
+
+// The option controls that a run disables and enables again.
+const char* const kOptionControls[] = {
+    "btnTransfert",  "dtpDebut",          "dtpFin",           "DBComboBoxEtablis", "btnTousListe1",
+    "btnTousListe2", "chkGenerator",      "chkUserPermission", "edModelePrincipale", "btnPrincipale",
+    "edModeleSecondaire", "btnSecondaire", "edIniFile",        "btnScriptBefore"};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    gui::SetMessageHandler([this](gui::TMessageKind kind, const std::string& text) {
+      (kind == gui::TMessageKind::Information ? messages : errors).push_back(text);
+    });
+    folder = testing::ScratchDir();
+    legacy = folder + "/radio";
+    std::filesystem::create_directories(legacy);
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+  }
+  void TearDown() override {
+    window.reset();
+    gui::SetMessageHandler({});
+  }
+
+  // The window on a settings folder; the legacy session is opened on `legacy` before
+  // the window is shown, so showing it prepares the run without an address file.
+  void Open() {
+    window = std::make_unique<TFormTransfertFF>(folder + "/");
+    window->Run().ffSession.AddAlias("radio", legacy);
+    window->Run().ffCommsEngine.Open();
+    window->Run().ffSession.Open();
+    window->show();
+  }
+  template <typename W>
+  W* Find(const char* name) {
+    W* widget = window->findChild<W*>(name);
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  static std::vector<std::string> Texts(QListWidget* list) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < list->count(); ++i) texts.push_back(list->item(i)->text().toStdString());
+    return texts;
+  }
+
+  std::unique_ptr<TFormTransfertFF> window;
+  std::vector<std::string> messages, errors;
+  std::string folder, legacy;
+};
+
+TEST_F(WindowTest, ControlsCaptionsAndDefaults) {
+  std::ofstream(folder + "/Korvel.ini") << "smtp=mail.clinique.example\r\nport=25\r\ndestinataire=op@clinique.example\r\n";
+  Open();
+  EXPECT_EQ(window->windowTitle(), QString::fromUtf8("Transfert FF à interbase"));
+  EXPECT_EQ(window->size(), QSize(695, 655));
+  EXPECT_EQ(window->minimumSize(), window->maximumSize());
+
+  auto* tabs = Find<QTabWidget>("pcTransfert");
+  ASSERT_EQ(tabs->count(), 3);
+  EXPECT_EQ(tabs->tabText(0), "Data Section");
+  EXPECT_EQ(tabs->tabText(1), "Dictee");
+  EXPECT_EQ(tabs->tabText(2), "Configuration");
+  EXPECT_FALSE(tabs->isTabVisible(1));
+  EXPECT_TRUE(tabs->isTabVisible(2));
+  EXPECT_EQ(tabs->currentWidget()->objectName(), "tsData");
+
+  EXPECT_EQ(Find<QGroupBox>("gbOptions")->title(), "Options");
+  EXPECT_EQ(Find<QLineEdit>("Edit1")->text(), "228634");
+  EXPECT_EQ(Find<QDateEdit>("dtpDebut")->date(), QDate(1980, 1, 1));
+  EXPECT_EQ(Find<QDateEdit>("dtpDebut")->text(), "1980-01-01");
+  EXPECT_EQ(Find<QDateEdit>("dtpFin")->text(), "2012-01-01");
+  EXPECT_FALSE(Find<QCheckBox>("chkGenerator")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>("chkUserPermission")->isChecked());
+  EXPECT_EQ(Find<QCheckBox>("chkGenerator")->text(), "Generations des ID");
+  EXPECT_EQ(Find<QCheckBox>("chkUserPermission")->text(), "Droits des usages");
+  EXPECT_EQ(Find<QPushButton>("btnTransfert")->text(), QString::fromUtf8("Transférer"));
+  EXPECT_TRUE(Find<QPushButton>("btnTransfert")->isEnabled());  // the lists are filled
+  EXPECT_EQ(Find<QPushButton>("Button3")->text(), "Stop");
+  EXPECT_EQ(Find<QPushButton>("Button2")->text(), "Button2");
+  EXPECT_EQ(Find<QPushButton>("Button1")->text(), "Test email");
+  EXPECT_EQ(Find<QPushButton>("btnTousListe1")->text(), "Tous");
+  EXPECT_EQ(Find<QLabel>("Label2")->text(), QString::fromUtf8("Préalable"));
+  EXPECT_EQ(Find<QLabel>("Label4")->text(), "Clinique");
+  EXPECT_EQ(Find<QLabel>("lblOperations")->text(), "");
+  EXPECT_EQ(Find<QLabel>("lblCounter")->text(), "");
+
+  auto* station = Find<QComboBox>("cmbStationDicteeCopie");
+  EXPECT_EQ(station->currentText(), "cmbStationDicteeCopie");
+  char host[256] = "";
+  gethostname(host, sizeof host);
+  EXPECT_GE(station->findText(QString::fromStdString(std::string(host).substr(0, 19))), 0);
+
+  // Korvel.ini keys in lower case are found.
+  EXPECT_EQ(Find<QLineEdit>("edSmtp")->text(), "mail.clinique.example");
+  EXPECT_EQ(Find<QLineEdit>("edPort")->text(), "25");
+  EXPECT_EQ(Find<QLineEdit>("edDestinataire")->text(), "op@clinique.example");
+
+  std::vector<std::string> prealable(std::begin(kPrealable), std::end(kPrealable));
+  std::vector<std::string> clinique(std::begin(kClinique), std::end(kClinique));
+  EXPECT_EQ(Texts(Find<QListWidget>("clbListe1")), prealable);
+  EXPECT_EQ(Texts(Find<QListWidget>("clbListe2")), clinique);
+  for (int list = 1; list <= 2; ++list) {
+    for (int i = 0; i < 26; ++i) EXPECT_FALSE(window->IsChecked(list, i));
+  }
+  EXPECT_TRUE(messages.empty());
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(WindowTest, MissingKorvelIniIsReportedAndTheWindowStillOpens) {
+  Open();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("Korvel.ini"), std::string::npos) << errors[0];
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(Find<QLineEdit>("edSmtp")->text(), "");
+}
+
+TEST_F(WindowTest, TousTwiceTicksThenUnticksItsOwnList) {
+  Open();
+  auto* tous1 = Find<QPushButton>("btnTousListe1");
+  auto* tous2 = Find<QPushButton>("btnTousListe2");
+  tous2->click();
+  EXPECT_EQ(tous2->text(), "Aucun");
+  EXPECT_TRUE(window->IsChecked(2, 0));
+  EXPECT_TRUE(window->IsChecked(2, 24));
+  EXPECT_FALSE(window->IsChecked(1, 0));  // tag 1 acts on the clinical list only
+  tous2->click();
+  EXPECT_EQ(tous2->text(), "Tous");
+  EXPECT_FALSE(window->IsChecked(2, 0));
+  tous1->click();
+  EXPECT_TRUE(window->IsChecked(1, 25));
+  EXPECT_EQ(tous1->text(), "Aucun");
+}
+
+TEST_F(WindowTest, FileOptionsShowTheNameAndHoldTheFolderInTheTooltip) {
+  Open();
+  auto* edit = Find<QLineEdit>("edIniFile");
+  TFormTransfertFF::AssignFichier(edit, QString::fromStdString(folder + "/autre/Base.ini"));
+  EXPECT_EQ(edit->text(), "Base.ini");
+  EXPECT_EQ(edit->toolTip().toStdString(), folder + "/autre/");
+  const TRunOptions options = window->Options();
+  EXPECT_EQ(options.edIniFileHint + options.edIniFile, folder + "/autre/Base.ini");
+}
+
+TEST_F(WindowTest, LeavingTheEstablishmentListEmptyKeepsTheChosenCode) {
+  Open();
+  auto* combo = Find<QComboBox>("DBComboBoxEtablis");
+  combo->setEditText("CLI01");
+  window->DBComboBoxEtablisExit();
+  EXPECT_EQ(window->Run().numeroEtablis, "CLI01");
+  combo->setEditText("");
+  window->DBComboBoxEtablisExit();
+  EXPECT_EQ(window->Run().numeroEtablis, "CLI01");
+}
+
+// Whole runs on an embedded target, with the end-of-run e-mail going to a loopback
+// SMTP server.
+class WindowRunTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    database = testing::FreshDatabase("gui");
+    std::ofstream(folder + "/Database.ini") << "[Database]\r\nDatabaseName=" << database << "\r\n";
+    std::ofstream(folder + "/modele.rtf") << "{\\rtf1 Modele}\n";
+    std::string why;
+    ASSERT_TRUE(sink.Start(&why)) << why;
+    std::ofstream(folder + "/Korvel.ini") << "SMTP=127.0.0.1\r\nPORT=" << sink.Port()
+                                          << "\r\nDESTINATAIRE=op@clinique.example\r\n";
+    Open();
+  }
+  // The options a run needs to pass validation.
+  void FillOptions() {
+    Find<QComboBox>("DBComboBoxEtablis")->setEditText("CLI01");
+    window->DBComboBoxEtablisExit();
+    TFormTransfertFF::AssignFichier(Find<QLineEdit>("edModelePrincipale"),
+                                    QString::fromStdString(folder + "/modele.rtf"));
+    Find<QLineEdit>("edtPrefixGlobal")->setText("KV");
+  }
+  void WriteAnatom(int rows) {
+    ff2::Ff2Writer writer(legacy + "/Anatom.FF2");
+    for (const auto& f : sample::LegacyLayout("Anatom")) writer.AddField(f.name, f.type, f.size);
+    for (int i = 0; i < rows; ++i) writer.AppendRecord({Variant("R" + std::to_string(i)), Variant("region")});
+    writer.Finish();
+  }
+  int64_t Count(const std::string& table) {
+    fib::TpFIBDatabase db;
+    db.DatabaseName = database;
+    db.UseMainConnectionSettings();
+    db.Open();
+    return fib::GlobalFIB().GetValueFromSelectWP("SELECT COUNT(*) FROM " + table, {}, &db).AsInteger();
+  }
+  bool Green() {
+    auto* box = Find<QGroupBox>("gbOptions");
+    return box->autoFillBackground() && box->palette().color(QPalette::Window) == QColor(0x00, 0xFF, 0x00);
+  }
+
+  testing::SmtpSink sink{testing::ScratchDir() + "/mail"};
+  std::string database;
+};
+
+TEST_F(WindowRunTest, NothingTickedFinishesGreenEnabledAndSendsTheEmail) {
+  FillOptions();
+  Find<QPushButton>("btnTransfert")->click();
+  EXPECT_TRUE(messages.empty()) << messages[0];
+  EXPECT_TRUE(errors.empty()) << errors[0];
+  EXPECT_TRUE(Green());
+  for (const char* name : kOptionControls) EXPECT_TRUE(Find<QWidget>(name)->isEnabled()) << name;
+  const auto mails = sink.Messages();
+  ASSERT_EQ(mails.size(), 1u);
+  EXPECT_EQ(mails[0].at("subject"), "ERREUR Quessa");
+  EXPECT_EQ(mails[0].at("rcpt"), "op@clinique.example");
+}
+
+TEST_F(WindowRunTest, OptionsDisabledDuringTheRunAndStopWorksMidTable) {
+  FillOptions();
+  WriteAnatom(6000);
+  Find<QListWidget>("clbListe1")->item(2)->setCheckState(Qt::Checked);  // Anatom
+  bool seen = false;
+  // Fires at the first event-loop point of the run: the batch commit at 2500 records.
+  QTimer::singleShot(0, window.get(), [&] {
+    seen = true;
+    for (const char* name : kOptionControls) EXPECT_FALSE(Find<QWidget>(name)->isEnabled()) << name;
+    EXPECT_TRUE(Find<QPushButton>("Button3")->isEnabled());
+    EXPECT_TRUE(Find<QListWidget>("clbListe2")->isEnabled());
+    EXPECT_TRUE(Find<QLineEdit>("edtPrefixGlobal")->isEnabled());
+    EXPECT_FALSE(Green());
+    EXPECT_EQ(Find<QLabel>("lblOperations")->text(), "Table region\nTransfert des donnees");
+    Find<QPushButton>("Button3")->click();
+  });
+  Find<QPushButton>("btnTransfert")->click();
+  EXPECT_TRUE(seen);
+  // The table ended right after the batch where Stop was pressed.
+  const int64_t regions = Count("Region");
+  EXPECT_GE(regions, 2500);
+  EXPECT_LT(regions, 2600);
+  for (const char* name : kOptionControls) EXPECT_TRUE(Find<QWidget>(name)->isEnabled()) << name;
+  EXPECT_TRUE(Green());
+  EXPECT_EQ(sink.Messages().size(), 1u);
+  EXPECT_TRUE(messages.empty()) << messages[0];
+}
+
+TEST_F(WindowRunTest, InvalidOptionsShowOneMessageAndChangeNothing) {
+  Find<QPushButton>("btnTransfert")->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_FALSE(Green());
+  EXPECT_TRUE(Find<QPushButton>("btnTransfert")->isEnabled());
+  EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST_F(WindowRunTest, TestEmailSendsTheNoticeAndReportsABadPort) {
+  Find<QPushButton>("Button1")->click();
+  EXPECT_EQ(sink.Messages().size(), 1u);
+  EXPECT_TRUE(errors.empty());
+  Find<QLineEdit>("edPort")->setText("");
+  Find<QPushButton>("Button1")->click();
+  EXPECT_EQ(errors.size(), 1u);
+  EXPECT_EQ(sink.Messages().size(), 1u);
+}
+
+}  // namespace
+}  // namespace korvel
