@@ -290,6 +290,22 @@ TEST_F(WindowRunTest, OptionsDisabledDuringTheRunAndStopWorksMidTable) {
   EXPECT_TRUE(messages.empty()) << messages[0];
 }
 
+// Closing mid-run must not free the engine under the running table: it stops the run,
+// lets the finishing steps end and then closes.
+TEST_F(WindowRunTest, ClosingDuringARunStopsItAndClosesAfterTheFinishingSteps) {
+  FillOptions();
+  WriteAnatom(6000);
+  Find<QListWidget>("clbListe1")->item(2)->setCheckState(Qt::Checked);
+  bool closed_mid_run = true;
+  QTimer::singleShot(0, window.get(), [&] { closed_mid_run = window->close(); });
+  Find<QPushButton>("btnTransfert")->click();
+  EXPECT_FALSE(closed_mid_run);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(Green());
+  EXPECT_LT(Count("Region"), 6000);
+  EXPECT_EQ(sink.Messages().size(), 1u);
+}
+
 TEST_F(WindowRunTest, InvalidOptionsShowOneMessageAndChangeNothing) {
   Find<QPushButton>("btnTransfert")->click();
   ASSERT_EQ(messages.size(), 1u);
