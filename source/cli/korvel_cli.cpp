@@ -30,7 +30,6 @@ class TerminalUI : public korvel::TOperatorInterface {
   explicit TerminalUI(korvel::TRunFile file) : file_(std::move(file)), tty_(isatty(STDERR_FILENO)) {}
 
   korvel::TTransfertRun* run = nullptr;
-  bool refused = false;
 
   korvel::TRunOptions Options() override { return file_.options; }
   bool IsChecked(int list, int index) override { return file_.checked.count({list, index}) > 0; }
@@ -60,7 +59,6 @@ class TerminalUI : public korvel::TOperatorInterface {
       if (c == '\r') c = '\n';
     }
     std::cerr << "korvel-cli: " << shown << "\n";
-    refused = true;
   }
   void SetOptionsEnabled(bool) override {}
   void SetBusy(bool) override {}
@@ -97,7 +95,7 @@ void PrintFinalReport() {
   text << in.rdbuf();
   std::string report = korvel::Cp1252ToUtf8(text.str());
   std::erase(report, '\r');
-  std::cout << report << "\nLogs: " << std::filesystem::absolute(folder).string() << "/\n";
+  std::cout << "RAPPORT FINAL\n" << report << "\nLogs: " << std::filesystem::absolute(folder).string() << "/\n";
 }
 
 }  // namespace

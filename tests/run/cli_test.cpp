@@ -54,7 +54,10 @@ TEST_F(CliTest, RunsAMigrationFromARunFile) {
   EXPECT_EQ(Count("Modalite"), 1);
   EXPECT_TRUE(LogExists("TableAnatom"));
   EXPECT_TRUE(LogExists("TableModalite"));
+  // The final report is printed: one line per table with its counts.
   EXPECT_NE(output.find("RAPPORT FINAL"), std::string::npos) << output;
+  EXPECT_NE(output.find("TableAnatom, Nombre total de Record de transferer : 1/2"), std::string::npos) << output;
+  EXPECT_NE(output.find("TableModalite, Nombre total de Record de transferer : 1/1"), std::string::npos) << output;
   EXPECT_NE(ReadLog("TableAnatom").find("Table destination: Region a deja cette cle: THX"), std::string::npos);
 }
 

@@ -49,7 +49,9 @@ TEST_F(RunCoreTest, NothingTickedStillFinishesTurnsGreenAndSendsTheNotice) {
   EXPECT_EQ(ui.enabled_changes, (std::vector<bool>{false, true}));
   EXPECT_FALSE(email_error.empty());  // the notice was attempted, after the run
   EXPECT_EQ(Backups(), 0);
-  EXPECT_NE(ReadLog("RAPPORT FINAL").find("RAPPORT FINAL"), std::string::npos) << ReadLog("RAPPORT FINAL");
+  const std::string report = ReadLog("RAPPORT FINAL");
+  EXPECT_NE(report.find("Début du transfert:: "), std::string::npos) << report;
+  EXPECT_NE(report.find("Fin du transfert  :: "), std::string::npos) << report;
 }
 
 TEST_F(RunCoreTest, OnlyTheClinicalListMeansNoBackupBetweenTheLists) {

@@ -99,9 +99,9 @@ TEST_F(CodeTablesTest, ProtocolTextsAndExports) {
   EXPECT_EQ(Select("SELECT Impression || Desactive FROM TextePreins WHERE TextePreins = 'P3'"), V("ON"));
 
   const TDateTime day = EncodeDate(2010, 5, 6);
-  WriteTable("Export", {{V(), V(day), V(EncodeTime(14, 5)), V("RAMQ")},
+  WriteTable("Export", {{V(), V(day), V(EncodeTime(14, 5, 0)), V("RAMQ")},
                         {V(), V(day), V(), V("PACS")},
-                        {V(), V(day), V(EncodeTime(9, 0)), V("HL7")}});
+                        {V(), V(day), V(EncodeTime(9, 0, 0)), V("HL7")}});
   TransfertTableExport(*run);
   EXPECT_EQ(Count("Export"), 3);
   EXPECT_EQ(Select("SELECT CAST(DateHeure AS VARCHAR(30)) FROM Export WHERE ExportType = 'RAMQ'"),
