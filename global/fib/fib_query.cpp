@@ -340,7 +340,9 @@ void TpFIBQuery::Prepare() {
   try {
     Call([&] {
       Status st;
-      statement_ = att->prepare(&st, tr->RequireHandle(), 0, parsed.sql.c_str(), SQL_DIALECT_V6,
+      // The program's texts are UTF-8; the connection reads statement text as Latin-1.
+      const std::string text = Utf8ToCp1252(parsed.sql);
+      statement_ = att->prepare(&st, tr->RequireHandle(), 0, text.c_str(), SQL_DIALECT_V6,
                                 Firebird::IStatement::PREPARE_PREFETCH_METADATA);
       statement_type_ = statement_->getType(&st);
       server_in_ = statement_->getInputMetadata(&st);
@@ -389,7 +391,7 @@ void TpFIBQuery::Prepare() {
         TFIBColumn& c = columns_[i];
         c.query_ = this;
         const char* alias = out_meta_->getAlias(&st, i);
-        c.name_ = (alias && *alias) ? alias : out_meta_->getField(&st, i);
+        c.name_ = Cp1252ToUtf8((alias && *alias) ? alias : out_meta_->getField(&st, i));
         c.type_ = static_cast<int>(out_meta_->getType(&st, i));
         c.subtype_ = out_meta_->getSubType(&st, i);
         c.scale_ = out_meta_->getScale(&st, i);

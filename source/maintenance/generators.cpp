@@ -87,12 +87,10 @@ void GestionDesGenerator(TTransfertRun& run) {
 void UpdateIdGlobal(TTransfertRun& run) {
   fib::TpFIBQuery& query = run.pFIBQueryExecute;
   query.Close();
-  // Both values bound rather than written into the text: statement text reaches the
-  // server unconverted, and the setting's name has a letter outside ASCII, which only
-  // parameters turn into the connection's character set.
-  query.SetSQLText("UPDATE param p SET p.valeur=:valeur WHERE p.id_param=:id_param");
+  query.SetSQLText("UPDATE param p SET p.valeur=" + QuotedStr(run.Options().edtPrefixGlobal) +
+                   " WHERE p.id_param='Préfixe Global'");
   if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
-  query.ExecWithParams({Variant(run.Options().edtPrefixGlobal), Variant("Préfixe Global")});
+  query.ExecQuery();
   run.CommitEtProgress();
 }
 

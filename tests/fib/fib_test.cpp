@@ -114,6 +114,17 @@ TEST_F(FibTest, ValuesSentWiderThanTheirColumnDoNotSpillIntoTheNext) {
   EXPECT_EQ(sel.Fields(4).AsString(), "O");
 }
 
+TEST_F(FibTest, StatementTextWithAccentsMatchesStoredTexts) {
+  TpFIBQuery ins(&db_);
+  ins.SetSQLText("INSERT INTO CODES (CODE, LIBELLE) VALUES (?, ?)");
+  ins.ExecWithParams({Variant("P"), Variant("Préfixe Global")});
+  TpFIBQuery sel(&db_);
+  sel.SetSQLText("SELECT CODE AS \"Clé\" FROM CODES WHERE LIBELLE = 'Préfixe Global'");
+  sel.ExecQuery();
+  ASSERT_FALSE(sel.Eof());
+  EXPECT_EQ(sel.FieldByName("Clé").AsString(), "P");
+}
+
 TEST_F(FibTest, BinaryBlobOfSeveralSegmentsRoundTrips) {
   std::string image(200000, '\0');
   for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 % 251);
