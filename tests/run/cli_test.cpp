@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "support/run_fixture.h"
+#include "tools/sample_clinic.h"
 
 namespace korvel {
 namespace {
@@ -59,6 +61,36 @@ TEST_F(CliTest, RunsAMigrationFromARunFile) {
   EXPECT_NE(output.find("TableAnatom, Nombre total de Record de transferer : 1/2"), std::string::npos) << output;
   EXPECT_NE(output.find("TableModalite, Nombre total de Record de transferer : 1/1"), std::string::npos) << output;
   EXPECT_NE(ReadLog("TableAnatom").find("Table destination: Region a deja cette cle: THX"), std::string::npos);
+}
+
+TEST_F(CliTest, AllReferenceTablesOfASampleClinicWithTheBackupBetweenTheLists) {
+  sample::WriteSampleClinic({folder + "/clinic", 3, 1});
+  std::ofstream(folder + "/all.run") << "[options]\n"
+                                        "etablissement=CLI01\n"
+                                        "modele_principal=modele.rtf\n"
+                                        "database_ini=Database.ini\n"
+                                        "prefixe_global=KV\n"
+                                        "alias=clinic/korvel-aliases.ini\n"
+                                        "[prealable]\nTous\n";
+  std::string output;
+  ASSERT_EQ(RunCommand(std::string(KORVEL_CLI) + " all.run --settings .", &output), 0) << output;
+  const std::string report = ReadLog("RAPPORT FINAL");
+  for (const char* log : {"TableAnatom", "TableModalite", "TableDicto", "TableMotCorr", "TableDiagnos", "TableTypePres",
+                          "TableTxtProto", "TableExport", "TableModific", "TableModSoft", "TableModCompl",
+                          "TableRemMajoree", "TableCodeTransac", "Table.Activite", "TableEtatType",
+                          "TableEtatTypeTitre"}) {
+    EXPECT_TRUE(LogExists(log)) << log;
+    EXPECT_NE(report.find(std::string(log) + ", Nombre total de Record de transferer : "), std::string::npos) << log;
+  }
+  // Counts as the sample clinic holds them: 22 regions, one repeated; 6 billing types, two alike.
+  EXPECT_NE(report.find("TableAnatom, Nombre total de Record de transferer : 21/22"), std::string::npos) << report;
+  EXPECT_NE(report.find("TableTypePres, Nombre total de Record de transferer : 5/6"), std::string::npos) << report;
+  EXPECT_NE(ReadLog("Monitor Log").find("Fin restore: RIS_APRES_PREALABLE_"), std::string::npos);
+  bool backup = false;
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(database).parent_path())) {
+    backup |= entry.path().filename().string().rfind("RIS_APRES_PREALABLE_", 0) == 0;
+  }
+  EXPECT_TRUE(backup);
 }
 
 TEST_F(CliTest, InvalidRunFilesAndRefusedOptionsExitNonZero) {
