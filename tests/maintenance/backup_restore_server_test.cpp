@@ -26,7 +26,7 @@ TEST_F(BackupRestoreServerTest, BacksUpBesideTheDatabaseAndRestoresThroughTheSer
   ConnectRun();
   ASSERT_TRUE(run->pFIBDatabaseRis.Connected());
   ASSERT_EQ(run->pFIBDatabaseRis.DatabaseName, "localhost:" + database);
-  const std::string created = RunValue("SELECT MON$CREATION_DATE FROM MON$DATABASE").AsString();
+  const std::string created = RunValue("SELECT CAST(MON$CREATION_DATE AS VARCHAR(30)) FROM MON$DATABASE").AsString();
   const std::string name = "RIS_APRES_PREALABLE_" + FormatDateTime("yyyymmdd_hhnnss", Now()) + ".FBK";
 
   DatabaseBackupRestore(*run, name);
@@ -39,7 +39,7 @@ TEST_F(BackupRestoreServerTest, BacksUpBesideTheDatabaseAndRestoresThroughTheSer
                 .AsString()
                 .substr(0, 3),
             "TCP");
-  EXPECT_GT(RunValue("SELECT MON$CREATION_DATE FROM MON$DATABASE").AsString(), created);
+  EXPECT_GT(RunValue("SELECT CAST(MON$CREATION_DATE AS VARCHAR(30)) FROM MON$DATABASE").AsString(), created);
   EXPECT_EQ(RunValue("SELECT PRESCRIPTION FROM VISITE").AsString(), "P-5");
   const std::string monitor = ReadLog("Monitor Log");
   for (const std::string step : {"Début backup: ", "Fin backup: ", "Début restore: ", "Fin restore: "}) {

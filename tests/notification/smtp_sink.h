@@ -2,20 +2,15 @@
 // aiosmtpd), started and stopped by the test; what it receives is read back decoded.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "support/child_server.h"
 
 namespace korvel::testing {
 
@@ -24,7 +19,6 @@ class SmtpSink {
   using Message = std::map<std::string, std::string>;
 
   explicit SmtpSink(std::string folder) : folder_(std::move(folder)) {}
-  ~SmtpSink() { Stop(); }
   SmtpSink(const SmtpSink&) = delete;
   SmtpSink& operator=(const SmtpSink&) = delete;
 
@@ -32,35 +26,14 @@ class SmtpSink {
   bool Start(std::string* why) {
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_);
-    port_ = FreePort();
-    pid_ = fork();
-    if (pid_ == 0) {
-      const std::string port = std::to_string(port_);
-      execl("/usr/bin/python3", "python3", SMTP_SINK, port.c_str(), folder_.c_str(), nullptr);
-      _exit(127);
-    }
-    for (int i = 0; i < 200; ++i) {
-      if (Answers()) return true;
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        *why = "smtp_sink.py ended at start (is python3-aiosmtpd installed?)";
-        return false;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    *why = "smtp_sink.py does not answer on port " + std::to_string(port_);
-    Stop();
-    return false;
+    port_ = ChildServer::FreePort();
+    const std::string port = std::to_string(port_);
+    return process_.Start(
+        [&] { execl("/usr/bin/python3", "python3", SMTP_SINK, port.c_str(), folder_.c_str(), nullptr); }, port_,
+        "smtp_sink.py (python3-aiosmtpd)", why);
   }
 
-  void Stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-  }
+  void Stop() { process_.Stop(); }
 
   std::string Port() const { return std::to_string(port_); }
 
@@ -81,32 +54,9 @@ class SmtpSink {
   }
 
  private:
-  static int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    close(fd);
-    return ntohs(addr.sin_port);
-  }
-
-  bool Answers() const {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port_));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    close(fd);
-    return ok;
-  }
-
   std::string folder_;
   int port_ = 0;
-  pid_t pid_ = -1;
+  ChildServer process_;
 };
 
 }  // namespace korvel::testing

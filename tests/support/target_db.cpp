@@ -1,17 +1,11 @@
 #include "support/target_db.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -104,8 +98,6 @@ std::string FreshDatabase(const std::string& name) {
   return target.string();
 }
 
-LoopbackServer::~LoopbackServer() { Stop(); }
-
 bool LoopbackServer::Start(std::string* why) {
   UseTestFirebirdRoot();
   const fs::path root = MakeFirebirdRoot(BuildTestsDir() / "fbroot-server",
@@ -119,49 +111,12 @@ bool LoopbackServer::Start(std::string* why) {
     *why = "cannot set the server's SYSDBA password";
     return false;
   }
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setenv("FIREBIRD", root.c_str(), 1);
-    execl("/usr/sbin/firebird", "firebird", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  pid_ = pid;
-  for (int i = 0; i < 100; ++i) {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(3050);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool up = connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    close(s);
-    if (up) return true;
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      *why = "the Firebird server exited at start (port 3050 taken?)";
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  *why = "the Firebird server did not listen on 127.0.0.1:3050";
-  Stop();
-  return false;
-}
-
-void LoopbackServer::Stop() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  for (int i = 0; i < 50; ++i) {
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  kill(pid_, SIGKILL);
-  waitpid(pid_, nullptr, 0);
-  pid_ = -1;
+  return process_.Start(
+      [&] {
+        setenv("FIREBIRD", root.c_str(), 1);
+        execl("/usr/sbin/firebird", "firebird", static_cast<char*>(nullptr));
+      },
+      3050, "the Firebird server", why);
 }
 
 }  // namespace korvel::testing

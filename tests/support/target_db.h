@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "support/child_server.h"
+
 namespace korvel::testing {
 
 // Makes this process's embedded engine use a private configuration with its own
@@ -24,14 +26,13 @@ std::string ScratchDir();
 class LoopbackServer {
  public:
   LoopbackServer() = default;
-  ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
   bool Start(std::string* why);
-  void Stop();
+  void Stop() { process_.Stop(); }
 
  private:
-  int pid_ = -1;
+  ChildServer process_;
 };
 
 }  // namespace korvel::testing
