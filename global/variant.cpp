@@ -52,6 +52,10 @@ void TParamValue::SetValue(const Variant& v) {
     null_ = true;
     return;
   }
+  if (&v == &value_) {  // its own value: nothing to copy (SetText would clear it first)
+    null_ = false;
+    return;
+  }
   if (v.type() != Variant::Type::String) value_.TakeString(spare_);
   if (const std::string* text = v.string_if()) {
     SetText() = *text;  // the kept storage is reused

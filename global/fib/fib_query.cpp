@@ -522,25 +522,28 @@ void TpFIBQuery::BindParams() {
         if (kind == Kind::Text) s.capacity = std::max(s.capacity, kDefaultTextCapacity);
         reshape = true;
       }
+      if (s.kind == Kind::Text) {
+        // Every text is measured, even once a rebuild is due, so that one rebuild
+        // fits them all.
+        if (const std::string* text = v.string_if()) {
+          Utf8ToCp1252Into(*text, scratch_);
+        } else {
+          Utf8ToCp1252Into(v.AsString(), scratch_);
+        }
+        if (scratch_.size() > s.capacity) {
+          if (scratch_.size() > kMaxVarchar) {
+            throw EDatabaseError("Text of " + std::to_string(scratch_.size()) +
+                                 " characters is too long for parameter " + std::to_string(i + 1));
+          }
+          s.capacity = std::min<unsigned>(kMaxVarchar, std::max<unsigned>(static_cast<unsigned>(scratch_.size()),
+                                                                           s.capacity * 2));
+          reshape = true;
+        }
+      }
       if (reshape) continue;  // only the shapes matter until the message is rebuilt
       unsigned char* p = buf + s.offset;
       switch (s.kind) {
         case Kind::Text: {
-          if (const std::string* text = v.string_if()) {
-            Utf8ToCp1252Into(*text, scratch_);
-          } else {
-            Utf8ToCp1252Into(v.AsString(), scratch_);
-          }
-          if (scratch_.size() > s.capacity) {
-            if (scratch_.size() > kMaxVarchar) {
-              throw EDatabaseError("Text of " + std::to_string(scratch_.size()) +
-                                   " characters is too long for parameter " + std::to_string(i + 1));
-            }
-            s.capacity = std::min<unsigned>(kMaxVarchar, std::max<unsigned>(static_cast<unsigned>(scratch_.size()),
-                                                                             s.capacity * 2));
-            reshape = true;
-            continue;
-          }
           const auto len = static_cast<ISC_USHORT>(scratch_.size());
           std::memcpy(p, &len, sizeof len);
           std::memcpy(p + sizeof len, scratch_.data(), len);
@@ -581,7 +584,7 @@ void TpFIBQuery::BindParams() {
       }
     }
     if (!reshape) return;
-    if (attempt > 2) throw EDatabaseError("Cannot describe the parameters of: " + SQLText());
+    if (attempt > 1) throw EDatabaseError("Cannot describe the parameters of: " + SQLText());
     BuildInputMessage();
   }
 }

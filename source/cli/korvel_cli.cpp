@@ -2,7 +2,8 @@
 // label and the counter show as a live progress line; Ctrl-C acts as "Stop".
 //   korvel-cli RUNFILE [--settings DIR]
 // Exit status: 0 the run completed; 1 the run could not start (options refused);
-// 2 the run file or the command line is invalid.
+// 2 the run file or the command line is invalid; 3 the run went through its finishing
+// steps but an error ended the table phase early (see "Log Generique").
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -159,5 +160,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   PrintFinalReport();
+  if (run.TablePhaseFailed) {
+    std::cerr << "korvel-cli: an error ended the table phase early; the later tables were not run (see Log "
+                 "Generique)\n";
+    return 3;
+  }
   return 0;
 }

@@ -163,9 +163,15 @@ void TTransfertRun::ForceNewDataPath() {
       fib::IBDatabaseLogin(pFIBDatabaseRis, [this](const std::string& msg) { DoLogMisc(msg); }, settings_folder_);
     }
     if (!pFIBDatabaseRis.Connected()) pFIBDatabaseRis.Open();
-    if (!FDataMgr) PrepareTransfert();
-    FDataMgr->InitDataConnections(&ffSession, &ffDatabaseRadio, &pFIBDatabaseRis);
-    if (!pFIBTransactionRis.Active()) pFIBTransactionRis.StartTransaction();
+  } catch (const std::exception& e) {
+    DoLogMisc(std::string("ForceNewDataPath ") + e.what());
+  }
+  // The engine is bound even when the target could not be opened: each table then
+  // fails on the closed connection and says so in the logs.
+  if (!FDataMgr) PrepareTransfert();
+  FDataMgr->InitDataConnections(&ffSession, &ffDatabaseRadio, &pFIBDatabaseRis);
+  try {
+    if (pFIBDatabaseRis.Connected() && !pFIBTransactionRis.Active()) pFIBTransactionRis.StartTransaction();
   } catch (const std::exception& e) {
     DoLogMisc(std::string("ForceNewDataPath ") + e.what());
   }
@@ -268,6 +274,7 @@ void TTransfertRun::RunList(const std::vector<TTableItem>& items, int list) {
 
 void TTransfertRun::btnTransfertClick() {
   LastRunCompleted = false;
+  TablePhaseFailed = false;
   StopAllProcess = true;
   FImpExamenNonLu = true;
   ForceNewDataPath();
@@ -296,6 +303,7 @@ void TTransfertRun::btnTransfertClick() {
     RunList(ListeClinique(), 2);
   } catch (const std::exception& e) {
     DoLogMisc(e.what());
+    TablePhaseFailed = true;
     // The table that failed keeps what it logged, under its own name.
     FLogMgr.CloseTableLog();
   }

@@ -97,6 +97,8 @@ class TTransfertRun {
   std::string numeroPrescripFin;
   // Whether the last run got past validation and through its finishing steps.
   bool LastRunCompleted = false;
+  // Whether an error ended the table phase of the last run (later tables not run).
+  bool TablePhaseFailed = false;
 
   TTransfertLogMgr FLogMgr;
   std::unique_ptr<TTransfertData> FDataMgr;

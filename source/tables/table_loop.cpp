@@ -1,14 +1,30 @@
 #include "source/tables/table_loop.h"
 
+#include <stdexcept>
+
 namespace korvel {
+
+const TField& TRecordParams::Field(int index) {
+  try {
+    return run_.FDataMgr->SrcField(index);
+  } catch (const EDatabaseError& e) {
+    throw std::runtime_error(e.what());  // a layout fault, as for names below
+  }
+}
 
 const TField& TRecordParams::Field(const char* name) {
   for (const auto& [key, field] : names_) {
     if (key == name) return *field;
   }
-  // An unknown name raises the source's field-not-found error, which ends the table
-  // phase: it is a fault of the routine or of the legacy layout, not of one record.
-  const TField* field = &run_.FDataMgr->SrcField(run_.FDataMgr->FieldByName(name));
+  // An unknown name is a fault of the routine or of the legacy layout, not of one
+  // record: it is raised as an error the record trap does not catch, and ends the
+  // table phase.
+  const TField* field = nullptr;
+  try {
+    field = &run_.FDataMgr->SrcField(run_.FDataMgr->FieldByName(name));
+  } catch (const EDatabaseError& e) {
+    throw std::runtime_error(e.what());
+  }
   names_.emplace_back(name, field);
   return *field;
 }
@@ -35,8 +51,10 @@ void RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const std
   while (!engine.EndTransfert() && run.StopAllProcess) {
     const bool accepted = !routine.checkAcceptance || engine.CanTransfert();
     if (accepted) {
-      assign(params);
+      // A value the target or the converter refuses (a bad date...) refuses this
+      // record only; it is logged with the record's fields.
       try {
+        assign(params);
         engine.Transfert();
       } catch (const EDatabaseError& e) {
         run.LogRecordError(e);

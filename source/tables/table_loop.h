@@ -19,7 +19,7 @@ class TRecordParams {
   explicit TRecordParams(TTransfertRun& run) : run_(run) {}
 
   // The source field by position / by name (names resolved once per table).
-  const TField& Field(int index) { return run_.FDataMgr->SrcField(index); }
+  const TField& Field(int index);
   const TField& Field(const char* name);
 
   // copy of X

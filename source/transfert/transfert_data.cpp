@@ -56,6 +56,10 @@ void TTransfertData::PrepareTransfert() {
   FSrcIndex = -1;
   FCanType = TCanTransfertType::ctStandard;
   FUseDest = false;
+  // The composite key expressions belong to one table: kept, the next table's first
+  // expression would land in the second slot and check the wrong key.
+  FPkName.clear();
+  FSecName.clear();
   FSubQueries.clear();
 }
 
@@ -438,9 +442,14 @@ bool TTransfertData::GetExeQryEOF() const { return FExeQuery->Eof(); }
 void TTransfertData::NextExeQryRecord() { FExeQuery->Next(); }
 
 void TTransfertData::CommitDestQuery() {
+  fib::TpFIBTransaction* tr = DefaultTransaction();
   try {
-    fib::TpFIBTransaction* tr = DefaultTransaction();
     if (tr && tr->Active()) tr->Commit();
+  } catch (const std::exception& e) {
+    // Work that could not be committed is lost: that must show in the log.
+    SetErrMsg(std::string("Commit: ") + e.what(), false);
+  }
+  try {
     FFBDatabase->Close();
     FFBDatabase->Open();
     if (tr) tr->StartTransaction();

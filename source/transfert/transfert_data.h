@@ -86,7 +86,8 @@ class TTransfertData {
   int GetExeQryRecordCount() const;
   bool GetExeQryEOF() const;
   void NextExeQryRecord();
-  // Commits the default transaction, reconnects and starts a new one; silent.
+  // Commits the default transaction, reconnects and starts a new one. A failed commit
+  // is reported; a failed reconnection shows at the next statement.
   void CommitDestQuery();
 
   void SetErrMsg(const std::string& AMsg, bool ASaveCallStack) const;

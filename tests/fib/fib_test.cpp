@@ -125,6 +125,21 @@ TEST_F(FibTest, StatementTextWithAccentsMatchesStoredTexts) {
   EXPECT_EQ(sel.FieldByName("Clé").AsString(), "P");
 }
 
+TEST_F(FibTest, SeveralLongTextsInOneStatementNeedOneRebuild) {
+  Exec("CREATE TABLE NOTES (A BLOB SUB_TYPE TEXT, B BLOB SUB_TYPE TEXT, C BLOB SUB_TYPE TEXT, D VARCHAR(500))");
+  tr_.Commit();
+  tr_.StartTransaction();
+  TpFIBQuery ins(&db_);
+  ins.SetSQLText("INSERT INTO NOTES VALUES (:a, :b, :c, :d)");
+  const std::string text(200, 'x');
+  ins.ExecWithParams({Variant(text), Variant(text), Variant(text), Variant(text)});
+  TpFIBQuery sel(&db_);
+  sel.SetSQLText("SELECT C, D FROM NOTES");
+  sel.ExecQuery();
+  EXPECT_EQ(sel.Fields(0).AsString(), text);
+  EXPECT_EQ(sel.Fields(1).AsString(), text);
+}
+
 TEST_F(FibTest, BinaryBlobOfSeveralSegmentsRoundTrips) {
   std::string image(200000, '\0');
   for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 % 251);

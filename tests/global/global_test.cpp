@@ -63,6 +63,13 @@ TEST(Variant, ConversionsUseFixedFormats) {
   EXPECT_EQ(CurrToStrF(1234.5), "$1,234.50");
   EXPECT_EQ(CurrToStrF(-3), "-$3.00");
   EXPECT_EQ(QuotedStr("l'eau"), "'l''eau'");
+  TParamValue p;
+  p.SetValue(Variant("abc"));
+  p.SetValue(p.Value());  // assigned its own text
+  EXPECT_EQ(p.AsString(), "abc");
+  p.SetValue(Variant(3));
+  p.SetValue(Variant("un texte plus long que la réserve courte"));  // the kept storage comes back
+  EXPECT_EQ(p.AsString(), "un texte plus long que la réserve courte");
 }
 
 }  // namespace

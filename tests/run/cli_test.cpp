@@ -113,6 +113,16 @@ TEST_F(CliTest, InvalidRunFilesAndRefusedOptionsExitNonZero) {
     EXPECT_NE(output.find(c.says), std::string::npos) << output;
   }
   std::string output;
+  // A target that cannot be opened: the run goes through, every failure is logged, and
+  // the exit status says the table phase ended early.
+  std::ofstream(folder + "/Absent.ini") << "DatabaseName=" << folder << "/absent.fdb\n";
+  std::ofstream(folder + "/nodb.run") << "[options]\netablissement=CLI01\nmodele_principal=modele.rtf\n"
+                                         "database_ini=Absent.ini\nprefixe_global=KV\nalias=aliases.ini\n"
+                                         "[prealable]\nAnatom\n";
+  WriteTable("Anatom", {{V("THX"), V("Thorax")}});
+  EXPECT_EQ(RunCommand(std::string(KORVEL_CLI) + " nodb.run --settings .", &output), 3) << output;
+  EXPECT_NE(ReadLog("Log Generique").find("ForceNewDataPath "), std::string::npos) << ReadLog("Log Generique");
+  output.clear();
   EXPECT_EQ(RunCommand(std::string(KORVEL_CLI) + " absent.run", &output), 2);
   EXPECT_NE(output.find("cannot read the run file \"absent.run\""), std::string::npos) << output;
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "source/tables/simple_tables.h"
+#include "source/tables/table_loop.h"
 #include "source/flashfiler/ff2_writer.h"
 #include "support/run_fixture.h"
 #include "tools/legacy_layouts.h"
@@ -108,6 +109,22 @@ TEST_F(CodeTablesTest, ProtocolTextsAndExports) {
             V("2010-05-06 14:05:00.0000"));
   EXPECT_TRUE(Select("SELECT DateHeure FROM Export WHERE ExportType = 'PACS'").IsNull());
   EXPECT_GE(Select("SELECT GEN_ID(GEN_ID_EXPORT, 0) FROM RDB$DATABASE").AsInteger(), 3);
+}
+
+TEST_F(CodeTablesTest, AValueRefusedWhileAssigningRefusesOnlyItsRecordAWrongLayoutEndsTheTable) {
+  WriteTable("Anatom", {{V("A"), V("a")}, {V("B"), V("b")}, {V("C"), V("c")}});
+  TTableRoutine routine{"TableEssai", "essai", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 3};
+  routine.checkAcceptance = false;
+  RunTableRoutine(*run, routine, {}, [](TRecordParams& p) {
+    if (p.Field(0).AsString() == "B") throw EDatabaseError("'2005-13-45' is not a valid date");
+    p.Copy(0, p.Field(0));
+    p.Copy(1, p.Field(1));
+    p.Constant(2, "N");
+  });
+  EXPECT_EQ(Count("Region"), 2);
+  EXPECT_NE(ReadLog("TableEssai").find("'2005-13-45' is not a valid date"), std::string::npos) << ReadLog("TableEssai");
+  EXPECT_THROW(RunTableRoutine(*run, routine, {}, [](TRecordParams& p) { p.Copy(0, p.Field("Absent")); }),
+               std::runtime_error);
 }
 
 TEST_F(CodeTablesTest, ShortProtocolLayoutLeavesTheSecondaryColumnsNull) {

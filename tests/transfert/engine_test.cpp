@@ -130,6 +130,20 @@ TEST_F(EngineTest, CompositeSourceExpressionJoinsTwoFieldsWithABlank) {
   EXPECT_TRUE(engine_.CanTransfert());
 }
 
+TEST_F(EngineTest, CompositeKeysBelongToTheirOwnTable) {
+  ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit("INSERT INTO CODES (CODE, EXTRA) VALUES ('A B', 'x')", {}, &db_));
+  testing::WriteLegacyTable(folder_, "Un", {{"Nom", Ff2Type::ShortString, 5}, {"Prenom", Ff2Type::ShortString, 5}},
+                            {{Variant("A"), Variant("B")}});
+  testing::WriteLegacyTable(folder_, "Deux", {{"Code", Ff2Type::ShortString, 5}, {"Num", Ff2Type::ShortString, 5}},
+                            {{Variant("C"), Variant("D")}});
+  ASSERT_TRUE(engine_.InitSourceTable("Un"));
+  engine_.InitCodeDestCopy("CODES", {"CODE", "Nom+Prenom"});
+  EXPECT_FALSE(engine_.CanTransfert());  // "A B" exists
+  ASSERT_TRUE(engine_.InitSourceTable("Deux"));
+  engine_.InitCodeDestCopy("CODES", {"CODE", "Code+Num"});
+  EXPECT_TRUE(engine_.CanTransfert());  // "C D" is checked, not the first table's fields
+}
+
 TEST_F(EngineTest, TransfertInsertsCountsAndClearsParametersOnlyAfterSuccess) {
   WriteCodes({{Variant("un"), Variant("A"), Variant()}});
   ASSERT_TRUE(engine_.InitSourceTable("Codes"));
