@@ -12,18 +12,13 @@
 
 #include "global/string_utils.h"
 #include "global/text_encoding.h"
+#include "source/flashfiler/ff2_format.h"
 #include "source/flashfiler/ff2_key.h"
 
 namespace korvel::ff2 {
 
 namespace {
 
-constexpr uint32_t kSigHeader = 0x48024646;
-constexpr uint32_t kSigHeaderV1 = 0x48464646;
-constexpr uint32_t kSigData = 0x48444646;
-constexpr uint32_t kSigBlob = 0x48424646;
-constexpr uint32_t kSigStream = 0x48534646;
-constexpr int32_t kStreamDict = 0x54434944;
 constexpr uint32_t kHeaderBytes = 144;  // the part of the header record this reader uses
 
 std::string Hex(uint64_t v) {
@@ -422,7 +417,7 @@ const uint8_t* Ff2File::Block(uint32_t block, uint32_t signature, const char* wh
 std::string Ff2File::ReadStream(uint32_t first_block) const {
   const uint32_t payload = header_.block_size - 32;
   const uint8_t* first = Block(first_block, kSigStream, "data dictionary");
-  if (static_cast<int32_t>(LoadU32(first + 20)) != kStreamDict)
+  if (LoadU32(first + 20) != kStreamDict)
     Fail("data dictionary: block " + std::to_string(first_block) + " is not a dictionary stream");
   const int32_t length = static_cast<int32_t>(LoadU32(first + 24));
   if (length < 0 || static_cast<uint64_t>(length) > size_)

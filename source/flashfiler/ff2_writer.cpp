@@ -9,17 +9,12 @@
 #include <stdexcept>
 
 #include "global/text_encoding.h"
+#include "source/flashfiler/ff2_format.h"
 
 namespace korvel::ff2 {
 
 namespace {
 
-constexpr uint32_t kSigHeader = 0x48024646;
-constexpr uint32_t kSigData = 0x48444646;
-constexpr uint32_t kSigIndex = 0x48494646;
-constexpr uint32_t kSigBlob = 0x48424646;
-constexpr uint32_t kSigStream = 0x48534646;
-constexpr uint32_t kStreamDict = 0x54434944;
 constexpr uint64_t kNoneLink = 0xFFFFFFFFFFFFFFFFull;
 constexpr int32_t kVersion = 21300;
 constexpr uint8_t kFiller = 0x46;

@@ -14,12 +14,19 @@
 namespace korvel::fib {
 namespace {
 
-TEST(LoopbackServer, QueryBackupAndRestoreThroughTheServer) {
-  const std::string path = testing::FreshDatabase("remote");
-  testing::LoopbackServer server;
-  std::string why;
-  ASSERT_TRUE(server.Start(&why)) << why;
+class LoopbackServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path = testing::FreshDatabase("remote");
+    std::string why;
+    ASSERT_TRUE(server.Start(&why)) << why;
+  }
 
+  std::string path;
+  testing::LoopbackServer server;
+};
+
+TEST_F(LoopbackServer, QueryBackupAndRestoreThroughTheServer) {
   TpFIBDatabase db;
   db.DatabaseName = "127.0.0.1:" + path;
   db.UseMainConnectionSettings();
@@ -56,11 +63,7 @@ TEST(LoopbackServer, QueryBackupAndRestoreThroughTheServer) {
   db.Close();
 }
 
-TEST(LoopbackServer, WrongPasswordIsALoginError) {
-  const std::string path = testing::FreshDatabase("remote");
-  testing::LoopbackServer server;
-  std::string why;
-  ASSERT_TRUE(server.Start(&why)) << why;
+TEST_F(LoopbackServer, WrongPasswordIsALoginError) {
   TpFIBDatabase db;
   db.DatabaseName = "127.0.0.1:" + path;
   db.DBParams = {"user_name=SYSDBA", "password=wrong"};
