@@ -1,5 +1,6 @@
 // The one exception type of database errors, from the target server or the source
-// reader. Routines catch it per record; any other error ends the table.
+// reader: a value refused. Routines catch it per record; any other error ends the
+// table. ERoutineFault is the other side: a fault of the program, never of a record.
 #pragma once
 
 #include <cstdint>
@@ -45,5 +46,13 @@ inline bool EDatabaseError::HasCode(int64_t code) const {
   }
   return false;
 }
+
+// A fault of a routine or of a table's layout (an unknown field or parameter name, a
+// parameter index out of range): not an EDatabaseError, so the per-record traps let it
+// through and it ends the table instead of looking like refused data.
+class ERoutineFault : public std::logic_error {
+ public:
+  using std::logic_error::logic_error;
+};
 
 }  // namespace korvel

@@ -401,7 +401,7 @@ void TpFIBQuery::Prepare() {
       }
       out_buffer_.assign(out_meta_->getMessageLength(&st), 0);
     });
-    if (slots_.size() != parsed.slots.size()) throw EDatabaseError("Parameter count mismatch in: " + SQLText());
+    if (slots_.size() != parsed.slots.size()) throw ERoutineFault("Parameter count mismatch in: " + SQLText());
     BuildInputMessage();
   } catch (...) {
     if (started && tr->Active()) tr->Rollback();
@@ -661,7 +661,7 @@ int TpFIBQuery::ParamCount() { return static_cast<int>(params_.size()); }
 
 TFIBParam& TpFIBQuery::Params(int index) {
   if (index < 0 || index >= ParamCount()) {
-    throw EDatabaseError("Parameter index " + std::to_string(index) + " out of range in: " + SQLText());
+    throw ERoutineFault("Parameter index " + std::to_string(index) + " out of range in: " + SQLText());
   }
   return params_[static_cast<size_t>(index)];
 }
@@ -670,7 +670,7 @@ TFIBParam& TpFIBQuery::ParamByName(const std::string& name) {
   for (TFIBParam& p : params_) {
     if (SameText(p.name_, name)) return p;
   }
-  throw EDatabaseError("Parameter \"" + name + "\" not found in: " + SQLText());
+  throw ERoutineFault("Parameter \"" + name + "\" not found in: " + SQLText());
 }
 
 void TpFIBQuery::ClearParams() {
@@ -683,7 +683,7 @@ int TpFIBQuery::FieldCount() {
 }
 
 const TFIBColumn& TpFIBQuery::Fields(int index) {
-  if (index < 0 || index >= FieldCount()) throw EDatabaseError("Column index " + std::to_string(index) + " out of range");
+  if (index < 0 || index >= FieldCount()) throw ERoutineFault("Column index " + std::to_string(index) + " out of range");
   return columns_[static_cast<size_t>(index)];
 }
 
@@ -697,7 +697,7 @@ const TFIBColumn* TpFIBQuery::FindField(const std::string& name) {
 
 const TFIBColumn& TpFIBQuery::FieldByName(const std::string& name) {
   if (const TFIBColumn* c = FindField(name)) return *c;
-  throw EDatabaseError("Field \"" + name + "\" not found");
+  throw ERoutineFault("Field \"" + name + "\" not found");
 }
 
 }  // namespace korvel::fib

@@ -1,6 +1,8 @@
 #include "source/tables/table_loop.h"
 
-#include <stdexcept>
+#include <memory>
+
+#include "global/fib/fib_transaction.h"
 
 namespace korvel {
 
@@ -8,7 +10,7 @@ const TField& TRecordParams::Field(int index) {
   try {
     return run_.FDataMgr->SrcField(index);
   } catch (const EDatabaseError& e) {
-    throw std::runtime_error(e.what());  // a layout fault, as for names below
+    throw ERoutineFault(e.what());  // a layout fault, as for names below
   }
 }
 
@@ -17,13 +19,12 @@ const TField& TRecordParams::Field(const char* name) {
     if (key == name) return *field;
   }
   // An unknown name is a fault of the routine or of the legacy layout, not of one
-  // record: it is raised as an error the record trap does not catch, and ends the
-  // table phase.
+  // record: it ends the table instead of refusing every record.
   const TField* field = nullptr;
   try {
     field = &run_.FDataMgr->SrcField(run_.FDataMgr->FieldByName(name));
   } catch (const EDatabaseError& e) {
-    throw std::runtime_error(e.what());
+    throw ERoutineFault(e.what());
   }
   names_.emplace_back(name, field);
   return *field;
@@ -39,36 +40,170 @@ void TRecordParams::Constant(int param, const std::string& value) {
   Set(param, run_.FParamMgr->AssignSrcToDestNotNull(nullptr, default_));
 }
 
-void RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const std::function<void()>& setup,
-                     const std::function<void(TRecordParams&)>& assign, const std::function<void()>& closing) {
+namespace {
+
+// The record steps shared by both loops: extra test, assignment and insert in the
+// record trap, sub-statements each in their own trap. Returns whether the record was
+// accepted (for the batch test).
+template <typename Source, typename Hooks, typename Refused>
+bool TransferOneRecord(TTransfertRun& run, bool engineAccepted, Source& source, const Hooks& hooks,
+                       const Refused& logRefused, TLoopResult& result) {
+  if (!engineAccepted) {
+    ++result.refused;  // the engine's check has logged why
+    return false;
+  }
+  if (hooks.accept) {
+    const TVerdict verdict = hooks.accept(source);
+    if (verdict == TVerdict::refuse) ++result.refused;
+    if (verdict == TVerdict::passOver) ++result.passedOver;
+    if (verdict != TVerdict::accept) return false;
+  }
+  // A value the target or the converter refuses (a bad date...) refuses this record
+  // only; a fault of the routine (ERoutineFault) goes on up and ends the table.
+  try {
+    hooks.assign(source);
+    run.FDataMgr->Transfert();
+    ++result.added;
+  } catch (const EDatabaseError& e) {
+    ++result.refused;
+    logRefused(e);
+    return true;
+  }
+  for (const auto& sub : hooks.subStatements) {
+    try {
+      sub(source);
+    } catch (const EDatabaseError& e) {
+      ++result.subRefused;
+      logRefused(e);
+    }
+  }
+  return true;
+}
+
+void FinishLoop(TTransfertRun& run, bool refreshCounter, const std::function<void()>& closing,
+                const std::function<void()>& afterSave) {
+  if (refreshCounter) run.ShowCounter();
+  if (closing) closing();
+  run.SauvegarderLeFichierLogEtCommit();
+  if (afterSave) afterSave();
+}
+
+}  // namespace
+
+TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const TRoutineHooks& hooks) {
   TTransfertData& engine = *run.FDataMgr;
+  TLoopResult result;
   run.FLogMgr.StartTableLog(routine.logName);
   run.ShowTableOperation(routine.labelName);
-  if (!engine.InitSourceTable(routine.sourceTable)) return;
+  if (hooks.beforeOpen) hooks.beforeOpen();
+  if (!engine.InitSourceTable(routine.sourceTable)) return result;
+  if (!routine.indexName.empty() &&
+      !engine.InitIndexRange(routine.indexName, routine.rangeStart, routine.rangeEnd)) {
+    // The table is refused rather than read whole or in the wrong order: say so where
+    // the run's problems are gathered too, and close its log.
+    run.DoLogMisc(engine.SourceError());
+    run.SauvegarderLeFichierLogEtCommit();
+    return result;
+  }
+  result.opened = true;
   engine.InitDestination(routine.insertHead, routine.nbParams);
-  if (setup) setup();
+  if (hooks.setup) hooks.setup();
   TRecordParams params(run);
-  while (!engine.EndTransfert() && run.StopAllProcess) {
-    const bool accepted = !routine.checkAcceptance || engine.CanTransfert();
-    if (accepted) {
-      // A value the target or the converter refuses (a bad date...) refuses this
-      // record only; it is logged with the record's fields.
-      try {
-        assign(params);
-        engine.Transfert();
-      } catch (const EDatabaseError& e) {
-        run.LogRecordError(e);
-      }
+  auto log_refused = [&](const EDatabaseError& e) {
+    if (hooks.onRefused) {
+      hooks.onRefused(e);
+    } else {
+      run.LogRecordError(e);
     }
+  };
+  while (!engine.EndTransfert() && run.StopAllProcess) {
+    const bool engine_accepted = !routine.checkAcceptance || engine.CanTransfert();
+    const bool accepted = TransferOneRecord(run, engine_accepted, params, hooks, log_refused, result);
     if ((accepted || !routine.batchOnlyAfterAccepted) && engine.MustCommit()) {
       run.ShowCounter();
       run.CommitEtProgress();
     }
     engine.NextTransfert();
+    ++result.read;
   }
-  if (routine.refreshCounterAtEnd) run.ShowCounter();
-  if (closing) closing();
-  run.SauvegarderLeFichierLogEtCommit();
+  FinishLoop(run, routine.refreshCounterAtEnd, hooks.closing, hooks.afterSave);
+  return result;
+}
+
+TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const std::function<void()>& setup,
+                            const std::function<void(TRecordParams&)>& assign, const std::function<void()>& closing) {
+  TRoutineHooks hooks;
+  hooks.setup = setup;
+  hooks.assign = assign;
+  hooks.closing = closing;
+  return RunTableRoutine(run, routine, hooks);
+}
+
+namespace {
+
+// The current row of a target query, as the table log prints a refused record.
+class QueryRowLog : public LogRecordSource {
+ public:
+  explicit QueryRowLog(fib::TpFIBQuery& query) : query_(query) {}
+  int FieldCount() const override { return query_.FieldCount(); }
+  std::string FieldName(int index) const override { return query_.Fields(index).Name(); }
+  bool IsBlobLike(int index) const override { return query_.Fields(index).SQLType() == 520; }  // SQL_BLOB
+  std::string Text(int index) const override {
+    const fib::TFIBColumn& column = query_.Fields(index);
+    return column.IsNull() ? std::string() : column.AsString();
+  }
+
+ private:
+  fib::TpFIBQuery& query_;
+};
+
+}  // namespace
+
+TLoopResult RunQueryRoutine(TTransfertRun& run, const TQueryRoutine& routine, const TQueryHooks& hooks) {
+  TTransfertData& engine = *run.FDataMgr;
+  TLoopResult result;
+  run.FLogMgr.StartTableLog(routine.logName);
+  run.ShowTableOperation(routine.labelName);
+  if (hooks.beforeOpen) hooks.beforeOpen();
+  engine.InitQuerySource();
+  fib::TpFIBQuery source(&run.pFIBDatabaseRis);
+  auto reader = std::make_unique<fib::TpFIBTransaction>(&run.pFIBDatabaseRis);
+  reader->TRParams = {"read", "nowait", "rec_version", "read_committed"};
+  source.AdoptTransaction(std::move(reader));
+  try {
+    source.SetSQLText(routine.selectSql);
+    source.Transaction()->StartTransaction();
+    source.ExecQuery();
+  } catch (const std::exception& e) {
+    engine.SetErrMsg(std::string("Erreur Ouverture, ne peut transferer: ") + e.what() + " " + routine.selectSql,
+                     false);
+    return result;
+  }
+  result.opened = true;
+  engine.InitDestination(routine.insertHead, routine.nbParams);
+  if (hooks.setup) hooks.setup();
+  QueryRowLog row_log(source);
+  auto log_refused = [&](const EDatabaseError& e) {
+    if (hooks.onRefused) {
+      hooks.onRefused(e, source);
+    } else {
+      run.FLogMgr.TableErrorLog(e, row_log);
+    }
+  };
+  while (!source.Eof() && run.StopAllProcess) {
+    TransferOneRecord(run, true, source, hooks, log_refused, result);
+    engine.NextQueryRecord();
+    ++result.read;
+    if (engine.MustCommit()) {
+      run.ShowCounter();
+      run.CommitEtProgress();
+    }
+    source.Next();
+  }
+  source.Close();
+  if (source.Transaction()->Active()) source.Transaction()->Commit();
+  FinishLoop(run, true, hooks.closing, hooks.afterSave);
+  return result;
 }
 
 }  // namespace korvel

@@ -1,14 +1,17 @@
 // The common shape of a table routine: start the table log, show the table, open the
 // source, prepare the destination, walk the records (accept, assign, insert, commit
 // every 2500 records read), refresh the counter, close the table. A routine states
-// its differences through the options and the three steps it passes in.
+// its differences through the options and the steps it hooks in; the same loop walks
+// a result set of the target for the routines whose source is a query there.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "global/fib/fib_query.h"
 #include "source/run/transfert_run.h"
 
 namespace korvel {
@@ -18,7 +21,8 @@ class TRecordParams {
  public:
   explicit TRecordParams(TTransfertRun& run) : run_(run) {}
 
-  // The source field by position / by name (names resolved once per table).
+  // The source field by position / by name (names resolved once per table, after the
+  // index and range are set). An unknown one is an ERoutineFault.
   const TField& Field(int index);
   const TField& Field(const char* name);
 
@@ -50,12 +54,84 @@ struct TTableRoutine {
   bool batchOnlyAfterAccepted = false;
   // The counter is shown once more after the loop.
   bool refreshCounterAtEnd = true;
+  // Read in this index's order instead of physical order and, when `rangeStart` is not
+  // empty, only the records whose key lies in [rangeStart, rangeEnd].
+  std::string indexName = "";
+  std::vector<Variant> rangeStart = {};
+  std::vector<Variant> rangeEnd = {};
 };
 
-// Runs one table. `setup` sets the duplicate check and policy (after InitDestination);
-// `assign` fills the parameters of an accepted record; `closing` runs after the
-// counter refresh, before the table is closed.
-void RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const std::function<void()>& setup,
-                     const std::function<void(TRecordParams&)>& assign, const std::function<void()>& closing = {});
+// What an extra acceptance test decides for one record.
+enum class TVerdict {
+  accept,
+  refuse,    // refused: the test has logged why
+  passOver,  // left out by a rule of the routine, without a log line
+};
+
+// The steps a routine hooks into the loop; all optional but `assign`.
+struct TRoutineHooks {
+  // Before the source opens (switching the target's indexes off...).
+  std::function<void()> beforeOpen;
+  // After InitDestination: the duplicate check and policy.
+  std::function<void()> setup;
+  // After the engine accepted the record.
+  std::function<TVerdict(TRecordParams&)> accept;
+  // Fills the parameters of an accepted record.
+  std::function<void(TRecordParams&)> assign;
+  // After the main insert, each in its own trap: one that the target refuses is
+  // logged with the record; the record stays added.
+  std::vector<std::function<void(TRecordParams&)>> subStatements;
+  // Replaces the logging of a record the target refused (by default: logged with the
+  // record's fields).
+  std::function<void(const EDatabaseError&)> onRefused;
+  // After the counter refresh, before the table is closed.
+  std::function<void()> closing;
+  // After the table log is saved and committed (a backup...).
+  std::function<void()> afterSave;
+};
+
+// How a loop went: whether its source opened, and what became of each record read
+// (read = added + refused + passedOver).
+struct TLoopResult {
+  bool opened = false;
+  int64_t read = 0;
+  int64_t added = 0;
+  int64_t refused = 0;
+  int64_t passedOver = 0;
+  // Sub-statements the target refused (their record stays added).
+  int64_t subRefused = 0;
+};
+
+TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const TRoutineHooks& hooks);
+
+// The code-table shape: `setup` sets the duplicate check and policy, `assign` fills
+// the parameters of an accepted record, `closing` runs before the table is closed.
+TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const std::function<void()>& setup,
+                            const std::function<void(TRecordParams&)>& assign,
+                            const std::function<void()>& closing = {});
+
+// A routine whose records are the rows of a query on the target.
+struct TQueryRoutine {
+  const char* logName;
+  const char* labelName;
+  std::string selectSql;
+  const char* insertHead;
+  int nbParams;
+};
+
+struct TQueryHooks {
+  std::function<void()> beforeOpen;
+  std::function<void()> setup;
+  std::function<TVerdict(fib::TpFIBQuery&)> accept;
+  std::function<void(fib::TpFIBQuery&)> assign;
+  std::vector<std::function<void(fib::TpFIBQuery&)>> subStatements;
+  std::function<void(const EDatabaseError&, fib::TpFIBQuery&)> onRefused;
+  std::function<void()> closing;
+  std::function<void()> afterSave;
+};
+
+// The query reads in a read-only transaction of its own, so the batch commits of the
+// main transaction never close its cursor.
+TLoopResult RunQueryRoutine(TTransfertRun& run, const TQueryRoutine& routine, const TQueryHooks& hooks);
 
 }  // namespace korvel

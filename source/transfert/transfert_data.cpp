@@ -114,15 +114,41 @@ void TTransfertData::InitIndexRange(const std::string& AIndexName) {
   }
 }
 
-void TTransfertData::InitIndexRange(const std::string& AIndexName, const std::vector<Variant>& StartValue,
-                                    const std::vector<Variant>& EndValue) {
-  InitIndexRange(AIndexName);
-  FFFTable->Open();
-  try {
-    FFFTable->SetRange(StartValue, EndValue);
-  } catch (const std::exception&) {
-    // The table stays whole, as it was before the range.
+namespace {
+
+std::string KeyText(const std::vector<Variant>& values) {
+  std::string text;
+  for (const Variant& v : values) {
+    if (!text.empty()) text += ", ";
+    text += v.IsNull() ? std::string("NULL") : v.AsString();
   }
+  return "(" + text + ")";
+}
+
+}  // namespace
+
+bool TTransfertData::InitIndexRange(const std::string& AIndexName, const std::vector<Variant>& StartValue,
+                                    const std::vector<Variant>& EndValue) {
+  FSourceError.clear();
+  try {
+    FFFTable->Close();
+    FFFTable->SetIndexName(AIndexName);
+    OpenFFTable();
+    if (!StartValue.empty()) FFFTable->SetRange(StartValue, EndValue);
+    FFFTable->First();
+    return true;
+  } catch (const std::exception& e) {
+    FSourceError = "Index ou intervalle impossible pour " + FFFTable->TableName() + ": index " + AIndexName;
+    if (!StartValue.empty()) FSourceError += ", de " + KeyText(StartValue) + " a " + KeyText(EndValue);
+    FSourceError += std::string(": ") + e.what();
+    SetErrMsg(FSourceError, false);
+    return false;
+  }
+}
+
+void TTransfertData::InitQuerySource() {
+  PrepareTransfert();
+  FFFTable->Close();
 }
 
 bool TTransfertData::EndTransfert() const { return FFFTable->Eof(); }
@@ -373,6 +399,11 @@ void TTransfertData::Transfert() {
   FInsQuery->ClearParams();
 }
 
+void TTransfertData::ExecuteDestination() {
+  FInsQuery->ExecQuery();
+  FInsQuery->ClearParams();
+}
+
 void TTransfertData::TransfertSubs() {
   for (auto& [name, query] : FSubQueries) {
     query->ExecQuery();
@@ -418,16 +449,20 @@ const TParamValue& TTransfertData::MakePKString(const std::string& ATableName, c
 
 // ------------------------------------------------------------ general-purpose statement
 
-void TTransfertData::ExecuteDestQuery(const std::string& ASQL) {
+TExecResult TTransfertData::ExecuteDestQuery(const std::string& ASQL) {
+  TExecResult result;
   try {
     FExeQuery->Close();
     FExeQuery->SetSQLText(ASQL);
     fib::TpFIBTransaction* tr = FExeQuery->Transaction();
     if (!tr->Active()) tr->StartTransaction();
     FExeQuery->ExecQuery();
+    result.ok = true;
+    result.rows = FExeQuery->RowsAffected();
   } catch (const std::exception& e) {
     SetErrMsg(std::string(e.what()) + ASQL, true);
   }
+  return result;
 }
 
 const fib::TFIBColumn* TTransfertData::GetExeQryField(int index) const {

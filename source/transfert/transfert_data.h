@@ -22,6 +22,12 @@
 
 namespace korvel {
 
+// What a free statement did: whether the server took it, and the rows it changed.
+struct TExecResult {
+  bool ok = false;
+  int64_t rows = 0;
+};
+
 class TTransfertData {
  public:
   TTransfertData() = default;
@@ -40,10 +46,18 @@ class TTransfertData {
   bool InitSourceTable(const std::string& ATableName);
   // Closes the source and sets its index; the name is checked when the table opens.
   void InitIndexRange(const std::string& AIndexName);
-  // Opens the source on that index, restricted to the inclusive key range (a range
-  // that cannot be set is ignored).
-  void InitIndexRange(const std::string& AIndexName, const std::vector<Variant>& StartValue,
+  // Opens the source on that index, restricted to the inclusive key range (none when
+  // StartValue is empty). An index
+  // or a range that cannot be set is reported (index, bounds, reason: also kept in
+  // SourceError()) and gives false: reading the whole table instead would ignore the
+  // operator's range.
+  bool InitIndexRange(const std::string& AIndexName, const std::vector<Variant>& StartValue,
                       const std::vector<Variant>& EndValue);
+  const std::string& SourceError() const { return FSourceError; }
+  // Resets the per-table state for a routine whose records come from a query on the
+  // target instead of a legacy table; NextQueryRecord counts each row read.
+  void InitQuerySource();
+  void NextQueryRecord() { ++FNbTried; }
 
   void InitDestination(const std::string& AInsSQL, int ANbParams);
   static void AddInsertParams(fib::TpFIBQuery& AQuery, int ANbParams);
@@ -63,6 +77,9 @@ class TTransfertData {
   int ParamCount() const;
   void SetDestSubParam(const std::string& AName, int index, const TParamValue& AParam);
   void Transfert();
+  // Executes the destination statement (an update of existing rows) without counting
+  // it as an added record.
+  void ExecuteDestination();
   void TransfertSubs();
   void TransfertSubsByName(const std::string& AName);
   bool MustCommit() const { return FNbTried > 0 && FNbTried % 2500 == 0; }
@@ -80,8 +97,9 @@ class TTransfertData {
                                   const std::string& ASrcValue, int AMaxLength, TFieldType ATypeToAdd);
 
   // Runs one statement on the general-purpose query; errors are reported (message
-  // then SQL) and swallowed.
-  void ExecuteDestQuery(const std::string& ASQL);
+  // then SQL) and swallowed; the result says whether the server took it and how many
+  // rows it changed. Never counted as added records.
+  TExecResult ExecuteDestQuery(const std::string& ASQL);
   const fib::TFIBColumn* GetExeQryField(int index) const;
   int GetExeQryRecordCount() const;
   bool GetExeQryEOF() const;
@@ -129,6 +147,7 @@ class TTransfertData {
   std::string FDestName;
   bool FUseDest = false;
   TCanTransfertType FCanType = TCanTransfertType::ctStandard;
+  std::string FSourceError;
   std::string scratch_;
 };
 

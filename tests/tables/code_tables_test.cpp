@@ -123,8 +123,11 @@ TEST_F(CodeTablesTest, AValueRefusedWhileAssigningRefusesOnlyItsRecordAWrongLayo
   });
   EXPECT_EQ(Count("Region"), 2);
   EXPECT_NE(ReadLog("TableEssai").find("'2005-13-45' is not a valid date"), std::string::npos) << ReadLog("TableEssai");
+  // A fault of the routine is not refused data: an unknown field or a parameter
+  // position past the statement ends the table.
   EXPECT_THROW(RunTableRoutine(*run, routine, {}, [](TRecordParams& p) { p.Copy(0, p.Field("Absent")); }),
-               std::runtime_error);
+               ERoutineFault);
+  EXPECT_THROW(RunTableRoutine(*run, routine, {}, [](TRecordParams& p) { p.Constant(3, "N"); }), ERoutineFault);
 }
 
 TEST_F(CodeTablesTest, ShortProtocolLayoutLeavesTheSecondaryColumnsNull) {

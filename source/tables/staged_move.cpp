@@ -1,0 +1,212 @@
+#include "source/tables/staged_move.h"
+
+#include <vector>
+
+#include "global/fib/fib_query.h"
+#include "global/fib/fib_transaction.h"
+
+namespace korvel {
+namespace {
+
+std::string WithKeys(const TMoveSpec& spec, const std::string& condition) {
+  std::string sql = spec.sql;
+  const size_t at = sql.find(kMoveKeys);
+  // Where the condition goes is part of the routine's statement: without it the move
+  // could not narrow, which is a fault of the routine.
+  if (at == std::string::npos) throw ERoutineFault("Move into " + spec.target + " without " + kMoveKeys + ": " + sql);
+  sql.replace(at, std::string(kMoveKeys).size(), condition);
+  return sql;
+}
+
+std::string KeyText(const Variant& key) { return key.IsNull() ? std::string("NULL") : key.AsString(); }
+
+// One move: its statements, prepared once, and what it has done so far.
+class Mover {
+ public:
+  Mover(TTransfertRun& run, const TMoveSpec& spec, const std::string& extra)
+      : run_(run), spec_(spec), extra_(extra), range_(&run.pFIBDatabaseRis), keys_(&run.pFIBDatabaseRis) {}
+
+  // The statement over [lo, hi] of the staged key; false with the server's message
+  // when the server refuses it.
+  bool RunRange(const Variant& lo, const Variant& hi, int64_t& rows, std::string& message) {
+    if (!range_.Prepared()) {
+      range_.SetSQLText(WithKeys(spec_, " AND " + spec_.key + " BETWEEN :KEY_LO AND :KEY_HI" + extra_));
+      range_.Prepare();
+    }
+    return Run(range_, {lo, hi}, rows, message);
+  }
+
+  // Tries every key of a failed set by halves: the whole set (no condition, no bounds;
+  // rows without a key are tried together after the others), or a block (the
+  // condition and its bounds), which already failed with `message` as a whole.
+  void Narrow(const std::string& condition, const std::vector<Variant>& bounds, const std::string& message) {
+    std::vector<Variant> keys;
+    keys_.SetSQLText("SELECT DISTINCT " + spec_.key + " FROM " + spec_.staging + " WHERE " + spec_.key +
+                     " IS NOT NULL" + condition + " ORDER BY 1");
+    keys_.ExecWithParams(bounds);
+    for (; !keys_.Eof(); keys_.Next()) keys.push_back(keys_.Fields(0).AsVariant());
+    keys_.Close();
+    const bool whole = bounds.empty();
+    if (!keys.empty()) Halves(keys, 0, keys.size() - 1, whole ? nullptr : &message);
+    if (!whole) return;
+    // Rows without a key cannot be told apart: they move or are refused together.
+    fib::TpFIBQuery nulls(&run_.pFIBDatabaseRis);
+    nulls.SetSQLText(WithKeys(spec_, " AND " + spec_.key + " IS NULL" + extra_));
+    int64_t rows = 0;
+    std::string null_message;
+    if (Run(nulls, {}, rows, null_message)) {
+      result.moved += rows;
+    } else {
+      Refuse(Variant(), null_message);
+    }
+  }
+
+  TMoveResult result;
+
+ private:
+  bool Run(fib::TpFIBQuery& query, const std::vector<Variant>& values, int64_t& rows, std::string& message) {
+    try {
+      query.ExecWithParams(values);
+      rows = query.RowsAffected();
+      return true;
+    } catch (const EDatabaseError& e) {
+      // The server undoes the failed statement alone; the transaction goes on.
+      message = e.what();
+      return false;
+    }
+  }
+
+  // keys[i..j], known to fail with *known when given.
+  void Halves(const std::vector<Variant>& keys, size_t i, size_t j, const std::string* known) {
+    int64_t rows = 0;
+    std::string message;
+    if (known) {
+      message = *known;
+    } else if (RunRange(keys[i], keys[j], rows, message)) {
+      result.moved += rows;
+      return;
+    }
+    if (i == j) {
+      Refuse(keys[i], message);
+      return;
+    }
+    const size_t mid = i + (j - i) / 2;
+    Halves(keys, i, mid, nullptr);
+    Halves(keys, mid + 1, j, nullptr);
+  }
+
+  void Refuse(const Variant& key, const std::string& message) {
+    ++result.refused;
+    run_.DoLogError(nullptr, "Refuse par " + spec_.target + ", cle " + KeyText(key) + ": " + message, false);
+  }
+
+  TTransfertRun& run_;
+  const TMoveSpec& spec_;
+  std::string extra_;
+  fib::TpFIBQuery range_;
+  fib::TpFIBQuery keys_;
+};
+
+void EnsureTransaction(TTransfertRun& run) {
+  if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
+}
+
+void LogMove(TTransfertRun& run, const TMoveSpec& spec, const TMoveResult& result) {
+  run.DoLogError(nullptr,
+                 "Deplacement vers " + spec.target + ": " + std::to_string(result.Staged()) + " a deplacer, " +
+                     std::to_string(result.moved) + " deplaces, " + std::to_string(result.refused) + " refuses",
+                 false);
+}
+
+// A statement the server cannot even run (an unknown column...): logged once with its
+// text; its staged rows count as refused.
+TMoveResult Unrunnable(TTransfertRun& run, const TMoveSpec& spec, const std::string& sql, const std::exception& e) {
+  TMoveResult result;
+  result.ok = false;
+  run.DoLogError(nullptr, std::string(e.what()) + sql, true);
+  try {
+    fib::TpFIBQuery count(&run.pFIBDatabaseRis);
+    count.SetSQLText("SELECT COUNT(*) FROM " + spec.staging);
+    count.ExecQuery();
+    result.refused = count.Fields(0).AsInteger();
+  } catch (const EDatabaseError&) {
+    // The staging table itself is unreadable: nothing more to count.
+  }
+  return result;
+}
+
+}  // namespace
+
+TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec) {
+  EnsureTransaction(run);
+  const std::string whole = WithKeys(spec, "");
+  fib::TpFIBQuery statement(&run.pFIBDatabaseRis);
+  try {
+    statement.SetSQLText(whole);
+    statement.Prepare();
+  } catch (const EDatabaseError& e) {
+    TMoveResult result = Unrunnable(run, spec, whole, e);
+    LogMove(run, spec, result);
+    return result;
+  }
+  Mover mover(run, spec, "");
+  try {
+    statement.ExecQuery();
+    mover.result.moved = statement.RowsAffected();
+  } catch (const EDatabaseError& e) {
+    mover.Narrow("", {}, e.what());
+  }
+  LogMove(run, spec, mover.result);
+  return mover.result;
+}
+
+TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::string& notMoved,
+                             int blockSize) {
+  EnsureTransaction(run);
+  const std::string extra = " AND " + notMoved;
+  const std::string next_sql = "SELECT FIRST 1 " + spec.key + " FROM " + spec.staging + " WHERE " + spec.key +
+                               " > :LAST AND " + notMoved + " ORDER BY " + spec.key;
+  fib::TpFIBQuery first(&run.pFIBDatabaseRis);
+  fib::TpFIBQuery next(&run.pFIBDatabaseRis);
+  Mover mover(run, spec, extra);
+  try {
+    first.SetSQLText("SELECT FIRST 1 " + spec.key + " FROM " + spec.staging + " WHERE " + spec.key +
+                     " IS NOT NULL AND " + notMoved + " ORDER BY " + spec.key);
+    first.Prepare();
+    next.SetSQLText(next_sql);
+    next.Prepare();
+    int64_t probe_rows = 0;
+    std::string probe_message;
+    // Prepares the block statement: a statement the server cannot run shows here.
+    mover.RunRange(Variant(int64_t{1}), Variant(int64_t{0}), probe_rows, probe_message);
+  } catch (const EDatabaseError& e) {
+    TMoveResult result = Unrunnable(run, spec, WithKeys(spec, extra), e);
+    LogMove(run, spec, result);
+    return result;
+  }
+  fib::TpFIBQuery* finder = &first;
+  std::vector<Variant> after;
+  for (;;) {
+    EnsureTransaction(run);
+    finder->ExecWithParams(after);
+    if (finder->Eof()) break;
+    const int64_t lo = finder->Fields(0).AsInteger();
+    finder->Close();
+    const int64_t hi = lo + blockSize - 1;
+    int64_t rows = 0;
+    std::string message;
+    if (mover.RunRange(Variant(lo), Variant(hi), rows, message)) {
+      mover.result.moved += rows;
+    } else {
+      mover.Narrow(" AND " + spec.key + " BETWEEN :KEY_LO AND :KEY_HI" + extra, {Variant(lo), Variant(hi)}, message);
+    }
+    run.CommitEtProgress();
+    finder = &next;
+    after = {Variant(hi)};
+  }
+  finder->Close();
+  LogMove(run, spec, mover.result);
+  return mover.result;
+}
+
+}  // namespace korvel

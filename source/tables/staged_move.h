@@ -1,0 +1,57 @@
+// Moving staged rows into their final table without losing any. An INSERT ... SELECT
+// is all-or-nothing on the server: one refused row (a duplicate, a NULL in a NOT NULL
+// column, a text too long, a singleton sub-select finding two rows) drops every row of
+// the statement. A move runs the statement once; only when the server refuses it does
+// it narrow the set by the staged key (halves, down to single keys), so every row that
+// can move moves, and each refused key is written in the table log with the server's
+// message. Cost: one statement when nothing is refused; about 2·log2(n) more per
+// refused key.
+//
+// Moves write in the run's main transaction and never count as added records; each
+// writes one line in the table log: rows to move, moved, refused.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "source/run/transfert_run.h"
+
+namespace korvel {
+
+// Where a statement takes the condition on the staged key: the move replaces it with
+// "" for the whole set (the statement's own text), or with " AND <condition>".
+inline constexpr const char* kMoveKeys = "{KEYS}";
+
+struct TMoveSpec {
+  // The table written, as the log names it.
+  std::string target;
+  // INSERT ... SELECT ... with kMoveKeys once, inside its WHERE clause.
+  std::string sql;
+  // The staged rows as the statement reads them, alias included ("tmpVisite p").
+  std::string staging;
+  // The staged key expression ("p.AutoNum", "SUBSTR(p.Securite, 1, 20)").
+  std::string key;
+};
+
+struct TMoveResult {
+  // False when the statement could not be run at all (it is then logged with its
+  // text, and every staged row counts as refused).
+  bool ok = true;
+  int64_t moved = 0;
+  int64_t refused = 0;
+  int64_t Staged() const { return moved + refused; }
+};
+
+// Moves every staged row the statement selects.
+TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec);
+
+// Moves in blocks of `blockSize` consecutive identifiers (an integer key), each block
+// one statement and one commit, walking only the identifiers staged and not moved yet:
+// `notMoved` is the condition that says so ("NOT EXISTS (SELECT 1 FROM Visite v WHERE
+// v.id_visite = p.AutoNum)"). Each block starts at the smallest such identifier above
+// the last block, so gaps cost nothing, and a second range, a stopped run or a re-run
+// moves exactly what is missing.
+TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::string& notMoved,
+                             int blockSize = 2500);
+
+}  // namespace korvel
