@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include "source/tables/staged_move.h"
+#include "support/run_fixture.h"
+
+namespace korvel {
+namespace {
+
+using V = Variant;
+
+// A staging table and a final table of the test's own, so the cases the server
+// refuses are plain: a key already there, a NULL where the final table forbids it, a
+// text longer than its final column.
+class StagedMoveTest : public testing::RunFixture {
+ protected:
+  void SetUp() override {
+    RunFixture::SetUp();
+    Connect();
+    Exec("CREATE TABLE MOVE_SRC (ID INTEGER, CODE VARCHAR(40), NOM VARCHAR(40))");
+    Exec("CREATE INDEX IX_MOVE_SRC_ID ON MOVE_SRC (ID)");
+    Exec("CREATE TABLE MOVE_DST (ID INTEGER NOT NULL PRIMARY KEY, CODE VARCHAR(20) NOT NULL, NOM VARCHAR(10))");
+    Exec("CREATE TABLE DIGITS (D INTEGER)");
+    run->CommitEtProgress();
+    for (int d = 0; d < 10; ++d) Exec("INSERT INTO DIGITS VALUES (" + std::to_string(d) + ")");
+    run->CommitEtProgress();
+  }
+
+  void Exec(const std::string& sql) { ASSERT_TRUE(run->FDataMgr->ExecuteDestQuery(sql).ok) << sql; }
+
+  // Stages ids first..last (below 100,000), code 'C<id>', name 'N<id>'.
+  void Stage(int first, int last) {
+    Exec("INSERT INTO MOVE_SRC SELECT n, 'C' || n, 'N' || n FROM (SELECT a.d + 10 * b.d + 100 * c.d + 1000 * e.d + "
+         "10000 * f.d AS n FROM DIGITS a, DIGITS b, DIGITS c, DIGITS e, DIGITS f) WHERE n BETWEEN " +
+         std::to_string(first) + " AND " + std::to_string(last));
+  }
+
+  // Three rows the final table refuses, each for its own reason.
+  void StageRefusals(int duplicate, int nullCode, int longName) {
+    Exec("INSERT INTO MOVE_DST VALUES (" + std::to_string(duplicate) + ", 'deja', 'la')");
+    Exec("UPDATE MOVE_SRC SET CODE = NULL WHERE ID = " + std::to_string(nullCode));
+    Exec("UPDATE MOVE_SRC SET NOM = 'un nom bien trop long' WHERE ID = " + std::to_string(longName));
+  }
+
+  TMoveSpec Spec() const {
+    return {"MOVE_DST", "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT p.ID, p.CODE, p.NOM FROM MOVE_SRC p WHERE p.ID > 0{KEYS}",
+            "MOVE_SRC p", "p.ID"};
+  }
+
+  // Runs `move` inside a table log and returns the log's text.
+  template <typename F>
+  std::string Logged(const F& move) {
+    run->FLogMgr.StartTableLog("TableMove");
+    move();
+    run->SauvegarderLeFichierLogEtCommit();
+    return ReadLog("TableMove");
+  }
+
+  static int Occurrences(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  }
+};
+
+TEST_F(StagedMoveTest, ARefusedSetMovesEveryOtherRowAndLogsEachRefusedKey) {
+  Stage(1, 10000);
+  StageRefusals(500, 5000, 9000);
+  run->CommitEtProgress();
+  TMoveResult result;
+  const std::string log = Logged([&] { result = MoveStaged(*run, Spec()); });
+
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.moved, 9997);
+  EXPECT_EQ(result.refused, 3);
+  EXPECT_EQ(Count("MOVE_DST"), 9998);  // with the row that was there before
+  EXPECT_EQ(Count("MOVE_DST", "ID IN (5000, 9000)"), 0);
+  EXPECT_EQ(Select("SELECT CODE FROM MOVE_DST WHERE ID = 500"), V("deja"));
+  EXPECT_EQ(Occurrences(log, "Refuse par MOVE_DST, cle "), 3) << log;
+  EXPECT_NE(log.find("Refuse par MOVE_DST, cle 500: "), std::string::npos) << log;
+  EXPECT_NE(log.find("PRIMARY or UNIQUE KEY"), std::string::npos) << log;
+  EXPECT_NE(log.find("Refuse par MOVE_DST, cle 5000: "), std::string::npos) << log;
+  EXPECT_NE(log.find("validation error for column"), std::string::npos) << log;
+  EXPECT_NE(log.find("Refuse par MOVE_DST, cle 9000: "), std::string::npos) << log;
+  EXPECT_NE(log.find("string right truncation"), std::string::npos) << log;
+  EXPECT_NE(log.find("Deplacement vers MOVE_DST: 10000 a deplacer, 9997 deplaces, 3 refuses"), std::string::npos)
+      << log;
+  // Moves never count as records added by the table.
+  EXPECT_EQ(run->FDataMgr->NbAdded(), 0);
+}
+
+TEST_F(StagedMoveTest, AWholeMoveThatTheServerTakesIsOneStatementAndRowsWithoutKeyMoveTogether) {
+  Stage(1, 50);
+  Exec("INSERT INTO MOVE_SRC VALUES (NULL, 'sans', 'cle')");
+  Exec("INSERT INTO MOVE_SRC VALUES (NULL, NULL, 'cle')");  // refused with the other keyless row
+  run->CommitEtProgress();
+  TMoveSpec spec = Spec();
+  spec.sql = "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT COALESCE(p.ID, 0), p.CODE, p.NOM FROM MOVE_SRC p "
+             "WHERE 1 = 1{KEYS}";
+  TMoveResult result;
+  const std::string log = Logged([&] { result = MoveStaged(*run, spec); });
+  EXPECT_EQ(result.moved, 50);
+  EXPECT_EQ(result.refused, 1);
+  EXPECT_NE(log.find("Refuse par MOVE_DST, cle NULL: "), std::string::npos) << log;
+
+  // Nothing refused: one statement, and the log says so.
+  Exec("DELETE FROM MOVE_SRC WHERE ID IS NULL");
+  Exec("DELETE FROM MOVE_DST");
+  const std::string clean = Logged([&] { result = MoveStaged(*run, Spec()); });
+  EXPECT_EQ(result.moved, 50);
+  EXPECT_EQ(result.refused, 0);
+  EXPECT_NE(clean.find("Deplacement vers MOVE_DST: 50 a deplacer, 50 deplaces, 0 refuses"), std::string::npos)
+      << clean;
+}
+
+TEST_F(StagedMoveTest, BlocksWalkWhatIsStagedAndNotMovedOnlyOnceAcrossRuns) {
+  // Gaps, and identifiers below the final table's highest one.
+  Stage(1, 3000);
+  Stage(10000, 10100);
+  Stage(50000, 50000);
+  Exec("INSERT INTO MOVE_DST VALUES (7, 'C7', 'N7')");          // moved by an earlier run
+  Exec("INSERT INTO MOVE_DST VALUES (60000, 'C60000', 'N60000')");  // the final table's maximum
+  Exec("UPDATE MOVE_SRC SET NOM = 'un nom bien trop long' WHERE ID = 10050");
+  run->CommitEtProgress();
+  const std::string not_moved = "NOT EXISTS (SELECT 1 FROM MOVE_DST d WHERE d.ID = p.ID)";
+
+  TMoveResult first;
+  const std::string log = Logged([&] { first = MoveStagedBlocks(*run, Spec(), not_moved); });
+  EXPECT_EQ(first.moved, 2999 + 100 + 1);
+  EXPECT_EQ(first.refused, 1);
+  EXPECT_EQ(Count("MOVE_DST"), 2 + 2999 + 100 + 1);
+  EXPECT_NE(log.find("Refuse par MOVE_DST, cle 10050: "), std::string::npos) << log;
+  EXPECT_NE(log.find("Deplacement vers MOVE_DST: 3101 a deplacer, 3100 deplaces, 1 refuses"), std::string::npos)
+      << log;
+
+  // Again: only the refused row is still missing; nothing arrives twice.
+  TMoveResult second;
+  Logged([&] { second = MoveStagedBlocks(*run, Spec(), not_moved); });
+  EXPECT_EQ(second.moved, 0);
+  EXPECT_EQ(second.refused, 1);
+
+  // Once mended, it arrives.
+  Exec("UPDATE MOVE_SRC SET NOM = 'court' WHERE ID = 10050");
+  TMoveResult third;
+  Logged([&] { third = MoveStagedBlocks(*run, Spec(), not_moved, 100); });
+  EXPECT_EQ(third.moved, 1);
+  EXPECT_EQ(third.refused, 0);
+  EXPECT_EQ(Count("MOVE_DST"), 2 + 3101);
+}
+
+}  // namespace
+}  // namespace korvel
