@@ -19,7 +19,44 @@ CREATE TABLE ETABLISSEMENT (
   DICTEEIMPORTATIONAUTO        CHAR(1),
   PATHDICTEEIMPORTATIONAUTO    VARCHAR(255),
   PATHDICTEEIMPORTATIONTRANSIT VARCHAR(255),
-  DICTEESTATIONCOPIE           INTEGER
+  DICTEESTATIONCOPIE           INTEGER,
+  LOGO                         BLOB SUB_TYPE BINARY,
+  FACTURATIONREGIE             CHAR(1),
+  FACTCALCULROLE1              CHAR(1),
+  MAJORATION140                CHAR(1),
+  FACTCALCULROLE7              CHAR(1),
+  MIXTE36                      CHAR(1),
+  DEMANDEREQUETERV             CHAR(1),
+  /* Security policy of the new system: days, days, attempts, minutes. */
+  SECURITEDELAIMAJMOTDEPASSE   INTEGER,
+  SECURITEINACTIVITENBJOURS    INTEGER,
+  SECURITENBTENTATIVESACCES    INTEGER,
+  INTERVALFERMETURE            INTEGER,
+  /* Numbering counters and the mammography interface (Sorvane) of the clinic. */
+  DOSSIER                      INTEGER,
+  SORVANE_PROCHAINFICHIER      INTEGER,
+  SORVANE_TYPEDOSSIER          CHAR(1),
+  SORVANE_REPERTOIRE           VARCHAR(100),
+  SORVANE_ACTIF                CHAR(1),
+  NUMERISATIONPACS             DATE,
+  /* Purge settings: per kind of record, a purge flag and its interval in days. */
+  ALARME                       CHAR(1),
+  EPUREPRESCRIP                CHAR(1),
+  EPUREPRESCRIPINT             INTEGER,
+  EPUREHISTOLOT                CHAR(1),
+  EPUREHISTOLOTINT             INTEGER,
+  EPUREPAIEMENT                CHAR(1),
+  EPUREPAIEMENTINT             INTEGER,
+  EPUREETAT                    CHAR(1),
+  EPUREETATINT                 INTEGER,
+  EPURERELEVE                  CHAR(1),
+  EPURERELEVEINT               INTEGER,
+  EPUREHISTOLOG                CHAR(1),
+  EPUREHISTOLOGINT             INTEGER,
+  EPURER1606                   CHAR(1),
+  EPURER1606INT                INTEGER,
+  EPUREMAMOGRAPHIE             CHAR(1),
+  EPUREMAMOGRAPHIEINT          INTEGER
 );
 
 /* Per establishment and department: contact details and the report models. */
@@ -37,12 +74,14 @@ CREATE TABLE ETABLISSEMENT_INFO (
   CONSTRAINT PK_ETABLISSEMENT_INFO PRIMARY KEY (ETABLISSEMENT, DEPARTEMENT)
 );
 
+/* Workstations are found by name (journal entries, the dictation copy station), so a
+   name is unique. */
 CREATE TABLE STATION (
   ID_STATION        INTEGER NOT NULL PRIMARY KEY,
-  NOMSTATION        VARCHAR(50),
+  NOMSTATION        VARCHAR(50) UNIQUE,
   DICTIOPATH        VARCHAR(255),
   ACTIVATIONHOPITAL CHAR(1),
-  TRANSCRIPTIONNUM  INTEGER,
+  TRANSCRIPTIONNUM  CHAR(1),
   DESACTIVE         CHAR(1) DEFAULT 'N'
 );
 CREATE GENERATOR GEN_ID_STATION;
@@ -93,6 +132,12 @@ CREATE TABLE SECURITE_ETAB_DEP_DICTYPE (
   ID_SECURITE_ETAB_DEP INTEGER NOT NULL REFERENCES SECURITE_ETAB_DEP (ID_SECURITE_ETAB_DEP) ON DELETE CASCADE,
   ID_DICTEETYPE        INTEGER NOT NULL,
   CONSTRAINT PK_SECURITE_ETAB_DEP_DICTYPE PRIMARY KEY (ID_SECURITE_ETAB_DEP, ID_DICTEETYPE)
+);
+
+/* Dictation type of each user. */
+CREATE TABLE SECURITE_DICTEE (
+  ID_SECURITE INTEGER NOT NULL PRIMARY KEY REFERENCES SECURITE (ID_SECURITE) ON DELETE CASCADE,
+  DICTEETYPE  INTEGER
 );
 
 /* Clinic-wide settings, one row per name; the program only updates existing rows. */
@@ -149,14 +194,63 @@ CREATE TABLE EXAMEN (
 CREATE GENERATOR GEN_ID_EXAMEN;
 CREATE INDEX IX_EXAMEN_VISITE ON EXAMEN (ID_VISITE);
 
-/* Staged examinations: the trigger fills the identifier prefix of the new system. */
+/* Staged examinations: the trigger fills the identifier prefix of the new system.
+   Codes copied into reference tables uncut (act, modifiers, pre-registration text,
+   protocol, technologist) are no wider than the columns that receive them; user names
+   are wider, the completion cuts them to 20. The *OPR identifiers and TECHNOLOGUE1 are
+   resolved from the names after the completion, before the move. */
 CREATE TABLE TMPEXAMEN (
+  ID_EXAMEN       INTEGER,
+  ID_VISITE       INTEGER,
+  PRESCRIPTION    VARCHAR(20),
+  ACTE            VARCHAR(10),
+  DESACTIVE       CHAR(1),
+  PREFIXE         VARCHAR(20),
+  PROTOCOLE       VARCHAR(20),
+  FILMS           INTEGER,
+  TEXTEPREINS     VARCHAR(20),
+  ANNULDATE       DATE,
+  MNTPRIVE        NUMERIC(18,4),
+  MODIFICATEUR    VARCHAR(10),
+  MOD1            VARCHAR(10),
+  MOD2            VARCHAR(10),
+  MOD3            VARCHAR(10),
+  MOD4            VARCHAR(10),
+  LOT             VARCHAR(20),
+  NCE             VARCHAR(20),
+  ROLE1           NUMERIC(18,4),
+  ROLE7           NUMERIC(18,4),
+  TOTAL           NUMERIC(18,4),
+  PLAGEHORAIRE    INTEGER,
+  ROPR            VARCHAR(30),
+  AOPR            VARCHAR(30),
+  COPR            VARCHAR(30),
+  TECH            VARCHAR(30),
+  REFACLOT        VARCHAR(20),
+  REFACNCE        VARCHAR(20),
+  CONCILDATE      DATE,
+  DICTEE          VARCHAR(60),
+  TITRE           VARCHAR(255),
+  FACROLE1        CHAR(1),
+  FACROLE7        CHAR(1),
+  NEWPRESCRIPTION VARCHAR(20),
+  TITRE_EXAM      VARCHAR(255),
+  UNITE           NUMERIC(15,4),
+  REFACOPR        INTEGER,
+  ANNULOPR        INTEGER,
+  CONCILOPR       INTEGER,
+  TECHNOLOGUE1    INTEGER
+);
+/* Never emptied: the move walks ID_EXAMEN, the visit statuses join on ID_VISITE. */
+CREATE INDEX IX_TMPEXAMEN_ID_EXAMEN ON TMPEXAMEN (ID_EXAMEN);
+CREATE INDEX IX_TMPEXAMEN_ID_VISITE ON TMPEXAMEN (ID_VISITE);
+
+/* Examinations whose staging the server refused. */
+CREATE TABLE TMPDELEXAMEN (
   ID_EXAMEN    INTEGER,
   ID_VISITE    INTEGER,
-  PRESCRIPTION VARCHAR(20),
-  ACTE         VARCHAR(10),
-  DESACTIVE    CHAR(1),
-  PREFIXE      VARCHAR(20)
+  ACTE         VARCHAR(60),
+  PRESCRIPTION VARCHAR(60)
 );
 
 /* Access journal and audit trail of the new system, each stamped by its trigger. */
@@ -247,6 +341,7 @@ SET TERM ; ^
 INSERT INTO SECURITE (ID_SECURITE, UTILISATEUR, NOM, LANGUE, DEPARTEMENT, DESACTIVE)
   VALUES (1, 'PROG', 'Programmeur', 'FR', 'R', 'N');
 SET GENERATOR GEN_ID_SECURITE TO 1;
+INSERT INTO SECURITE_DICTEE (ID_SECURITE, DICTEETYPE) VALUES (1, NULL);
 
 /* 'Préfixe Global', spelled with ASCII_CHAR so the file reads the same in any encoding. */
 INSERT INTO PARAM (ID_PARAM, VALEUR) VALUES ('Pr' || ASCII_CHAR(233) || 'fixe Global', NULL);

@@ -44,6 +44,9 @@ TTransfertRun::TTransfertRun(TOperatorInterface& ui, std::string settingsFolder,
   TableEtablis.SetDatabase(&ffDatabaseRadio);
   TableEtablis.SetTableName("Etablis");
   TableEtablis.SetIndexName("Seq. Access Index");
+  TableParm.SetDatabase(&ffDatabaseRadio);
+  TableParm.SetTableName("Parm");
+  TableParm.SetIndexName("Primaire");
   pFIBDatabaseRis.UseMainConnectionSettings();
   pFIBDatabaseRis.DefaultTransaction = &pFIBTransactionRis;
   pFIBTransactionRis.TRParams = {"write", "nowait", "rec_version", "read_committed"};

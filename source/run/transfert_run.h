@@ -113,6 +113,8 @@ class TTransfertRun {
   TffDatabase ffDatabaseRadio;
   TffDatabase ffDatabaseDictee;
   TffTable TableEtablis;
+  // The clinic settings table, opened by the routines that read it directly.
+  TffTable TableParm;
 
   // Target side.
   fib::TpFIBDatabase pFIBDatabaseRis;
@@ -120,6 +122,13 @@ class TTransfertRun {
   fib::TpFIBTransaction IBTransactionReferant{&pFIBDatabaseRis};
   fib::TpFIBDataSet pFIBDataSetRis{&pFIBDatabaseRis};
   fib::TpFIBQuery pFIBQueryExecute{&pFIBDatabaseRis};
+  fib::TpFIBQuery pFIBQuerySecurity{&pFIBDatabaseRis};
+  fib::TpFIBQuery pFIBQueryStation{&pFIBDatabaseRis};
+  fib::TpFIBQuery pFIBQueryIndex{&pFIBDatabaseRis};
+  fib::TpFIBQuery pFIBQueryTmp{&pFIBDatabaseRis};
+  // The two queries of the second transaction.
+  fib::TpFIBQuery IBQuery{&pFIBDatabaseRis, &IBTransactionReferant};
+  fib::TpFIBQuery IBQuerySelect{&pFIBDatabaseRis, &IBTransactionReferant};
   fib::TpFIBService BackupService1;
   fib::TpFIBService RestoreService1;
   fib::TpFIBService FBSecurityService;

@@ -112,6 +112,7 @@ void EnsureTransaction(TTransfertRun& run) {
 }
 
 void LogMove(TTransfertRun& run, const TMoveSpec& spec, const TMoveResult& result) {
+  if (result.Staged() == 0 && !spec.logEmpty) return;
   run.DoLogError(nullptr,
                  "Deplacement vers " + spec.target + ": " + std::to_string(result.Staged()) + " a deplacer, " +
                      std::to_string(result.moved) + " deplaces, " + std::to_string(result.refused) + " refuses",

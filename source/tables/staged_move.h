@@ -31,6 +31,9 @@ struct TMoveSpec {
   std::string staging;
   // The staged key expression ("p.AutoNum", "SUBSTR(p.Securite, 1, 20)").
   std::string key;
+  // Whether a move with nothing to move still writes its line (the completion of a
+  // reference table from an empty column stays silent).
+  bool logEmpty = true;
 };
 
 struct TMoveResult {

@@ -80,6 +80,8 @@ class TTransfertData {
   // Executes the destination statement (an update of existing rows) without counting
   // it as an added record.
   void ExecuteDestination();
+  // Rows changed by the last execution of the destination statement.
+  int64_t LastRowsAffected() const { return FInsQuery->RowsAffected(); }
   void TransfertSubs();
   void TransfertSubsByName(const std::string& AName);
   bool MustCommit() const { return FNbTried > 0 && FNbTried % 2500 == 0; }

@@ -1,0 +1,14 @@
+// Establishments: the legacy Etablis table into etablissement and etablissement_info,
+// taking over the placeholder establishment '99999' of an empty target; then the
+// dictation settings and the clinic parameters, which always follow.
+#pragma once
+
+namespace korvel {
+
+class TTransfertRun;
+
+void TransfertTableEtablissement(TTransfertRun& run);
+// Whether the target holds the placeholder establishment '99999' (false on any error).
+bool IsEtablissement99999(TTransfertRun& run);
+
+}  // namespace korvel

@@ -1,0 +1,208 @@
+#include "source/tables/reference_completion.h"
+
+#include <functional>
+
+#include "source/tables/staged_move.h"
+
+namespace korvel {
+namespace {
+
+// The statement of one operation with the marker where a move narrows it, the table
+// it writes and the staged key it narrows by. Names of tables and columns come from
+// the routines only, never from data.
+TMoveSpec Spec(TCompletion op, const std::string& T, const std::string& C, const std::string& C2) {
+  const std::string k = kMoveKeys;
+  const std::string from = T + " p";
+  switch (op) {
+    case TCompletion::Securite:
+      // Grouped by the cut name: two names equal in their first 20 characters are one
+      // user, not a statement the server refuses whole.
+      return {"Securite",
+              "INSERT INTO Securite(Utilisateur, MotDePasse, Desactive) SELECT SUBSTR(p." + C + ", 1, 20), 'Kelp', 'O' FROM " +
+                  T + " p LEFT JOIN Securite r ON (r.Utilisateur = SUBSTR(p." + C + ", 1, 20)) WHERE r.utilisateur IS NULL AND p." +
+                  C + " IS NOT NULL" + k + " GROUP BY SUBSTR(p." + C + ", 1, 20)",
+              from, "SUBSTR(p." + C + ", 1, 20)"};
+    case TCompletion::Station:
+      return {"Station",
+              "INSERT INTO Station(NomStation,desactive) SELECT SUBSTR(p." + C + ", 1, 50), 'O' FROM " + T +
+                  " p LEFT JOIN Station r ON (r.nomstation = SUBSTR(p." + C + ", 1, 50)) WHERE r.nomstation IS NULL AND p." + C +
+                  " IS NOT NULL" + k + " GROUP BY SUBSTR(p." + C + ", 1, 50)",
+              from, "SUBSTR(p." + C + ", 1, 50)"};
+    case TCompletion::ActeProbe:
+      return {"Acte",
+              "SELECT p." + C + " FROM " + T + " p LEFT JOIN Acte r ON(r.acte = p." + C + ") WHERE r.id_Acte IS NULL AND p." +
+                  C + " IS NOT NULL" + k + " GROUP BY p." + C,
+              from, "p." + C};
+    case TCompletion::Acte:
+      return {"Acte",
+              "INSERT INTO Acte(Acte,Unite,Desactive) SELECT p." + C + " , 1, 'O' FROM " + T + " p LEFT JOIN Acte r ON(r.acte = p." +
+                  C + ") WHERE r.id_Acte IS NULL AND p." + C + " IS NOT NULL" + k + " GROUP BY p." + C,
+              from, "p." + C};
+    case TCompletion::ActeDepartement:
+      // NOT EXISTS: "NOT IN (SELECT acte FROM acte_Departement)" adds nothing at all as
+      // soon as that column holds one NULL.
+      return {"acte_departement",
+              "INSERT INTO acte_departement(acte, codedep) SELECT a.acte, 'R' FROM acte a WHERE a.acte IS NOT NULL AND NOT "
+              "EXISTS (SELECT 1 FROM acte_Departement d WHERE d.acte = a.acte)" + k,
+              "acte a", "a.acte"};
+    case TCompletion::Privee:
+      return {"ciePrivee",
+              "INSERT INTO ciePrivee(ciePrivee, nom) SELECT p." + C + ", p." + C + " FROM " + T +
+                  " p LEFT JOIN ciePrivee r ON(r.ciePrivee = p." + C + ") WHERE r.CiePrivee IS NULL AND p." + C + " IS NOT NULL" +
+                  k + " GROUP BY p." + C,
+              from, "p." + C};
+    case TCompletion::Radiologiste:
+      return {"Radiologiste",
+              "INSERT INTO Radiologiste(Licence, Groupe, Desactive) SELECT distinct p.licence, p.groupe, 'O' FROM " + T +
+                  " p WHERE NOT EXISTS (SELECT 1 FROM radiologiste r WHERE r.licence=p.licence AND r.groupe =p.groupe)" + k,
+              from, "p.licence"};
+    case TCompletion::Etablissement:
+      return {"Etablissement",
+              "INSERT INTO Etablissement(Etablissement, Nom, IndiceOmni, IndiceSpec, Serie) SELECT p." + C + ", p." + C +
+                  ", 'A', 'A', 'A' FROM " + T + " p LEFT JOIN ETABLISSEMENT r ON(r.Etablissement = p." + C +
+                  " ) WHERE r.ETABLISSEMENT IS NULL AND p." + C + " IS NOT NULL" + k + " GROUP BY p." + C,
+              from, "p." + C};
+    case TCompletion::CodeTransac:
+      return {"CODETRANSAC",
+              "INSERT INTO CODETRANSAC(CODETRANSAC, Description, Desactive)  SELECT p." + C + ",p." + C + " , 'N' FROM " + T +
+                  " p  LEFT JOIN CODETRANSAC r ON(r.CODETRANSAC = p." + C + ")  WHERE r.CODETRANSAC IS NULL AND p." + C +
+                  " IS NOT NULL" + k + " GROUP BY p." + C,
+              from, "p." + C};
+    case TCompletion::CodeSpec:
+      return {"specialite",
+              "INSERT INTO specialite(Specialite, Description, Desactive) SELECT p." + C + ",p." + C + " , 'N' FROM " + T +
+                  " p LEFT JOIN specialite r ON(r.Specialite = p." + C + ") WHERE r.Specialite IS NULL AND p." + C +
+                  " IS NOT NULL" + k + " GROUP BY p." + C,
+              from, "p." + C};
+    case TCompletion::Medecin:
+      return {"Medecin",
+              "INSERT INTO Medecin(Licence, MEDECINID, nom, prenom, desactive, ombrix, telvano) SELECT DISTINCT p." + C +
+                  ", COALESCE(p." + C2 + ", 'ND'), t.nom, t.prenom, 'N', 'N', 'N' FROM " + T +
+                  " p JOIN tmpMedecin t ON (t.Licence = p.Medecin AND  COALESCE(t.MedecinID, '') = COALESCE(p.MedecinId,'')) "
+                  "LEFT JOIN  Medecin r ON (r.Licence = p." + C + " AND COALESCE(r.MedecinID,'') = COALESCE(p." + C2 +
+                  ",'')) WHERE r.Licence IS NULL AND p." + C + " IS NOT NULL" + k,
+              from, "p." + C};
+    case TCompletion::TextePreIns:
+      return {"TextePreins",
+              "INSERT INTO TextePreins(TextePreins, Description, Texte)SELECT p." + C + ", p." + C + ", p." + C + " FROM " + T +
+                  " p LEFT JOIN TextePreIns r ON(r.TextePreIns = p." + C + ") WHERE r.TextePreIns IS NULL AND p." + C +
+                  " IS NOT NULL" + k + " GROUP BY p." + C,
+              from, "p." + C};
+    case TCompletion::Protocole:
+      return {"protocole",
+              "INSERT INTO protocole(protocole, Description) SELECT p." + C + ", p." + C + " FROM " + T +
+                  " p LEFT JOIN protocole r ON(r.protocole = p." + C + ") WHERE r.protocole IS NULL AND p." + C + " IS NOT NULL" +
+                  k + " GROUP BY p." + C,
+              from, "p." + C};
+    case TCompletion::Technologue:
+      return {"Technologue",
+              "INSERT INTO Technologue(nom, prenom) SELECT DISTINCT p." + C + ", p." + C + " FROM " + T +
+                  " p LEFT JOIN  Technologue r ON(r.nom = p." + C + ") WHERE r.id_technologue IS NULL AND p." + C +
+                  " IS NOT NULL" + k,
+              from, "p." + C};
+  }
+  throw ERoutineFault("unknown completion");
+}
+
+// The frame every operation shares: label, statement(s), commit, and the trap that
+// keeps any error inside the operation.
+void Complete(TTransfertRun& run, const char* label, const std::string& sMessage, bool commit,
+              const std::function<void()>& body) {
+  try {
+    if (label) {
+      run.UI().SetOperation(sMessage + label);
+      run.UI().ProcessEvents();
+    }
+    body();
+    if (commit) run.CommitEtProgress();
+  } catch (const std::exception& e) {
+    run.DoLogMisc(e.what());
+  }
+}
+
+void Move(TTransfertRun& run, TCompletion op, const std::string& T, const std::string& C,
+          const std::string& C2 = "") {
+  TMoveSpec spec = Spec(op, T, C, C2);
+  spec.logEmpty = false;
+  MoveStaged(run, spec);
+}
+
+}  // namespace
+
+std::string CompletionSql(TCompletion op, const std::string& T, const std::string& C, const std::string& C2) {
+  std::string sql = Spec(op, T, C, C2).sql;
+  sql.erase(sql.find(kMoveKeys), std::string(kMoveKeys).size());
+  return sql;
+}
+
+void InsertSecuriteTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                       const std::string& sMessage) {
+  Complete(run, " InsertSecuriteTmp", sMessage, true,
+           [&] { Move(run, TCompletion::Securite, sNomTable, sNomChamp); });
+}
+
+void InsertStationTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp) {
+  Complete(run, nullptr, "", false, [&] { Move(run, TCompletion::Station, sNomTable, sNomChamp); });
+}
+
+void InsertActeTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                   const std::string& sMessage) {
+  Complete(run, " InsertActeTmp", sMessage, true, [&] {
+    run.FDataMgr->ExecuteDestQuery(CompletionSql(TCompletion::ActeProbe, sNomTable, sNomChamp));
+    if (run.FDataMgr->GetExeQryRecordCount() > 0) Move(run, TCompletion::Acte, sNomTable, sNomChamp);
+    run.CommitEtProgress();
+    Move(run, TCompletion::ActeDepartement, sNomTable, sNomChamp);
+  });
+}
+
+void InsertPriveetmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                     const std::string& sMessage) {
+  Complete(run, " InsertPriveeTmp", sMessage, false, [&] { Move(run, TCompletion::Privee, sNomTable, sNomChamp); });
+}
+
+void InsertRadiologisteTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sMessage) {
+  Complete(run, " InsertRadiologisteTmp", sMessage, false,
+           [&] { Move(run, TCompletion::Radiologiste, sNomTable, ""); });
+}
+
+void InsertEtablissementTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                            const std::string& sMessage) {
+  Complete(run, " InsertEtablissementTmp", sMessage, false,
+           [&] { Move(run, TCompletion::Etablissement, sNomTable, sNomChamp); });
+}
+
+void InsertCodeTransacTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                          const std::string& sMessage) {
+  Complete(run, " InsertCodeTransacTmp", sMessage, false,
+           [&] { Move(run, TCompletion::CodeTransac, sNomTable, sNomChamp); });
+}
+
+void InsertCodeSpecTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp) {
+  Complete(run, nullptr, "", false, [&] { Move(run, TCompletion::CodeSpec, sNomTable, sNomChamp); });
+}
+
+void InsertMedecinTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                      const std::string& sNomChamp2, const std::string& sMessage) {
+  Complete(run, " InsertMedecinTmp", sMessage, true,
+           [&] { Move(run, TCompletion::Medecin, sNomTable, sNomChamp, sNomChamp2); });
+}
+
+void InsertTextePreInsTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                          const std::string& sMessage) {
+  Complete(run, " InsertTextePreInsTmp", sMessage, true,
+           [&] { Move(run, TCompletion::TextePreIns, sNomTable, sNomChamp); });
+}
+
+void InsertProtocoleTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                        const std::string& sMessage) {
+  Complete(run, " InsertProtocoleTmp", sMessage, true,
+           [&] { Move(run, TCompletion::Protocole, sNomTable, sNomChamp); });
+}
+
+void InsertTechnologuetmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                          const std::string& sMessage) {
+  Complete(run, " InsertTechnologuetmp", sMessage, true,
+           [&] { Move(run, TCompletion::Technologue, sNomTable, sNomChamp); });
+}
+
+}  // namespace korvel

@@ -1,0 +1,52 @@
+// Completion of the reference tables from staged codes: before a routine moves its
+// staged rows, each operation adds to one reference table every code that a staging
+// column uses and the table lacks, with the code as its description and fixed flags
+// (invented rows mostly deactivated), so no staged row is moved without its reference.
+//
+// Each is one set-based statement (the acts: a probe and two) run as a move, so a code
+// the server refuses is refused alone and logged while every other code is added. No
+// exception leaves an operation: anything else is written in "Log Generique".
+//
+// Arguments: the staging table, its column(s), and the caller's progress text
+// ("Table Visite\r\n"), followed in the operation label by the operation's name.
+#pragma once
+
+#include <string>
+
+#include "source/run/transfert_run.h"
+
+namespace korvel {
+
+void InsertSecuriteTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                       const std::string& sMessage);
+void InsertStationTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp);
+void InsertActeTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                   const std::string& sMessage);
+void InsertPriveetmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                     const std::string& sMessage);
+// Reads the staging columns licence and groupe.
+void InsertRadiologisteTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sMessage);
+void InsertEtablissementTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                            const std::string& sMessage);
+void InsertCodeTransacTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                          const std::string& sMessage);
+void InsertCodeSpecTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp);
+// Physicians by licence (sNomChamp) and physician id (sNomChamp2), named from
+// tmpMedecin, which is always joined on the staging columns Medecin and MedecinId.
+void InsertMedecinTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                      const std::string& sNomChamp2, const std::string& sMessage);
+void InsertTextePreInsTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                          const std::string& sMessage);
+void InsertProtocoleTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                        const std::string& sMessage);
+void InsertTechnologuetmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                          const std::string& sMessage);
+
+// The statements, as the server receives them for the whole staging table.
+enum class TCompletion {
+  Securite, Station, ActeProbe, Acte, ActeDepartement, Privee, Radiologiste, Etablissement,
+  CodeTransac, CodeSpec, Medecin, TextePreIns, Protocole, Technologue,
+};
+std::string CompletionSql(TCompletion op, const std::string& T, const std::string& C, const std::string& C2 = "");
+
+}  // namespace korvel
