@@ -10,7 +10,63 @@ using T = ff2::Ff2Type;
 
 const std::map<std::string, std::vector<LegacyFieldDef>>& Layouts() {
   static const std::map<std::string, std::vector<LegacyFieldDef>> layouts = {
-      {"Etablis", {{"Code", T::ShortString, 10}, {"Nom", T::ShortString, 60}}},
+      // The acceptance reads the second field, the series test the eighth.
+      {"Etablis",
+       {{"Code", T::ShortString, 10},
+        {"Nom", T::ShortString, 80},
+        {"IndiceSpec", T::ShortString, 10},
+        {"Logo", T::BlobGraphic, 0},
+        {"Ville", T::ShortString, 30},
+        {"Courriel", T::ShortString, 60},
+        {"Territoire", T::ShortString, 10},
+        {"Serie", T::ShortString, 10},
+        {"FacturationRegie", T::Boolean, 0},
+        {"FactCalCulRole1", T::Boolean, 0},
+        {"Majoration140", T::Boolean, 0},
+        {"FactCalculRole7", T::Boolean, 0},
+        {"Mixte36", T::Boolean, 0}}},
+      {"Securite",
+       {{"Initiale", T::ShortString, 30},         {"password", T::ShortString, 20},
+        {"Nom", T::ShortString, 60},              {"FichierCreerPrescription", T::Boolean, 0},
+        {"FichierDetruirePrescrip", T::Boolean, 0}, {"TableActe", T::Boolean, 0},
+        {"TablePrive", T::Boolean, 0},            {"TableDiagnos", T::Boolean, 0},
+        {"TableEtablis", T::Boolean, 0},          {"TableReferant", T::Boolean, 0},
+        {"TableModif", T::Boolean, 0},            {"TableRadiol", T::Boolean, 0},
+        {"TableTexteProto", T::Boolean, 0},       {"TableProtocoleLot", T::Boolean, 0},
+        {"TableSiteAnatom", T::Boolean, 0},       {"TableCodeSpec", T::Boolean, 0},
+        {"TableTypePrescrip", T::Boolean, 0},     {"TableParm", T::Boolean, 0}}},
+      {"Parm",
+       {{"Agence No", T::ShortString, 10},          {"Agence Nom", T::ShortString, 50},
+        {"Agence Adresse", T::ShortString, 30},     {"Agence Ville", T::ShortString, 30},
+        {"Agence Code Postal", T::ShortString, 10}, {"Agence Telephone", T::ShortString, 15},
+        {"AgenceSite", T::ShortString, 1},          {"AgenceFax", T::ShortString, 15},
+        {"RegieTel", T::ShortString, 15},           {"RegieMotPasseRegie", T::ShortString, 10},
+        {"RegieUsagerRegie", T::ShortString, 10},   {"Code Regional", T::ShortString, 3},
+        {"Prochain No Dossier", T::ShortString, 15}, {"ImpExamNonLu", T::Boolean, 0},
+        {"InterfaceSorvane", T::Boolean, 0},        {"InterfaceSorvaneProchain", T::Int32, 0},
+        {"InterfaceSorvaneData", T::ShortString, 100}, {"InterMedDossierHop", T::ShortString, 1},
+        {"NumerisationPACS", T::StDate, 0},         {"ProchainFichierQRP", T::Int32, 0}}},
+      // The purge update reads these by position: the alarm, then groups of four per kind
+      // of record (purge flag, days of warning, last purge, interval in days).
+      {"ParmEpur",
+       {{"Alarme", T::Boolean, 0},
+        {"AlarmeJours", T::Int16, 0},
+        {"EpurePrescrip", T::Boolean, 0},        {"EpurePrescripJours", T::Int16, 0},
+        {"EpurePrescripDerniere", T::StDate, 0}, {"EpurePrescripInt", T::Int16, 0},
+        {"EpureHistoLot", T::Boolean, 0},        {"EpureHistoLotJours", T::Int16, 0},
+        {"EpureHistoLotDerniere", T::StDate, 0}, {"EpureHistoLotInt", T::Int16, 0},
+        {"EpureEtat", T::Boolean, 0},            {"EpureEtatJours", T::Int16, 0},
+        {"EpureEtatDerniere", T::StDate, 0},     {"EpureEtatInt", T::Int16, 0},
+        {"EpureReleve", T::Boolean, 0},          {"EpureReleveJours", T::Int16, 0},
+        {"EpureReleveDerniere", T::StDate, 0},   {"EpureReleveDetailInt", T::Int16, 0},
+        {"EpurePaiement", T::Boolean, 0},        {"EpurePaiementJours", T::Int16, 0},
+        {"EpurePaiementDerniere", T::StDate, 0}, {"EpurePaiementInt", T::Int16, 0},
+        {"EpureHistoLog", T::Boolean, 0},        {"EpureHistoLogJours", T::Int16, 0},
+        {"EpureHistoLogDerniere", T::StDate, 0}, {"EpureHistoLogInt", T::Int16, 0},
+        {"EpureReleveDetail", T::Boolean, 0},    {"EpureReleveDetailJours", T::Int16, 0},
+        {"EpureReleveDetailDerniere", T::StDate, 0}, {"EpureReleveInt", T::Int16, 0},
+        {"EpureR1606", T::Boolean, 0},           {"EpureR1606Jours", T::Int16, 0},
+        {"EpureR1606Derniere", T::StDate, 0},    {"EpureR1606Int", T::Int16, 0}}},
       {"Anatom", {{"CODE", T::ShortString, 10}, {"Description", T::ShortString, 100}}},
       {"Modalite", {{"Modalite", T::ShortString, 10}, {"Description", T::ShortString, 100}}},
       {"Dictio", {{"Mot", T::ShortString, 60}, {"Description", T::ShortString, 255}}},
@@ -73,6 +129,18 @@ const std::vector<LegacyFieldDef>& LegacyLayout(const std::string& table) {
   const auto it = layouts.find(table);
   if (it == layouts.end()) throw std::invalid_argument("no legacy layout for table \"" + table + "\"");
   return it->second;
+}
+
+std::vector<Variant> LegacyRow(const std::string& table, const std::vector<std::pair<std::string, Variant>>& values) {
+  const auto& layout = LegacyLayout(table);
+  std::vector<Variant> row(layout.size());
+  for (const auto& [name, value] : values) {
+    size_t i = 0;
+    while (i < layout.size() && name != layout[i].name) ++i;
+    if (i == layout.size()) throw std::invalid_argument("no field \"" + name + "\" in legacy table \"" + table + "\"");
+    row[i] = value;
+  }
+  return row;
 }
 
 const std::vector<LegacyFieldDef>& LegacyLayoutTxtProtoShort() {

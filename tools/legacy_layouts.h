@@ -3,8 +3,10 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "global/variant.h"
 #include "source/flashfiler/ff2_file.h"
 
 namespace korvel::sample {
@@ -18,6 +20,9 @@ struct LegacyFieldDef {
 // The layout of a legacy table by name ("Anatom", "Modific"...); raises for a table
 // that has none.
 const std::vector<LegacyFieldDef>& LegacyLayout(const std::string& table);
+// A record of that table from the named values; the other fields are NULL. Raises for
+// a name the layout lacks.
+std::vector<Variant> LegacyRow(const std::string& table, const std::vector<std::pair<std::string, Variant>>& values);
 // The protocol-text table of older clinics, without the English columns.
 const std::vector<LegacyFieldDef>& LegacyLayoutTxtProtoShort();
 

@@ -30,6 +30,9 @@ class Generator {
     return items[Pick(static_cast<int>(N))];
   }
   std::string Word();
+  void WriteEtablissements();
+  void WriteUsers();
+  void WriteParameters();
   void Write(const std::string& table, const std::vector<Row>& rows,
              const std::vector<LegacyFieldDef>* layout = nullptr);
 
@@ -63,6 +66,86 @@ void Generator::Write(const std::string& table, const std::vector<Row>& rows,
   }
 }
 
+void Generator::WriteEtablissements() {
+  using P = std::vector<std::pair<std::string, Variant>>;
+  auto etablis = [&](const char* code, const char* nom, const char* ville, const char* serie, P more = {}) {
+    P values = {{"Code", Variant(code)},          {"Nom", Variant(nom)},
+                {"IndiceSpec", Variant("B")},     {"Ville", Variant(ville)},
+                {"Courriel", Variant(std::string("accueil@") + code + ".example")},
+                {"Territoire", Variant("T" + std::to_string(1 + Pick(5)))},
+                {"Serie", serie ? Variant(serie) : Variant()},
+                {"FacturationRegie", Variant(true)}, {"FactCalCulRole1", Variant(Chance(0.5))},
+                {"Majoration140", Variant(Chance(0.5))}, {"FactCalculRole7", Variant(false)},
+                {"Mixte36", Variant(Chance(0.3))}};
+    values.insert(values.end(), more.begin(), more.end());
+    return LegacyRow("Etablis", values);
+  };
+  Write("Etablis",
+        {etablis("CLI01", "Clinique radiologique du Vieux-Port", "Montréal", "A"),
+         etablis("CLI02", "Centre d'imagerie Saint-Laurent", "Laval", nullptr),  // no series: "-"
+         etablis("CLI03", "Radiologie des Érables", "Sherbrooke", "C", {{"IndiceSpec", Variant("  ")}}),
+         // Same name as CLI01 once upper-cased: stored with a numeric suffix.
+         etablis("CLI04", "CLINIQUE RADIOLOGIQUE DU VIEUX-PORT", "Montréal", "D"),
+         etablis("HOP01", "Hôpital régional de la Haute-Côte-Nord, pavillon des soins ambulatoires et de l'imagerie",
+                 "Baie-Comeau", "H"),
+         etablis("CLI05", "", "Québec", "E"),    // no name: refused as an empty key
+         etablis("CLI02", "Doublon", "Laval", "F")});  // number already there: refused
+}
+
+void Generator::WriteUsers() {
+  static const char* const kNames[][2] = {
+      {"JTREMBLAY", "Julie Tremblay"}, {"MGAGNON", "Marc Gagnon"},    {"SROY", "Sophie Roy"},
+      {"PCOTE", "Pierre Côté"},        {"IBOUCHER", "Isabelle Boucher"}, {"LGAUTHIER", "Luc Gauthier"},
+      {"NMORIN", "Nathalie Morin"},     {"FLAVOIE", "François Lavoie"}};
+  std::vector<Row> rows;
+  auto user = [&](const std::string& initiale, const char* nom, Variant password) {
+    std::vector<std::pair<std::string, Variant>> values = {
+        {"Initiale", Variant(initiale)}, {"password", std::move(password)}, {"Nom", Variant(nom)}};
+    for (const auto& f : LegacyLayout("Securite")) {
+      if (f.type == ff2::Ff2Type::Boolean && !Chance(0.1)) values.emplace_back(f.name, Variant(Chance(0.6)));
+    }
+    return LegacyRow("Securite", values);
+  };
+  for (const auto& n : kNames) rows.push_back(user(n[0], n[1], Variant("mdp" + std::to_string(Pick(10000)))));
+  rows.push_back(user("RECEPTION", "Poste de réception", Variant()));  // no password: NULL
+  // Two names sharing their first 20 characters: the second cannot fit the target's 20.
+  rows.push_back(user("TECHNICIENNE_RADIO_1", "Technicienne de jour", Variant("jour")));
+  rows.push_back(user("TECHNICIENNE_RADIO_1_SOIR", "Technicienne de soir", Variant("soir")));
+  rows.push_back(user("SROY", "Sophie Roy (doublon)", Variant("x")));  // duplicate: refused
+  rows.push_back(user("", "Sans initiales", Variant("x")));           // blank: refused
+  Write("Securite", rows);
+}
+
+void Generator::WriteParameters() {
+  Write("Parm", {LegacyRow("Parm", {{"Agence No", Variant("  ")},  // blank: "0"
+                                    {"Agence Nom", Variant("Agence de facturation du Vieux-Port")},
+                                    {"Agence Adresse", Variant("125, rue de l'Hôpital")},
+                                    {"Agence Ville", Variant("Montréal")},
+                                    {"Agence Code Postal", Variant("H2Y 1C6")},
+                                    {"Agence Telephone", Variant("(514) 555-0199")},
+                                    {"AgenceSite", Variant("P")},
+                                    {"AgenceFax", Variant("514-555-0198")},
+                                    {"RegieTel", Variant("1 800 555-0100")},
+                                    {"RegieMotPasseRegie", Variant("R4mq!")},
+                                    {"RegieUsagerRegie", Variant("CLI01")},
+                                    {"Code Regional", Variant("06")},
+                                    {"Prochain No Dossier", Variant("228635")},
+                                    {"ImpExamNonLu", Variant(true)},
+                                    {"InterfaceSorvane", Variant(true)},
+                                    {"InterfaceSorvaneProchain", Variant(int64_t{1042})},
+                                    {"InterfaceSorvaneData", Variant("\\\\serveur\\sorvane\\l'entrée")},
+                                    {"InterMedDossierHop", Variant("H")},
+                                    {"NumerisationPACS", Variant(EncodeDate(2009, 3, 16))},
+                                    {"ProchainFichierQRP", Variant()}})});  // none: the generator stays
+  Row epur;
+  for (const auto& f : LegacyLayout("ParmEpur")) {
+    if (f.type == ff2::Ff2Type::Boolean) epur.push_back(Variant(Chance(0.5)));
+    if (f.type == ff2::Ff2Type::Int16) epur.push_back(Variant(int64_t{365} * (1 + Pick(10))));
+    if (f.type == ff2::Ff2Type::StDate) epur.push_back(Variant(EncodeDate(2011, 1 + Pick(12), 1)));
+  }
+  Write("ParmEpur", {epur});
+}
+
 SampleClinicSummary Generator::Run() {
   const int k = std::max(1, options_.sizeFactor);
   fs::create_directories(fs::path(options_.folder) / "radio");
@@ -73,9 +156,9 @@ SampleClinicSummary Generator::Run() {
   std::ofstream(fs::path(options_.folder) / "modele_principal.rtf", std::ios::binary)
       << "{\\rtf1\\ansi Rapport de radiologie\\par\r\nPatient : [NOM] [PRENOM]\\par\r\nExamen : [EXAMEN]\\par\r\n}\r\n";
 
-  Write("Etablis", {{Variant("CLI01"), Variant("Clinique radiologique du Vieux-Port")},
-                    {Variant("CLI02"), Variant("Centre d'imagerie Saint-Laurent")},
-                    {Variant("CLI03"), Variant("Radiologie des Érables")}});
+  WriteEtablissements();
+  WriteUsers();
+  WriteParameters();
 
   static const char* const kRegions[][2] = {
       {"CRA", "Crâne"},        {"SIN", "Sinus"},          {"COU", "Cou"},           {"THX", "Thorax"},

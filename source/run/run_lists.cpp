@@ -2,6 +2,9 @@
 // shown. A null routine is listed and not run: that table is not migrated yet.
 #include "source/run/transfert_run.h"
 #include "source/tables/billing_tables.h"
+#include "source/tables/etablissement.h"
+#include "source/tables/parametres.h"
+#include "source/tables/securite.h"
 #include "source/tables/simple_tables.h"
 
 namespace korvel {
@@ -14,8 +17,8 @@ const std::vector<TTableItem>& ListePrealable() {
       {"Station", nullptr},       {"TxtProto", TransfertTableTxtProto},     {"TypePres", TransfertTableTypePres},
       {"Diagnostique", TransfertTableDiagnos},  {"Codetransac", TransfertTableCodeTransac},  {"EtatType", TransfertTableEtatType},
       {"EtatTypeTitre", TransfertTableEtatTypeTitre}, {"RemMajoree", TransfertTableRemMajoree},   {"Export", TransfertTableExport},
-      {"Etablissement", nullptr}, {"Radiologiste", nullptr}, {"Securite", nullptr},
-      {"ParmEpur", nullptr},      {"Message", nullptr},      {"HL7ExamenHop", nullptr},
+      {"Etablissement", TransfertTableEtablissement}, {"Radiologiste", nullptr}, {"Securite", TransfertTableSecurite},
+      {"ParmEpur", TransfertTableParmEpur},      {"Message", nullptr},      {"HL7ExamenHop", nullptr},
       {"HL7ExamenRX", nullptr},   {"HL7Radiol", nullptr},
   };
   return items;

@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "source/tables/reference_completion.h"
+#include "support/run_fixture.h"
+
+namespace korvel {
+namespace {
+
+using V = Variant;
+
+class ReferenceCompletionTest : public testing::RunFixture {
+ protected:
+  void SetUp() override {
+    RunFixture::SetUp();
+    Connect();
+  }
+
+  void Exec(const std::string& sql) { ASSERT_TRUE(run->FDataMgr->ExecuteDestQuery(sql).ok) << sql; }
+
+  // Runs the operations inside a table log and returns the log's text.
+  template <typename F>
+  std::string Logged(const F& operations) {
+    run->FLogMgr.StartTableLog("TableCompletion");
+    operations();
+    run->SauvegarderLeFichierLogEtCommit();
+    return ReadLog("TableCompletion");
+  }
+
+  bool Shown(const std::string& operation) const {
+    return std::find(ui.operations.begin(), ui.operations.end(), operation) != ui.operations.end();
+  }
+};
+
+TEST_F(ReferenceCompletionTest, EachOperationAddsEveryMissingCodeOnceWithItsFixedValues) {
+  // Reference rows already there: PROG (from the schema), an establishment, an act
+  // without department, a station, a technologist.
+  Exec("INSERT INTO ETABLISSEMENT (ETABLISSEMENT, NOM) VALUES ('CLI01', 'Clinique')");
+  Exec("INSERT INTO ACTE (ACTE, UNITE, DESACTIVE) VALUES ('A1', 2, 'N')");
+  Exec("INSERT INTO STATION (NOMSTATION) VALUES ('POSTE01')");
+  Exec("INSERT INTO TECHNOLOGUE (NOM, PRENOM) VALUES ('Dubois', 'Anne')");
+  const std::string jour = "TECHNICIENNE_RADIO_1_JOUR", soir = "TECHNICIENNE_RADIO_1_SOIR";
+  Exec("INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE, ETABLISSEMENT, CIEPRIVEE) VALUES "
+       "('PROG', '1234567', '01', 'CLI01', 'SSQ')");
+  Exec("INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE, ETABLISSEMENT, CIEPRIVEE) VALUES "
+       "('" + jour + "', '1234567', '01', 'HOP9', 'SSQ')");
+  Exec("INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE, ETABLISSEMENT, CIEPRIVEE) VALUES "
+       "('" + soir + "', '7654321', NULL, 'HOP9', NULL)");
+  Exec("INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE, ETABLISSEMENT, CIEPRIVEE) VALUES "
+       "(NULL, '1234567', '01', NULL, NULL)");
+  Exec("INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE) VALUES ('MGAGNON', '1234567', '01')");
+  Exec("INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE) VALUES ('MGAGNON', '1234567', '01')");
+  for (const char* values : {"'A1', 'T1', 'P1', 'Dubois'", "'B2', 'T1', NULL, 'Martin'", "'B2', NULL, 'P1', 'Martin'",
+                             "NULL, NULL, NULL, NULL"}) {
+    Exec(std::string("INSERT INTO TMPEXAMEN (ACTE, TEXTEPREINS, PROTOCOLE, TECH) VALUES (") + values + ")");
+  }
+  const std::string poste_a(49, 'P'), poste_b = poste_a + "AB", poste_c = poste_a + "AC";
+  for (const std::string& poste : {std::string("POSTE01"), poste_b, poste_c}) {
+    Exec("INSERT INTO TMPLOG (POSTE) VALUES ('" + poste + "')");
+  }
+  Exec("INSERT INTO TMPLOG (POSTE) VALUES (NULL)");
+  Exec("INSERT INTO TMPPAIEMENT (TRANSAC) VALUES ('TR1')");
+  Exec("INSERT INTO TMPPAIEMENT (TRANSAC) VALUES ('TR1')");
+  Exec("INSERT INTO TMPMEDECIN (LICENCE, MEDECINID, NOM, PRENOM, SPECIALITE) VALUES ('1111111', 'M1', 'Bouchard', "
+       "'Luc', 'RAD')");
+  Exec("INSERT INTO TMPMEDECIN (LICENCE, MEDECINID, NOM, PRENOM, SPECIALITE) VALUES ('2222222', NULL, 'Pelletier', "
+       "'Anne', NULL)");
+  for (const char* values : {"'1111111', 'M1'", "'1111111', 'M1'", "'2222222', NULL", "'3333333', 'X'"}) {
+    Exec(std::string("INSERT INTO TMPVISITE_MED (MEDECIN, MEDECINID) VALUES (") + values + ")");
+  }
+  run->CommitEtProgress();
+
+  const std::string msg = "Table Visite\r\n";
+  const std::string log = Logged([&] {
+    InsertSecuriteTmp(*run, "tmpVisite", "Securite", msg);
+    InsertRadiologisteTmp(*run, "tmpVisite", msg);
+    InsertEtablissementTmp(*run, "tmpVisite", "Etablissement", msg);
+    InsertPriveetmp(*run, "tmpVisite", "CiePrivee", msg);
+    InsertMedecinTmp(*run, "tmpVisite_Med", "Medecin", "MedecinId", msg);
+    InsertActeTmp(*run, "TmpExamen", "Acte", msg);
+    InsertTextePreInsTmp(*run, "TmpExamen", "TextePreIns", msg);
+    InsertProtocoleTmp(*run, "TmpExamen", "protocole", msg);
+    InsertTechnologuetmp(*run, "TmpExamen", "tech", msg);
+    InsertStationTmp(*run, "tmplog", "Poste");
+    InsertCodeTransacTmp(*run, "tmpPaiement", "TRANSAC", msg);
+    InsertCodeSpecTmp(*run, "tmpMedecin", "specialite");
+  });
+
+  struct Case {
+    const char* what;
+    std::string sql;
+    Variant expected;
+  };
+  const Case cases[] = {
+      // Users: names cut to 20; two names equal in their first 20 give one user.
+      {"users", "SELECT COUNT(*) FROM SECURITE", V(int64_t{3})},
+      {"cut user", "SELECT MOTDEPASSE || DESACTIVE FROM SECURITE WHERE UTILISATEUR = 'TECHNICIENNE_RADIO_1'",
+       V("KelpO")},
+      {"shared user", "SELECT COUNT(*) FROM SECURITE WHERE UTILISATEUR = 'MGAGNON'", V(int64_t{1})},
+      // Radiologists by pair; a pair with a NULL group is not recognised as present.
+      {"radiologists", "SELECT COUNT(*) FROM RADIOLOGISTE", V(int64_t{2})},
+      {"radiologist", "SELECT DESACTIVE FROM RADIOLOGISTE WHERE LICENCE = '1234567' AND GROUPE = '01'", V("O")},
+      {"establishments", "SELECT COUNT(*) FROM ETABLISSEMENT", V(int64_t{2})},
+      {"establishment", "SELECT NOM || INDICEOMNI || INDICESPEC || SERIE FROM ETABLISSEMENT WHERE ETABLISSEMENT = 'HOP9'",
+       V("HOP9AAA")},
+      {"insurer", "SELECT NOM FROM CIEPRIVEE WHERE CIEPRIVEE = 'SSQ'", V("SSQ")},
+      {"insurers", "SELECT COUNT(*) FROM CIEPRIVEE", V(int64_t{1})},
+      // Physicians: only those tmpMedecin knows; a missing id becomes ND.
+      {"physicians", "SELECT COUNT(*) FROM MEDECIN", V(int64_t{2})},
+      {"physician", "SELECT NOM || PRENOM || DESACTIVE || OMBRIX || TELVANO FROM MEDECIN WHERE MEDECINID = 'M1'",
+       V("BouchardLucNNN")},
+      {"physician without id", "SELECT NOM FROM MEDECIN WHERE LICENCE = '2222222' AND MEDECINID = 'ND'", V("Pelletier")},
+      // Acts: the missing one, deactivated, 1 unit; every act gets department R.
+      {"acts", "SELECT COUNT(*) FROM ACTE", V(int64_t{2})},
+      {"act", "SELECT DESACTIVE || CAST(UNITE AS INTEGER) FROM ACTE WHERE ACTE = 'B2'", V("O1")},
+      {"departments", "SELECT COUNT(*) FROM ACTE_DEPARTEMENT WHERE CODEDEP = 'R'", V(int64_t{2})},
+      {"texts", "SELECT DESCRIPTION || CAST(TEXTE AS VARCHAR(20)) FROM TEXTEPREINS WHERE TEXTEPREINS = 'T1'", V("T1T1")},
+      {"protocols", "SELECT COUNT(*) FROM PROTOCOLE WHERE PROTOCOLE = 'P1' AND DESCRIPTION = 'P1'", V(int64_t{1})},
+      // Technologists by family name: Dubois is there, Martin is added once.
+      {"technologists", "SELECT COUNT(*) FROM TECHNOLOGUE", V(int64_t{2})},
+      {"technologist", "SELECT PRENOM FROM TECHNOLOGUE WHERE NOM = 'Martin'", V("Martin")},
+      // Stations cut to 50: two names equal in their first 50 give one station.
+      {"stations", "SELECT COUNT(*) FROM STATION", V(int64_t{2})},
+      {"station", "SELECT DESACTIVE FROM STATION WHERE NOMSTATION = '" + poste_a + "A'", V("O")},
+      {"transaction codes", "SELECT DESCRIPTION || DESACTIVE FROM CODETRANSAC WHERE CODETRANSAC = 'TR1'", V("TR1N")},
+      {"specialties", "SELECT DESCRIPTION || DESACTIVE FROM SPECIALITE WHERE SPECIALITE = 'RAD'", V("RADN")},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Select(c.sql), c.expected) << c.what << ": " << c.sql;
+
+  EXPECT_EQ(log.find("Refuse par"), std::string::npos) << log;
+  EXPECT_NE(log.find("Deplacement vers Securite: 2 a deplacer, 2 deplaces, 0 refuses"), std::string::npos) << log;
+  EXPECT_TRUE(Shown("Table Visite\r\n InsertSecuriteTmp"));
+  EXPECT_TRUE(Shown("Table Visite\r\n InsertPriveeTmp"));
+  EXPECT_TRUE(Shown("Table Visite\r\n InsertTechnologuetmp"));
+
+  // Again: nothing new. The pair with a NULL group is staged as missing again and the
+  // radiologists' key refuses it: refused alone, logged, never silently.
+  const std::string again = Logged([&] {
+    InsertSecuriteTmp(*run, "tmpVisite", "Securite", msg);
+    InsertRadiologisteTmp(*run, "tmpVisite", msg);
+    InsertActeTmp(*run, "TmpExamen", "Acte", msg);
+  });
+  EXPECT_EQ(Select("SELECT COUNT(*) FROM SECURITE"), V(int64_t{3}));
+  EXPECT_EQ(Select("SELECT COUNT(*) FROM RADIOLOGISTE"), V(int64_t{2}));
+  EXPECT_NE(again.find("Refuse par Radiologiste, cle 7654321: "), std::string::npos) << again;
+  EXPECT_EQ(again.find("Deplacement vers Securite"), std::string::npos) << again;
+}
+
+TEST_F(ReferenceCompletionTest, EmptyStagingAddsNothingAndLogsNothing) {
+  const std::string log = Logged([&] {
+    InsertSecuriteTmp(*run, "tmpRapportPrivee", "usagerA", "Table Rapport\r\n");
+    InsertActeTmp(*run, "tmpSorvane", "Acte", "Table Sorvane\r\n");
+    InsertRadiologisteTmp(*run, "tmpR1606", "Table R1606\r\n");
+  });
+  EXPECT_EQ(log.find("Deplacement"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Refuse"), std::string::npos) << log;
+  EXPECT_EQ(Select("SELECT COUNT(*) FROM SECURITE"), V(int64_t{1}));
+  EXPECT_FALSE(LogExists("Log Generique") && ReadLog("Log Generique").find("Insert") != std::string::npos);
+}
+
+TEST_F(ReferenceCompletionTest, StatementsAreTheLegacyTextsWhereTheyNeedNoMend) {
+  const std::pair<TCompletion, const char*> cases[] = {
+      {TCompletion::ActeProbe,
+       "SELECT p.Acte FROM TmpExamen p LEFT JOIN Acte r ON(r.acte = p.Acte) WHERE r.id_Acte IS NULL AND p.Acte IS NOT "
+       "NULL GROUP BY p.Acte"},
+      {TCompletion::Acte,
+       "INSERT INTO Acte(Acte,Unite,Desactive) SELECT p.Acte , 1, 'O' FROM TmpExamen p LEFT JOIN Acte r ON(r.acte = "
+       "p.Acte) WHERE r.id_Acte IS NULL AND p.Acte IS NOT NULL GROUP BY p.Acte"},
+      {TCompletion::Privee,
+       "INSERT INTO ciePrivee(ciePrivee, nom) SELECT p.CiePrivee, p.CiePrivee FROM tmpVisite p LEFT JOIN ciePrivee r "
+       "ON(r.ciePrivee = p.CiePrivee) WHERE r.CiePrivee IS NULL AND p.CiePrivee IS NOT NULL GROUP BY p.CiePrivee"},
+      {TCompletion::Radiologiste,
+       "INSERT INTO Radiologiste(Licence, Groupe, Desactive) SELECT distinct p.licence, p.groupe, 'O' FROM tmpVisite p "
+       "WHERE NOT EXISTS (SELECT 1 FROM radiologiste r WHERE r.licence=p.licence AND r.groupe =p.groupe)"},
+      {TCompletion::CodeTransac,
+       "INSERT INTO CODETRANSAC(CODETRANSAC, Description, Desactive)  SELECT p.TRANSAC,p.TRANSAC , 'N' FROM "
+       "tmpPaiement p  LEFT JOIN CODETRANSAC r ON(r.CODETRANSAC = p.TRANSAC)  WHERE r.CODETRANSAC IS NULL AND "
+       "p.TRANSAC IS NOT NULL GROUP BY p.TRANSAC"},
+      {TCompletion::Medecin,
+       "INSERT INTO Medecin(Licence, MEDECINID, nom, prenom, desactive, ombrix, telvano) SELECT DISTINCT p.Medecin, "
+       "COALESCE(p.MedecinId, 'ND'), t.nom, t.prenom, 'N', 'N', 'N' FROM tmpVisite_Med p JOIN tmpMedecin t ON "
+       "(t.Licence = p.Medecin AND  COALESCE(t.MedecinID, '') = COALESCE(p.MedecinId,'')) LEFT JOIN  Medecin r ON "
+       "(r.Licence = p.Medecin AND COALESCE(r.MedecinID,'') = COALESCE(p.MedecinId,'')) WHERE r.Licence IS NULL AND "
+       "p.Medecin IS NOT NULL"},
+      {TCompletion::TextePreIns,
+       "INSERT INTO TextePreins(TextePreins, Description, Texte)SELECT p.TextePreIns, p.TextePreIns, p.TextePreIns FROM "
+       "TmpExamen p LEFT JOIN TextePreIns r ON(r.TextePreIns = p.TextePreIns) WHERE r.TextePreIns IS NULL AND "
+       "p.TextePreIns IS NOT NULL GROUP BY p.TextePreIns"},
+      {TCompletion::Technologue,
+       "INSERT INTO Technologue(nom, prenom) SELECT DISTINCT p.tech, p.tech FROM TmpExamen p LEFT JOIN  Technologue r "
+       "ON(r.nom = p.tech) WHERE r.id_technologue IS NULL AND p.tech IS NOT NULL"},
+  };
+  const std::pair<const char*, const char*> columns[] = {
+      {"TmpExamen", "Acte"},         {"TmpExamen", "Acte"},       {"tmpVisite", "CiePrivee"},   {"tmpVisite", ""},
+      {"tmpPaiement", "TRANSAC"},    {"tmpVisite_Med", "Medecin"}, {"TmpExamen", "TextePreIns"}, {"TmpExamen", "tech"}};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(CompletionSql(cases[i].first, columns[i].first, columns[i].second, "MedecinId"), cases[i].second);
+  }
+}
+
+}  // namespace
+}  // namespace korvel
