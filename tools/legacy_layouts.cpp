@@ -131,6 +131,15 @@ const std::vector<LegacyFieldDef>& LegacyLayout(const std::string& table) {
   return it->second;
 }
 
+const std::vector<LegacyIndexDef>& LegacyIndexes(const std::string& table) {
+  static const std::map<std::string, std::vector<LegacyIndexDef>> indexes = {
+      {"Parm", {{"Primaire", {"Agence No"}}}},
+  };
+  static const std::vector<LegacyIndexDef> none;
+  const auto it = indexes.find(table);
+  return it == indexes.end() ? none : it->second;
+}
+
 std::vector<Variant> LegacyRow(const std::string& table, const std::vector<std::pair<std::string, Variant>>& values) {
   const auto& layout = LegacyLayout(table);
   std::vector<Variant> row(layout.size());

@@ -20,6 +20,12 @@ struct LegacyFieldDef {
 // The layout of a legacy table by name ("Anatom", "Modific"...); raises for a table
 // that has none.
 const std::vector<LegacyFieldDef>& LegacyLayout(const std::string& table);
+struct LegacyIndexDef {
+  const char* name;
+  std::vector<std::string> fields;
+};
+// The named indexes of a legacy table that the routines open it on (none for most).
+const std::vector<LegacyIndexDef>& LegacyIndexes(const std::string& table);
 // A record of that table from the named values; the other fields are NULL. Raises for
 // a name the layout lacks.
 std::vector<Variant> LegacyRow(const std::string& table, const std::vector<std::pair<std::string, Variant>>& values);

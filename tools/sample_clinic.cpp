@@ -56,6 +56,7 @@ void Generator::Write(const std::string& table, const std::vector<Row>& rows,
   const auto& fields = layout ? *layout : LegacyLayout(table);
   ff2::Ff2Writer writer((fs::path(options_.folder) / "radio" / (table + ".FF2")).string());
   for (const auto& f : fields) writer.AddField(f.name, f.type, f.size);
+  for (const auto& index : sample::LegacyIndexes(table)) writer.AddIndex(index.name, index.fields);
   for (const Row& row : rows) writer.AppendRecord(row);
   writer.Finish();
   const auto count = static_cast<int64_t>(rows.size());

@@ -143,7 +143,7 @@ void TransfertTableEtablissement(TTransfertRun& run) {
   engine.InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
   TRecordParams params(run);
   while (!engine.EndTransfert() && run.StopAllProcess) {
-    if (engine.CanTransfert()) {
+    if (EngineAccepts(run)) {
       const bool takeover = placeholder && params.Field("Code").AsString() == run.numeroEtablis;
       TransfertRecord(run, params, takeover);
     }

@@ -90,6 +90,15 @@ void FinishLoop(TTransfertRun& run, bool refreshCounter, const std::function<voi
 
 }  // namespace
 
+bool EngineAccepts(TTransfertRun& run) {
+  try {
+    return run.FDataMgr->CanTransfert();
+  } catch (const EDatabaseError& e) {
+    run.LogRecordError(e);
+    return false;
+  }
+}
+
 TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const TRoutineHooks& hooks) {
   TTransfertData& engine = *run.FDataMgr;
   TLoopResult result;
@@ -117,7 +126,7 @@ TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, co
     }
   };
   while (!engine.EndTransfert() && run.StopAllProcess) {
-    const bool engine_accepted = !routine.checkAcceptance || engine.CanTransfert();
+    const bool engine_accepted = !routine.checkAcceptance || EngineAccepts(run);
     const bool accepted = TransferOneRecord(run, engine_accepted, params, hooks, log_refused, result);
     if ((accepted || !routine.batchOnlyAfterAccepted) && engine.MustCommit()) {
       run.ShowCounter();

@@ -104,6 +104,11 @@ struct TLoopResult {
 
 TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const TRoutineHooks& hooks);
 
+// The engine's acceptance of the current record. A value the target refuses during the
+// duplicate check (a key longer than its column...) refuses this record, logged with
+// its fields, instead of ending the table.
+bool EngineAccepts(TTransfertRun& run);
+
 // The code-table shape: `setup` sets the duplicate check and policy, `assign` fills
 // the parameters of an accepted record, `closing` runs before the table is closed.
 TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const std::function<void()>& setup,

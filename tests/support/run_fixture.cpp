@@ -39,6 +39,7 @@ void RunFixture::TearDown() { run.reset(); }
 void RunFixture::WriteTable(const std::string& table, const std::vector<std::vector<Variant>>& rows) {
   ff2::Ff2Writer writer(legacy + "/" + table + ".FF2");
   for (const auto& f : sample::LegacyLayout(table)) writer.AddField(f.name, f.type, f.size);
+  for (const auto& index : sample::LegacyIndexes(table)) writer.AddIndex(index.name, index.fields);
   for (const auto& row : rows) writer.AppendRecord(row);
   writer.Finish();
 }
