@@ -13,7 +13,7 @@ const std::map<std::string, std::vector<LegacyFieldDef>>& Layouts() {
       // The acceptance reads the second field, the series test the eighth.
       {"Etablis",
        {{"Code", T::ShortString, 10},
-        {"Nom", T::ShortString, 80},
+        {"Nom", T::ShortString, 100},
         {"IndiceSpec", T::ShortString, 10},
         {"Logo", T::BlobGraphic, 0},
         {"Ville", T::ShortString, 30},
