@@ -29,11 +29,15 @@ class Mover {
   // The statement over [lo, hi] of the staged key; false with the server's message
   // when the server refuses it.
   bool RunRange(const Variant& lo, const Variant& hi, int64_t& rows, std::string& message) {
-    if (!range_.Prepared()) {
-      range_.SetSQLText(WithKeys(spec_, " AND " + spec_.key + " BETWEEN :KEY_LO AND :KEY_HI" + extra_));
-      range_.Prepare();
-    }
+    PrepareRange();
     return Run(range_, {lo, hi}, rows, message);
+  }
+
+  // A statement the server cannot run at all raises here.
+  void PrepareRange() {
+    if (range_.Prepared()) return;
+    range_.SetSQLText(WithKeys(spec_, " AND " + spec_.key + " BETWEEN :KEY_LO AND :KEY_HI" + extra_));
+    range_.Prepare();
   }
 
   // Tries every key of a failed set by halves: the whole set (no condition, no bounds;
@@ -65,6 +69,7 @@ class Mover {
 
  private:
   bool Run(fib::TpFIBQuery& query, const std::vector<Variant>& values, int64_t& rows, std::string& message) {
+    ++result.statements;
     try {
       query.ExecWithParams(values);
       rows = query.RowsAffected();
@@ -152,6 +157,7 @@ TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec) {
   }
   Mover mover(run, spec, "");
   try {
+    ++mover.result.statements;
     statement.ExecQuery();
     mover.result.moved = statement.RowsAffected();
   } catch (const EDatabaseError& e) {
@@ -176,10 +182,7 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const st
     first.Prepare();
     next.SetSQLText(next_sql);
     next.Prepare();
-    int64_t probe_rows = 0;
-    std::string probe_message;
-    // Prepares the block statement: a statement the server cannot run shows here.
-    mover.RunRange(Variant(int64_t{1}), Variant(int64_t{0}), probe_rows, probe_message);
+    mover.PrepareRange();
   } catch (const EDatabaseError& e) {
     TMoveResult result = Unrunnable(run, spec, WithKeys(spec, extra), e);
     LogMove(run, spec, result);

@@ -42,6 +42,8 @@ struct TMoveResult {
   bool ok = true;
   int64_t moved = 0;
   int64_t refused = 0;
+  // Move statements the server ran (1 for a whole move nothing refused).
+  int64_t statements = 0;
   int64_t Staged() const { return moved + refused; }
 };
 
