@@ -180,6 +180,8 @@ CREATE GENERATOR GEN_ID_VISITE;
 CREATE INDEX IX_VISITE_PATIENT ON VISITE (ID_PATIENT);
 CREATE INDEX IX_VISITE_PRESCRIPTION ON VISITE (PRESCRIPTION);
 
+/* ATTESTATION is the billing lot (attestation) number: lots and private reports are
+   matched to their examinations on it. */
 CREATE TABLE EXAMEN (
   ID_EXAMEN   INTEGER NOT NULL PRIMARY KEY,
   ID_VISITE   INTEGER,
@@ -189,10 +191,12 @@ CREATE TABLE EXAMEN (
   TEXTEPREINS VARCHAR(20),
   ANNULDATE   DATE,
   DESACTIVE   CHAR(1) DEFAULT 'N',
-  STATUT      INTEGER
+  STATUT      INTEGER,
+  ATTESTATION VARCHAR(20)
 );
 CREATE GENERATOR GEN_ID_EXAMEN;
 CREATE INDEX IX_EXAMEN_VISITE ON EXAMEN (ID_VISITE);
+CREATE INDEX IX_EXAMEN_ATTESTATION ON EXAMEN (ATTESTATION);
 
 /* Staged examinations: the trigger fills the identifier prefix of the new system.
    Codes copied into reference tables uncut (act, modifiers, pre-registration text,

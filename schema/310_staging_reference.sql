@@ -159,6 +159,7 @@ CREATE TABLE TMPMEDECIN (
   NOINTERNE       INTEGER
 );
 CREATE INDEX IX_TMPMEDECIN_LICENCE ON TMPMEDECIN (LICENCE, MEDECINID);
+CREATE INDEX IX_TMPMEDECIN_NOINTERNE ON TMPMEDECIN (NOINTERNE);
 CREATE GENERATOR GEN_NOINTERNE_MEDECIN;
 
 /* Negotiated price of an act per private insurer. */
@@ -208,6 +209,17 @@ CREATE TABLE TMPMESSAGEENVDESTINATAIRE (
   SECURITE         VARCHAR(30)
 );
 CREATE INDEX IX_TMPMESSAGEENVDEST_ID ON TMPMESSAGEENVDESTINATAIRE (ID_MESSAGEENVOYE);
+
+/* Radiologists' codes at the hospital, under the legacy licence and group (a blank group
+   is the empty text, as in the radiologist table). The billing flag stays here. */
+CREATE TABLE TMPHL7RADIOL (
+  CODE          VARCHAR(20),
+  LICENCE       VARCHAR(20),
+  GROUPE        VARCHAR(20),
+  FACTURATION   CHAR(1),
+  ETABLISSEMENT VARCHAR(10)
+);
+CREATE INDEX IX_TMPHL7RADIOL_CODE ON TMPHL7RADIOL (CODE);
 
 /* RAMQ form 1606 and its lines. A form without radiologist is staged under the
    placeholder licence and group. */

@@ -1,9 +1,14 @@
 // The two check-lists. An item's position selects its routine; its text is only
 // shown. A null routine is listed and not run: that table is not migrated yet.
 #include "source/run/transfert_run.h"
+#include "source/tables/acte.h"
 #include "source/tables/billing_tables.h"
 #include "source/tables/etablissement.h"
+#include "source/tables/medecin.h"
+#include "source/tables/message_hl7.h"
 #include "source/tables/parametres.h"
+#include "source/tables/prive.h"
+#include "source/tables/radiologiste.h"
 #include "source/tables/securite.h"
 #include "source/tables/simple_tables.h"
 
@@ -12,22 +17,22 @@ namespace korvel {
 const std::vector<TTableItem>& ListePrealable() {
   static const std::vector<TTableItem> items = {
       {"Modalite", TransfertTableModalite},      {"Modific", TransfertTableModific},      {"Anatom", TransfertTableAnatom},
-      {"Activite", TransfertTableActivite},      {"Acte", nullptr},         {"Dictionnaire", TransfertTableDictio},
+      {"Activite", TransfertTableActivite},      {"Acte", TransfertTableActeTmp},         {"Dictionnaire", TransfertTableDictio},
       {"ModCompl", TransfertTableModCompl},      {"ModSoft", TransfertTableModSoft},      {"MotCorr", TransfertTableMotCorr},
-      {"Station", nullptr},       {"TxtProto", TransfertTableTxtProto},     {"TypePres", TransfertTableTypePres},
+      {"Station", TransfertTableStation},       {"TxtProto", TransfertTableTxtProto},     {"TypePres", TransfertTableTypePres},
       {"Diagnostique", TransfertTableDiagnos},  {"Codetransac", TransfertTableCodeTransac},  {"EtatType", TransfertTableEtatType},
       {"EtatTypeTitre", TransfertTableEtatTypeTitre}, {"RemMajoree", TransfertTableRemMajoree},   {"Export", TransfertTableExport},
-      {"Etablissement", TransfertTableEtablissement}, {"Radiologiste", nullptr}, {"Securite", TransfertTableSecurite},
-      {"ParmEpur", TransfertTableParmEpur},      {"Message", nullptr},      {"HL7ExamenHop", nullptr},
-      {"HL7ExamenRX", nullptr},   {"HL7Radiol", nullptr},
+      {"Etablissement", TransfertTableEtablissement}, {"Radiologiste", TransfertTableRadiol}, {"Securite", TransfertTableSecurite},
+      {"ParmEpur", TransfertTableParmEpur},      {"Message", TransfertTableMessage},      {"HL7ExamenHop", TransfertTableHL7ExamenHop},
+      {"HL7ExamenRX", TransfertTableHL7ExamenRX},   {"HL7Radiol", TransfertTableHL7Radiol},
   };
   return items;
 }
 
 const std::vector<TTableItem>& ListeClinique() {
   static const std::vector<TTableItem> items = {
-      {"Patient", nullptr},        {"Referant", nullptr},       {"Prive", nullptr},
-      {"ciePrivee_Acte", nullptr}, {"Rapport Prive", nullptr},  {"Etat", nullptr},
+      {"Patient", nullptr},        {"Referant", TransfertTableMedecin},       {"Prive", TransfertTablePrive},
+      {"ciePrivee_Acte", TransfertTablePriveActe}, {"Rapport Prive", TransfertTableRapportPrive},  {"Etat", nullptr},
       {"R1606", nullptr},          {"R1606b", nullptr},         {"Releve", nullptr},
       {"FacturationExt", nullptr}, {"Prescription (visite)", nullptr},
       {"Examen", nullptr},         {"Paiement", nullptr},       {"PretFilm", nullptr},

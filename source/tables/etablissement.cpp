@@ -28,13 +28,13 @@ constexpr const char* kUpdateInfo =
 
 void AssignEtablissement(TTransfertRun& run, TRecordParams& p) {
   p.Copy(0, p.Field("Code"));
-  p.Set(1, run.FDataMgr->MakePKString("ETABLISSEMENT", "NOM", p.Field("Nom").AsString(), 60, TFieldType::ftString));
+  p.Set(1, run.FDataMgr->MakePKString("ETABLISSEMENT", "NOM", p.Field("Nom").AsString(), 60, TFieldType::ftInteger));
   p.CopyOr(2, p.Field("IndiceSpec"), "A");
   p.CopyOr(3, p.Field("IndiceSpec"), "A");
   p.Copy(4, p.Field("Logo"));
   // The series test reads the eighth field of the record.
   const TField& eighth = p.Field(7);
-  if (eighth.IsNull() || Trim(eighth.AsString()).empty()) {
+  if (eighth.IsNull() || eighth.AsString().empty()) {
     p.Constant(5, "-");
   } else {
     p.Copy(5, p.Field("Serie"));
@@ -62,17 +62,16 @@ void AssignInfo(TRecordParams& p) {
 }
 
 // Runs one statement of the record; a refused value is logged with the record. Returns
-// the rows it changed, or -1 when refused.
+// the rows it changed, or -1 when refused. The establishment row counts as the record
+// added once it has landed; its contact row does not count again.
 int64_t Execute(TTransfertRun& run, TRecordParams& p, void (*assign)(TTransfertRun&, TRecordParams&), bool count) {
   try {
     assign(run, p);
-    if (count) {
-      run.FDataMgr->Transfert();
-    } else {
-      run.FDataMgr->ExecuteDestination();
-    }
+    run.FDataMgr->ExecuteDestination();
+    const int64_t rows = run.FDataMgr->LastRowsAffected();
+    if (count && rows > 0) run.FDataMgr->CountAdded();
     run.CommitEtProgress();
-    return run.FDataMgr->LastRowsAffected();
+    return rows;
   } catch (const EDatabaseError& e) {
     run.LogRecordError(e);
     return -1;

@@ -55,7 +55,7 @@ TMoveSpec Spec(TCompletion op, const std::string& T, const std::string& C, const
       return {"Radiologiste",
               "INSERT INTO Radiologiste(Licence, Groupe, Desactive) SELECT distinct p.licence, p.groupe, 'O' FROM " + T +
                   " p WHERE NOT EXISTS (SELECT 1 FROM radiologiste r WHERE r.licence=p.licence AND r.groupe =p.groupe)" + k,
-              from, "p.licence"};
+              from, "p.licence || '|' || COALESCE(p.groupe, '~')"};
     case TCompletion::Etablissement:
       return {"Etablissement",
               "INSERT INTO Etablissement(Etablissement, Nom, IndiceOmni, IndiceSpec, Serie) SELECT p." + C + ", p." + C +
@@ -81,7 +81,7 @@ TMoveSpec Spec(TCompletion op, const std::string& T, const std::string& C, const
                   " p JOIN tmpMedecin t ON (t.Licence = p.Medecin AND  COALESCE(t.MedecinID, '') = COALESCE(p.MedecinId,'')) "
                   "LEFT JOIN  Medecin r ON (r.Licence = p." + C + " AND COALESCE(r.MedecinID,'') = COALESCE(p." + C2 +
                   ",'')) WHERE r.Licence IS NULL AND p." + C + " IS NOT NULL" + k,
-              from, "p." + C};
+              from, "p." + C + " || '|' || COALESCE(p." + C2 + ", '~')"};
     case TCompletion::TextePreIns:
       return {"TextePreins",
               "INSERT INTO TextePreins(TextePreins, Description, Texte)SELECT p." + C + ", p." + C + ", p." + C + " FROM " + T +
@@ -130,9 +130,7 @@ void Move(TTransfertRun& run, TCompletion op, const std::string& T, const std::s
 }  // namespace
 
 std::string CompletionSql(TCompletion op, const std::string& T, const std::string& C, const std::string& C2) {
-  std::string sql = Spec(op, T, C, C2).sql;
-  sql.erase(sql.find(kMoveKeys), std::string(kMoveKeys).size());
-  return sql;
+  return WholeMoveSql(Spec(op, T, C, C2));
 }
 
 void InsertSecuriteTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
@@ -147,12 +145,13 @@ void InsertStationTmp(TTransfertRun& run, const std::string& sNomTable, const st
 
 void InsertActeTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
                    const std::string& sMessage) {
+  // Three steps, each in its own trap: the departments and both commits run whatever
+  // happened to the acts.
   Complete(run, " InsertActeTmp", sMessage, true, [&] {
-    run.FDataMgr->ExecuteDestQuery(CompletionSql(TCompletion::ActeProbe, sNomTable, sNomChamp));
-    if (run.FDataMgr->GetExeQryRecordCount() > 0) Move(run, TCompletion::Acte, sNomTable, sNomChamp);
-    run.CommitEtProgress();
-    Move(run, TCompletion::ActeDepartement, sNomTable, sNomChamp);
+    const TExecResult probe = run.FDataMgr->ExecuteDestQuery(CompletionSql(TCompletion::ActeProbe, sNomTable, sNomChamp));
+    if (probe.ok && run.FDataMgr->GetExeQryRecordCount() > 0) Move(run, TCompletion::Acte, sNomTable, sNomChamp);
   });
+  Complete(run, nullptr, "", true, [&] { Move(run, TCompletion::ActeDepartement, sNomTable, sNomChamp); });
 }
 
 void InsertPriveetmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,

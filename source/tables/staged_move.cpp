@@ -8,13 +8,22 @@
 namespace korvel {
 namespace {
 
+// The statement with a condition on the staged keys where its marker stands ("" for
+// the whole set: the statement's own text).
 std::string WithKeys(const TMoveSpec& spec, const std::string& condition) {
   std::string sql = spec.sql;
-  const size_t at = sql.find(kMoveKeys);
+  size_t at = sql.find(kMoveKeys);
+  std::string joined = condition.empty() ? "" : " AND " + condition;
+  size_t marker = std::string(kMoveKeys).size();
+  if (at == std::string::npos) {
+    at = sql.find(kMoveWhereKeys);
+    joined = condition.empty() ? "" : " WHERE " + condition;
+    marker = std::string(kMoveWhereKeys).size();
+  }
   // Where the condition goes is part of the routine's statement: without it the move
   // could not narrow, which is a fault of the routine.
-  if (at == std::string::npos) throw ERoutineFault("Move into " + spec.target + " without " + kMoveKeys + ": " + sql);
-  sql.replace(at, std::string(kMoveKeys).size(), condition);
+  if (at == std::string::npos) throw ERoutineFault("Move into " + spec.target + " without a key marker: " + sql);
+  sql.replace(at, marker, joined);
   return sql;
 }
 
@@ -36,7 +45,7 @@ class Mover {
   // A statement the server cannot run at all raises here.
   void PrepareRange() {
     if (range_.Prepared()) return;
-    range_.SetSQLText(WithKeys(spec_, " AND " + spec_.key + " BETWEEN :KEY_LO AND :KEY_HI" + extra_));
+    range_.SetSQLText(WithKeys(spec_, spec_.key + " BETWEEN :KEY_LO AND :KEY_HI" + extra_));
     range_.Prepare();
   }
 
@@ -52,16 +61,31 @@ class Mover {
     keys_.Close();
     const bool whole = bounds.empty();
     if (!keys.empty()) Halves(keys, 0, keys.size() - 1, whole ? nullptr : &message);
-    if (!whole) return;
     // Rows without a key cannot be told apart: they move or are refused together.
+    if (whole) MoveKeyless();
+  }
+
+  // Narrow, and when the narrowing itself fails (the staged keys cannot be read...),
+  // say so: the move is then incomplete, never silently.
+  void NarrowOrGiveUp(const std::string& condition, const std::vector<Variant>& bounds, const std::string& message) {
+    try {
+      Narrow(condition, bounds, message);
+    } catch (const EDatabaseError& e) {
+      result.ok = false;
+      run_.DoLogError(nullptr, "Deplacement vers " + spec_.target + " interrompu: " + message + " / " + e.what(), true);
+    }
+  }
+
+  // Staged rows without a key: no range reaches them, so they are tried together once.
+  void MoveKeyless() {
     fib::TpFIBQuery nulls(&run_.pFIBDatabaseRis);
-    nulls.SetSQLText(WithKeys(spec_, " AND " + spec_.key + " IS NULL" + extra_));
+    nulls.SetSQLText(WithKeys(spec_, spec_.key + " IS NULL" + extra_));
     int64_t rows = 0;
-    std::string null_message;
-    if (Run(nulls, {}, rows, null_message)) {
+    std::string message;
+    if (Run(nulls, {}, rows, message)) {
       result.moved += rows;
     } else {
-      Refuse(Variant(), null_message);
+      Refuse(Variant(), message);
     }
   }
 
@@ -143,6 +167,8 @@ TMoveResult Unrunnable(TTransfertRun& run, const TMoveSpec& spec, const std::str
 
 }  // namespace
 
+std::string WholeMoveSql(const TMoveSpec& spec) { return WithKeys(spec, ""); }
+
 TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec) {
   EnsureTransaction(run);
   const std::string whole = WithKeys(spec, "");
@@ -161,7 +187,7 @@ TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec) {
     statement.ExecQuery();
     mover.result.moved = statement.RowsAffected();
   } catch (const EDatabaseError& e) {
-    mover.Narrow("", {}, e.what());
+    mover.NarrowOrGiveUp("", {}, e.what());
   }
   LogMove(run, spec, mover.result);
   return mover.result;
@@ -169,6 +195,7 @@ TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec) {
 
 TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::string& notMoved,
                              int blockSize) {
+  if (blockSize < 1) throw ERoutineFault("Move into " + spec.target + " in blocks of " + std::to_string(blockSize));
   EnsureTransaction(run);
   const std::string extra = " AND " + notMoved;
   const std::string next_sql = "SELECT FIRST 1 " + spec.key + " FROM " + spec.staging + " WHERE " + spec.key +
@@ -184,7 +211,7 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const st
     next.Prepare();
     mover.PrepareRange();
   } catch (const EDatabaseError& e) {
-    TMoveResult result = Unrunnable(run, spec, WithKeys(spec, extra), e);
+    TMoveResult result = Unrunnable(run, spec, WithKeys(spec, notMoved), e);
     LogMove(run, spec, result);
     return result;
   }
@@ -202,13 +229,16 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const st
     if (mover.RunRange(Variant(lo), Variant(hi), rows, message)) {
       mover.result.moved += rows;
     } else {
-      mover.Narrow(" AND " + spec.key + " BETWEEN :KEY_LO AND :KEY_HI" + extra, {Variant(lo), Variant(hi)}, message);
+      mover.NarrowOrGiveUp(" AND " + spec.key + " BETWEEN :KEY_LO AND :KEY_HI" + extra, {Variant(lo), Variant(hi)},
+                           message);
     }
     run.CommitEtProgress();
     finder = &next;
     after = {Variant(hi)};
   }
   finder->Close();
+  mover.MoveKeyless();
+  run.CommitEtProgress();
   LogMove(run, spec, mover.result);
   return mover.result;
 }

@@ -19,13 +19,16 @@
 namespace korvel {
 
 // Where a statement takes the condition on the staged key: the move replaces it with
-// "" for the whole set (the statement's own text), or with " AND <condition>".
+// "" for the whole set (the statement's own text), or with " AND <condition>"; in a
+// statement without WHERE clause, kMoveWhereKeys becomes " WHERE <condition>".
 inline constexpr const char* kMoveKeys = "{KEYS}";
+inline constexpr const char* kMoveWhereKeys = "{WHERE_KEYS}";
 
 struct TMoveSpec {
   // The table written, as the log names it.
   std::string target;
-  // INSERT ... SELECT ... with kMoveKeys once, inside its WHERE clause.
+  // INSERT ... SELECT ... with kMoveKeys once, inside its WHERE clause (or
+  // kMoveWhereKeys where a WHERE clause would go).
   std::string sql;
   // The staged rows as the statement reads them, alias included ("tmpVisite p").
   std::string staging;
@@ -46,6 +49,9 @@ struct TMoveResult {
   int64_t statements = 0;
   int64_t Staged() const { return moved + refused; }
 };
+
+// The statement of a move as the server receives it for the whole set.
+std::string WholeMoveSql(const TMoveSpec& spec);
 
 // Moves every staged row the statement selects.
 TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec);

@@ -53,7 +53,12 @@ bool TransferOneRecord(TTransfertRun& run, bool engineAccepted, Source& source, 
     return false;
   }
   if (hooks.accept) {
-    const TVerdict verdict = hooks.accept(source);
+    TVerdict verdict = TVerdict::refuse;
+    try {
+      verdict = hooks.accept(source);
+    } catch (const EDatabaseError& e) {
+      logRefused(e);  // a value the test could not read refuses this record only
+    }
     if (verdict == TVerdict::refuse) ++result.refused;
     if (verdict == TVerdict::passOver) ++result.passedOver;
     if (verdict != TVerdict::accept) return false;
@@ -104,7 +109,6 @@ TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, co
   TLoopResult result;
   run.FLogMgr.StartTableLog(routine.logName);
   run.ShowTableOperation(routine.labelName);
-  if (hooks.beforeOpen) hooks.beforeOpen();
   if (!engine.InitSourceTable(routine.sourceTable)) return result;
   if (!routine.indexName.empty() &&
       !engine.InitIndexRange(routine.indexName, routine.rangeStart, routine.rangeEnd)) {
@@ -115,6 +119,7 @@ TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, co
     return result;
   }
   result.opened = true;
+  if (hooks.beforeFirstRecord) hooks.beforeFirstRecord();
   engine.InitDestination(routine.insertHead, routine.nbParams);
   if (hooks.setup) hooks.setup();
   TRecordParams params(run);
@@ -173,11 +178,11 @@ TLoopResult RunQueryRoutine(TTransfertRun& run, const TQueryRoutine& routine, co
   TLoopResult result;
   run.FLogMgr.StartTableLog(routine.logName);
   run.ShowTableOperation(routine.labelName);
-  if (hooks.beforeOpen) hooks.beforeOpen();
   engine.InitQuerySource();
   fib::TpFIBQuery source(&run.pFIBDatabaseRis);
   auto reader = std::make_unique<fib::TpFIBTransaction>(&run.pFIBDatabaseRis);
-  reader->TRParams = {"read", "nowait", "rec_version", "read_committed"};
+  // A snapshot: the rows the loop itself commits never join the set it is reading.
+  reader->TRParams = {"read", "nowait", "concurrency"};
   source.AdoptTransaction(std::move(reader));
   try {
     source.SetSQLText(routine.selectSql);
@@ -189,6 +194,7 @@ TLoopResult RunQueryRoutine(TTransfertRun& run, const TQueryRoutine& routine, co
     return result;
   }
   result.opened = true;
+  if (hooks.beforeFirstRecord) hooks.beforeFirstRecord();
   engine.InitDestination(routine.insertHead, routine.nbParams);
   if (hooks.setup) hooks.setup();
   QueryRowLog row_log(source);
@@ -199,11 +205,11 @@ TLoopResult RunQueryRoutine(TTransfertRun& run, const TQueryRoutine& routine, co
       run.FLogMgr.TableErrorLog(e, row_log);
     }
   };
-  while (!source.Eof() && run.StopAllProcess) {
+  while (!source.Eof() && (run.StopAllProcess || !routine.stoppable)) {
     TransferOneRecord(run, true, source, hooks, log_refused, result);
     engine.NextQueryRecord();
     ++result.read;
-    if (engine.MustCommit()) {
+    if (routine.batchCommits && engine.MustCommit()) {
       run.ShowCounter();
       run.CommitEtProgress();
     }

@@ -35,6 +35,7 @@ class TRecordParams {
   // constant C
   void Constant(int param, const std::string& value);
   void Set(int param, const TParamValue& value) { run_.FDataMgr->SetDestParam(param, value); }
+  TSrcToDest& Converter() { return *run_.FParamMgr; }
 
  private:
   TTransfertRun& run_;
@@ -70,8 +71,10 @@ enum class TVerdict {
 
 // The steps a routine hooks into the loop; all optional but `assign`.
 struct TRoutineHooks {
-  // Before the source opens (switching the target's indexes off...).
-  std::function<void()> beforeOpen;
+  // Once the source is open on its index and range, before anything is written
+  // (switching the target's indexes off...): a table refused at opening leaves the
+  // target as it was.
+  std::function<void()> beforeFirstRecord;
   // After InitDestination: the duplicate check and policy.
   std::function<void()> setup;
   // After the engine accepted the record.
@@ -122,10 +125,14 @@ struct TQueryRoutine {
   std::string selectSql;
   const char* insertHead;
   int nbParams;
+  // Whether "Stop" ends the loop, and whether it commits every 2500 rows read (else
+  // once, when the table is saved).
+  bool stoppable = true;
+  bool batchCommits = true;
 };
 
 struct TQueryHooks {
-  std::function<void()> beforeOpen;
+  std::function<void()> beforeFirstRecord;
   std::function<void()> setup;
   std::function<TVerdict(fib::TpFIBQuery&)> accept;
   std::function<void(fib::TpFIBQuery&)> assign;

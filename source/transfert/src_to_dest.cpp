@@ -339,11 +339,22 @@ const TParamValue& TSrcToDest::AssignSrcToDestSpecial(TSpecialParam AType, const
                                                       int /*APos*/) {
   FParam.Clear();
   if (AField.IsNull()) return FParam;
-  const std::string s = AField.AsString();
+  return SpecialOfText(AType, AField.AsString(), AField.DataType() == TFieldType::ftString, AMaxLength);
+}
+
+const TParamValue& TSrcToDest::AssignSrcToDestSpecial(TSpecialParam AType, const Column& AField, int AMaxLength) {
+  FParam.Clear();
+  if (AField.IsNull()) return FParam;
+  return SpecialOfText(AType, AField.AsString(), AField.SQLType() == SQL_VARYING || AField.SQLType() == SQL_TEXT,
+                       AMaxLength);
+}
+
+const TParamValue& TSrcToDest::SpecialOfText(TSpecialParam AType, const std::string& s, bool isText,
+                                             int AMaxLength) {
   const bool blank = IsBlank(s);
   switch (AType) {
     case TSpecialParam::spEncrypt:
-      if (AField.DataType() != TFieldType::ftString) break;
+      if (!isText) break;
       try {
         EncryptPassword(blank ? std::string() : s);
       } catch (const std::exception&) {

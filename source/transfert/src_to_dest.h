@@ -33,6 +33,8 @@ class TSrcToDest {
   const TParamValue& AssignSrcToDestSpecial(TSpecialParam AType, const TField& AField, int AMaxLength = 0,
                                             int APos = 0);
   const TParamValue& AssignSrcToDestSpecial(TSpecialParam AType, const TField& ADate, const TField& ATime);
+  // The special conversions of one text, for a column of a target query.
+  const TParamValue& AssignSrcToDestSpecial(TSpecialParam AType, const Column& AField, int AMaxLength = 0);
 
   void ClearPreviousParameters() { FParam.Clear(); }
   const TParamValue& ParamClear();
@@ -69,6 +71,7 @@ class TSrcToDest {
 
  private:
   const TParamValue& SetText(const std::string& text);
+  const TParamValue& SpecialOfText(TSpecialParam AType, const std::string& s, bool isText, int AMaxLength);
   // Blank rule: true (and the result NULL) when the text, trimmed, is empty.
   static bool IsBlank(const std::string& text);
 

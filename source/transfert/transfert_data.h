@@ -77,9 +77,10 @@ class TTransfertData {
   int ParamCount() const;
   void SetDestSubParam(const std::string& AName, int index, const TParamValue& AParam);
   void Transfert();
-  // Executes the destination statement (an update of existing rows) without counting
-  // it as an added record.
+  // Executes the destination statement without counting an added record (an update of
+  // existing rows, or a routine that counts what finally landed with CountAdded).
   void ExecuteDestination();
+  void CountAdded() { ++FNbAdded; }
   // Rows changed by the last execution of the destination statement.
   int64_t LastRowsAffected() const { return FInsQuery->RowsAffected(); }
   void TransfertSubs();

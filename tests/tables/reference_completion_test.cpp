@@ -134,16 +134,20 @@ TEST_F(ReferenceCompletionTest, EachOperationAddsEveryMissingCodeOnceWithItsFixe
   EXPECT_TRUE(Shown("Table Visite\r\n InsertPriveeTmp"));
   EXPECT_TRUE(Shown("Table Visite\r\n InsertTechnologuetmp"));
 
-  // Again: nothing new. The pair with a NULL group is staged as missing again and the
-  // radiologists' key refuses it: refused alone, logged, never silently.
+  // Again, with one new group for a licence already there: the pair with a NULL group
+  // is staged as missing again and the radiologists' key refuses it, alone and logged;
+  // the new pair of the same licence still arrives.
+  Exec("INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE) VALUES ('MGAGNON', '7654321', '02')");
+  run->CommitEtProgress();
   const std::string again = Logged([&] {
     InsertSecuriteTmp(*run, "tmpVisite", "Securite", msg);
     InsertRadiologisteTmp(*run, "tmpVisite", msg);
     InsertActeTmp(*run, "TmpExamen", "Acte", msg);
   });
   EXPECT_EQ(Select("SELECT COUNT(*) FROM SECURITE"), V(int64_t{3}));
-  EXPECT_EQ(Select("SELECT COUNT(*) FROM RADIOLOGISTE"), V(int64_t{2}));
-  EXPECT_NE(again.find("Refuse par Radiologiste, cle 7654321: "), std::string::npos) << again;
+  EXPECT_EQ(Select("SELECT COUNT(*) FROM RADIOLOGISTE"), V(int64_t{3}));
+  EXPECT_EQ(Select("SELECT COUNT(*) FROM RADIOLOGISTE WHERE LICENCE = '7654321' AND GROUPE = '02'"), V(int64_t{1}));
+  EXPECT_NE(again.find("Refuse par Radiologiste, cle 7654321|~: "), std::string::npos) << again;
   EXPECT_EQ(again.find("Deplacement vers Securite"), std::string::npos) << again;
 }
 
@@ -159,7 +163,7 @@ TEST_F(ReferenceCompletionTest, EmptyStagingAddsNothingAndLogsNothing) {
   EXPECT_FALSE(LogExists("Log Generique") && ReadLog("Log Generique").find("Insert") != std::string::npos);
 }
 
-TEST_F(ReferenceCompletionTest, StatementsAreTheLegacyTextsWhereTheyNeedNoMend) {
+TEST_F(ReferenceCompletionTest, StatementsAreTheLegacyTextsOrTheirMendedForm) {
   const std::pair<TCompletion, const char*> cases[] = {
       {TCompletion::ActeProbe,
        "SELECT p.Acte FROM TmpExamen p LEFT JOIN Acte r ON(r.acte = p.Acte) WHERE r.id_Acte IS NULL AND p.Acte IS NOT "
@@ -190,10 +194,36 @@ TEST_F(ReferenceCompletionTest, StatementsAreTheLegacyTextsWhereTheyNeedNoMend) 
       {TCompletion::Technologue,
        "INSERT INTO Technologue(nom, prenom) SELECT DISTINCT p.tech, p.tech FROM TmpExamen p LEFT JOIN  Technologue r "
        "ON(r.nom = p.tech) WHERE r.id_technologue IS NULL AND p.tech IS NOT NULL"},
+      {TCompletion::Etablissement,
+       "INSERT INTO Etablissement(Etablissement, Nom, IndiceOmni, IndiceSpec, Serie) SELECT p.Etablissement, "
+       "p.Etablissement, 'A', 'A', 'A' FROM tmpVisite p LEFT JOIN ETABLISSEMENT r ON(r.Etablissement = p.Etablissement "
+       ") WHERE r.ETABLISSEMENT IS NULL AND p.Etablissement IS NOT NULL GROUP BY p.Etablissement"},
+      {TCompletion::CodeSpec,
+       "INSERT INTO specialite(Specialite, Description, Desactive) SELECT p.specialite,p.specialite , 'N' FROM "
+       "tmpMedecin p LEFT JOIN specialite r ON(r.Specialite = p.specialite) WHERE r.Specialite IS NULL AND "
+       "p.specialite IS NOT NULL GROUP BY p.specialite"},
+      {TCompletion::Protocole,
+       "INSERT INTO protocole(protocole, Description) SELECT p.protocole, p.protocole FROM TmpExamen p LEFT JOIN "
+       "protocole r ON(r.protocole = p.protocole) WHERE r.protocole IS NULL AND p.protocole IS NOT NULL GROUP BY "
+       "p.protocole"},
+      // Mended: grouped by the cut name; NOT EXISTS for the departments.
+      {TCompletion::Securite,
+       "INSERT INTO Securite(Utilisateur, MotDePasse, Desactive) SELECT SUBSTR(p.Securite, 1, 20), 'Kelp', 'O' FROM "
+       "tmpVisite p LEFT JOIN Securite r ON (r.Utilisateur = SUBSTR(p.Securite, 1, 20)) WHERE r.utilisateur IS NULL AND "
+       "p.Securite IS NOT NULL GROUP BY SUBSTR(p.Securite, 1, 20)"},
+      {TCompletion::Station,
+       "INSERT INTO Station(NomStation,desactive) SELECT SUBSTR(p.Poste, 1, 50), 'O' FROM tmplog p LEFT JOIN Station r "
+       "ON (r.nomstation = SUBSTR(p.Poste, 1, 50)) WHERE r.nomstation IS NULL AND p.Poste IS NOT NULL GROUP BY "
+       "SUBSTR(p.Poste, 1, 50)"},
+      {TCompletion::ActeDepartement,
+       "INSERT INTO acte_departement(acte, codedep) SELECT a.acte, 'R' FROM acte a WHERE a.acte IS NOT NULL AND NOT "
+       "EXISTS (SELECT 1 FROM acte_Departement d WHERE d.acte = a.acte)"},
   };
   const std::pair<const char*, const char*> columns[] = {
       {"TmpExamen", "Acte"},         {"TmpExamen", "Acte"},       {"tmpVisite", "CiePrivee"},   {"tmpVisite", ""},
-      {"tmpPaiement", "TRANSAC"},    {"tmpVisite_Med", "Medecin"}, {"TmpExamen", "TextePreIns"}, {"TmpExamen", "tech"}};
+      {"tmpPaiement", "TRANSAC"},    {"tmpVisite_Med", "Medecin"}, {"TmpExamen", "TextePreIns"}, {"TmpExamen", "tech"},
+      {"tmpVisite", "Etablissement"}, {"tmpMedecin", "specialite"}, {"TmpExamen", "protocole"},  {"tmpVisite", "Securite"},
+      {"tmplog", "Poste"},           {"TmpExamen", "Acte"}};
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(CompletionSql(cases[i].first, columns[i].first, columns[i].second, "MedecinId"), cases[i].second);
   }

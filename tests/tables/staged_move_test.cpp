@@ -42,7 +42,7 @@ class StagedMoveTest : public testing::RunFixture {
   }
 
   TMoveSpec Spec() const {
-    return {"MOVE_DST", "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT p.ID, p.CODE, p.NOM FROM MOVE_SRC p WHERE p.ID > 0{KEYS}",
+    return {"MOVE_DST", "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT p.ID, p.CODE, p.NOM FROM MOVE_SRC p WHERE 1 = 1{KEYS}",
             "MOVE_SRC p", "p.ID"};
   }
 
@@ -120,25 +120,28 @@ TEST_F(StagedMoveTest, BlocksWalkWhatIsStagedAndNotMovedOnlyOnceAcrossRuns) {
   Exec("INSERT INTO MOVE_DST VALUES (7, 'C7', 'N7')");          // moved by an earlier run
   Exec("INSERT INTO MOVE_DST VALUES (60000, 'C60000', 'N60000')");  // the final table's maximum
   Exec("UPDATE MOVE_SRC SET NOM = 'un nom bien trop long' WHERE ID = 10050");
+  Exec("INSERT INTO MOVE_SRC VALUES (NULL, 'sans', 'cle')");  // no range reaches it: refused, logged
   run->CommitEtProgress();
   const std::string not_moved = "NOT EXISTS (SELECT 1 FROM MOVE_DST d WHERE d.ID = p.ID)";
 
   TMoveResult first;
   const std::string log = Logged([&] { first = MoveStagedBlocks(*run, Spec(), not_moved); });
   EXPECT_EQ(first.moved, 2999 + 100 + 1);
-  EXPECT_EQ(first.refused, 1);
+  EXPECT_EQ(first.refused, 2);
   EXPECT_EQ(Count("MOVE_DST"), 2 + 2999 + 100 + 1);
   EXPECT_NE(log.find("Refuse par MOVE_DST, cle 10050: "), std::string::npos) << log;
-  EXPECT_NE(log.find("Deplacement vers MOVE_DST: 3101 a deplacer, 3100 deplaces, 1 refuses"), std::string::npos)
+  EXPECT_NE(log.find("Refuse par MOVE_DST, cle NULL: "), std::string::npos) << log;
+  EXPECT_NE(log.find("Deplacement vers MOVE_DST: 3102 a deplacer, 3100 deplaces, 2 refuses"), std::string::npos)
       << log;
 
-  // Again: only the refused row is still missing; nothing arrives twice.
+  // Again: only the refused rows are still missing; nothing arrives twice.
   TMoveResult second;
   Logged([&] { second = MoveStagedBlocks(*run, Spec(), not_moved); });
   EXPECT_EQ(second.moved, 0);
-  EXPECT_EQ(second.refused, 1);
+  EXPECT_EQ(second.refused, 2);
 
   // Once mended, it arrives.
+  Exec("DELETE FROM MOVE_SRC WHERE ID IS NULL");
   Exec("UPDATE MOVE_SRC SET NOM = 'court' WHERE ID = 10050");
   TMoveResult third;
   Logged([&] { third = MoveStagedBlocks(*run, Spec(), not_moved, 100); });

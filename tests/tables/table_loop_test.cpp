@@ -44,7 +44,7 @@ class TableLoopTest : public testing::RunFixture {
 TEST_F(TableLoopTest, EveryRecordOfTheRangeEndsAddedRefusedOrPassedOverAndTheHooksRunInOrder) {
   std::vector<std::string> steps;
   TRoutineHooks hooks;
-  hooks.beforeOpen = [&] { steps.push_back("beforeOpen"); };
+  hooks.beforeFirstRecord = [&] { steps.push_back("beforeFirstRecord"); };
   hooks.setup = [&] {
     steps.push_back("setup");
     run->FDataMgr->InitCodeDestCopy("Region", {"Region", "Code"}, true);
@@ -79,7 +79,7 @@ TEST_F(TableLoopTest, EveryRecordOfTheRangeEndsAddedRefusedOrPassedOverAndTheHoo
   EXPECT_EQ(result.subRefused, 1);
   EXPECT_EQ(result.read, result.added + result.refused + result.passedOver);
   EXPECT_EQ(Count("Region"), 2);
-  const std::vector<std::string> expected = {"beforeOpen", "setup",   "second sub", "second sub",
+  const std::vector<std::string> expected = {"beforeFirstRecord", "setup",   "second sub", "second sub",
                                              "closing",    "afterSave, log saved"};
   EXPECT_EQ(steps, expected);
   const std::string log = ReadLog("TableEssai");

@@ -1,0 +1,145 @@
+#include "source/tables/acte.h"
+
+#include "source/maintenance/generators.h"
+#include "source/tables/staged_move.h"
+#include "source/tables/table_loop.h"
+
+namespace korvel {
+namespace {
+
+// Modalities that acts name and the target lacks, added deactivated. NOT EXISTS: "NOT
+// IN (SELECT MODALITE FROM MODALITE)" adds nothing at all once one modality code is
+// NULL, and the target accepts a NULL modality.
+void InsertMissingActeModalities(TTransfertRun& run) {
+  try {
+    MoveStaged(run, {"Modalite",
+                     "INSERT INTO Modalite(Modalite, DESCRIPTION, DESACTIVE) SELECT DISTINCT(TA.Modalite), 'DESC', 'O' "
+                     "FROM tmpacte TA WHERE (TA.Modalite IS NOT NULL AND NOT EXISTS (SELECT 1 FROM MODALITE M WHERE "
+                     "M.MODALITE = TA.Modalite)){KEYS}",
+                     "tmpacte TA", "TA.Modalite"});
+    MoveStaged(run, {"Modalite",
+                     "INSERT INTO Modalite(Modalite, DESCRIPTION, DESACTIVE) SELECT DISTINCT(TA2.Modalite2), 'DESC', "
+                     "'O' FROM tmpActe TA2 WHERE (TA2.Modalite2 IS NOT NULL AND NOT EXISTS (SELECT 1 FROM MODALITE M "
+                     "WHERE M.MODALITE = TA2.Modalite2)){KEYS}",
+                     "tmpActe TA2", "TA2.Modalite2"});
+    run.FDataMgr->CommitDestQuery();
+  } catch (const std::exception& e) {
+    run.DoLogMisc(e.what());
+  }
+}
+
+// The statements that build the target's acts from the staged ones, in order. Those
+// that copy many rows are moves: a row the target refuses is refused alone.
+void FinishActes(TTransfertRun& run) {
+  TTransfertData& engine = *run.FDataMgr;
+  MoveStaged(run, {"Acte",
+                   "INSERT INTO Acte(Acte, Description, Abregee, epuration, calculnombre, plafondRole1, plafondrole7, "
+                   "Modificateur, AgeMin, AgeMax, NbChiffreRamq, Desactive, unite) SELECT Code, description, abregee, "
+                   "epuration, calculnombre, plafondRole1, plafondrole7, Mod, AgeMin, AgeMax, NbChiffreRamq, Desactive, "
+                   "unite from tmpActe{WHERE_KEYS}",
+                   "tmpActe", "Code"});
+  // Only the acts staged here, and the lowest of several activities of the same name:
+  // the legacy statement blanked the activity of every other act and failed whole on
+  // one repeated activity name.
+  engine.ExecuteDestQuery(
+      "UPDATE acte ac SET ac.id_activite = (SELECT MIN(av.id_activite) FROM activite av JOIN tmpacte ta ON "
+      "(ta.activite = av.activite) WHERE ta.Code = ac.acte) WHERE EXISTS (SELECT 1 FROM tmpacte t WHERE t.Code = "
+      "ac.acte)");
+  MoveStaged(run, {"acte_privee",
+                   "INSERT INTO acte_privee  (id_acte, debut, fin, montant) SELECT DISTINCT Code, debutPrive, finPrive, "
+                   "prive FROM tmpacte WHERE NOT debutPrive IS NULL{KEYS}",
+                   "tmpacte", "Code"});
+  MoveStaged(run, {"acte_privee",
+                   "INSERT INTO acte_privee (id_acte, debut, fin, montant) SELECT a.Code, a.anciendebutPrive, "
+                   "a.ancienfinPrive, a.ancienprive FROM tmpacte a LEFT JOIN acte_privee ap ON (ap.id_acte = a.code AND "
+                   "ap.debut = a.anciendebutPrive) WHERE NOT a.anciendebutPrive IS NULL AND NOT a.ancienprive IS NULL "
+                   "AND ap.montant IS NULL{KEYS}",
+                   "tmpacte a", "a.Code"});
+  MoveStaged(run, {"actetari",
+                   "INSERT INTO actetari (acte, acte_RAMQ) SELECT DISTINCT a.code, aq.id_acte FROM tmpacte a JOIN "
+                   "actetariramq aq ON ( substr(a.code,1,4) = substr(aq.id_acte,2,5)) WHERE a.nbchiffreramq=4 AND "
+                   "substr(aq.id_acte,1,1) = '0'{KEYS}",
+                   "tmpacte a", "a.code"});
+  MoveStaged(run, {"actetari",
+                   "INSERT INTO actetari (acte, acte_RAMQ) SELECT DISTINCT a.code, aq.id_acte FROM tmpacte a JOIN "
+                   "actetariramq aq ON ( substr(a.code,1,5) = aq.id_acte) WHERE a.nbchiffreramq=5{KEYS}",
+                   "tmpacte a", "a.code"});
+  InsertMissingActeModalities(run);
+  MoveStaged(run, {"Acte_modalite",
+                   "INSERT INTO Acte_modalite (acte, modalite) SELECT a.acte, t.modalite FROM tmpacte t JOIN acte a ON "
+                   "(t.code = a.acte) WHERE NOT modalite IS NULL{KEYS}",
+                   "tmpacte t", "t.code"});
+  engine.ExecuteDestQuery(" UPDATE tmpacte SET modalite2 = NULL WHERE modalite = modalite2 ");
+  MoveStaged(run, {"Acte_modalite",
+                   "INSERT INTO Acte_modalite (acte, modalite) SELECT a.acte, t.modalite2 FROM tmpacte t JOIN acte a ON "
+                   "(t.code = a.acte) WHERE NOT t.modalite2 IS NULL{KEYS}",
+                   "tmpacte t", "t.code"});
+  MoveStaged(run, {"Region",
+                   "INSERT INTO Region(Region, Description, desactive) SELECT DISTINCT p.region, p.region, 'N' FROM "
+                   "tmpActe p LEFT JOIN region r ON (r.region = p.region) WHERE r.region IS NULL AND p.region IS NOT "
+                   "NULL{KEYS}",
+                   "tmpActe p", "p.region"});
+  MoveStaged(run, {"Acte_Region",
+                   "INSERT INTO Acte_Region (acte, Region) SELECT a.code, a.region FROM tmpacte a WHERE NOT a.region IS "
+                   "NULL{KEYS}",
+                   "tmpacte a", "a.code"});
+  engine.CommitDestQuery();
+  SetGenerator(run, "acte_Avis", "id_acteAvis", "Table Acte\r\n");
+  MoveStaged(run, {"acte_departement", "INSERT INTO acte_departement(acte,codedep) SELECT acte, 'R' FROM acte{WHERE_KEYS}",
+                   "acte", "acte"});
+  engine.CommitDestQuery();
+  engine.ExecuteDestQuery("UPDATE acte a SET a.unite=1 WHERE a.unite IS NULL");
+  engine.CommitDestQuery();
+}
+
+}  // namespace
+
+void TransfertTableActeTmp(TTransfertRun& run) {
+  TRoutineHooks hooks;
+  hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("tmpActe", {"Code", "CODE"}, true); };
+  hooks.assign = [&](TRecordParams& p) {
+    p.Copy(0, p.Field("CODE"));
+    p.Copy(1, p.Field("Description"));
+    p.Set(2, run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeMaxLength, p.Field("Abregee"), 15));
+    p.Copy(3, p.Field("Epuration"));
+    p.Copy(4, p.Field("CalculNombre"));
+    p.Copy(5, p.Field("PlafondRole1"));
+    p.Copy(6, p.Field("PlafondRole7"));
+    p.Copy(7, p.Field("MOD"));
+    p.Copy(8, p.Field("ageMin"));
+    p.Copy(9, p.Field("AgeMax"));
+    p.Copy(10, p.Field("NBChiffreRamQ"));
+    p.Copy(11, p.Field("finPrive"));
+    p.Copy(12, p.Field("Ancienprive"));
+    p.Copy(13, p.Field("debutPrive"));
+    p.Copy(14, p.Field("prive"));
+    p.Copy(15, p.Field("modalite"));
+    p.Copy(16, p.Field("modalite2"));
+    p.Copy(17, p.Field("activite"));
+    p.CopyOr(18, p.Field("unite"), "1");
+    p.Copy(19, p.Field("Region"));
+    p.Copy(20, p.Field("AncienFinPrive"));
+    p.Copy(21, p.Field("AncienDebutPrive"));
+    p.Copy(22, p.Field("sansMajoration"));
+    p.Constant(23, "N");
+  };
+  hooks.closing = [&] {
+    run.CommitEtProgress();
+    run.UI().SetOperation("Table Acte\r\nFinalisation du transfert");
+    try {
+      FinishActes(run);
+    } catch (const EDatabaseError& e) {
+      // The source is at its end here: the log names the step's error, not a record.
+      run.DoLogError(nullptr, std::string("Finalisation de la table Acte interrompue: ") + e.what(), true);
+    }
+  };
+  RunTableRoutine(run,
+                  {"TableActe", "Acte", "Acte",
+                   "INSERT INTO tmpActe (Code, Description, Abregee, epuration, calculnombre, plafondRole1, plafondrole7, "
+                   "MOD, AgeMin, AgeMax, NbChiffreRamq , finprive, ancienprive, debutprive, prive, modalite, modalite2, "
+                   "activite, unite, region, ancienfinPrive, anciendebutPrive, sansmajoration, desactive)",
+                   24},
+                  hooks);
+}
+
+}  // namespace korvel

@@ -1,0 +1,207 @@
+#include "source/tables/message_hl7.h"
+
+#include "global/string_utils.h"
+#include "source/maintenance/generators.h"
+#include "source/tables/reference_completion.h"
+#include "source/tables/staged_move.h"
+#include "source/tables/table_loop.h"
+
+namespace korvel {
+namespace {
+
+using TC = TCanTransfertType;
+
+// The legacy table holds one record per recipient; the records of one sent message are
+// consecutive and share their sender, date and time. The sent message's number is
+// reserved when its group starts, so every received message and recipient row of the
+// group is staged with it.
+class MessageGroups {
+ public:
+  explicit MessageGroups(TTransfertRun& run) : run_(run) {}
+
+  // The number of the sent message the current record belongs to.
+  int64_t Current(TRecordParams& p) {
+    const std::string key = p.Field(0).AsString() + '\x1f' + p.Field("DATE").AsString() + '\x1f' +
+                            p.Field("Heure").AsString();
+    if (id_ == 0 || key != key_) {
+      const TExecResult reserved = run_.FDataMgr->ExecuteDestQuery(
+          "SELECT GEN_ID(GEN_ID_MESSAGEENVOYE, 1) FROM RDB$DATABASE");
+      if (!reserved.ok) throw EDatabaseError("Numero de message envoye non reserve");
+      id_ = run_.FDataMgr->GetExeQryField(0)->AsInteger();
+      key_ = key;
+      sent_pending_ = true;
+    }
+    return id_;
+  }
+  // True once per group: the first record that gets through stages the sent message.
+  bool TakeSentPending() { return std::exchange(sent_pending_, false); }
+
+ private:
+  TTransfertRun& run_;
+  std::string key_;
+  int64_t id_ = 0;
+  bool sent_pending_ = false;
+};
+
+}  // namespace
+
+void TransfertTableMessage(TTransfertRun& run) {
+  TTransfertData& engine = *run.FDataMgr;
+  MessageGroups groups(run);
+  int64_t id = 0;
+  TParamValue number;
+  TRoutineHooks hooks;
+  hooks.setup = [&] {
+    engine.InitTransfertCondition(TC::ctSrcNotEmpty, 0);
+    engine.InitSubQueries("MessageEnvoye",
+                          "INSERT INTO tmpMessageEnvoye(Securite, DateHeure, MessageEnvoye, Objet, Id_MessageEnvoye)", 5);
+    engine.InitSubQueries("MessageDestinataire", "INSERT INTO tmpMessageEnvDestinataire(Id_MessageEnvoye, Securite)", 2);
+  };
+  // One received message per record.
+  hooks.assign = [&](TRecordParams& p) {
+    id = groups.Current(p);
+    number.SetValue(Variant(id));
+    p.Copy(0, p.Field(0));
+    p.Copy(1, p.Field("A"));
+    p.Set(2, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DATE"), p.Field("Heure")));
+    p.Copy(3, p.Field(5));
+    p.Copy(4, p.Field(4));
+    p.Set(5, number);
+  };
+  hooks.subStatements = {
+      [&](TRecordParams& p) {
+        if (!groups.TakeSentPending()) return;
+        TSrcToDest& conv = p.Converter();
+        engine.SetDestSubParam("MessageEnvoye", 0, conv.AssignSrcToDest(p.Field(0)));
+        engine.SetDestSubParam("MessageEnvoye", 1,
+                               conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DATE"), p.Field("Heure")));
+        engine.SetDestSubParam("MessageEnvoye", 2, conv.AssignSrcToDest(p.Field(5)));
+        engine.SetDestSubParam("MessageEnvoye", 3, conv.AssignSrcToDest(p.Field(4)));
+        engine.SetDestSubParam("MessageEnvoye", 4, number);
+        engine.TransfertSubsByName("MessageEnvoye");
+      },
+      [&](TRecordParams& p) {
+        engine.SetDestSubParam("MessageDestinataire", 0, number);
+        engine.SetDestSubParam("MessageDestinataire", 1, p.Converter().AssignSrcToDest(p.Field("A")));
+        engine.TransfertSubsByName("MessageDestinataire");
+      },
+  };
+  hooks.closing = [&] {
+    run.CommitEtProgress();
+    run.ShowCounter();
+    run.UI().SetOperation("Table Messages\r\nFinalisation du transfert");
+    const std::string msg = "Table Messages\r\n";
+    InsertSecuriteTmp(run, "tmpMessageRecu", "securiteDe", msg);
+    InsertSecuriteTmp(run, "tmpMessageRecu", "securiteA", msg);
+    InsertSecuriteTmp(run, "tmpMessageEnvoye", "Securite", msg);
+    InsertSecuriteTmp(run, "tmpMessageEnvDestinataire", "Securite", msg);
+    run.CommitEtProgress();
+    try {
+      // The sent message keeps the number its received messages and recipients carry.
+      MoveStaged(run, {"messageEnvoye",
+                       "INSERT INTO messageEnvoye(ID_MessageEnvoye, De, DateHeure, MessageEnvoye, Objet) SELECT "
+                       "T.Id_MessageEnvoye, S.ID_Securite, T.DateHeure, T.MessageEnvoye, T.Objet FROM tmpMessageEnvoye T "
+                       "LEFT JOIN Securite S ON (S.Utilisateur = SUBSTR(T.Securite,1,20)){WHERE_KEYS}",
+                       "tmpMessageEnvoye T", "T.Id_MessageEnvoye"});
+      MoveStaged(run, {"MessageRecu",
+                       "INSERT INTO MessageRecu(De, A, DateHeure, MessageRecu, Objet, Id_MessageEnvoye) SELECT(SELECT "
+                       "s.Id_Securite FROM securite s WHERE utilisateur = substr(t.SecuriteDe,1, 20)), (SELECT "
+                       "s.Id_Securite FROM securite s WHERE utilisateur = substr(t.SecuriteA,1,20)), t.DateHeure, "
+                       "t.MessageRecu, t.Objet, t.Id_MessageEnvoye FROM tmpMessageRecu t{WHERE_KEYS}",
+                       "tmpMessageRecu t", "t.Id_MessageEnvoye"});
+      MoveStaged(run, {"MessageEnvDestinataire",
+                       "INSERT INTO MessageEnvDestinataire(Id_MessageEnvoye, A)SELECT t.Id_MessageEnvoye, (SELECT "
+                       "s.Id_Securite FROM securite s WHERE utilisateur = substr(t.Securite,1,20)) FROM "
+                       "tmpMessageEnvDestinataire t{WHERE_KEYS}",
+                       "tmpMessageEnvDestinataire t", "t.Id_MessageEnvoye"});
+    } catch (const std::exception& e) {
+      run.DoLogMisc(e.what());
+    }
+    SetGenerator(run, "messageEnvoye", "ID_messageEnvoye", msg);
+    SetGenerator(run, "MessageRecu", "ID_MessageRecu", msg);
+  };
+  TTableRoutine routine{"TableMessage", "Messages", "Message",
+                        "INSERT INTO tmpMessageRecu(SecuriteDe, SecuriteA, DateHeure, MessageRecu, Objet, "
+                        "Id_MessageEnvoye)",
+                        6};
+  routine.refreshCounterAtEnd = false;
+  RunTableRoutine(run, routine, hooks);
+}
+
+void TransfertTableHL7ExamenHop(TTransfertRun& run) {
+  TRoutineHooks hooks;
+  hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("ACTE_HOPITALHL7", {"ACTEHOP", "CODE"}, true); };
+  hooks.assign = [&](TRecordParams& p) {
+    p.Copy(0, p.Field("Autonum"));
+    p.Copy(1, p.Field("Code"));
+    p.Constant(2, run.numeroEtablis);
+    p.Copy(3, p.Field("Description"));
+    p.CopyOr(4, p.Field("RensRequis"), "");
+    p.CopyOr(5, p.Field("RensCompl"), "");
+    p.Copy(6, p.Field("Cs"));
+    p.Constant(7, UpperCase(p.Field("Facturation").AsString()) == "AUCUNE" ? "O" : "N");
+    p.Constant(8, "N");
+  };
+  RunTableRoutine(run,
+                  {"HL7Examen", "HL7ExamenHop ", "HL7ExamHop",
+                   "INSERT INTO ACTE_HOPITALHL7(ID_ACTE_HOPITALHL7, ACTEHOP, ETABLISSEMENT, DESCRIPTION, RENSREQUIS, "
+                   "RENSCOMPL, CS, AUCUNEIMPORTATION, DESACTIVE)",
+                   9},
+                  hooks);
+}
+
+void TransfertTableHL7ExamenRX(TTransfertRun& run) {
+  TRoutineHooks hooks;
+  hooks.accept = [&](TRecordParams& p) {
+    const TField& code = p.Field("CodeRx");
+    if (!code.IsNull() && !code.AsString().empty()) return TVerdict::accept;
+    run.DoLogError(nullptr, "Table source: HL7ExamRx a une cle vide: " + p.Field(0).AsString(), false);
+    return TVerdict::refuse;
+  };
+  hooks.assign = [](TRecordParams& p) {
+    p.Copy(0, p.Field("Autonum"));
+    p.Copy(1, p.Field("CodeRx"));
+    p.Copy(2, p.Field("Autolien"));
+    p.Constant(3, p.Field("Facturation").AsString() == "1200" ? "1" : "2");
+    p.Copy(4, p.Field("Modificateur"));
+  };
+  hooks.onRefused = [&](const EDatabaseError& e) {
+    if (std::string(e.what()).find("FK_ACTE_HOPITALHL7_DET_ID_ACTE") != std::string::npos) {
+      run.DoLogError(nullptr,
+                     "Le record de la table maitre n'existe pas Autonum:" + run.FDataMgr->SrcField(0).AsString(), false);
+    } else {
+      run.LogRecordError(e);
+    }
+  };
+  TTableRoutine routine{"HL7ExamenRx", "HL7ExamenRx ", "HL7ExamRx",
+                        "INSERT INTO ACTE_HOPITALHL7_DET(ID_ACTE_HOPITALHL7_DET, ACTE, ID_ACTE_HOPITALHL7, "
+                        "ID_TYPEFACTURATIONHL7, MODIFICATEUR)",
+                        5};
+  routine.checkAcceptance = false;
+  RunTableRoutine(run, routine, hooks);
+}
+
+void TransfertTableHL7Radiol(TTransfertRun& run) {
+  TRoutineHooks hooks;
+  hooks.assign = [&](TRecordParams& p) {
+    p.Copy(0, p.Field("Code"));
+    p.Copy(1, p.Field("Licence"));
+    p.CopyOr(2, p.Field("Groupe"), "");
+    const TField& facturation = p.Field("Facturation");
+    p.Constant(3, !facturation.IsNull() && facturation.AsBoolean() ? "O" : "N");
+    p.Constant(4, run.numeroEtablis);
+  };
+  hooks.closing = [&] {
+    MoveStaged(run, {"RADIOLOGISTEHL7",
+                     "INSERT INTO RADIOLOGISTEHL7 (ID_RADIOLOGISTE, LICENCEHOP,  ETABLISSEMENT, DESACTIVE) SELECT (SELECT "
+                     "r.Id_Radiologiste FROM Radiologiste r WHERE r.licence = r7.licence AND r.groupe = r7.groupe), "
+                     "r7.code, r7.etablissement, 'N' FROM tmphl7radiol r7{WHERE_KEYS}",
+                     "tmphl7radiol r7", "r7.code"});
+  };
+  TTableRoutine routine{"HL7Radiol", "HL7Radiol ", "HL7Radiol",
+                        "INSERT INTO TMPHL7RADIOL (CODE, LICENCE, GROUPE, FACTURATION, ETABLISSEMENT)", 5};
+  routine.checkAcceptance = false;
+  RunTableRoutine(run, routine, hooks);
+}
+
+}  // namespace korvel

@@ -1,0 +1,129 @@
+#include "source/tables/prive.h"
+
+#include "global/string_utils.h"
+#include "source/tables/reference_completion.h"
+#include "source/tables/staged_move.h"
+#include "source/tables/table_loop.h"
+
+namespace korvel {
+namespace {
+
+using TC = TCanTransfertType;
+
+}  // namespace
+
+void TransfertTablePrive(TTransfertRun& run) {
+  TRoutineHooks hooks;
+  hooks.setup = [&] {
+    run.FDataMgr->InitCodeDestCopy("CiePrivee", {"CiePrivee", "Code"}, true);
+    run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
+  };
+  hooks.assign = [](TRecordParams& p) {
+    p.Copy(0, p.Field("Code"));
+    p.Copy(1, p.Field("Contact"));
+    const TField& fourth = p.Field(3);
+    p.Copy(2, fourth.IsNull() || fourth.AsString().empty() ? p.Field("Code") : p.Field("Nom"));
+    p.Copy(3, p.Field("Adresse"));
+    p.Copy(4, p.Field("Ville"));
+    p.Copy(5, p.Field("Postal"));
+    p.Set(6, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("Telephone")));
+    p.Set(7, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("Telecopie")));
+    p.Copy(8, p.Field("Tvq"));
+    p.Copy(9, p.Field("Tps"));
+    p.Copy(10, p.Field("NoFournisseur"));
+    p.Copy(11, p.Field("Paiement"));
+    p.Copy(12, p.Field("Credit"));
+    p.Copy(13, p.Field("ChangeContact"));
+    const TField& actif = p.Field("CieActif");
+    p.Constant(14, !actif.IsNull() && actif.AsBoolean() ? "N" : "O");
+    p.Copy(15, p.Field("AutorisationRequise"));
+  };
+  RunTableRoutine(run,
+                  {"TablePrive", "Prive ", "Prive",
+                   "INSERT INTO CiePrivee(CiePrivee, Contact, Nom, Adresse, Ville, Postal, Telephone, Telecopie, Tvq, "
+                   "Tps, NoFournisseur, Paiement, Credit, ChangeContact, Desactive, AutorisationRequise)",
+                   16},
+                  hooks);
+}
+
+void TransfertTablePriveActe(TTransfertRun& run) {
+  TRoutineHooks hooks;
+  hooks.setup = [&] {
+    run.FDataMgr->InitCodeDestCopy("tmpCiePrivee_Acte", {"Cie_Privee", "Cie"}, {"Acte", "Code"});
+    run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
+  };
+  hooks.assign = [](TRecordParams& p) {
+    p.Copy(0, p.Field("Cie"));
+    p.Copy(1, p.Field("Code"));
+    p.Copy(2, p.Field("Montant"));
+  };
+  hooks.closing = [&] {
+    run.CommitEtProgress();
+    InsertActeTmp(run, "tmpCiePrivee_Acte", "Acte", "Table Cie Prive \r\n");
+    InsertPriveetmp(run, "tmpCiePrivee_Acte", "Cie_Privee", "Table Cie Prive \r\n");
+    MoveStaged(run, {"CiePrivee_Acte",
+                     "INSERT INTO CiePrivee_Acte(Cie_Privee, Acte, Montant) SELECT Cie_Privee, Acte, Montant FROM "
+                     "tmpCiePrivee_Acte{WHERE_KEYS}",
+                     "tmpCiePrivee_Acte", "Cie_Privee || '|' || Acte"});
+  };
+  TTableRoutine routine{"TablePriveActe", "Cie Prive ", "PriveActe",
+                        "INSERT INTO tmpCiePrivee_Acte(Cie_Privee, Acte, Montant)", 3};
+  routine.refreshCounterAtEnd = false;
+  RunTableRoutine(run, routine, hooks);
+}
+
+void TransfertTableRapportPrive(TTransfertRun& run) {
+  TRoutineHooks hooks;
+  hooks.setup = [&] {
+    run.FDataMgr->InitCodeDestCopy("tmpRapportPrivee", {"Numero", "Numero"}, true);
+    run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
+  };
+  hooks.assign = [](TRecordParams& p) {
+    p.Copy(0, p.Field("Numero"));
+    p.Set(1, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DateProd"),
+                                                  p.Field("HeureProd")));
+    p.Set(2, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DateAnnul"),
+                                                  p.Field("HeureAnnul")));
+    p.Copy(3, p.Field("NbExamen"));
+    p.Copy(4, p.Field("Total"));
+    p.Copy(5, p.Field("UsagerProd"));
+    p.Copy(6, p.Field("UsagerAnnul"));
+  };
+  hooks.closing = [&] {
+    TTransfertData& engine = *run.FDataMgr;
+    run.UI().SetOperation("Table Rapport prive\r\nFinalisation du transfert");
+    InsertSecuriteTmp(run, "tmpRapportPrivee", "usagerA", "Table Rapport prive\r\n");
+    InsertSecuriteTmp(run, "tmpRapportPrivee", "usagerB", "Table Rapport prive\r\n");
+    // Users are found under the name their completion gave them: the first 20
+    // characters of the staged name.
+    MoveStaged(run, {"RapportPrivee",
+                     "INSERT INTO RapportPrivee(Numero, DateHeureProd, DateHeureAnnul, NbExamen, Total, USAGERPROD, "
+                     "USAGERANNUL) SELECT t.Numero, t.DateHeureProd, t.DateHeureAnnul, t.NbExamen, t.Total, (SELECT "
+                     "s.Id_Securite FROM securite s WHERE utilisateur = SUBSTR(t.USAGERA, 1, 20)), (SELECT s.Id_Securite "
+                     "FROM securite s WHERE utilisateur = SUBSTR(t.USAGERB, 1, 20)) FROM tmpRapportPrivee t{WHERE_KEYS}",
+                     "tmpRapportPrivee t", "t.Numero"});
+    engine.CommitDestQuery();
+    // Reports no examination refers to are dropped; before any examination has arrived
+    // (this table comes first in the list) that would be every report.
+    engine.ExecuteDestQuery("SELECT COUNT(*) FROM examen");
+    const fib::TFIBColumn* examens = engine.GetExeQryField(0);
+    if (!examens || examens->AsInteger() == 0) {
+      run.DoLogError(nullptr, "Aucun examen dans la base: les rapports prives sont conserves", false);
+    } else {
+      const TExecResult deleted = engine.ExecuteDestQuery(
+          "DELETE FROM rapportprivee r WHERE NOT EXISTS (SELECT FIRST 1 1 FROM examen e WHERE e.attestation=r.numero)");
+      if (deleted.ok) {
+        run.DoLogError(nullptr, std::to_string(deleted.rows) + " rapports prives sans examen supprimes", false);
+      }
+    }
+    engine.CommitDestQuery();
+  };
+  RunTableRoutine(run,
+                  {"TableRapportPrivee", "Rapport prive", "RapportPrivee",
+                   "INSERT INTO tmpRapportPrivee(Numero, DateHeureProd, DateHeureAnnul, NbExamen, Total, UsagerA, "
+                   "UsagerB)",
+                   7},
+                  hooks);
+}
+
+}  // namespace korvel

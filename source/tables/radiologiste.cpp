@@ -1,0 +1,110 @@
+#include "source/tables/radiologiste.h"
+
+#include "global/string_utils.h"
+#include "source/maintenance/index_control.h"
+#include "source/tables/table_loop.h"
+
+namespace korvel {
+
+void TransfertTableRadiol(TTransfertRun& run) {
+  TSrcToDest& conv = *run.FParamMgr;
+  conv.ClearPreviousParameters();
+  TDefault fallback;
+  TQueryHooks hooks;
+  hooks.assign = [&](fib::TpFIBQuery& row) {
+    // The conversion follows the query column's name.
+    for (int i = 0; i < 23; ++i) {
+      const fib::TFIBColumn& column = row.Fields(i);
+      const std::string name = UpperCase(column.Name());
+      if (name == "NOUVELLE_LICENCE") {
+        const fib::TFIBColumn& licence = row.FieldByName("LICENCE");
+        fallback.Value = licence.IsNull() ? "" : licence.AsString();
+        run.FDataMgr->SetDestParam(i, conv.AssignSrcToDestNotNull2(column, fallback));
+      } else if (name == "GROUPE") {
+        // A blank group is an empty text, not NULL: radiologists are found by licence and group.
+        TParamValue group;
+        if (column.IsNull() || Trim(column.AsString()).empty()) {
+          group.SetText().clear();
+        } else {
+          group.SetText() = column.AsString();
+        }
+        run.FDataMgr->SetDestParam(i, group);
+      } else if (name == "TELEPHONE") {
+        run.FDataMgr->SetDestParam(i, conv.AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, column));
+      } else {
+        run.FDataMgr->SetDestParam(i, conv.AssignSrcToDest(column));
+      }
+    }
+  };
+  hooks.onRefused = [&](const EDatabaseError& e, fib::TpFIBQuery& row) {
+    const fib::TFIBColumn& licence = row.FieldByName("LICENCE");
+    run.DoLogError(nullptr, std::string(e.what()) + "(" + (licence.IsNull() ? "" : licence.AsString()) + ")", true);
+  };
+  hooks.closing = [&] {
+    run.FDataMgr->ExecuteDestQuery("UPDATE radiologiste r SET r.nointerne=r.id_radiologiste WHERE r.nointerne is null");
+    run.FDataMgr->ExecuteDestQuery("UPDATE radiologiste r SET r.PLAGEHORAIRE=NULL WHERE r.REMUNERATIONMIXTE is null");
+    run.CommitEtProgress();
+    run.ShowCounter();
+    RecomputeIndex(run, "Radiologiste", "Table Radiologiste \r\n");
+  };
+  TQueryRoutine routine{
+      "TableRadiol", "Radiologiste ",
+      "SELECT Nouvelle_licence, Groupe, Nom, Prenom, Adresse, Ville, Postal, Telephone, Signature, 'N' AS DESACTIVE, "
+      "Specialite, Remuneration, Majoration, RemunerationMixte, FacturationRole1, FacturationRole7, PlageHoraire, "
+      "Majoration140, factParTerritoire, Territoire, Titre, Mixte36, PROVINCE, CAST(COALESCE(SUBSTR(Prenom, 1, 1), '') "
+      "AS CHAR(1)) || CAST(COALESCE(SUBSTR(NOM, 1, 1), '') AS CHAR(1)) AS INIT, licence FROM TMPRADIOLFF WHERE "
+      "(NOUVELLE_LICENCE_OPERATION = 'FLAG_OK' OR NOUVELLE_LICENCE_OPERATION IS NULL) AND SPECIALITE IS NOT NULL "
+      "ORDER BY licence",
+      "INSERT INTO Radiologiste(Licence, Groupe, Nom, Prenom, Adresse, Ville, Postal, Telephone, Signature, Desactive, "
+      "Specialite, Remuneration, Majoration, RemunerationMixte, FacturationRole1, FacturationRole7, PlageHoraire, "
+      "Majoration140, factParTerritoire, Territoire, Titre, Mixte36, PROVINCE)",
+      23};
+  routine.stoppable = false;
+  routine.batchCommits = false;
+  RunQueryRoutine(run, routine, hooks);
+}
+
+namespace {
+
+// The dictation copy station chosen in the window, added when missing. No choice adds
+// no nameless station.
+void AddCopyStation(TTransfertRun& run) {
+  const std::string station = run.Options().cmbStationDicteeCopie;
+  if (Trim(station).empty()) return;
+  try {
+    const std::string q = QuotedStr(station);
+    run.FDataMgr->InitUpdateDestination("INSERT INTO station (nomstation, desactive) SELECT " + q + ",'N'" +
+                                        " FROM rdb$database a" + " LEFT JOIN station b on b.nomstation = " + q +
+                                        " where b.nomstation is null");
+    // Not a record of the legacy table: not counted as added.
+    run.FDataMgr->ExecuteDestination();
+    run.FDataMgr->CommitDestQuery();
+  } catch (const std::exception& e) {
+    run.DoLogMisc(e.what());
+  }
+}
+
+}  // namespace
+
+void TransfertTableStation(TTransfertRun& run) {
+  TRoutineHooks hooks;
+  hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("Station", {"NomStation", "Station"}, true); };
+  hooks.assign = [](TRecordParams& p) {
+    p.Copy(0, p.Field(0));
+    p.Copy(1, p.Field("DictioPath"));
+    p.Copy(2, p.Field("ActivationHop"));
+    p.Constant(3, "N");
+    p.Constant(4, "O");
+  };
+  hooks.closing = [&] {
+    AddCopyStation(run);
+    run.ShowCounter();
+    RecomputeIndex(run, "Station", "Table Station\r\n");
+  };
+  TTableRoutine routine{"TableStation", "Station", "Station",
+                        "INSERT INTO Station(NomStation, DictioPath, ActivationHopital, desactive, TRANSCRIPTIONNUM)", 5};
+  routine.refreshCounterAtEnd = false;  // shown after the copy station
+  RunTableRoutine(run, routine, hooks);
+}
+
+}  // namespace korvel

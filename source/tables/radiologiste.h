@@ -1,0 +1,13 @@
+// Radiologists (from TMPRADIOLFF, loaded and checked against the provincial register
+// before a run) and workstations (the legacy Station table, plus the dictation copy
+// station chosen in the window).
+#pragma once
+
+namespace korvel {
+
+class TTransfertRun;
+
+void TransfertTableRadiol(TTransfertRun& run);
+void TransfertTableStation(TTransfertRun& run);
+
+}  // namespace korvel
