@@ -116,7 +116,14 @@ void TransfertTableActeTmp(TTransfertRun& run) {
     p.Copy(15, p.Field("modalite"));
     p.Copy(16, p.Field("modalite2"));
     p.Copy(17, p.Field("activite"));
-    p.CopyOr(18, p.Field("unite"), "1");
+    // A missing unit is 1. The converter's default variant would give "1" for every
+    // numeric unit, whatever it holds: only a null unit takes the default here.
+    const TField& unite = p.Field("unite");
+    if (unite.IsNull()) {
+      p.Constant(18, "1");
+    } else {
+      p.Copy(18, unite);
+    }
     p.Copy(19, p.Field("Region"));
     p.Copy(20, p.Field("AncienFinPrive"));
     p.Copy(21, p.Field("AncienDebutPrive"));
