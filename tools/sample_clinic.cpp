@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "global/date_time.h"
@@ -33,6 +34,12 @@ class Generator {
   void WriteEtablissements();
   void WriteUsers();
   void WriteParameters();
+  void WriteActes(int k);
+  void WriteStationsAndInsurers(int k);
+  void WriteMessagesAndHl7(int k);
+  // The rows a separate tool loads into the target before a run (physicians and
+  // radiologists with their licence decisions, the provincial registers), as SQL.
+  void WritePreparedTarget(int k);
   void Write(const std::string& table, const std::vector<Row>& rows,
              const std::vector<LegacyFieldDef>* layout = nullptr);
 
@@ -147,6 +154,211 @@ void Generator::WriteParameters() {
   Write("ParmEpur", {epur});
 }
 
+namespace {
+
+const char* const kUsers[] = {"JTREMBLAY", "MGAGNON", "SROY", "PCOTE", "IBOUCHER", "LGAUTHIER", "NMORIN", "FLAVOIE",
+                              "TECHNICIENNE_RADIO_1_SOIR", "ANCIEN_EMPLOYE"};
+const char* const kModalities[] = {"RX", "CT", "IRM", "US", "MAMMO", "PET"};  // PET: not in the Modalite table
+const char* const kActivitiesOfActs[] = {"Radiologie générale", "Échographie", "Tomodensitométrie", "Mammographie"};
+
+std::string Code(const char* prefix, int n, int width) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%0*d", width, n);
+  return prefix + std::string(digits);
+}
+
+std::string Sql(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+  return quoted + "'";
+}
+
+}  // namespace
+
+void Generator::WriteActes(int k) {
+  std::vector<Row> rows;
+  const int actes = 300;
+  for (int i = 0; i < actes; ++i) {
+    const bool prive = Chance(0.3);
+    rows.push_back(LegacyRow(
+        "Acte", {{"CODE", Variant(Code("0", 8000 + i, 4))},
+                 {"Description", Variant("Examen " + Word() + " " + Word())},
+                 {"Abregee", Variant("Ex. " + Word() + " " + Word())},
+                 {"Epuration", Variant(Chance(0.5))},
+                 {"CalculNombre", Variant(int64_t{Pick(3)})},
+                 {"PlafondRole1", Variant(Currency{static_cast<int64_t>(Pick(100000)) * 100})},
+                 {"MOD", Chance(0.2) ? Variant("M" + std::to_string(Pick(60))) : Variant()},
+                 {"ageMin", Variant(int64_t{0})},
+                 {"AgeMax", Variant(int64_t{120})},
+                 {"NBChiffreRamQ", Variant(int64_t{4 + Pick(3)})},
+                 {"debutPrive", prive ? Variant(EncodeDate(2011, 1, 1)) : Variant()},
+                 {"finPrive", prive ? Variant(EncodeDate(2011, 12, 31)) : Variant()},
+                 {"prive", prive ? Variant(Currency{static_cast<int64_t>(5000 + Pick(50000)) * 100}) : Variant()},
+                 {"AncienDebutPrive", prive && Chance(0.5) ? Variant(EncodeDate(2010, 1, 1)) : Variant()},
+                 {"AncienFinPrive", prive ? Variant(EncodeDate(2010, 12, 31)) : Variant()},
+                 {"Ancienprive", prive ? Variant(Currency{static_cast<int64_t>(4000 + Pick(40000)) * 100}) : Variant()},
+                 {"modalite", Variant(PickOf(kModalities))},
+                 {"modalite2", Chance(0.3) ? Variant(PickOf(kModalities)) : Variant()},
+                 {"activite", Variant(PickOf(kActivitiesOfActs))},
+                 {"unite", Chance(0.1) ? Variant() : Variant(1 + Pick(8) / 2.0)},
+                 {"Region", Chance(0.1) ? Variant("ZONE" + std::to_string(Pick(3))) : Variant("THX")},
+                 {"sansMajoration", Variant(Chance(0.1))}}));
+  }
+  rows.push_back(LegacyRow("Acte", {{"CODE", Variant("08000")}, {"Description", Variant("Doublon")}}));
+  Write("Acte", rows);
+  (void)k;
+}
+
+void Generator::WriteStationsAndInsurers(int k) {
+  std::vector<Row> rows;
+  for (int i = 1; i <= 20; ++i) {
+    rows.push_back(LegacyRow("Station", {{"Station", Variant(Code("POSTE", i, 2))},
+                                         {"DictioPath", Variant("\\\\serveur\\dictee\\poste" + std::to_string(i))},
+                                         {"ActivationHop", Variant(Chance(0.2))}}));
+  }
+  rows.push_back(LegacyRow("Station", {{"Station", Variant("POSTE01")}}));  // duplicate: refused
+  Write("Station", rows);
+
+  static const char* const kInsurers[] = {"SSQ Assurances", "Desjardins Assurances", "La Capitale", "Manuvie",
+                                          "Croix Bleue", "Industrielle Alliance", "Sun Life", "Great-West"};
+  rows.clear();
+  int n = 0;
+  for (const char* nom : kInsurers) {
+    rows.push_back(LegacyRow("Prive", {{"Code", Variant(Code("CIE", ++n, 2))},
+                                       {"Contact", Variant("Service des réclamations")},
+                                       {"Telephone", Variant("1 800 555-01" + std::to_string(10 + n))},
+                                       {"Nom", Variant(nom)},
+                                       {"Ville", Variant("Montréal")},
+                                       {"CieActif", Variant(n != 3)},  // one no longer active
+                                       {"AutorisationRequise", Variant(Chance(0.5))}}));
+  }
+  rows.push_back(LegacyRow("Prive", {{"Code", Variant("CIE09")}, {"Contact", Variant("M. Roy")}}));  // no name
+  rows.push_back(LegacyRow("Prive", {{"Code", Variant("CIE10")}, {"Nom", Variant("Sans contact")}}));  // refused
+  Write("Prive", rows);
+
+  rows.clear();
+  for (int i = 0; i < 100 * k; ++i) {
+    rows.push_back(LegacyRow("PriveActe", {{"Cie", Variant(Code("CIE", 1 + i % 8, 2))},
+                                           {"Code", Variant(Code("0", 8000 + (i / 8) % 300, 4))},
+                                           {"Montant", Variant(Currency{static_cast<int64_t>(1000 + Pick(90000)) * 100})}}));
+  }
+  rows.push_back(LegacyRow("PriveActe", {{"Cie", Variant("CIE01")}, {"Code", Variant("08000")}}));  // duplicate
+  rows.push_back(LegacyRow("PriveActe", {{"Cie", Variant("CIE99")}, {"Code", Variant("09999")}}));  // both unknown
+  Write("PriveActe", rows);
+
+  rows.clear();
+  for (int i = 1; i <= 50 * k; ++i) {
+    const bool annule = Chance(0.1);
+    rows.push_back(LegacyRow(
+        "RapportPrivee",
+        {{"Numero", Variant(Code("RP", i, 6))},
+         {"DateProd", Variant(EncodeDate(2005 + Pick(7), 1 + Pick(12), 1 + Pick(28)))},
+         {"HeureProd", Variant(EncodeTime(8 + Pick(10), Pick(60), 0))},
+         {"DateAnnul", annule ? Variant(EncodeDate(2012, 1, 1 + Pick(28))) : Variant()},
+         {"HeureAnnul", annule ? Variant(EncodeTime(9, 0, 0)) : Variant()},
+         {"NbExamen", Variant(int64_t{1 + Pick(5)})},
+         {"Total", Variant(Currency{static_cast<int64_t>(Pick(200000)) * 100})},
+         {"UsagerProd", Variant(PickOf(kUsers))},
+         {"UsagerAnnul", annule ? Variant(PickOf(kUsers)) : Variant()}}));
+  }
+  Write("RapportPrivee", rows);
+}
+
+void Generator::WriteMessagesAndHl7(int k) {
+  std::vector<Row> rows;
+  for (int group = 0; static_cast<int>(rows.size()) < 2000 * k; ++group) {
+    const std::string de = PickOf(kUsers);
+    const Variant day(EncodeDate(2008 + Pick(4), 1 + Pick(12), 1 + Pick(28)));
+    const Variant heure(EncodeTime(8 + Pick(10), Pick(60), group % 60));
+    const std::string objet = "Au sujet de " + Word();
+    const std::string texte = "Bonjour,\r\nPourriez-vous revoir le dossier " + std::to_string(group) + " ?\r\nMerci";
+    const int recipients = 1 + Pick(4);
+    for (int r = 0; r < recipients; ++r) {
+      rows.push_back(LegacyRow("Message", {{"De", Variant(de)}, {"A", Variant(kUsers[(group + r + 1) % 10])},
+                                           {"DATE", day}, {"Heure", heure}, {"Objet", Variant(objet)},
+                                           {"Message", Variant(texte)}}));
+    }
+  }
+  rows.push_back(LegacyRow("Message", {{"A", Variant("SROY")}, {"Objet", Variant("Sans expéditeur")}}));  // refused
+  Write("Message", rows);
+
+  rows.clear();
+  for (int i = 1; i <= 40; ++i) {
+    rows.push_back(LegacyRow("HL7ExamHop", {{"Code", Variant(Code("H", i, 4))},
+                                            {"Description", Variant("Examen hospitalier " + Word())},
+                                            {"Cs", Variant(Chance(0.2))},
+                                            {"Facturation", Variant(i % 10 == 0 ? "Aucune" : "RAMQ")}}));
+  }
+  rows.push_back(LegacyRow("HL7ExamHop", {{"Code", Variant("H0001")}}));  // duplicate: refused
+  Write("HL7ExamHop", rows);
+  rows.clear();
+  for (int i = 1; i <= 80; ++i) {
+    rows.push_back(LegacyRow("HL7ExamRx", {{"Autolien", Variant(int64_t{1 + (i - 1) % 40})},
+                                           {"CodeRx", Variant(Code("0", 8000 + i, 4))},
+                                           {"Facturation", Variant(i % 3 == 0 ? "1200" : "1100")}}));
+  }
+  rows.push_back(LegacyRow("HL7ExamRx", {{"Autolien", Variant(int64_t{999})}, {"CodeRx", Variant("08001")}}));
+  rows.push_back(LegacyRow("HL7ExamRx", {{"Autolien", Variant(int64_t{1})}, {"CodeRx", Variant("")}}));
+  Write("HL7ExamRx", rows);
+  rows.clear();
+  for (int i = 0; i < 12; ++i) {
+    rows.push_back(LegacyRow("HL7Radiol", {{"Code", Variant(Code("RAD", i, 3))},
+                                           {"Licence", Variant(Code("1", 100000 + i, 6))},
+                                           {"Groupe", Variant("01")},
+                                           {"Facturation", Variant(Chance(0.5))}}));
+  }
+  Write("HL7Radiol", rows);
+}
+
+void Generator::WritePreparedTarget(int k) {
+  std::ofstream sql(fs::path(options_.folder) / "cible.sql", std::ios::binary);
+  sql << "-- Rows a separate tool loads into the target before a migration: physicians and\n"
+         "-- radiologists with the outcome of their licence check, the provincial registers.\n";
+  static const char* const kNoms[] = {"Tremblay", "Gagnon", "Roy", "Côté", "Bouchard", "Gauthier", "Morin",
+                                      "Lavoie", "Fortin", "Gagné", "Ouellet", "Pelletier", "Bélanger", "Lévesque"};
+  static const char* const kPrenoms[] = {"Marie", "Jean", "Sophie", "Pierre", "Julie", "Luc", "Isabelle", "Marc"};
+  static const char* const kDecisions[] = {"FLAG_OK", "", "USE_NEW", "DELETE"};
+  for (int i = 0; i < 1000 * k; ++i) {
+    const std::string decision = kDecisions[Pick(4)];
+    const std::string licence = Code("1", 200000 + i, 6);
+    const bool nouvelle = decision == "USE_NEW" || Chance(0.1);
+    std::string adresse = std::to_string(1 + Pick(9999)) + ", rue " + Word();
+    if (i % 97 == 0) adresse += ", bureau " + std::to_string(Pick(900)) + ", " + std::string(120, '.');  // long
+    sql << "INSERT INTO TMPMEDECINFF (LICENCE, NOUVELLE_LICENCE, NOUVELLE_LICENCE_OK, NOUVELLE_LICENCE_OPERATION, "
+           "NOM, PRENOM, ADRESSE, VILLE, PROVINCE, POSTAL, TELEPHONE, FAX, SPECIALITE, LANGUE, OMBRIX, "
+           "NOUVEAU_MEDECINID, DESACTIVE, NBPRESCRIPTION) VALUES ("
+        << Sql(licence) << ", " << (nouvelle ? Sql(Code("5", 200000 + i, 6)) : "NULL") << ", 'T', "
+        << (decision.empty() ? "NULL" : Sql(decision)) << ", " << Sql(PickOf(kNoms)) << ", " << Sql(PickOf(kPrenoms))
+        << ", " << Sql(adresse) << ", 'Montréal', 'QC', " << Sql(Chance(0.5) ? "H2X 1Y4" : "H3A1B2") << ", "
+        << Sql("514-555-" + Code("", Pick(10000), 4)) << ", NULL, " << Sql(Chance(0.3) ? "RAD" : "MG") << ", "
+        << Sql(Chance(0.2) ? "A" : "F") << ", 'N', " << Sql("ID" + std::to_string(i)) << ", 'N', "
+        << (decision == "DELETE" ? Pick(3) : 10) << ");\n";
+    if (i % 5 == 0) sql << "INSERT INTO REFERANTRAMQ (LICENCE, NOM) VALUES (" << Sql(nouvelle ? Code("5", 200000 + i, 6) : licence) << ", 'Registre');\n";
+  }
+  // The same physician loaded twice: the second is refused alone when the physicians move.
+  for (int twice = 0; twice < 2; ++twice) {
+    sql << "INSERT INTO TMPMEDECINFF (LICENCE, NOUVELLE_LICENCE_OK, NOUVELLE_LICENCE_OPERATION, NOM, PRENOM, "
+           "NOUVEAU_MEDECINID, DESACTIVE) VALUES ('1999998', 'T', 'FLAG_OK', 'Doublon', 'Paul', 'IDDUP', 'N');\n";
+  }
+  for (int i = 0; i < 12; ++i) {
+    sql << "INSERT INTO TMPRADIOLFF (LICENCE, NOUVELLE_LICENCE, NOUVELLE_LICENCE_OK, NOUVELLE_LICENCE_OPERATION, NOM, "
+           "PRENOM, GROUPE, TELEPHONE, SPECIALITE, REMUNERATIONMIXTE, PLAGEHORAIRE) VALUES ("
+        << Sql(Code("1", 100000 + i, 6)) << ", NULL, 'T', " << (i == 11 ? "'DELETE'" : "'FLAG_OK'") << ", "
+        << Sql(PickOf(kNoms)) << ", " << Sql(PickOf(kPrenoms)) << ", '01', '(514) 555-0" << 100 + i << "', "
+        << (i == 10 ? "NULL" : "'RAD'") << ", " << (i % 2 ? "'M'" : "NULL") << ", " << i % 4 << ");\n";
+  }
+  // The provincial tariff: 5-digit codes equal to an act's code, 4-digit ones as '0'
+  // followed by an act's first four characters.
+  std::set<std::string> tariffs;
+  for (int i = 0; i < 300; ++i) {
+    const std::string code = Code("0", 8000 + i, 4);
+    tariffs.insert(code);
+    tariffs.insert("0" + code.substr(0, 4));
+  }
+  for (const std::string& tariff : tariffs) sql << "INSERT INTO ACTETARIRAMQ (ID_ACTE) VALUES (" << Sql(tariff) << ");\n";
+  sql << "COMMIT;\n";
+}
+
 SampleClinicSummary Generator::Run() {
   const int k = std::max(1, options_.sizeFactor);
   fs::create_directories(fs::path(options_.folder) / "radio");
@@ -160,6 +372,10 @@ SampleClinicSummary Generator::Run() {
   WriteEtablissements();
   WriteUsers();
   WriteParameters();
+  WriteActes(k);
+  WriteStationsAndInsurers(k);
+  WriteMessagesAndHl7(k);
+  WritePreparedTarget(k);
 
   static const char* const kRegions[][2] = {
       {"CRA", "Crâne"},        {"SIN", "Sinus"},          {"COU", "Cou"},           {"THX", "Thorax"},
