@@ -1,9 +1,13 @@
 // korvel-cli: runs one migration from a run file, without a display. The operation
-// label and the counter show as a live progress line; Ctrl-C acts as "Stop".
+// label and the counter show as a live progress line (records read of the table's,
+// rate, time left); Ctrl-C acts as "Stop". After the final report it prints the run's
+// summary (also in LogErreur/<day>/RESUME.txt and RESUME.csv).
 //   korvel-cli RUNFILE [--settings DIR]
-// Exit status: 0 the run completed; 1 the run could not start (options refused);
-// 2 the run file or the command line is invalid; 3 the run went through its finishing
-// steps but an error ended the table phase early (see "Log Generique").
+// Exit status: 0 the run completed and every table's counts reconcile; 1 the run
+// could not start (target or legacy tables unreachable, options refused); 2 the run
+// file or the command line is invalid; 3 the run went through its finishing steps but
+// an error ended the table phase early (see "Log Generique"); 4 the run completed but
+// a table's counts do not reconcile (see the summary).
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -16,7 +20,9 @@
 
 #include "global/in_param_str.h"
 #include "global/ini_file.h"
+#include "global/string_utils.h"
 #include "global/text_encoding.h"
+#include "source/cli/progress_line.h"
 #include "source/cli/run_file.h"
 #include "source/run/transfert_run.h"
 
@@ -35,16 +41,23 @@ class TerminalUI : public korvel::TOperatorInterface {
   korvel::TRunOptions Options() override { return file_.options; }
   bool IsChecked(int list, int index) override { return file_.checked.count({list, index}) > 0; }
   void SetOperation(const std::string& text) override {
-    operation_ = text;
-    for (auto& c : operation_) {
-      if (c == '\r' || c == '\n') c = ' ';
-    }
-    counter_.clear();
-    Show();
+    progress_.Start(text, korvel::TProgressLine::Clock::now());
+    if (progress_.Operation().empty()) return;
+    Show(progress_.Operation(), !tty_);
   }
   void SetCounter(const std::string& text) override {
-    counter_ = text;
-    Show();
+    if (!tty_) return;
+    int64_t read = 0;
+    try {
+      read = std::stoll(text);
+    } catch (const std::exception&) {
+      return;
+    }
+    // The reader knows the table's live record count (of its range).
+    const korvel::TffTable* table = run && run->FDataMgr ? run->FDataMgr->SrcTable() : nullptr;
+    const int64_t total = table && table->Active() ? table->RecordCount() : 0;
+    const std::string line = progress_.Update(read, total, korvel::TProgressLine::Clock::now());
+    if (!line.empty()) Show(line, false);
   }
   void ProcessEvents() override {
     if (g_interrupted && run && run->StopAllProcess) {
@@ -67,14 +80,14 @@ class TerminalUI : public korvel::TOperatorInterface {
   void RequestTerminate() override { std::cerr << "korvel-cli: the program will end after this run\n"; }
 
  private:
-  void Show() {
-    if (operation_.empty() && counter_.empty()) return;
-    if (tty_) {
-      std::cerr << "\r\033[K" << operation_ << (counter_.empty() ? "" : "  " + counter_) << std::flush;
-      shown_ = true;
-    } else if (counter_.empty()) {
-      std::cerr << operation_ << "\n";
+  // On a terminal the line is rewritten in place; elsewhere each operation is a line.
+  void Show(const std::string& line, bool ownLine) {
+    if (ownLine) {
+      std::cerr << line << "\n";
+      return;
     }
+    std::cerr << "\r\033[K" << line << std::flush;
+    shown_ = true;
   }
   void EndLine() {
     if (shown_) std::cerr << "\n";
@@ -84,7 +97,7 @@ class TerminalUI : public korvel::TOperatorInterface {
   korvel::TRunFile file_;
   bool tty_;
   bool shown_ = false;
-  std::string operation_, counter_;
+  korvel::TProgressLine progress_;
 };
 
 // The final report of today's log folder, as UTF-8.
@@ -160,10 +173,16 @@ int main(int argc, char** argv) {
     return 1;
   }
   PrintFinalReport();
+  std::cout << "\nRESUME\n" << run.Summary.Text();
+  if (korvel::Trim(file.options.edSmtp).empty()) std::cerr << "korvel-cli: no SMTP server configured: no e-mail sent\n";
   if (run.TablePhaseFailed) {
     std::cerr << "korvel-cli: an error ended the table phase early; the later tables were not run (see Log "
                  "Generique)\n";
     return 3;
+  }
+  if (!run.Summary.Reconciles()) {
+    std::cerr << "korvel-cli: the counts of some tables do not reconcile (NON in the summary)\n";
+    return 4;
   }
   return 0;
 }

@@ -4,10 +4,13 @@
 
 #include <exception>
 #include <filesystem>
+#include <fstream>
+#include <utility>
 
 #include "global/fib/database_login.h"
 #include "global/ini_file.h"
 #include "global/string_utils.h"
+#include "global/text_encoding.h"
 #include "source/flashfiler/start_session.h"
 #include "source/maintenance/backup_restore.h"
 #include "source/maintenance/finishing.h"
@@ -166,7 +169,9 @@ void TTransfertRun::ForceNewDataPath() {
       fib::IBDatabaseLogin(pFIBDatabaseRis, [this](const std::string& msg) { DoLogMisc(msg); }, settings_folder_);
     }
     if (!pFIBDatabaseRis.Connected()) pFIBDatabaseRis.Open();
+    TargetError.clear();
   } catch (const std::exception& e) {
+    TargetError = e.what();
     DoLogMisc(std::string("ForceNewDataPath ") + e.what());
   }
   // The engine is bound even when the target could not be opened: each table then
@@ -271,7 +276,48 @@ void TTransfertRun::Trap(const std::function<void()>& step) {
 void TTransfertRun::RunList(const std::vector<TTableItem>& items, int list) {
   for (size_t i = 0; i < items.size(); ++i) {
     if (!StopAllProcess) break;
-    if (items[i].routine && ui_.IsChecked(list, static_cast<int>(i))) items[i].routine(*this);
+    if (!items[i].routine || !ui_.IsChecked(list, static_cast<int>(i))) continue;
+    Summary.Begin(items[i].text);
+    try {
+      items[i].routine(*this);
+    } catch (...) {
+      Summary.End();
+      throw;
+    }
+    Summary.End();
+  }
+}
+
+bool TTransfertRun::CheckTarget() {
+  if (pFIBDatabaseRis.Connected()) return true;
+  ui_.ShowMessage("La base de donnees cible ne peut pas etre ouverte: " +
+                  (TargetError.empty() ? pFIBDatabaseRis.DatabaseName : TargetError));
+  return false;
+}
+
+bool TTransfertRun::CheckLegacy() {
+  try {
+    if (!ffDatabaseRadio.Active()) ffDatabaseRadio.Open();
+  } catch (const std::exception& e) {
+    ui_.ShowMessage(std::string("Les tables de l'ancien systeme ne peuvent pas etre lues: ") + e.what());
+    return false;
+  }
+  return true;
+}
+
+void TTransfertRun::WriteSummaryFiles() {
+  const std::string text_path = FLogMgr.CreateSaveToFileName("RESUME");
+  const std::string csv_path = text_path.substr(0, text_path.size() - 4) + ".csv";
+  for (const auto& [path, content] : {std::pair{text_path, Summary.Text()}, std::pair{csv_path, Summary.Csv()}}) {
+    std::string bytes = Utf8ToCp1252(content);
+    std::string crlf;
+    for (const char c : bytes) {
+      if (c == '\n') crlf += '\r';
+      crlf += c;
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << crlf;
+    if (!out) DoLogMisc("Le resume ne peut pas etre ecrit: " + path);
   }
 }
 
@@ -280,8 +326,13 @@ void TTransfertRun::btnTransfertClick() {
   TablePhaseFailed = false;
   StopAllProcess = true;
   FImpExamenNonLu = true;
+  Summary.Clear();
   ForceNewDataPath();
+  // A run that cannot reach its target or its legacy tables does not start: the
+  // operator sees why at once instead of in every table's log.
+  if (!CheckTarget()) return;
   if (!ValidateTransfertOptions()) return;
+  if (!CheckLegacy()) return;
   ui_.SetOptionsEnabled(false);
   FLogMgr.StartTransfertLog();
   const TRunOptions options = ui_.Options();
@@ -320,6 +371,7 @@ void TTransfertRun::btnTransfertClick() {
   });
   Trap([&] { ReIndexPostTransfert(*this); });
   Trap([&] { FinTransfert(*this); });
+  Trap([&] { WriteSummaryFiles(); });
 
   ui_.SetBusy(false);
   ui_.MarkRunFinished();
@@ -329,6 +381,8 @@ void TTransfertRun::btnTransfertClick() {
 
 void TTransfertRun::SendEmail() {
   const TRunOptions options = ui_.Options();
+  // No server named: no notice to send, which is not an error of the port.
+  if (Trim(options.edSmtp).empty()) return;
   ::korvel::SendEmail(options.edSmtp, options.edPort, options.edDestinataire);
 }
 

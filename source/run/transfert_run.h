@@ -19,6 +19,7 @@
 #include "global/fib/fib_transaction.h"
 #include "source/flashfiler/ff_components.h"
 #include "source/run/operator_interface.h"
+#include "source/run/run_summary.h"
 #include "source/transfert/src_to_dest.h"
 #include "source/transfert/transfert_data.h"
 #include "source/transfert/transfert_dictee.h"
@@ -99,6 +100,10 @@ class TTransfertRun {
   bool LastRunCompleted = false;
   // Whether an error ended the table phase of the last run (later tables not run).
   bool TablePhaseFailed = false;
+  // What became of each table routine of the last run.
+  TRunSummary Summary;
+  // Why the target could not be opened ("" when it could).
+  std::string TargetError;
 
   TTransfertLogMgr FLogMgr;
   std::unique_ptr<TTransfertData> FDataMgr;
@@ -135,6 +140,11 @@ class TTransfertRun {
 
  private:
   void RunList(const std::vector<TTableItem>& items, int list);
+  // The checks made before the first table: the target opened (before the options are
+  // validated, which reads it), the legacy folder there (after).
+  bool CheckTarget();
+  bool CheckLegacy();
+  void WriteSummaryFiles();
   void Trap(const std::function<void()>& step);
 
   TOperatorInterface& ui_;

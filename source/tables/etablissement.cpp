@@ -80,8 +80,9 @@ int64_t Execute(TTransfertRun& run, TRecordParams& p, void (*assign)(TTransfertR
 
 // The takeover of '99999' by the default establishment; when the placeholder row is
 // gone or refuses the update, the establishment is inserted instead, and the log says
-// why, so later steps never write to an establishment that does not exist.
-void TransfertRecord(TTransfertRun& run, TRecordParams& p, bool takeover) {
+// why, so later steps never write to an establishment that does not exist. True when
+// the establishment has landed.
+bool TransfertRecord(TTransfertRun& run, TRecordParams& p, bool takeover) {
   TTransfertData& engine = *run.FDataMgr;
   auto etablissement = [](TTransfertRun& r, TRecordParams& q) { AssignEtablissement(r, q); };
   auto info = [](TTransfertRun&, TRecordParams& q) { AssignInfo(q); };
@@ -96,9 +97,10 @@ void TransfertRecord(TTransfertRun& run, TRecordParams& p, bool takeover) {
                      false);
     }
   }
+  bool landed = took_over;
   if (!took_over) {
     engine.InitDestination(kInsertEtablissement, 19);
-    Execute(run, p, etablissement, true);
+    landed = Execute(run, p, etablissement, true) > 0;
   }
   bool info_updated = false;
   if (took_over) {
@@ -113,6 +115,7 @@ void TransfertRecord(TTransfertRun& run, TRecordParams& p, bool takeover) {
     engine.ExecuteDestQuery("UPDATE Securite SET departement = 'R', etablissement = " + QuotedStr(run.numeroEtablis) +
                             " WHERE id_securite = 99999");
   }
+  return landed;
 }
 
 }  // namespace
@@ -141,13 +144,16 @@ void TransfertTableEtablissement(TTransfertRun& run) {
   engine.InitCodeDestCopy("Etablissement", {"ETABLISSEMENT", "CODE"}, true);
   engine.InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
   TRecordParams params(run);
+  int64_t read = 0, added = 0;
   while (!engine.EndTransfert() && run.StopAllProcess) {
     if (EngineAccepts(run)) {
       const bool takeover = placeholder && params.Field("Code").AsString() == run.numeroEtablis;
-      TransfertRecord(run, params, takeover);
+      if (TransfertRecord(run, params, takeover)) ++added;
     }
     engine.NextTransfert();
+    ++read;
   }
+  run.Summary.AddLoop(true, read, added, read - added, 0);
   if (run.FDicteeMgr && run.FDicteeMgr->DicteeActif) AssignDicteeDataOptions(run);
   run.SauvegarderLeFichierLogEtCommit();
   TransfertTableParm(run);

@@ -1,6 +1,7 @@
 #include "source/tables/medecin.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "global/string_utils.h"
 #include "global/text_encoding.h"
@@ -20,14 +21,30 @@ TParamValue Text(const std::string& text) {
   return value;
 }
 
+// The move into Medecin and the reactivation of the physicians of the register.
+void FinishMedecins(TTransfertRun& run) {
+  run.UI().SetOperation("Table Medecin \r\nFinalisation du transfert");
+  // Each staged row has its own internal number: a physician the final table refuses
+  // (a licence and id already there) is refused alone.
+  MoveStaged(run, {"Medecin",
+                   "INSERT INTO Medecin(Licence, MedecinID, Nom, Prenom, Adresse1, Adresse2, Ville, Postal, Telephone, "
+                   "Desactive, Langue, Courriel, Telecopieur, Specialite, Telvano, ConsidererFaxOk, Clinique, "
+                   "noInterne, PosteTel1, Ombrix, Province, LocalId, TELECOPIEURLONGDIST) SELECT Licence, MedecinID, "
+                   "Nom, Prenom, Adresse1, Adresse2, Ville, Postal, Telephone, Desactive, Langue, Courriel, "
+                   "Telecopieur, Specialite, Telvano, ConsidererFaxOk, Clinique, noInterne, PosteTel1, Ombrix, "
+                   "Province, LocalId, 'N' From tmpMedecin{WHERE_KEYS}",
+                   "tmpMedecin", "noInterne"});
+  run.CommitEtProgress();
+  run.FDataMgr->ExecuteDestQuery(
+      "update medecin set desactive = 'N' where licence in (select licence from referantramq)");
+}
+
 }  // namespace
 
 std::string PostalCode6(const std::string& text) {
-  if (Trim(text).empty()) return {};
-  if (Utf8Length(text) <= 6) return text;
   std::string compact = text;
   std::erase(compact, ' ');
-  return Utf8Length(compact) <= 6 ? compact : Utf8Left(text, 6);
+  return Trim(Utf8Length(text) <= 6 || Utf8Length(compact) > 6 ? Utf8Left(text, 6) : compact);
 }
 
 void TransfertTableMedecin(TTransfertRun& run) {
@@ -76,24 +93,24 @@ void TransfertTableMedecin(TTransfertRun& run) {
                        (licence.IsNull() ? "" : licence.AsString()),
                    true);
   };
+  // A failure of a finishing step is an error line of the table, never the end of
+  // the table phase.
+  auto trapped = [&](const std::function<void()>& step) {
+    try {
+      step();
+    } catch (const std::exception& e) {
+      run.DoLogError(nullptr, e.what(), true);
+    }
+  };
   hooks.closing = [&] {
-    run.CommitEtProgress();
-    InsertCodeSpecTmp(run, "tmpMedecin", "specialite");
-    run.CommitEtProgress();
-    run.UI().SetOperation("Table Medecin \r\nFinalisation du transfert");
-    // Each staged row has its own internal number: a physician the final table refuses
-    // (a licence and id already there) is refused alone.
-    MoveStaged(run, {"Medecin",
-                     "INSERT INTO Medecin(Licence, MedecinID, Nom, Prenom, Adresse1, Adresse2, Ville, Postal, Telephone, "
-                     "Desactive, Langue, Courriel, Telecopieur, Specialite, Telvano, ConsidererFaxOk, Clinique, "
-                     "noInterne, PosteTel1, Ombrix, Province, LocalId, TELECOPIEURLONGDIST) SELECT Licence, MedecinID, "
-                     "Nom, Prenom, Adresse1, Adresse2, Ville, Postal, Telephone, Desactive, Langue, Courriel, "
-                     "Telecopieur, Specialite, Telvano, ConsidererFaxOk, Clinique, noInterne, PosteTel1, Ombrix, "
-                     "Province, LocalId, 'N' From tmpMedecin{WHERE_KEYS}",
-                     "tmpMedecin", "noInterne"});
-    run.CommitEtProgress();
-    run.FDataMgr->ExecuteDestQuery(
-        "update medecin set desactive = 'N' where licence in (select licence from referantramq)");
+    trapped([&] { run.CommitEtProgress(); });
+    try {
+      InsertCodeSpecTmp(run, "tmpMedecin", "specialite");
+      run.CommitEtProgress();
+    } catch (const std::exception& e) {
+      run.DoLogMisc(e.what());
+    }
+    trapped([&] { FinishMedecins(run); });
   };
   TQueryRoutine routine{"TableMedecin", "Medecin ",
                         "SELECT Nom, Prenom, Adresse, ville, province, postal, telephone, fax, internet, specialite, "

@@ -11,7 +11,7 @@ class TTransfertRun;
 void TransfertTableMedecin(TTransfertRun& run);
 
 // A postal code within 6 characters: written without its blanks when that makes it
-// fit ("H2X 1Y4" gives "H2X1Y4"), else its first 6 characters; NULL when blank.
+// fit ("H2X 1Y4" gives "H2X1Y4"), else its first 6 characters; trimmed, "" when blank.
 std::string PostalCode6(const std::string& text);
 
 }  // namespace korvel

@@ -33,8 +33,9 @@ class MessageGroups {
     }
     return id_;
   }
-  // True once per group: the first record that gets through stages the sent message.
-  bool TakeSentPending() { return std::exchange(sent_pending_, false); }
+  // Until the group's sent message is staged, each record of the group tries it.
+  bool SentPending() const { return sent_pending_; }
+  void SentStaged() { sent_pending_ = false; }
 
  private:
   TTransfertRun& run_;
@@ -70,7 +71,7 @@ void TransfertTableMessage(TTransfertRun& run) {
   };
   hooks.subStatements = {
       [&](TRecordParams& p) {
-        if (!groups.TakeSentPending()) return;
+        if (!groups.SentPending()) return;
         TSrcToDest& conv = p.Converter();
         engine.SetDestSubParam("MessageEnvoye", 0, conv.AssignSrcToDest(p.Field(0)));
         engine.SetDestSubParam("MessageEnvoye", 1,
@@ -79,6 +80,7 @@ void TransfertTableMessage(TTransfertRun& run) {
         engine.SetDestSubParam("MessageEnvoye", 3, conv.AssignSrcToDest(p.Field(4)));
         engine.SetDestSubParam("MessageEnvoye", 4, number);
         engine.TransfertSubsByName("MessageEnvoye");
+        groups.SentStaged();
       },
       [&](TRecordParams& p) {
         engine.SetDestSubParam("MessageDestinataire", 0, number);
@@ -108,12 +110,12 @@ void TransfertTableMessage(TTransfertRun& run) {
                        "s.Id_Securite FROM securite s WHERE utilisateur = substr(t.SecuriteDe,1, 20)), (SELECT "
                        "s.Id_Securite FROM securite s WHERE utilisateur = substr(t.SecuriteA,1,20)), t.DateHeure, "
                        "t.MessageRecu, t.Objet, t.Id_MessageEnvoye FROM tmpMessageRecu t{WHERE_KEYS}",
-                       "tmpMessageRecu t", "t.Id_MessageEnvoye"});
+                       "tmpMessageRecu t", "t.NO_LIGNE"});
       MoveStaged(run, {"MessageEnvDestinataire",
                        "INSERT INTO MessageEnvDestinataire(Id_MessageEnvoye, A)SELECT t.Id_MessageEnvoye, (SELECT "
                        "s.Id_Securite FROM securite s WHERE utilisateur = substr(t.Securite,1,20)) FROM "
                        "tmpMessageEnvDestinataire t{WHERE_KEYS}",
-                       "tmpMessageEnvDestinataire t", "t.Id_MessageEnvoye"});
+                       "tmpMessageEnvDestinataire t", "t.NO_LIGNE"});
     } catch (const std::exception& e) {
       run.DoLogMisc(e.what());
     }
@@ -196,7 +198,7 @@ void TransfertTableHL7Radiol(TTransfertRun& run) {
                      "INSERT INTO RADIOLOGISTEHL7 (ID_RADIOLOGISTE, LICENCEHOP,  ETABLISSEMENT, DESACTIVE) SELECT (SELECT "
                      "r.Id_Radiologiste FROM Radiologiste r WHERE r.licence = r7.licence AND r.groupe = r7.groupe), "
                      "r7.code, r7.etablissement, 'N' FROM tmphl7radiol r7{WHERE_KEYS}",
-                     "tmphl7radiol r7", "r7.code"});
+                     "tmphl7radiol r7", "r7.NO_LIGNE"});
   };
   TTableRoutine routine{"HL7Radiol", "HL7Radiol ", "HL7Radiol",
                         "INSERT INTO TMPHL7RADIOL (CODE, LICENCE, GROUPE, FACTURATION, ETABLISSEMENT)", 5};

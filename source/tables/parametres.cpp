@@ -93,6 +93,7 @@ void TransfertTableParm(TTransfertRun& run) {
   } catch (const EDatabaseError& e) {
     run.LogRecordError(e);
   }
+  run.Summary.AddLoop(true, 1, engine.NbAdded(), 1 - engine.NbAdded(), 0);
 
   engine.InitUpdateDestination(
       "UPDATE ETABLISSEMENT_INFO SET ADRESSE = :AParam0, POSTAL = :AParam1, TELEPHONE = :AParam2, TELECOPIEUR = "
@@ -163,6 +164,7 @@ void TransfertTableParmEpur(TTransfertRun& run) {
       run.LogRecordError(e);
     }
     engine.NextTransfert();
+    run.Summary.AddLoop(true, 1, engine.NbAdded(), 1 - engine.NbAdded(), 0);
   }
   run.SauvegarderLeFichierLogEtCommit();
 }

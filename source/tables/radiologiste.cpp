@@ -40,12 +40,22 @@ void TransfertTableRadiol(TTransfertRun& run) {
     const fib::TFIBColumn& licence = row.FieldByName("LICENCE");
     run.DoLogError(nullptr, std::string(e.what()) + "(" + (licence.IsNull() ? "" : licence.AsString()) + ")", true);
   };
+  // A failure of a finishing step is an error line of the table, never the end of the
+  // table phase.
   hooks.closing = [&] {
-    run.FDataMgr->ExecuteDestQuery("UPDATE radiologiste r SET r.nointerne=r.id_radiologiste WHERE r.nointerne is null");
-    run.FDataMgr->ExecuteDestQuery("UPDATE radiologiste r SET r.PLAGEHORAIRE=NULL WHERE r.REMUNERATIONMIXTE is null");
-    run.CommitEtProgress();
-    run.ShowCounter();
-    RecomputeIndex(run, "Radiologiste", "Table Radiologiste \r\n");
+    try {
+      run.FDataMgr->ExecuteDestQuery("UPDATE radiologiste r SET r.nointerne=r.id_radiologiste WHERE r.nointerne is null");
+      run.FDataMgr->ExecuteDestQuery("UPDATE radiologiste r SET r.PLAGEHORAIRE=NULL WHERE r.REMUNERATIONMIXTE is null");
+      run.CommitEtProgress();
+    } catch (const std::exception& e) {
+      run.DoLogError(nullptr, e.what(), true);
+    }
+    try {
+      run.ShowCounter();
+      RecomputeIndex(run, "Radiologiste", "Table Radiologiste \r\n");
+    } catch (const std::exception& e) {
+      run.DoLogError(nullptr, std::string(e.what()) + " Erreur lblcounter", true);
+    }
   };
   TQueryRoutine routine{
       "TableRadiol", "Radiologiste ",

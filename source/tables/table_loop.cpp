@@ -104,9 +104,21 @@ bool EngineAccepts(TTransfertRun& run) {
   }
 }
 
+namespace {
+
+// Every loop's outcome counts in the run's summary, whichever way it ends.
+struct SummaryOf {
+  TTransfertRun& run;
+  const TLoopResult& result;
+  ~SummaryOf() { run.Summary.AddLoop(result.opened, result.read, result.added, result.refused, result.passedOver); }
+};
+
+}  // namespace
+
 TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const TRoutineHooks& hooks) {
   TTransfertData& engine = *run.FDataMgr;
   TLoopResult result;
+  SummaryOf summary{run, result};
   run.FLogMgr.StartTableLog(routine.logName);
   run.ShowTableOperation(routine.labelName);
   if (!engine.InitSourceTable(routine.sourceTable)) return result;
@@ -176,6 +188,7 @@ class QueryRowLog : public LogRecordSource {
 TLoopResult RunQueryRoutine(TTransfertRun& run, const TQueryRoutine& routine, const TQueryHooks& hooks) {
   TTransfertData& engine = *run.FDataMgr;
   TLoopResult result;
+  SummaryOf summary{run, result};
   run.FLogMgr.StartTableLog(routine.logName);
   run.ShowTableOperation(routine.labelName);
   engine.InitQuerySource();

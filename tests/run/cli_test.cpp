@@ -4,8 +4,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
+#include "global/fib/global_fib.h"
+#include "global/text_encoding.h"
 #include "support/run_fixture.h"
+#include "support/target_db.h"
 #include "tools/sample_clinic.h"
 
 namespace korvel {
@@ -30,6 +34,16 @@ class CliTest : public testing::RunFixture {
     RunFixture::SetUp();
     std::ofstream(folder + "/aliases.ini") << "radio=radio\n";
     std::ofstream(folder + "/ffserver.in") << "SOLO\n";
+  }
+
+  // RESUME.csv of today's log folder, as UTF-8 with LF line ends.
+  std::string ReadCsv() const {
+    std::ifstream in(folder + "/LogErreur/" + FormatDateTime("yyyymmdd", Now()) + "/RESUME.csv", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string utf8 = Cp1252ToUtf8(text.str());
+    std::erase(utf8, '\r');
+    return utf8;
   }
 };
 
@@ -61,6 +75,54 @@ TEST_F(CliTest, RunsAMigrationFromARunFile) {
   EXPECT_NE(output.find("TableAnatom, Nombre total de Record de transferer : 1/2"), std::string::npos) << output;
   EXPECT_NE(output.find("TableModalite, Nombre total de Record de transferer : 1/1"), std::string::npos) << output;
   EXPECT_NE(ReadLog("TableAnatom").find("Table destination: Region a deja cette cle: THX"), std::string::npos);
+  // No e-mail configured: said once as such.
+  EXPECT_NE(output.find("korvel-cli: no SMTP server configured: no e-mail sent"), std::string::npos) << output;
+  EXPECT_EQ(output.find("n'est pas un num"), std::string::npos) << output;
+  // The summary: printed and beside the logs; each record read is added or refused.
+  EXPECT_NE(output.find("RESUME"), std::string::npos) << output;
+  const std::string csv = ReadCsv();
+  EXPECT_NE(csv.find("\nAnatom;2;1;1;0;0;0;"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("\nModalite;1;1;0;0;0;0;"), std::string::npos) << csv;
+  EXPECT_EQ(csv.find("NON"), std::string::npos) << csv;
+}
+
+TEST_F(CliTest, AnUnreachableTargetOrLegacyFolderStopsTheRunBeforeTheFirstTable) {
+  WriteTable("Anatom", {{V("THX"), V("Thorax")}});
+  const std::string options = "[options]\netablissement=CLI01\nmodele_principal=modele.rtf\nprefixe_global=KV\n";
+  std::ofstream(folder + "/Absent.ini") << "DatabaseName=" << folder << "/absent.fdb\n";
+  std::ofstream(folder + "/nowhere.ini") << "radio=nulle-part\n";
+  std::ofstream(folder + "/nodb.run") << options << "database_ini=Absent.ini\nalias=aliases.ini\n[prealable]\nAnatom\n";
+  std::ofstream(folder + "/nolegacy.run") << options << "database_ini=Database.ini\nalias=nowhere.ini\n"
+                                                        "[prealable]\nAnatom\n";
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"nodb.run", {"La base de donnees cible ne peut pas etre ouverte: ", "absent.fdb"}},
+      {"nolegacy.run", {"Les tables de l'ancien systeme ne peuvent pas etre lues: ", "nulle-part"}},
+  };
+  for (const auto& [run_file, says] : cases) {
+    std::string output;
+    EXPECT_EQ(RunCommand(std::string(KORVEL_CLI) + " " + run_file + " --settings .", &output), 1) << output;
+    for (const std::string& text : says) EXPECT_NE(output.find(text), std::string::npos) << run_file << ": " << output;
+    EXPECT_NE(output.find("the run did not start"), std::string::npos) << output;
+    EXPECT_FALSE(LogExists("TableAnatom")) << run_file;
+  }
+
+  // A login the server refuses, through a real server on loopback.
+  testing::LoopbackServer server;
+  std::string why;
+  ASSERT_TRUE(server.Start(&why)) << why;
+  {
+    fib::TpFIBDatabase db;
+    db.DatabaseName = "127.0.0.1:" + database;
+    db.UseMainConnectionSettings();
+    db.Open();
+    ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit("ALTER USER SYSDBA PASSWORD 'autre'", {}, &db));
+  }
+  std::ofstream(folder + "/Server.ini") << "DatabaseName=127.0.0.1:" << database << "\n";
+  std::ofstream(folder + "/login.run") << options << "database_ini=Server.ini\nalias=aliases.ini\n[prealable]\nAnatom\n";
+  std::string output;
+  EXPECT_EQ(RunCommand(std::string(KORVEL_CLI) + " login.run --settings .", &output), 1) << output;
+  EXPECT_NE(output.find("Your user name and password are not defined"), std::string::npos) << output;
+  server.Stop();
 }
 
 TEST_F(CliTest, AllReferenceTablesOfASampleClinicWithTheBackupBetweenTheLists) {
@@ -113,16 +175,6 @@ TEST_F(CliTest, InvalidRunFilesAndRefusedOptionsExitNonZero) {
     EXPECT_NE(output.find(c.says), std::string::npos) << output;
   }
   std::string output;
-  // A target that cannot be opened: the run goes through, every failure is logged, and
-  // the exit status says the table phase ended early.
-  std::ofstream(folder + "/Absent.ini") << "DatabaseName=" << folder << "/absent.fdb\n";
-  std::ofstream(folder + "/nodb.run") << "[options]\netablissement=CLI01\nmodele_principal=modele.rtf\n"
-                                         "database_ini=Absent.ini\nprefixe_global=KV\nalias=aliases.ini\n"
-                                         "[prealable]\nAnatom\n";
-  WriteTable("Anatom", {{V("THX"), V("Thorax")}});
-  EXPECT_EQ(RunCommand(std::string(KORVEL_CLI) + " nodb.run --settings .", &output), 3) << output;
-  EXPECT_NE(ReadLog("Log Generique").find("ForceNewDataPath "), std::string::npos) << ReadLog("Log Generique");
-  output.clear();
   EXPECT_EQ(RunCommand(std::string(KORVEL_CLI) + " absent.run", &output), 2);
   EXPECT_NE(output.find("cannot read the run file \"absent.run\""), std::string::npos) << output;
 }

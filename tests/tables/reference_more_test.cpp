@@ -84,6 +84,8 @@ TEST_F(ReferenceMoreTest, PhysiciansKeptByTheirDecisionSplitAddressesAndADuplica
   EXPECT_EQ(PostalCode6("H2X 1Y4"), "H2X1Y4");
   EXPECT_EQ(PostalCode6("H2X  1Y 4Z"), "H2X  1");
   EXPECT_EQ(PostalCode6("  "), "");
+  EXPECT_EQ(PostalCode6("ABCDE FGH"), "ABCDE");
+  EXPECT_EQ(PostalCode6("H2X1Y "), "H2X1Y");
 }
 
 TEST_F(ReferenceMoreTest, ActsSpreadOverTheirLinkTablesWithANullModalityPresent) {

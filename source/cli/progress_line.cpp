@@ -1,0 +1,34 @@
+#include "source/cli/progress_line.h"
+
+#include <fmt/format.h>
+
+namespace korvel {
+
+void TProgressLine::Start(const std::string& operation, Clock::time_point now) {
+  operation_ = operation;
+  for (auto& c : operation_) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  started_ = now;
+  any_shown_ = false;
+}
+
+std::string TProgressLine::Update(int64_t read, int64_t total, Clock::time_point now) {
+  if (any_shown_ && now - shown_ < kInterval) return {};
+  shown_ = now;
+  any_shown_ = true;
+  const double seconds = std::chrono::duration<double>(now - started_).count();
+  const double rate = seconds > 0 ? read / seconds : 0;
+  std::string line = operation_ + "  " + std::to_string(read);
+  if (total > 0) line += fmt::format("/{} ({:.0f}%)", total, 100.0 * static_cast<double>(read) / total);
+  if (rate > 0) {
+    line += fmt::format("  {:.0f} records/s", rate);
+    if (total > read) {
+      const auto left = static_cast<int64_t>((total - read) / rate + 0.5);
+      line += fmt::format("  {}:{:02} left", left / 60, left % 60);
+    }
+  }
+  return line;
+}
+
+}  // namespace korvel

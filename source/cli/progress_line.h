@@ -1,0 +1,31 @@
+// The live line of korvel-cli: the current operation, the records read of the table's
+// records, the rate since the table started and the time left at that rate. Shown a
+// few times a second at most, so it costs nothing a table would notice.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace korvel {
+
+class TProgressLine {
+ public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::milliseconds kInterval{250};
+
+  // A new operation (a table, a finishing step): the rate starts again.
+  void Start(const std::string& operation, Clock::time_point now);
+  // `read` records of `total` (0 when unknown). The line to show, or "" when the last
+  // one is less than kInterval old (the first count of an operation always shows).
+  std::string Update(int64_t read, int64_t total, Clock::time_point now);
+  const std::string& Operation() const { return operation_; }
+
+ private:
+  std::string operation_;
+  Clock::time_point started_{};
+  Clock::time_point shown_{};
+  bool any_shown_ = false;
+};
+
+}  // namespace korvel

@@ -1,0 +1,72 @@
+#include "source/run/run_summary.h"
+
+#include <fmt/format.h>
+
+namespace korvel {
+
+void TRunSummary::Begin(const std::string& name) {
+  tables_.push_back({});
+  tables_.back().name = name;
+  started_ = std::chrono::steady_clock::now();
+  open_ = true;
+}
+
+void TRunSummary::End() {
+  if (!open_) return;
+  tables_.back().seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+  open_ = false;
+}
+
+TTableSummary* TRunSummary::Current() { return open_ ? &tables_.back() : nullptr; }
+
+void TRunSummary::AddLoop(bool opened, int64_t read, int64_t added, int64_t refused, int64_t passedOver) {
+  TTableSummary* t = Current();
+  if (!t) return;
+  if (!opened) ++t->loopsNotOpened;
+  t->read += read;
+  t->added += added;
+  t->refused += refused;
+  t->passedOver += passedOver;
+}
+
+void TRunSummary::AddMove(bool ok, int64_t moved, int64_t refused) {
+  TTableSummary* t = Current();
+  if (!t) return;
+  if (!ok) ++t->movesFailed;
+  t->moved += moved;
+  t->moveRefused += refused;
+}
+
+bool TRunSummary::Reconciles() const {
+  for (const TTableSummary& t : tables_) {
+    if (!t.Reconciles()) return false;
+  }
+  return true;
+}
+
+std::string TRunSummary::Text() const {
+  std::string text = fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9} {:>10}  {}\n", "Table", "Lus",
+                                 "Ajoutes", "Refuses", "Ignores", "Deplaces", "Refuses", "Secondes", "Lus/s",
+                                 "Concorde");
+  for (const TTableSummary& t : tables_) {
+    std::string remark = t.Reconciles() ? "oui" : "NON";
+    if (t.loopsNotOpened > 0) remark += " (source non ouverte)";
+    if (t.movesFailed > 0) remark += " (deplacement incomplet)";
+    text += fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9.1f} {:>10.0f}  {}\n", t.name, t.read,
+                        t.added, t.refused, t.passedOver, t.moved, t.moveRefused, t.seconds, t.RecordsPerSecond(),
+                        remark);
+  }
+  return text;
+}
+
+std::string TRunSummary::Csv() const {
+  std::string csv = "Table;Lus;Ajoutes;Refuses;Ignores;Deplaces;Deplacements refuses;Secondes;Lus par seconde;"
+                    "Concorde\n";
+  for (const TTableSummary& t : tables_) {
+    csv += fmt::format("{};{};{};{};{};{};{};{:.1f};{:.0f};{}\n", t.name, t.read, t.added, t.refused, t.passedOver,
+                       t.moved, t.moveRefused, t.seconds, t.RecordsPerSecond(), t.Reconciles() ? "oui" : "NON");
+  }
+  return csv;
+}
+
+}  // namespace korvel

@@ -1,0 +1,52 @@
+// What became of each table routine of a run, for the operator: records read, added,
+// refused (logged) and passed over by the record loops; rows moved and refused by the
+// moves; elapsed time; and whether the counts reconcile. Written beside the logs as
+// RESUME.txt (a table to read) and RESUME.csv (for a spreadsheet: ';' separators,
+// Windows-1252, like the logs).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace korvel {
+
+struct TTableSummary {
+  std::string name;  // the item of the check-list
+  int64_t read = 0, added = 0, refused = 0, passedOver = 0;
+  int64_t moved = 0, moveRefused = 0;
+  // Record loops that did not open their source, moves that could not run or stopped.
+  int loopsNotOpened = 0, movesFailed = 0;
+  double seconds = 0;
+
+  // read = added + refused + passed over for the record loops, and every move ran to
+  // its end (a move counts each row it was given as moved or refused).
+  bool Reconciles() const { return read == added + refused + passedOver && movesFailed == 0; }
+  double RecordsPerSecond() const { return seconds > 0 ? read / seconds : 0; }
+};
+
+class TRunSummary {
+ public:
+  void Clear() { tables_.clear(); }
+  // A routine starts and ends; the loops and moves in between count for it.
+  void Begin(const std::string& name);
+  void End();
+  void AddLoop(bool opened, int64_t read, int64_t added, int64_t refused, int64_t passedOver);
+  void AddMove(bool ok, int64_t moved, int64_t refused);
+
+  const std::vector<TTableSummary>& Tables() const { return tables_; }
+  bool Reconciles() const;
+  // The table as text (UTF-8, LF) and as CSV lines.
+  std::string Text() const;
+  std::string Csv() const;
+
+ private:
+  TTableSummary* Current();
+
+  std::vector<TTableSummary> tables_;
+  std::chrono::steady_clock::time_point started_;
+  bool open_ = false;
+};
+
+}  // namespace korvel
