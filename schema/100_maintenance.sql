@@ -146,53 +146,89 @@ CREATE TABLE PARAM (
   VALEUR   VARCHAR(255)
 );
 
+/* Visits. DATEEXAMEN and ARRIVE carry the registration time with the date; TELECOM
+   and TELECOPIE are the dates a result was sent, none for migrated visits. The report
+   columns (dictation to confirmation, status, interrupted report, cancelled request)
+   are derived from the examinations once those are moved. */
 CREATE TABLE VISITE (
-  ID_VISITE         INTEGER NOT NULL PRIMARY KEY,
-  ID_PATIENT        INTEGER,
-  PRESCRIPTION      VARCHAR(20),
-  ID_RADIOLOGISTE   INTEGER,
-  RENSCLINIQUE      BLOB SUB_TYPE TEXT,
-  TYPEFACT          VARCHAR(40),
-  CIEPRIVEE         VARCHAR(10),
-  ETABLISSEMENT     VARCHAR(10),
-  DATEACCIDENT      DATE,
-  DIAGNOSTIQUE      VARCHAR(10),
-  CS                CHAR(1),
-  RENSCOMPL1        VARCHAR(255),
-  RENSCOMPL2        VARCHAR(255),
-  TELECOM           CHAR(1),
-  DATEADMISSION     DATE,
-  EPURATION         CHAR(1),
-  DESACTIVE         CHAR(1) DEFAULT 'N',
-  CREATIONID        INTEGER,
-  TRANSCRIPTEUR     INTEGER,
-  TELECOPIE         CHAR(1),
-  DATEEXAMEN        DATE,
-  ARRIVE            CHAR(1),
-  CODEDEP           VARCHAR(5),
-  DATEIMPRESSION    TIMESTAMP,
-  DATETRANSCRIPTION TIMESTAMP,
-  PRIORITE          INTEGER,
-  CREATIONDH        TIMESTAMP,
-  MODIFDH           TIMESTAMP
+  ID_VISITE                 INTEGER NOT NULL PRIMARY KEY,
+  ID_PATIENT                INTEGER,
+  PRESCRIPTION              VARCHAR(20),
+  ID_RADIOLOGISTE           INTEGER,
+  RENSCLINIQUE              BLOB SUB_TYPE TEXT,
+  TYPEFACT                  VARCHAR(40),
+  CIEPRIVEE                 VARCHAR(10),
+  ETABLISSEMENT             VARCHAR(10),
+  DATEACCIDENT              DATE,
+  DIAGNOSTIQUE              VARCHAR(10),
+  CS                        CHAR(1),
+  RENSCOMPL1                VARCHAR(255),
+  RENSCOMPL2                VARCHAR(255),
+  TELECOM                   TIMESTAMP,
+  DATEADMISSION             DATE,
+  EPURATION                 CHAR(1),
+  DESACTIVE                 CHAR(1) DEFAULT 'N',
+  CREATIONID                INTEGER,
+  TRANSCRIPTEUR             INTEGER,
+  TELECOPIE                 TIMESTAMP,
+  DATEEXAMEN                TIMESTAMP,
+  ARRIVE                    TIMESTAMP,
+  CODEDEP                   VARCHAR(5),
+  PRIORITE                  VARCHAR(20),
+  DATEDICTEE                TIMESTAMP,
+  DATETRANSCRIPTION         TIMESTAMP,
+  DATEIMPRESSION            TIMESTAMP,
+  DATECONFIRMATION          TIMESTAMP,
+  ID_STATUTRAPPORT          INTEGER,
+  RAPPORTINCOMPLET          CHAR(1) DEFAULT 'N',
+  RAPPORTINTERROMPU         CHAR(1) DEFAULT 'N',
+  RAPPORTINTERROMPUREMARQUE VARCHAR(255),
+  REQUETEANNULEE            TIMESTAMP,
+  CREATIONDH                TIMESTAMP,
+  MODIFDH                   TIMESTAMP
 );
 CREATE GENERATOR GEN_ID_VISITE;
+/* Plain indexes: the visit move switches them off and rebuilds them once. */
 CREATE INDEX IX_VISITE_PATIENT ON VISITE (ID_PATIENT);
 CREATE INDEX IX_VISITE_PRESCRIPTION ON VISITE (PRESCRIPTION);
+CREATE INDEX IX_VISITE_DATEEXAMEN ON VISITE (DATEEXAMEN);
 
 /* ATTESTATION is the billing lot (attestation) number: lots and private reports are
-   matched to their examinations on it. */
+   matched to their examinations on it. PLAGEHORAIRE is the time slot of the visit,
+   kept on every examination. The ID_SECURITE* columns and TECHNOLOGUE1 are user and
+   technologist identifiers. */
 CREATE TABLE EXAMEN (
-  ID_EXAMEN   INTEGER NOT NULL PRIMARY KEY,
-  ID_VISITE   INTEGER,
-  ACTE        VARCHAR(10),
-  PROTOCOLE   VARCHAR(20),
-  FILMS       INTEGER,
-  TEXTEPREINS VARCHAR(20),
-  ANNULDATE   DATE,
-  DESACTIVE   CHAR(1) DEFAULT 'N',
-  STATUT      INTEGER,
-  ATTESTATION VARCHAR(20)
+  ID_EXAMEN         INTEGER NOT NULL PRIMARY KEY,
+  ID_VISITE         INTEGER,
+  ACTE              VARCHAR(10),
+  PROTOCOLE         VARCHAR(20),
+  FILMS             INTEGER,
+  TEXTEPREINS       VARCHAR(20),
+  ANNULDATE         DATE,
+  DESACTIVE         CHAR(1) DEFAULT 'N',
+  STATUT            INTEGER,
+  MNTPRIVE          NUMERIC(18,4),
+  MODIFICATEUR      VARCHAR(10),
+  MOD1              VARCHAR(10),
+  MOD2              VARCHAR(10),
+  MOD3              VARCHAR(10),
+  MOD4              VARCHAR(10),
+  ATTESTATION       VARCHAR(20),
+  NCE               VARCHAR(20),
+  ROLE1             NUMERIC(18,4),
+  ROLE7             NUMERIC(18,4),
+  TOTAL             NUMERIC(18,4),
+  FACROLE1          CHAR(1),
+  FACROLE7          CHAR(1),
+  PLAGEHORAIRE      INTEGER,
+  ID_SECURITEREFAC  INTEGER,
+  ID_SECURITEANNUL  INTEGER,
+  ID_SECURITECONCIL INTEGER,
+  TECHNOLOGUE1      INTEGER,
+  REFACLOT          VARCHAR(20),
+  REFACNCE          VARCHAR(20),
+  DATECONCIL        DATE,
+  UNITE             NUMERIC(15,4)
 );
 CREATE GENERATOR GEN_ID_EXAMEN;
 CREATE INDEX IX_EXAMEN_VISITE ON EXAMEN (ID_VISITE);
@@ -201,8 +237,9 @@ CREATE INDEX IX_EXAMEN_ATTESTATION ON EXAMEN (ATTESTATION);
 /* Staged examinations: the trigger fills the identifier prefix of the new system.
    Codes copied into reference tables uncut (act, modifiers, pre-registration text,
    protocol, technologist) are no wider than the columns that receive them; user names
-   are wider, the completion cuts them to 20. The *OPR identifiers and TECHNOLOGUE1 are
-   resolved from the names after the completion, before the move. */
+   take any legacy text, the completion cuts them to 20. DICTEE too: an examination is
+   dictated when it is not empty. The *OPR identifiers and TECHNOLOGUE1 are resolved
+   from the names after the completion, before the move. */
 CREATE TABLE TMPEXAMEN (
   ID_EXAMEN       INTEGER,
   ID_VISITE       INTEGER,
@@ -226,14 +263,14 @@ CREATE TABLE TMPEXAMEN (
   ROLE7           NUMERIC(18,4),
   TOTAL           NUMERIC(18,4),
   PLAGEHORAIRE    INTEGER,
-  ROPR            VARCHAR(30),
-  AOPR            VARCHAR(30),
-  COPR            VARCHAR(30),
-  TECH            VARCHAR(30),
+  ROPR            VARCHAR(255),
+  AOPR            VARCHAR(255),
+  COPR            VARCHAR(255),
+  TECH            VARCHAR(60),
   REFACLOT        VARCHAR(20),
   REFACNCE        VARCHAR(20),
   CONCILDATE      DATE,
-  DICTEE          VARCHAR(60),
+  DICTEE          VARCHAR(255),
   TITRE           VARCHAR(255),
   FACROLE1        CHAR(1),
   FACROLE7        CHAR(1),
@@ -249,12 +286,13 @@ CREATE TABLE TMPEXAMEN (
 CREATE INDEX IX_TMPEXAMEN_ID_EXAMEN ON TMPEXAMEN (ID_EXAMEN);
 CREATE INDEX IX_TMPEXAMEN_ID_VISITE ON TMPEXAMEN (ID_VISITE);
 
-/* Examinations whose staging the server refused. */
+/* Examinations whose staging the server refused. A code too long for the staging
+   table is a reason for the refusal, so these columns take any legacy text. */
 CREATE TABLE TMPDELEXAMEN (
   ID_EXAMEN    INTEGER,
   ID_VISITE    INTEGER,
-  ACTE         VARCHAR(60),
-  PRESCRIPTION VARCHAR(60)
+  ACTE         VARCHAR(255),
+  PRESCRIPTION VARCHAR(255)
 );
 
 /* Access journal and audit trail of the new system, each stamped by its trigger. */
@@ -294,17 +332,28 @@ BEGIN
   IF (NEW.ID_STATION IS NULL) THEN NEW.ID_STATION = GEN_ID(GEN_ID_STATION, 1);
 END^
 
-/* Stamps a new visit with its creation time; migrated visits keep theirs, so it is off
-   while they load. */
-CREATE TRIGGER TRIG_BEFOREI_VISITE_CREATIONDH FOR VISITE ACTIVE BEFORE INSERT POSITION 0 AS
+/* The identifier apart from the stamp below: it must still work while the stamp is
+   switched off. */
+CREATE TRIGGER TRIG_BEFOREI_VISITE FOR VISITE ACTIVE BEFORE INSERT POSITION 0 AS
 BEGIN
   IF (NEW.ID_VISITE IS NULL) THEN NEW.ID_VISITE = GEN_ID(GEN_ID_VISITE, 1);
+END^
+
+/* Stamps a new visit with its creation time; migrated visits keep theirs, so it is off
+   while they load. */
+CREATE TRIGGER TRIG_BEFOREI_VISITE_CREATIONDH FOR VISITE ACTIVE BEFORE INSERT POSITION 1 AS
+BEGIN
   NEW.CREATIONDH = CURRENT_TIMESTAMP;
 END^
 
 CREATE TRIGGER TRIG_BEFOREU_VISITE_MODIFDH FOR VISITE ACTIVE BEFORE UPDATE POSITION 0 AS
 BEGIN
   NEW.MODIFDH = CURRENT_TIMESTAMP;
+END^
+
+CREATE TRIGGER TRIG_BEFOREI_EXAMEN FOR EXAMEN ACTIVE BEFORE INSERT POSITION 0 AS
+BEGIN
+  IF (NEW.ID_EXAMEN IS NULL) THEN NEW.ID_EXAMEN = GEN_ID(GEN_ID_EXAMEN, 1);
 END^
 
 /* Every new or changed examination leaves a line in the audit trail. */

@@ -8,7 +8,9 @@
    and 50 characters. Legacy dates and times arrive as separate fields: a joined date
    and time is a TIMESTAMP, a date alone a DATE. Money is NUMERIC(18,4). */
 
-/* Visits of the run's date range, with their codes still as legacy text. */
+/* Visits of the run's date range, with their codes still as legacy text. TELECOM and
+   TELECOPIE are dates, as in the visit table. PLAGEHORAIRE may keep the visit's time
+   slot, so that examinations moved in a later run can still find it. */
 CREATE TABLE TMPVISITE (
   ID_PATIENT    INTEGER,
   PRESCRIPTION  VARCHAR(20),
@@ -23,17 +25,18 @@ CREATE TABLE TMPVISITE (
   RENSCOMPL1    VARCHAR(255),
   RENSCOMPL2    VARCHAR(255),
   MODIFDH       TIMESTAMP,
-  TELECOM       CHAR(1),
+  TELECOM       TIMESTAMP,
   DATEADMISSION DATE,
   EPURATION     CHAR(1),
   DESACTIVE     CHAR(1),
-  SECURITE      VARCHAR(30),
+  SECURITE      VARCHAR(255),
   ID_VISITE     INTEGER,
-  TELECOPIE     CHAR(1),
+  TELECOPIE     TIMESTAMP,
   GROUPE        VARCHAR(20),
   DATEEXAMEN    TIMESTAMP,
   CODEDEP       VARCHAR(5),
-  ARRIVE        TIMESTAMP
+  ARRIVE        TIMESTAMP,
+  PLAGEHORAIRE  INTEGER
 );
 CREATE INDEX IX_TMPVISITE_ID_VISITE ON TMPVISITE (ID_VISITE);
 

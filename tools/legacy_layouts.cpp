@@ -63,6 +63,39 @@ const std::map<std::string, std::vector<LegacyFieldDef>>& Layouts() {
       {"HL7Radiol",
        {{"Code", T::ShortString, 20}, {"Licence", T::ShortString, 10}, {"Groupe", T::ShortString, 10},
         {"Facturation", T::Boolean, 0}}},
+      {"patient",
+       {{"AutoNum", T::AutoInc, 0},      {"Dossier", T::ShortString, 15},   {"Nom", T::ShortString, 40},
+        {"Prenom", T::ShortString, 40},  {"Naissance", T::StDate, 0},      {"Sexe", T::ShortString, 1},
+        {"Nam", T::ShortString, 12},     {"Expiration", T::StDate, 0},     {"Marital", T::ShortString, 40},
+        {"Adresse", T::ShortString, 100}, {"Ville", T::ShortString, 60},   {"Postal", T::ShortString, 10},
+        {"TelRes", T::ShortString, 20},  {"TelBur", T::ShortString, 20},   {"ExtBur", T::ShortString, 10},
+        {"Occupation", T::ShortString, 40}, {"Conjoint", T::ShortString, 60}, {"Pere", T::ShortString, 60},
+        {"Nas", T::ShortString, 12},     {"Langue", T::ShortString, 2},    {"Allergie", T::ShortString, 100},
+        {"Texte", T::BlobMemo, 0},       {"Hopital", T::ShortString, 15},  {"Variable1", T::ShortString, 40},
+        {"Variable2", T::ShortString, 40}, {"Variable3", T::ShortString, 40}, {"Variable4", T::ShortString, 40}}},
+      // Visits, read in their number's order ("xnumero") over the run's range.
+      {"Prescrip",
+       {{"AutoNum", T::AutoInc, 0},        {"Numero", T::ShortString, 12},      {"Autolien", T::Int32, 0},
+        {"Radiologiste", T::ShortString, 10}, {"Groupe", T::ShortString, 10},   {"RensClinique", T::BlobMemo, 0},
+        {"Type", T::ShortString, 1},       {"Prive", T::ShortString, 10},       {"Etablissement", T::ShortString, 10},
+        {"Accident", T::StDate, 0},        {"Diag", T::ShortString, 10},        {"CS", T::Boolean, 0},
+        {"RensComp1", T::ShortString, 100}, {"RensComp2", T::ShortString, 100}, {"DateModif", T::StDate, 0},
+        {"HeureModif", T::StTime, 0},      {"Telecom", T::StDate, 0},           {"Fax", T::StDate, 0},
+        {"Epuration", T::Boolean, 0},      {"Opr", T::ShortString, 30},         {"HeureInscrit", T::StTime, 0},
+        {"PlageHoraire", T::ShortString, 4}, {"Referant", T::ShortString, 10},  {"Referant1", T::ShortString, 10},
+        {"Referant2", T::ShortString, 10}, {"Referant3", T::ShortString, 10}}},
+      // Examinations, read in their visit number's order ("xPrescripCode").
+      {"Examen",
+       {{"AutoNum", T::AutoInc, 0},         {"Autolien", T::Int32, 0},          {"Prescription", T::ShortString, 12},
+        {"Code", T::ShortString, 10},       {"Protocole", T::ShortString, 20},  {"Film", T::Int16, 0},
+        {"TextePreins", T::ShortString, 20}, {"AnnulDate", T::StDate, 0},       {"AnnulOpr", T::ShortString, 30},
+        {"ConcilDate", T::StDate, 0},       {"ConcilOpr", T::ShortString, 30},  {"Dictee", T::ShortString, 20},
+        {"InitTech", T::ShortString, 30},   {"Lot", T::ShortString, 10},        {"Modificateur", T::ShortString, 10},
+        {"Mod1", T::ShortString, 10},       {"Mod2", T::ShortString, 10},       {"Mod3", T::ShortString, 10},
+        {"Mod4", T::ShortString, 10},       {"Nce", T::ShortString, 10},        {"Prive", T::Currency, 0},
+        {"RefacLot", T::ShortString, 10},   {"RefacNce", T::ShortString, 10},   {"RefacOpr", T::ShortString, 30},
+        {"Role1", T::ShortString, 5},       {"Role7", T::ShortString, 5},       {"Titre", T::ShortString, 100},
+        {"Total", T::Currency, 0}}},
       {"Securite",
        {{"Initiale", T::ShortString, 30},         {"password", T::ShortString, 20},
         {"Nom", T::ShortString, 60},              {"FichierCreerPrescription", T::Boolean, 0},
@@ -172,6 +205,8 @@ const std::vector<LegacyFieldDef>& LegacyLayout(const std::string& table) {
 const std::vector<LegacyIndexDef>& LegacyIndexes(const std::string& table) {
   static const std::map<std::string, std::vector<LegacyIndexDef>> indexes = {
       {"Parm", {{"Primaire", {"Agence No"}}}},
+      {"Prescrip", {{"xnumero", {"Numero"}}}},
+      {"Examen", {{"xPrescripCode", {"Prescription", "Code"}}}},
   };
   static const std::vector<LegacyIndexDef> none;
   const auto it = indexes.find(table);

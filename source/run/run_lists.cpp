@@ -4,13 +4,16 @@
 #include "source/tables/acte.h"
 #include "source/tables/billing_tables.h"
 #include "source/tables/etablissement.h"
+#include "source/tables/examen.h"
 #include "source/tables/medecin.h"
 #include "source/tables/message_hl7.h"
 #include "source/tables/parametres.h"
+#include "source/tables/patient.h"
 #include "source/tables/prive.h"
 #include "source/tables/radiologiste.h"
 #include "source/tables/securite.h"
 #include "source/tables/simple_tables.h"
+#include "source/tables/visite.h"
 
 namespace korvel {
 
@@ -31,11 +34,11 @@ const std::vector<TTableItem>& ListePrealable() {
 
 const std::vector<TTableItem>& ListeClinique() {
   static const std::vector<TTableItem> items = {
-      {"Patient", nullptr},        {"Referant", TransfertTableMedecin},       {"Prive", TransfertTablePrive},
+      {"Patient", TransfertTablePatient},        {"Referant", TransfertTableMedecin},       {"Prive", TransfertTablePrive},
       {"ciePrivee_Acte", TransfertTablePriveActe}, {"Rapport Prive", TransfertTableRapportPrive},  {"Etat", nullptr},
       {"R1606", nullptr},          {"R1606b", nullptr},         {"Releve", nullptr},
-      {"FacturationExt", nullptr}, {"Prescription (visite)", nullptr},
-      {"Examen", nullptr},         {"Paiement", nullptr},       {"PretFilm", nullptr},
+      {"FacturationExt", nullptr}, {"Prescription (visite)", TransfertTablePrescription},
+      {"Examen", TransfertTableExamen},         {"Paiement", nullptr},       {"PretFilm", nullptr},
       {"Log", nullptr},            {"Injection", nullptr},      {"Autorisation", nullptr},
       {"HistoEpur", nullptr},      {"HistoEtat", nullptr},      {"HistoLot", nullptr},
       {"HistoReleve", nullptr},    {"HistoTransfert", nullptr}, {"Sorvane", nullptr},

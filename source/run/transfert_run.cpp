@@ -107,6 +107,7 @@ void TTransfertRun::FormClose() {
   }
   FDicteeMgr.reset();
   FStatutMgr.reset();
+  FPlageMgr.reset();
   try {
     FDataMgr.reset();
   } catch (const std::exception& e) {

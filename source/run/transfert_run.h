@@ -23,6 +23,7 @@
 #include "source/transfert/src_to_dest.h"
 #include "source/transfert/transfert_data.h"
 #include "source/transfert/transfert_dictee.h"
+#include "source/transfert/plage_horaire.h"
 #include "source/transfert/transfert_log_mgr.h"
 
 namespace korvel {
@@ -111,6 +112,8 @@ class TTransfertRun {
   std::unique_ptr<TTransfertDictee> FDicteeMgr;
   std::unique_ptr<TTransfertStatut> FStatutMgr;
   std::vector<std::string> slEtablissement, slRadiologiste, slTechnologue;
+  // The visits' time slots, built by the visits and read by the examinations.
+  std::unique_ptr<TTransfertPlageHoraire> FPlageMgr;
 
   // Source side.
   TffCommsEngine ffCommsEngine{"EngineTransfert"};

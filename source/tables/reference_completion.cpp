@@ -100,6 +100,17 @@ TMoveSpec Spec(TCompletion op, const std::string& T, const std::string& C, const
                   " p LEFT JOIN  Technologue r ON(r.nom = p." + C + ") WHERE r.id_technologue IS NULL AND p." + C +
                   " IS NOT NULL" + k,
               from, "p." + C};
+    case TCompletion::Diagnostique:
+      return {"Diagnostique",
+              "INSERT INTO Diagnostique(Diagnos, Description) SELECT p." + C + ", p." + C + " FROM " + T +
+                  " p LEFT JOIN Diagnostique r ON(r.Diagnos = p." + C + ") WHERE r.Diagnos IS NULL AND p." + C +
+                  " IS NOT NULL" + k + " GROUP BY p." + C,
+              from, "p." + C};
+    case TCompletion::Modificateur:
+      return {"Modificateur",
+              "INSERT INTO Modificateur(Code) SELECT p." + C + " FROM " + T + " p LEFT JOIN Modificateur r ON(r.Code = p." +
+                  C + ") WHERE r.Code IS NULL AND p." + C + " IS NOT NULL" + k + " GROUP BY p." + C,
+              from, "p." + C};
   }
   throw ERoutineFault("unknown completion");
 }
@@ -202,6 +213,33 @@ void InsertTechnologuetmp(TTransfertRun& run, const std::string& sNomTable, cons
                           const std::string& sMessage) {
   Complete(run, " InsertTechnologuetmp", sMessage, true,
            [&] { Move(run, TCompletion::Technologue, sNomTable, sNomChamp); });
+}
+
+void InsertDiagnostique(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                        const std::string& sMessage) {
+  Complete(run, " InsertDiagnostique", sMessage, false,
+           [&] { Move(run, TCompletion::Diagnostique, sNomTable, sNomChamp); });
+}
+
+void InsertModificateur(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                        const std::string& sMessage) {
+  Complete(run, " InsertModificateur", sMessage, true,
+           [&] { Move(run, TCompletion::Modificateur, sNomTable, sNomChamp); });
+}
+
+void DeleteTableMissingPatient(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                               const std::string& sMessage) {
+  Complete(run, " DeleteTableMissingPatient", sMessage, true, [&] {
+    const TExecResult deleted = run.FDataMgr->ExecuteDestQuery(
+        "DELETE FROM " + sNomTable + " t" + " WHERE NOT EXISTS (SELECT 1 FROM patient p WHERE p.id_patient = t." +
+        sNomChamp + ")");
+    // Rows dropped are said, with their number: nothing leaves staging silently.
+    if (deleted.ok && deleted.rows > 0) {
+      run.DoLogError(nullptr,
+                     std::to_string(deleted.rows) + " lignes de " + sNomTable + " sans patient dans la base supprimees",
+                     false);
+    }
+  });
 }
 
 }  // namespace korvel

@@ -41,11 +41,20 @@ void InsertProtocoleTmp(TTransfertRun& run, const std::string& sNomTable, const 
                         const std::string& sMessage);
 void InsertTechnologuetmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
                           const std::string& sMessage);
+// Diagnosis codes, with the code as description (no commit of its own).
+void InsertDiagnostique(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                        const std::string& sMessage);
+// Billing modifier codes.
+void InsertModificateur(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                        const std::string& sMessage);
+// Staged rows whose patient is not in the target are dropped.
+void DeleteTableMissingPatient(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+                               const std::string& sMessage);
 
 // The statements, as the server receives them for the whole staging table.
 enum class TCompletion {
   Securite, Station, ActeProbe, Acte, ActeDepartement, Privee, Radiologiste, Etablissement,
-  CodeTransac, CodeSpec, Medecin, TextePreIns, Protocole, Technologue,
+  CodeTransac, CodeSpec, Medecin, TextePreIns, Protocole, Technologue, Diagnostique, Modificateur,
 };
 std::string CompletionSql(TCompletion op, const std::string& T, const std::string& C, const std::string& C2 = "");
 

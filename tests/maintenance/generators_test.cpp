@@ -15,11 +15,10 @@ class GeneratorTest : public testing::MaintenanceFixture {
 
 TEST_F(GeneratorTest, SetGeneratorMovesTheGeneratorPastTheHighestKey) {
   Prepare({
-      "CREATE TABLE Patient (Id_Patient INTEGER NOT NULL PRIMARY KEY)",
-      "CREATE GENERATOR GEN_ID_Patient",  // stored as GEN_ID_PATIENT
-      "INSERT INTO Patient VALUES (12)",
-      "INSERT INTO Patient VALUES (7000)",
-      "INSERT INTO Patient VALUES (3)",
+      // The schema's Patient, whose generator is stored as GEN_ID_PATIENT.
+      "INSERT INTO Patient (Id_Patient) VALUES (12)",
+      "INSERT INTO Patient (Id_Patient) VALUES (7000)",
+      "INSERT INTO Patient (Id_Patient) VALUES (3)",
       "CREATE TABLE pretFilm (id_pretFilm INTEGER NOT NULL PRIMARY KEY)",
       "CREATE GENERATOR \"GEN_ID_pretFilm\"",  // created quoted: stored as spelled
       "INSERT INTO pretFilm VALUES (41)",

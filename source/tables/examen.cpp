@@ -1,0 +1,242 @@
+#include "source/tables/examen.h"
+
+#include "global/string_utils.h"
+#include "source/maintenance/generators.h"
+#include "source/maintenance/index_control.h"
+#include "source/tables/reference_completion.h"
+#include "source/tables/staged_move.h"
+#include "source/tables/table_loop.h"
+
+namespace korvel {
+namespace {
+
+constexpr const char* kMessage = "Table Examen\r\n";
+constexpr int kStatutRapport = 494;
+
+bool Blank(const TField& field) { return field.IsNull() || Trim(field.AsString()).empty(); }
+
+void AssignUniteToExams(TTransfertRun& run) {
+  try {
+    run.UI().SetOperation("Table Examen\r\n (AssignUniteToExams)");
+    run.FDataMgr->ExecuteDestQuery("UPDATE tmpexamen e SET e.unite = (SELECT a.unite FROM acte a WHERE a.acte=e.acte)");
+    run.CommitEtProgress();
+  } catch (const std::exception& e) {
+    run.DoLogMisc(e.what());
+  }
+}
+
+// Users are found under the name their completion gave them (the first 20
+// characters), and of two technologists of the same family name the first is taken:
+// the legacy statements linked long names to nothing and failed whole on a repeated
+// technologist name.
+void ResolveNames(TTransfertRun& run) {
+  static const std::pair<const char*, const char*> kSteps[] = {
+      {"Table Examen\r\n UPDATE TmpExamen concilopr",
+       "UPDATE TmpExamen t SET t.concilopr = (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(t.cOpr, 1, "
+       "20)) WHERE t.cOpr IS NOT NULL"},
+      {"Table Examen\r\n UPDATE TmpExamen Annulopr",
+       "UPDATE TmpExamen t SET t.Annulopr = (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(t.aOpr, 1, 20)) "
+       "WHERE t.aOpr IS NOT NULL"},
+      {"Table Examen\r\n UPDATE TmpExamen Refacopr",
+       "UPDATE TmpExamen t SET t.Refacopr = (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(t.rOpr, 1, 20)) "
+       "WHERE t.rOpr IS NOT NULL"},
+      {"Table Examen\r\n UPDATE TmpExamen Technologue1",
+       "UPDATE TmpExamen t SET t.Technologue1 = (SELECT MIN(id_technologue) FROM technologue WHERE nom = t.Tech) WHERE "
+       "t.tech IS NOT NULL"},
+  };
+  try {
+    for (const auto& [label, sql] : kSteps) {
+      run.UI().SetOperation(label);
+      run.FDataMgr->ExecuteDestQuery(sql);
+      run.CommitEtProgress();
+    }
+  } catch (const EDatabaseError& e) {
+    run.LogRecordError(e);
+  }
+}
+
+}  // namespace
+
+void AssignerStatutVisite2(TTransfertRun& run) {
+  TTransfertData& engine = *run.FDataMgr;
+  RecomputeIndex(run, "VISITE", "Table Visite\r\n");
+  RecomputeIndex(run, "TMPEXAMEN", "Table Visite\r\n");
+  run.UI().SetOperation("Assigner les Statuts (Opérations)");
+  run.UI().ProcessEvents();
+  try {
+    engine.ExecuteDestQuery(
+        "UPDATE visite v SET v.arrive=v.dateexamen, v.datedictee = v.modifdh, v.id_statutrapport=" +
+        std::to_string(kStatutRapport) + "," + " v.dateimpression = v.modifdh, v.dateconfirmation = v.modifdh," +
+        " v.datetranscription= v.modifdh" + " WHERE exists (SELECT te.id_visite" + " FROM tmpexamen te" +
+        " WHERE ((te.dictee is not null) OR (te.protocole is null) OR (te.protocole<>'R'))" +
+        " AND te.id_visite = v.id_visite)");
+    run.CommitEtProgress();
+    engine.ExecuteDestQuery(
+        "UPDATE visite v SET v.arrive=v.dateexamen,  v.rapportincomplet='O', v.rapportinterrompu='O', "
+        "v.rapportinterrompuremarque='TRANSFERT' WHERE exists (SELECT te.id_visite FROM tmpexamen te WHERE te.protocole "
+        "= 'R' AND te.id_visite = v.id_visite)");
+    run.CommitEtProgress();
+    engine.ExecuteDestQuery(
+        "UPDATE visite v SET v.arrive = v.dateexamen, v.datetranscription = NULL, v.dateconfirmation = Null, "
+        "v.dateimpression = NULL, v.transcripteur = NULL, v.datedictee = NULL WHERE ( SELECT Count(te.id_examen) FROM "
+        "tmpexamen te WHERE te.dictee is null and te.id_visite = v.id_visite) = ( SELECT Count(te2.id_examen) FROM "
+        "tmpexamen te2 WHERE te2.id_visite = v.id_visite)");
+    run.CommitEtProgress();
+    if (!run.StopAllProcess) {
+      run.DoLogMisc(
+          "Transfert arrete: les visites sans examen ne sont pas desactivees (leurs examens n'ont pas ete lus)");
+      return;
+    }
+    engine.ExecuteDestQuery(
+        "UPDATE visite v SET v.desactive='O', v.REQUETEANNULEE=v.modifdh, v.arrive =  v.dateexamen WHERE NOT EXISTS "
+        "(SELECT 1 FROM examen e WHERE e.id_visite=v.id_visite)");
+    run.CommitEtProgress();
+  } catch (const std::exception& e) {
+    run.DoLogMisc(e.what());
+  }
+}
+
+void TransfertTableExamen(TTransfertRun& run) {
+  TTransfertData& engine = *run.FDataMgr;
+  fib::TpFIBQuery rejected(&run.pFIBDatabaseRis);
+  bool copied = false;
+  TRoutineHooks hooks;
+  hooks.beforeFirstRecord = [&] {
+    ChangeStateIndex(run, "TMPEXAMEN", kMessage, true);
+    ChangeStateTrigger(run, "TRIG_AFTERI_EXAMEN_LOG", kMessage, true);
+    ChangeStateTrigger(run, "TRIG_AFTERU_EXAMEN", kMessage, true);
+    UpdateIdGlobal(run);
+    ChangeStateTrigger(run, "trig_beforeiu_tmpexamen", "TMPEXAMEN", false);
+  };
+  hooks.setup = [&] {
+    // The register of refused examinations takes its values as parameters: a NULL
+    // visit or a quote in an act code never breaks it.
+    rejected.SetSQLText(
+        "INSERT INTO tmpDELExamen(ID_Examen, ID_Visite, Acte, prescription) VALUES (:ID_EXAMEN, :ID_VISITE, :ACTE, "
+        ":PRESCRIPTION)");
+    copied = true;
+  };
+  // Inside the record trap: a Role that is not an integer refuses this examination only.
+  hooks.assign = [&](TRecordParams& p) {
+    TSrcToDest& conv = p.Converter();
+    p.Copy(0, p.Field("Autolien"));
+    p.CopyOr(1, p.Field("Code"), "ERR");
+    p.Copy(2, p.Field("Protocole"));
+    p.Copy(3, p.Field("Film"));
+    const bool dicte = !Blank(p.Field("Dictee"));
+    const TField& texte = p.Field("TextePreins");
+    if (run.FImpExamenNonLu) {
+      if (dicte) {
+        p.CopyOr(4, texte, "DICTEE");
+      } else {
+        p.Copy(4, texte);
+      }
+    } else if (!Blank(p.Field("Lot"))) {
+      p.CopyOr(4, texte, dicte ? "DICTEE" : "S.O.");
+    } else {
+      p.CopyOr(4, texte, "");
+    }
+    p.Copy(5, p.Field("AnnulDate"));
+    p.Constant(6, "N");
+    p.Copy(7, p.Field("AutoNum"));
+    p.Copy(8, p.Field("Prescription"));
+    p.Copy(9, p.Field("Prive"));
+    p.Copy(10, p.Field("Modificateur"));
+    p.Copy(11, p.Field("Mod1"));
+    p.Copy(12, p.Field("Mod2"));
+    p.Copy(13, p.Field("Mod3"));
+    p.Copy(14, p.Field("Mod4"));
+    p.Copy(15, p.Field("Lot"));
+    p.Copy(16, p.Field("Nce"));
+    p.Copy(17, p.Field("Role1"));
+    p.Copy(18, p.Field("Role7"));
+    p.Copy(19, p.Field("Total"));
+    const TField& visite = p.Field("Autolien");
+    const int slot = run.FPlageMgr && !visite.IsNull() ? run.FPlageMgr->IndexOfVisit(visite.AsString()) : -1;
+    p.Constant(20, slot > -1 ? std::to_string(run.FPlageMgr->GetPlageHoraire(slot)->PlageHoraire) : "");
+    p.Copy(21, p.Field("RefacOpr"));
+    p.Copy(22, p.Field("AnnulOpr"));
+    p.Copy(23, p.Field("ConcilOpr"));
+    p.Copy(24, p.Field("InitTech"));
+    p.Copy(25, p.Field("RefacLot"));
+    p.Copy(26, p.Field("RefacNce"));
+    p.Copy(27, p.Field("ConcilDate"));
+    p.Copy(28, p.Field("Dictee"));
+    p.Copy(29, p.Field("Titre"));
+    const TField& role1 = p.Field("Role1");
+    const TField& role7 = p.Field("Role7");
+    p.Constant(30, !role1.IsNull() && role1.AsInteger() > 0 ? "O" : "N");
+    p.Constant(31, !role7.IsNull() && role7.AsInteger() > 0 ? "O" : "N");
+    p.Set(32, conv.AssignSrcToDestSpecial(TSpecialParam::spMakePrescription, p.Field("Prescription")));
+    p.Copy(33, p.Field("Titre"));
+  };
+  // A refused examination is registered in tmpDELExamen and written in the table log.
+  hooks.onRefused = [&](const EDatabaseError& e) {
+    run.LogRecordError(e);
+    const TffTable& source = *engine.SrcTable();
+    try {
+      const TField* fields[] = {source.FieldByName("AutoNum"), source.FieldByName("Autolien"),
+                                source.FieldByName("Code"), source.FieldByName("Prescription")};
+      std::vector<Variant> values;
+      for (const TField* f : fields) values.push_back(f->IsNull() ? Variant() : f->AsVariant());
+      rejected.ExecWithParams(values);
+    } catch (const EDatabaseError& register_error) {
+      run.DoLogError(nullptr, std::string("tmpDELExamen: ") + register_error.what(), true);
+    }
+  };
+  hooks.closing = [&] {
+    run.CommitEtProgress();
+    ChangeStateTrigger(run, "trig_beforeiu_tmpexamen", "TMPEXAMEN", true);
+    ChangeStateIndex(run, "TMPEXAMEN", kMessage, false);
+    RecomputeIndex(run, "TMPEXAMEN", kMessage);
+    for (const char* column : {"rOpr", "aOpr", "cOpr"}) InsertSecuriteTmp(run, "TmpExamen", column, kMessage);
+    InsertActeTmp(run, "TmpExamen", "Acte", kMessage);
+    for (const char* column : {"modificateur", "Mod1", "Mod2", "Mod3", "Mod4"}) {
+      InsertModificateur(run, "TmpExamen", column, kMessage);
+    }
+    InsertTextePreInsTmp(run, "TmpExamen", "TextePreIns", kMessage);
+    InsertProtocoleTmp(run, "TmpExamen", "protocole", kMessage);
+    InsertTechnologuetmp(run, "TmpExamen", "tech", kMessage);
+    AssignUniteToExams(run);
+    ResolveNames(run);
+
+    ChangeStateIndex(run, "EXAMEN", kMessage, true);
+    run.UI().SetOperation("Table Examen\r\nFinalisation du transfert");
+    MoveStagedBlocks(
+        run,
+        {"Examen",
+         "INSERT INTO Examen(Id_Visite, Acte, Protocole, Films, TextePreins, AnnulDate, Desactive, Id_examen, mntprive, "
+         "Modificateur, Mod1, Mod2, Mod3, Mod4, ATTESTATION, Nce, Role1, Role7, Total, PlageHoraire, ID_SECURITEREFAC, "
+         "ID_SECURITEANNUL, ID_SECURITECONCIL, Technologue1, RefacLot, RefacNce, DATECONCIL, Unite, FACROLE1, FACROLE7) "
+         "SELECT Id_Visite, Acte, Protocole, Films, TextePreins, AnnulDate, Desactive, Id_examen, mntprive, "
+         "Modificateur, Mod1, Mod2, Mod3, Mod4, Lot, Nce, Role1, Role7, Total, PlageHoraire, refacOpr, annulopr, "
+         "concilOpr, technologue1, RefacLot, RefacNce, ConcilDate, Unite, FACROLE1, FACROLE7 FROM TmpExamen{WHERE_KEYS}",
+         "TmpExamen", "id_Examen"},
+        // An examination staged again moves once: its latest staged copy.
+        "NOT EXISTS (SELECT 1 FROM Examen x WHERE x.id_examen = TmpExamen.id_examen) AND NOT EXISTS (SELECT 1 FROM "
+        "TmpExamen t2 WHERE t2.id_examen = TmpExamen.id_examen AND t2.RDB$DB_KEY > TmpExamen.RDB$DB_KEY)");
+    ChangeStateIndex(run, "EXAMEN", kMessage, false);
+    SetGenerator(run, "Examen", "Id_examen", kMessage);
+  };
+  hooks.afterSave = [&] {
+    if (!copied) return;
+    try {
+      AssignerStatutVisite2(run);
+    } catch (const std::exception& e) {
+      run.DoLogMisc(e.what());
+    }
+  };
+  TTableRoutine routine{"TableExamen", "Examen", "Examen",
+                        "INSERT INTO tmpExamen(ID_Visite, ACTE, Protocole, Films, TextePreins, AnnulDate, Desactive, "
+                        "Id_examen, prescription, mntprive, Modificateur, Mod1, Mod2, Mod3, Mod4, Lot, Nce, Role1, Role7, "
+                        "Total, PlageHoraire, ROpr, AOpr, COpr, tech, RefacLot, RefacNce, ConcilDate, Dictee, Titre, "
+                        "FACROLE1, FACROLE7, newprescription, Titre_Exam)",
+                        34};
+  routine.checkAcceptance = false;
+  routine.indexName = "xPrescripCode";
+  routine.rangeStart = {Variant(run.numeroPrescripDebut)};
+  routine.rangeEnd = {Variant(run.numeroPrescripFin)};
+  RunTableRoutine(run, routine, hooks);
+}
+
+}  // namespace korvel

@@ -1,0 +1,197 @@
+#include "source/tables/patient.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <charconv>
+#include <vector>
+
+#include "global/string_utils.h"
+#include "source/maintenance/backup_restore.h"
+#include "source/maintenance/generators.h"
+#include "source/maintenance/index_control.h"
+#include "source/tables/table_loop.h"
+
+namespace korvel {
+
+// ------------------------------------------------------------ city cleaning
+
+struct TCityCleaner::Impl {
+  struct Pattern {
+    pcre2_code* code = nullptr;
+    pcre2_match_data* match = nullptr;
+    const char* province = "";
+  };
+  std::vector<Pattern> patterns;
+
+  ~Impl() {
+    for (Pattern& p : patterns) {
+      pcre2_match_data_free(p.match);
+      pcre2_code_free(p.code);
+    }
+  }
+};
+
+TCityCleaner::TCityCleaner() : impl_(std::make_unique<Impl>()) {
+  // The legacy list, in its order. The second and third end alike ("TARIO.*").
+  static const std::pair<const char*, const char*> kProvinces[] = {
+      {R"(([ \(,\.]{1,})((QU[EÉ]|QC|P\.Q))($|BEC.*|\.))", "QC"},
+      {R"(([ \(,\.]{1,})(ON)($|TARIO.*|\.))", "ON"},
+      {R"(([ \(,\.]{1,})(NB|N\.B)($|TARIO.*|\.))", "NB"},
+  };
+  for (const auto& [pattern, province] : kProvinces) {
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    // UTF mode: the program's texts are UTF-8, and caseless matching then folds "é"
+    // and "É" as the legacy 8-bit tables did.
+    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern), PCRE2_ZERO_TERMINATED,
+                                     PCRE2_UTF | PCRE2_CASELESS, &error, &offset, nullptr);
+    if (!code) throw ERoutineFault(std::string("province pattern does not compile: ") + pattern);
+    impl_->patterns.push_back({code, pcre2_match_data_create_from_pattern(code, nullptr), province});
+  }
+}
+
+TCityCleaner::~TCityCleaner() = default;
+
+std::string TCityCleaner::CleanCity(const std::string& ps_Ville, std::string& ps_Province) {
+  ps_Province.clear();
+  for (const Impl::Pattern& p : impl_->patterns) {
+    const int rc = pcre2_match(p.code, reinterpret_cast<PCRE2_SPTR>(ps_Ville.data()), ps_Ville.size(), 0, 0, p.match,
+                               nullptr);
+    if (rc <= 0) continue;
+    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(p.match);
+    const std::string matched = ps_Ville.substr(ovector[0], ovector[1] - ovector[0]);
+    ps_Province = p.province;
+    // Every occurrence of the matched text goes, compared exactly.
+    std::string result;
+    size_t from = 0;
+    for (size_t at = ps_Ville.find(matched); at != std::string::npos; at = ps_Ville.find(matched, from)) {
+      result.append(ps_Ville, from, at - from);
+      from = at + matched.size();
+    }
+    result.append(ps_Ville, from, std::string::npos);
+    return result;
+  }
+  return ps_Ville;
+}
+
+// ------------------------------------------------------------ the routine
+
+namespace {
+
+constexpr const char* kMessage = "Table Patient \r\n";
+
+// The threshold as an integer, or nothing when the text is not one.
+std::optional<int64_t> Threshold(const std::string& text) {
+  const std::string trimmed = Trim(text);
+  int64_t value = 0;
+  const char* first = trimmed.data();
+  const char* last = first + trimmed.size();
+  const auto [end, ec] = std::from_chars(first, last, value);
+  if (first == last || ec != std::errc() || end != last) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+void TransfertTablePatient(TTransfertRun& run) {
+  TTransfertData& engine = *run.FDataMgr;
+  // Read once, before anything changes: a threshold that is not a number refuses this
+  // table only.
+  const std::string threshold_text = run.Options().Edit1;
+  const std::optional<int64_t> threshold = Threshold(threshold_text);
+  if (!threshold) {
+    run.FLogMgr.StartTableLog("TablePatient");
+    const std::string message =
+        "Numero de patient de depart invalide: '" + threshold_text + "', la table Patient n'est pas transferee";
+    run.DoLogError(nullptr, message, false);
+    run.DoLogMisc(message);
+    run.SauvegarderLeFichierLogEtCommit();
+    return;
+  }
+  TCityCleaner cleaner;
+  std::string province;
+  TDefault constant;
+  TRoutineHooks hooks;
+  hooks.beforeFirstRecord = [&] { ChangeStateIndex(run, "PATIENT", kMessage, true); };
+  hooks.setup = [&] {
+    engine.InitTransfertCondition(TCanTransfertType::ctNone, -1);
+    engine.InitSubQueries("TmpPatientVar", "INSERT INTO Patient_Var(ID_PATIENT, CharVar1, CharVar2, CharVar3, CharVar4)",
+                          5);
+    engine.InitSubQueries("PATIENTSUPPLEMENT", "INSERT INTO PATIENTSUPPLEMENT(ID_PATIENT, Province)", 2);
+  };
+  hooks.accept = [&](TRecordParams& p) {
+    const TField& autonum = p.Field("AutoNum");
+    return !autonum.IsNull() && autonum.AsInteger() >= *threshold ? TVerdict::accept : TVerdict::passOver;
+  };
+  hooks.assign = [&](TRecordParams& p) {
+    TSrcToDest& conv = p.Converter();
+    p.Copy(0, p.Field("Dossier"));
+    p.Copy(1, p.Field("Nam"));
+    p.Copy(2, p.Field("Expiration"));
+    // Letters compared without regard to case: a male patient written "m" is male.
+    const std::string sexe = UpperCase(Trim(p.Field("Sexe").AsString()));
+    p.Constant(3, sexe.empty() ? "I" : sexe == "M" || sexe == "H" ? "M" : "F");
+    p.Copy(4, p.Field("Naissance"));
+    p.Copy(5, p.Field("Prenom"));
+    p.Copy(6, p.Field("Nom"));
+    p.Copy(7, p.Field("Marital"));
+    p.Copy(8, p.Field("Adresse"));
+    p.Constant(9, cleaner.CleanCity(Trim(p.Field("Ville").AsString()), province));
+    p.Copy(10, p.Field("Postal"));
+    p.Set(11, conv.AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("TelRes")));
+    p.Set(12, conv.AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("TelBur")));
+    p.Copy(13, p.Field("ExtBur"));
+    p.Copy(14, p.Field("Occupation"));
+    p.Set(15, conv.AssignSrcToDestSpecial(TSpecialParam::spSubStrLastName, p.Field("Conjoint")));
+    p.Set(16, conv.AssignSrcToDestSpecial(TSpecialParam::spSubStrName, p.Field("Conjoint")));
+    p.Set(17, conv.AssignSrcToDestSpecial(TSpecialParam::spSubStrLastName, p.Field("Pere")));
+    p.Set(18, conv.AssignSrcToDestSpecial(TSpecialParam::spSubStrName, p.Field("Pere")));
+    p.Copy(19, p.Field("Nas"));
+    const std::string langue = UpperCase(Trim(p.Field("Langue").AsString()));
+    p.Constant(20, langue.empty() || langue == "F" ? "FR" : "EN");
+    p.Copy(21, p.Field("Allergie"));
+    p.Copy(22, p.Field("Texte"));
+    p.Copy(23, p.Field("AutoNum"));
+    p.Copy(24, p.Field("Hopital"));
+    p.Constant(25, run.numeroEtablis);
+    p.Constant(26, "N");
+  };
+  hooks.subStatements = {
+      [&](TRecordParams& p) {
+        const char* names[] = {"Variable1", "Variable2", "Variable3", "Variable4"};
+        bool any = false;
+        for (const char* name : names) any |= !p.Field(name).AsString().empty();
+        if (!any) return;
+        TSrcToDest& conv = p.Converter();
+        engine.SetDestSubParam("TmpPatientVar", 0, conv.AssignSrcToDest(p.Field("AutoNum")));
+        for (int i = 0; i < 4; ++i) engine.SetDestSubParam("TmpPatientVar", i + 1, conv.AssignSrcToDest(p.Field(names[i])));
+        engine.TransfertSubsByName("TmpPatientVar");
+      },
+      [&](TRecordParams& p) {
+        if (province.empty()) return;
+        engine.SetDestSubParam("PATIENTSUPPLEMENT", 0, p.Converter().AssignSrcToDest(p.Field("AutoNum")));
+        constant.Value = province;
+        engine.SetDestSubParam("PATIENTSUPPLEMENT", 1, p.Converter().AssignSrcToDestNotNull(nullptr, constant));
+        engine.TransfertSubsByName("PATIENTSUPPLEMENT");
+      },
+  };
+  hooks.closing = [&] {
+    run.CommitEtProgress();
+    ChangeStateIndex(run, "PATIENT", kMessage, false);
+    SetGenerator(run, "Patient", "Id_Patient", kMessage);
+  };
+  hooks.afterSave = [&] {
+    DatabaseBackupRestore(run, "RIS_APRES_PATIENT_" + FormatDateTime("yyyymmdd_hhnnss", Now()) + ".FBK");
+  };
+  TTableRoutine routine{"TablePatient", "Patient ", "patient",
+                        "INSERT INTO Patient(DossierPrincipal, NAM, Expiration, Sexe, Naissance, Prenom, Nom, MaritalNom, "
+                        "Adresse, Ville, Postal, TelRes, TelBur, TelBurPoste, Occupation, ConjointNom, ConjointPrenom, "
+                        "PereNom, PerePrenom, Nas, Langue, Allergie1, Texte, Id_Patient, DossierSecondaire, "
+                        "etablissement, desactive)",
+                        27};
+  routine.checkAcceptance = false;
+  RunTableRoutine(run, routine, hooks);
+}
+
+}  // namespace korvel

@@ -1,0 +1,284 @@
+#include "source/tables/visite.h"
+
+#include <unordered_map>
+
+#include "global/fib/fib_transaction.h"
+#include "global/string_utils.h"
+#include "source/maintenance/backup_restore.h"
+#include "source/maintenance/generators.h"
+#include "source/maintenance/index_control.h"
+#include "source/tables/reference_completion.h"
+#include "source/tables/staged_move.h"
+#include "source/tables/table_loop.h"
+
+namespace korvel {
+namespace {
+
+constexpr const char* kMessage = "Table Visite\r\n";
+constexpr int kMaxReferant = 3;  // the last of the four physician fields, 0 to 3
+
+// The new licence and physician id of each legacy licence of TMPMEDECINFF, read once:
+// a lookup per physician field costs nothing.
+class PhysicianLookup {
+ public:
+  struct Entry {
+    bool hasLicence = false, hasId = false;
+    std::string licence, id;
+  };
+
+  void Load(TTransfertRun& run) {
+    fib::TpFIBQuery query(&run.pFIBDatabaseRis);
+    auto reader = std::make_unique<fib::TpFIBTransaction>(&run.pFIBDatabaseRis);
+    reader->TRParams = {"read", "nowait", "rec_version", "read_committed"};
+    query.AdoptTransaction(std::move(reader));
+    query.SetSQLText("SELECT LICENCE, NOUVELLE_LICENCE, NOUVEAU_MEDECINID FROM TMPMEDECINFF");
+    query.Transaction()->StartTransaction();
+    for (query.ExecQuery(); !query.Eof(); query.Next()) {
+      if (query.Fields(0).IsNull()) continue;
+      Entry entry;
+      entry.hasLicence = !query.Fields(1).IsNull();
+      if (entry.hasLicence) entry.licence = query.Fields(1).AsString();
+      entry.hasId = !query.Fields(2).IsNull();
+      if (entry.hasId) entry.id = query.Fields(2).AsString();
+      entries_.emplace(TrimRight(query.Fields(0).AsString()), std::move(entry));  // the first row of a licence
+    }
+    query.Close();
+    query.Transaction()->Commit();
+  }
+
+  const Entry* Find(const std::string& licence) const {
+    const auto it = entries_.find(TrimRight(licence));
+    return it == entries_.end() ? nullptr : &it->second;
+  }
+
+ private:
+  std::unordered_map<std::string, Entry> entries_;
+};
+
+TParamValue Text(const std::string& text) {
+  TParamValue value;
+  if (!text.empty()) value.SetText() = text;
+  return value;
+}
+
+// The physicians of the visits into Visite_Med, row by row; a row the target refuses
+// is logged with its licence and id. The batch test is made for every row.
+void CopyVisiteMed(TTransfertRun& run) {
+  TTransfertData& engine = *run.FDataMgr;
+  run.UI().SetOperation("Table Visite\r\n (Transfert visite_med)");
+  run.UI().ProcessEvents();
+  if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
+  engine.InitUpdateDestination(
+      "INSERT INTO Visite_Med(Id_Visite, Medecin, MedecinId, Referant) VALUES(:AParam0, :AParam1, :AParam2, :AParam3)");
+  fib::TpFIBQuery rows(&run.pFIBDatabaseRis);
+  auto reader = std::make_unique<fib::TpFIBTransaction>(&run.pFIBDatabaseRis);
+  reader->TRParams = {"read", "nowait", "concurrency"};
+  rows.AdoptTransaction(std::move(reader));
+  // Each physician of a visit once, and only when not there yet: staged again by a
+  // stopped run or a second range, it is not copied twice.
+  rows.SetSQLText(
+      "SELECT DISTINCT Id_Visite, Medecin, MedecinId, Referant FROM TMPVisite_Med t WHERE NOT EXISTS (SELECT 1 FROM "
+      "Visite_Med m WHERE m.Id_Visite = t.Id_Visite AND m.Medecin IS NOT DISTINCT FROM t.Medecin AND m.MedecinId IS "
+      "NOT DISTINCT FROM t.MedecinId)");
+  rows.Transaction()->StartTransaction();
+  int counter = 0;
+  int64_t shown = 0;
+  TParamValue value;
+  for (rows.ExecQuery(); !rows.Eof(); rows.Next()) {
+    try {
+      for (int i = 0; i < 4; ++i) {
+        const fib::TFIBColumn& column = rows.Fields(i);
+        if (column.IsNull()) {
+          value.Clear();
+        } else {
+          value.SetValue(column.AsVariant());
+        }
+        engine.SetDestParam(i, value);
+      }
+      engine.ExecuteDestination();
+    } catch (const EDatabaseError&) {
+      run.DoLogError(nullptr,
+                     "Licence: " + (rows.Fields(1).IsNull() ? std::string() : rows.Fields(1).AsString()) +
+                         " MedecinId: " + (rows.Fields(2).IsNull() ? std::string() : rows.Fields(2).AsString()),
+                     true);
+    }
+    if (++counter == 2500 && run.pFIBTransactionRis.Active()) {
+      shown += 2500;
+      run.UI().SetCounter(std::to_string(shown));
+      run.pFIBTransactionRis.CommitRetaining();
+      counter = 0;
+    }
+  }
+  rows.Close();
+  rows.Transaction()->Commit();
+  if (run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.Commit();
+  run.pFIBDatabaseRis.Close();
+  run.pFIBDatabaseRis.Open();
+  run.pFIBTransactionRis.StartTransaction();
+}
+
+void FinishVisites(TTransfertRun& run) {
+  TTransfertData& engine = *run.FDataMgr;
+  try {
+    if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
+    RecomputeIndex(run, "VISITE", kMessage);
+    run.UI().SetOperation("Table Visite\r\n (Update visite Dateexamen)");
+    engine.ExecuteDestQuery(
+        "UPDATE visite SET dateexamen = (SUBSTR(prescription, 1, 4) || '-' || SUBSTR(prescription, 5, 6) || '-' || "
+        "SUBSTR(prescription, 7, 8)) WHERE  dateexamen IS NULL");
+    run.CommitEtProgress();
+    SetGenerator(run, "Visite", "ID_VISITE", kMessage);
+    run.UI().SetOperation("Table Visite\r\n (Insert into noprescription)");
+    // Only the numbers not registered yet: a second run does not fail whole.
+    engine.ExecuteDestQuery(
+        "INSERT INTO noprescription(etablissement, prescription, codedep) SELECT DISTINCT V.etablissement, "
+        "V.prescription, V.codedep FROM visite V WHERE v.etablissement in (SELECT e.etablissement FROM etablissement e) "
+        "AND NOT EXISTS (SELECT 1 FROM noprescription n WHERE n.etablissement = V.etablissement AND n.prescription = "
+        "V.prescription AND n.codedep IS NOT DISTINCT FROM V.codedep)");
+    run.CommitEtProgress();
+  } catch (const std::exception& e) {
+    run.DoLogMisc(e.what());
+  }
+}
+
+}  // namespace
+
+void TransfertTablePrescription(TTransfertRun& run) {
+  TTransfertData& engine = *run.FDataMgr;
+  TPlageHoraireList plages;
+  PhysicianLookup physicians;
+  bool copied = false;
+  TRoutineHooks hooks;
+  hooks.beforeFirstRecord = [&] {
+    ChangeStateIndex(run, "TMPVISITE", kMessage, true);
+    ChangeStateTrigger(run, "TRIG_BEFOREI_VISITE_CREATIONDH", kMessage, true);
+    ChangeStateTrigger(run, "TRIG_BEFOREU_VISITE_MODIFDH", kMessage, true);
+  };
+  hooks.setup = [&] {
+    engine.InitSubQueries("TmpVisiteMed", "INSERT INTO tmpVisite_Med(Id_Visite, Medecin, MedecinId, Referant)", 4);
+    physicians.Load(run);
+    copied = true;
+  };
+  // Inside the record trap: a bad visit number or time slot refuses this visit only.
+  hooks.assign = [&](TRecordParams& p) {
+    TSrcToDest& conv = p.Converter();
+    const TField& plage = p.Field("PlageHoraire");
+    const int64_t slot = plage.IsNull() ? 0 : plage.AsInteger();
+    if (slot > 0) {
+      plages.AddPlageHoraire({p.Field("Numero").AsString(), static_cast<int32_t>(p.Field("AutoNum").AsInteger()),
+                              static_cast<int32_t>(slot)});
+    }
+    p.Copy(0, p.Field("Autolien"));
+    p.Copy(1, p.Field("Numero"));
+    p.CopyOr(2, p.Field("Radiologiste"), "9999999");
+    p.Copy(3, p.Field("RensClinique"));
+    p.Set(4, conv.AssignSrcToDestSpecial(TSpecialParam::spMakeTypeFact, p.Field("Type")));
+    p.Copy(5, p.Field("Prive"));
+    p.CopyOr(6, p.Field("Etablissement"), run.numeroEtablis);
+    p.Copy(7, p.Field("Accident"));
+    p.Copy(8, p.Field("Diag"));
+    p.Copy(9, p.Field("CS"));
+    p.Copy(10, p.Field("RensComp1"));
+    p.Copy(11, p.Field("RensComp2"));
+    p.Set(12, conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DateModif"), p.Field("HeureModif")));
+    p.Set(13, conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTelecom, p.Field("Telecom")));
+    p.Copy(14, p.Field("DateModif"));
+    p.Copy(15, p.Field("Epuration"));
+    p.Constant(16, "N");
+    p.Copy(17, p.Field("Opr"));
+    p.Copy(18, p.Field("AutoNum"));
+    p.Set(19, conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTelecom, p.Field("Fax")));
+    p.CopyOr(20, p.Field("Groupe"), p.Field("Radiologiste").IsNull() ? "9999" : "");
+    const TParamValue& date = conv.AssignSrcToDestSpecial(TSpecialParam::spMakeVisiteDate, p.Field("Numero"),
+                                                          p.Field("HeureInscrit"));
+    p.Set(21, date);
+    p.Set(23, date);
+    p.Constant(22, "R");
+  };
+  hooks.subStatements = {[&](TRecordParams& p) {
+    static const char* const kReferants[] = {"Referant", "Referant1", "Referant2", "Referant3"};
+    if (p.Field(kReferants[0]).AsString().empty()) return;
+    for (int i = 0; i <= kMaxReferant; ++i) {
+      const std::string legacy = p.Field(kReferants[i]).AsString();
+      if (legacy.empty()) continue;
+      const PhysicianLookup::Entry* found = physicians.Find(legacy);
+      if (!found || !found->hasId) continue;
+      engine.SetDestSubParam("TmpVisiteMed", 0, p.Converter().AssignSrcToDest(p.Field("AutoNum")));
+      const bool new_licence = found->hasLicence && !Trim(found->licence).empty();
+      engine.SetDestSubParam("TmpVisiteMed", 1, Text(new_licence ? found->licence : legacy));
+      engine.SetDestSubParam("TmpVisiteMed", 2, Text(found->id));
+      engine.SetDestSubParam("TmpVisiteMed", 3, Text(i == 0 ? "O" : "N"));
+      engine.TransfertSubs();
+    }
+  }};
+  hooks.closing = [&] {
+    run.FPlageMgr = std::make_unique<TTransfertPlageHoraire>(std::move(plages));
+    run.CommitEtProgress();
+    if (!run.StopAllProcess) {
+      // What is staged stays staged: the next run moves it, exactly once.
+      run.DoLogError(nullptr,
+                     "Transfert arrete: les visites copiees restent dans tmpVisite et seront deplacees au prochain "
+                     "transfert",
+                     false);
+      return;
+    }
+    ChangeStateIndex(run, "TMPVISITE", kMessage, false);
+    RecomputeIndex(run, "TMPVISITE", kMessage);
+    RecomputeIndex(run, "TMPVISITE_MED", kMessage);
+    InsertSecuriteTmp(run, "tmpVisite", "Securite", kMessage);
+    DeleteTableMissingPatient(run, "tmpVisite", "id_patient", kMessage);
+    InsertRadiologisteTmp(run, "tmpVisite", kMessage);
+    InsertEtablissementTmp(run, "tmpVisite", "Etablissement", kMessage);
+    InsertPriveetmp(run, "tmpVisite", "CiePrivee", kMessage);
+    InsertDiagnostique(run, "tmpVisite", "Diagnostique", kMessage);
+    InsertMedecinTmp(run, "tmpVisite_Med", "Medecin", "MedecinId", kMessage);
+
+    ChangeStateIndex(run, "VISITE", kMessage, true);
+    run.ShowCounter();
+    run.UI().SetOperation("Table Visite\r\nFinalisation du transfert");
+    MoveStagedBlocks(
+        run,
+        {"Visite",
+         "INSERT INTO Visite(Id_Patient, Prescription, ID_Radiologiste, RensClinique, TypeFact, CiePrivee, Etablissement, "
+         "DateAccident, Diagnostique, Cs, RensCompl1, RensCompl2, ModifDh, Telecom, DateAdmission, Epuration, Desactive, "
+         "CreationId, transcripteur, id_visite, Telecopie, DateExamen, Arrive, codedep, dateimpression, "
+         "datetranscription, priorite, creationdh) SELECT id_patient, SUBSTR(v.prescription,1,8) || '-' || "
+         "SUBSTR(v.prescription,10,12), (SELECT r.Id_Radiologiste FROM Radiologiste r WHERE r.licence = v.licence AND "
+         "r.groupe = v.groupe), v.RensClinique, v.TypeFact, v.CiePrivee, v.Etablissement, v.DateAccident, "
+         "v.Diagnostique, v.Cs, v.RensCompl1, v.RensCompl2, v.ModifDh, v.Telecom, v.DateAdmission, "
+         "v.Epuration,v.Desactive, (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(v.securite, 1, 20)), "
+         "(SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(v.securite, 1, 20)), v.id_visite, v.Telecopie, "
+         "v.dateexamen, v.arrive, v.codedep, v.modifdh, v.modifdh, 'NON-URGENT', v.dateexamen as creationdh FROM "
+         "tmpVisite v{WHERE_KEYS}",
+         "tmpVisite v", "v.id_visite"},
+        // A visit staged again (a stopped run, a range run twice) moves once: its latest
+        // staged copy, and only while it is not in Visite.
+        "NOT EXISTS (SELECT 1 FROM Visite x WHERE x.id_visite = v.id_visite) AND NOT EXISTS (SELECT 1 FROM tmpVisite "
+        "v2 WHERE v2.id_visite = v.id_visite AND v2.RDB$DB_KEY > v.RDB$DB_KEY)");
+    ChangeStateIndex(run, "VISITE", kMessage, false);
+
+    run.UI().SetOperation("Table Visite\r\n (DELETE tmpVisite_Med ID_VISITE IS NULL)");
+    engine.ExecuteDestQuery(
+        "DELETE FROM tmpVisite_Med tm WHERE NOT exists (SELECT id_visite FROM visite v WHERE v.id_visite=tm.id_visite)");
+    run.CommitEtProgress();
+    CopyVisiteMed(run);
+    FinishVisites(run);
+  };
+  hooks.afterSave = [&] {
+    if (!copied || !run.StopAllProcess) return;
+    DatabaseBackupRestore(run, "RIS_APRES_VISITE_" + FormatDateTime("yyyymmdd_hhnnss", Now()) + ".FBK");
+  };
+  TTableRoutine routine{"TablePrescription", "Visite", "Prescrip",
+                        "INSERT INTO tmpVisite(id_patient, Prescription, Licence, RensClinique, TypeFact, CiePrivee, "
+                        "Etablissement, DateAccident, Diagnostique, Cs, RensCompl1, RensCompl2, ModifDh, Telecom, "
+                        "DateAdmission, Epuration, Desactive, Securite, id_visite, Telecopie, groupe, DateExamen, codedep, "
+                        "Arrive)",
+                        24};
+  routine.checkAcceptance = false;
+  routine.indexName = "xnumero";
+  routine.rangeStart = {Variant(run.numeroPrescripDebut)};
+  routine.rangeEnd = {Variant(run.numeroPrescripFin)};
+  RunTableRoutine(run, routine, hooks);
+}
+
+}  // namespace korvel

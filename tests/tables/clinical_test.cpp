@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "source/tables/examen.h"
+#include "source/tables/patient.h"
+#include "source/tables/visite.h"
+#include "source/transfert/plage_horaire.h"
+#include "support/run_fixture.h"
+#include "tools/legacy_layouts.h"
+
+namespace korvel {
+namespace {
+
+using V = Variant;
+using Values = std::vector<std::pair<std::string, Variant>>;
+
+TEST(PlageHoraireTest, SlotsAreFoundUnderTheExactTextOfTheirVisit) {
+  TPlageHoraireList list;
+  for (const auto& [id, slot] : {std::pair{9, 1}, {10, 2}, {100, 3}}) list.AddPlageHoraire({"", id, slot});
+  const TTransfertPlageHoraire lookup(std::move(list));
+  const std::pair<const char*, int> cases[] = {{"9", 1}, {"10", 2}, {"100", 3}, {"009", -1}, {"+9", -1},
+                                               {"", -1},  {"abc", -1}, {"11", -1}};
+  for (const auto& [text, slot] : cases) {
+    const int index = lookup.IndexOfVisit(text);
+    EXPECT_EQ(index < 0 ? -1 : lookup.GetPlageHoraire(index)->PlageHoraire, slot) << text;
+  }
+  EXPECT_FALSE(lookup.GetPlageHoraire(-1));
+  EXPECT_FALSE(lookup.GetPlageHoraire(lookup.Plages().Count()));
+}
+
+TEST(CityCleanerTest, TheProvinceIsTakenOutOfTheCityInEveryWrittenForm) {
+  TCityCleaner cleaner;
+  struct Case {
+    const char* city;
+    const char* cleaned;
+    const char* province;
+  };
+  const Case cases[] = {
+      {"Montréal, QC", "Montréal", "QC"},       {"Laval (Québec)", "Laval", "QC"},
+      {"Sherbrooke, P.Q.", "Sherbrooke", "QC"}, {"Gatineau, québec", "Gatineau", "QC"},
+      {"Toronto ON", "Toronto", "ON"},          {"Ottawa Ont.", "Ottawa Ont.", ""},
+      {"Moncton, N.B.", "Moncton", "NB"},       {"QC", "QC", ""},
+      {"Trois-Rivières", "Trois-Rivières", ""},
+  };
+  for (const Case& c : cases) {
+    std::string province = "avant";
+    EXPECT_EQ(cleaner.CleanCity(c.city, province), c.cleaned) << c.city;
+    EXPECT_EQ(province, c.province) << c.city;
+  }
+}
+
+class ClinicalTest : public testing::RunFixture {
+ protected:
+  void SetUp() override {
+    RunFixture::SetUp();
+    Connect();
+    run->FLogMgr.StartTransfertLog();
+  }
+
+  void Exec(const std::string& sql) { ASSERT_TRUE(run->FDataMgr->ExecuteDestQuery(sql).ok) << sql; }
+
+  void WriteRows(const std::string& table, const std::vector<Values>& records) {
+    std::vector<std::vector<Variant>> rows;
+    for (const Values& r : records) rows.push_back(sample::LegacyRow(table, r));
+    WriteTable(table, rows);
+  }
+
+  void Range(int from, int to) {
+    run->numeroPrescripDebut = std::to_string(from) + "0101-000";
+    run->numeroPrescripFin = std::to_string(to) + "1231-999";
+  }
+
+  bool BackupExists(const std::string& prefix) const {
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(database).parent_path())) {
+      if (entry.path().filename().string().rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+  }
+
+  std::string Report() const { return ReadLog("RAPPORT FINAL"); }
+};
+
+TEST_F(ClinicalTest, PatientsFromTheThresholdWithTheirFreeFieldsAndProvince) {
+  ui.options.Edit1 = "100";
+  WriteRows("patient", {{{"AutoNum", V(int64_t{99})}, {"Nom", V("Avant")}, {"Variable1", V("x")}, {"Ville", V("Laval, QC")}},
+                        {{"AutoNum", V(int64_t{100})}, {"Nom", V("Seuil")}, {"Sexe", V("m")}, {"Langue", V("f")},
+                         {"Ville", V(" Sherbrooke, P.Q. ")}, {"Variable2", V("v2")}, {"Conjoint", V("Roy Marie")}},
+                        {{"AutoNum", V(int64_t{101})}, {"Nom", V("Deux")}, {"Sexe", V("h")}, {"Langue", V("A")},
+                         {"Ville", V("Ottawa Ont.")}},
+                        {{"AutoNum", V(int64_t{102})}, {"Nom", V("Trois")}, {"Sexe", V(" ")}, {"Ville", V("Toronto ON")}},
+                        {{"AutoNum", V(int64_t{103})}, {"Nom", V("Quatre")}, {"Sexe", V("X")}}});
+  TransfertTablePatient(*run);
+  run->FLogMgr.EndTransfertLog();
+
+  struct Case {
+    std::string sql;
+    Variant expected;
+  };
+  const Case cases[] = {
+      {"SELECT COUNT(*) FROM PATIENT", V(int64_t{4})},  // 99 is below the threshold
+      {"SELECT SEXE || LANGUE || VILLE || ETABLISSEMENT || DESACTIVE FROM PATIENT WHERE ID_PATIENT = 100",
+       V("MFRSherbrookeCLI01N")},
+      {"SELECT CONJOINTNOM || '|' || CONJOINTPRENOM FROM PATIENT WHERE ID_PATIENT = 100", V("Roy | Marie")},
+      {"SELECT SEXE || LANGUE || VILLE FROM PATIENT WHERE ID_PATIENT = 101", V("MENOttawa Ont.")},
+      {"SELECT SEXE || LANGUE || VILLE FROM PATIENT WHERE ID_PATIENT = 102", V("IFRToronto")},
+      {"SELECT SEXE || COALESCE(VILLE, 'NULL') FROM PATIENT WHERE ID_PATIENT = 103", V("FNULL")},
+      {"SELECT COALESCE(CHARVAR1, 'NULL') || CHARVAR2 FROM PATIENT_VAR WHERE ID_PATIENT = 100", V("NULLv2")},
+      {"SELECT COUNT(*) FROM PATIENT_VAR", V(int64_t{1})},
+      {"SELECT LIST(ID_PATIENT || PROVINCE, ',') FROM (SELECT ID_PATIENT, PROVINCE FROM PATIENTSUPPLEMENT ORDER BY 1)",
+       V("100QC,102ON")},
+      {"SELECT GEN_ID(GEN_ID_PATIENT, 0) FROM RDB$DATABASE", V(int64_t{103})},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Select(c.sql), c.expected) << c.sql;
+  EXPECT_NE(Report().find("TablePatient, Nombre total de Record de transferer : 4/5"), std::string::npos) << Report();
+  EXPECT_TRUE(BackupExists("RIS_APRES_PATIENT_"));
+}
+
+TEST_F(ClinicalTest, AThresholdThatIsNotANumberRefusesOnlyThePatients) {
+  ui.options.Edit1 = "22863A";
+  WriteRows("patient", {{{"AutoNum", V(int64_t{300000})}, {"Nom", V("Roy")}}});
+  TransfertTablePatient(*run);
+  EXPECT_EQ(Count("PATIENT"), 0);
+  const std::string line = "Numero de patient de depart invalide: '22863A', la table Patient n'est pas transferee";
+  EXPECT_NE(ReadLog("TablePatient").find(line), std::string::npos) << ReadLog("TablePatient");
+  EXPECT_NE(ReadLog("Log Generique").find(line), std::string::npos);
+}
+
+class VisitsTest : public ClinicalTest {
+ protected:
+  void SetUp() override {
+    ClinicalTest::SetUp();
+    Exec("INSERT INTO ETABLISSEMENT (ETABLISSEMENT, NOM) VALUES ('CLI01', 'Clinique')");
+    Exec("INSERT INTO PATIENT (ID_PATIENT, NOM) VALUES (1, 'Un')");
+    Exec("INSERT INTO PATIENT (ID_PATIENT, NOM) VALUES (2, 'Deux')");
+    Exec("INSERT INTO TMPMEDECINFF (LICENCE, NOUVELLE_LICENCE, NOUVEAU_MEDECINID) VALUES ('L1', '1000001', 'M1')");
+    Exec("INSERT INTO TMPMEDECINFF (LICENCE, NOUVELLE_LICENCE, NOUVEAU_MEDECINID) VALUES ('L2', NULL, 'M2')");
+    Exec("INSERT INTO TMPMEDECINFF (LICENCE, NOUVELLE_LICENCE, NOUVEAU_MEDECINID) VALUES ('L3', '1000003', NULL)");
+    Exec("INSERT INTO TMPMEDECIN (LICENCE, MEDECINID, NOM, PRENOM) VALUES ('1000001', 'M1', 'Bouchard', 'Luc')");
+    Exec("INSERT INTO TMPMEDECIN (LICENCE, MEDECINID, NOM, PRENOM) VALUES ('L2', 'M2', 'Pelletier', 'Anne')");
+    run->CommitEtProgress();
+  }
+
+  Values Visit(int autonum, const char* numero, int patient, Values more = {}) {
+    Values v = {{"AutoNum", V(int64_t{autonum})}, {"Numero", V(numero)}, {"Autolien", V(int64_t{patient})},
+                {"Opr", V("JTREMBLAY")}, {"DateModif", V(EncodeDate(2010, 5, 5))}};
+    v.insert(v.end(), more.begin(), more.end());
+    return v;
+  }
+};
+
+TEST_F(VisitsTest, TheRangeBothEndsIncludedPhysiciansSlotsAndRefusalsAlone) {
+  WriteRows("Prescrip", {Visit(10, "20100101-000", 1,
+                               {{"Referant", V("L1")}, {"Referant1", V("L2")}, {"Referant2", V("L3")},
+                                {"PlageHoraire", V("3")}, {"HeureInscrit", V(EncodeTime(9, 30, 0))}}),
+                         Visit(11, "20101231-999", 2, {{"Referant1", V("L1")}, {"Radiologiste", V("1234567")}}),
+                         Visit(12, "20091231-999", 1), Visit(13, "20110101-000", 1),
+                         Visit(14, "20100615-001", 99),                                   // no such patient
+                         Visit(15, "20100615-002", 1, {{"PlageHoraire", V("x")}})});     // a bad time slot
+  Range(2010, 2010);
+  TransfertTablePrescription(*run);
+  run->FLogMgr.EndTransfertLog();
+
+  struct Case {
+    std::string sql;
+    Variant expected;
+  };
+  const Case cases[] = {
+      {"SELECT LIST(ID_VISITE, ',') FROM (SELECT ID_VISITE FROM VISITE ORDER BY 1)", V("10,11")},
+      {"SELECT PRESCRIPTION || '|' || CAST(DATEEXAMEN AS VARCHAR(24)) FROM VISITE WHERE ID_VISITE = 10",
+       V("20100101-000|2010-01-01 09:30:00.0000")},
+      // No radiologist: licence 9999999, group 9999, added by the completion.
+      {"SELECT r.LICENCE || r.GROUPE FROM VISITE v JOIN RADIOLOGISTE r ON r.ID_RADIOLOGISTE = v.ID_RADIOLOGISTE WHERE "
+       "v.ID_VISITE = 10",
+       V("99999999999")},
+      {"SELECT COUNT(*) FROM VISITE_MED", V(int64_t{2})},  // L3 has no id; visit 11 has no first physician
+      {"SELECT REFERANT FROM VISITE_MED WHERE MEDECIN = '1000001'", V("O")},
+      {"SELECT REFERANT || MEDECINID FROM VISITE_MED WHERE MEDECIN = 'L2'", V("NM2")},
+      {"SELECT COUNT(*) FROM NOPRESCRIPTION", V(int64_t{2})},
+      {"SELECT s.UTILISATEUR FROM VISITE v JOIN SECURITE s ON s.ID_SECURITE = v.CREATIONID WHERE v.ID_VISITE = 11",
+       V("JTREMBLAY")},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Select(c.sql), c.expected) << c.sql;
+  ASSERT_TRUE(run->FPlageMgr);
+  const int slot = run->FPlageMgr->IndexOfVisit("10");
+  ASSERT_GE(slot, 0);
+  EXPECT_EQ(run->FPlageMgr->GetPlageHoraire(slot)->PlageHoraire, 3);
+  const std::string log = ReadLog("TablePrescription");
+  EXPECT_NE(log.find("AutoNum: 15"), std::string::npos) << log;  // refused with its values
+  EXPECT_NE(log.find("1 lignes de tmpVisite sans patient dans la base supprimees"), std::string::npos) << log;
+  EXPECT_NE(Report().find("TablePrescription, Nombre total de Record de transferer : 3/4"), std::string::npos)
+      << Report();
+  EXPECT_TRUE(BackupExists("RIS_APRES_VISITE_"));
+
+  // An earlier range later: its visit has an identifier below the highest one moved.
+  WriteRows("Prescrip", {Visit(5, "20091231-999", 2), Visit(10, "20100101-000", 1)});
+  Range(2009, 2010);
+  TransfertTablePrescription(*run);
+  EXPECT_EQ(Select("SELECT LIST(ID_VISITE, ',') FROM (SELECT ID_VISITE FROM VISITE ORDER BY 1)"), V("5,10,11"));
+  EXPECT_EQ(Count("VISITE_MED"), 2);  // visit 10's physicians staged again, not copied twice
+}
+
+TEST_F(VisitsTest, AStoppedRunMovesNothingAndTheNextRunMovesEverythingOnce) {
+  std::vector<Values> visits;
+  for (int i = 1; i <= 2600; ++i) {
+    char numero[16];
+    std::snprintf(numero, sizeof numero, "201003%02d-%03d", 1 + i / 1000, i % 1000);
+    visits.push_back(Visit(i, numero, 1 + i % 2));
+  }
+  WriteRows("Prescrip", visits);
+  Range(2010, 2010);
+  ui.on_events = [&] {
+    if (run->StopAllProcess && run->FDataMgr->NbTried() >= 2500) run->btnStopClick();
+  };
+  TransfertTablePrescription(*run);
+  EXPECT_EQ(Count("VISITE"), 0);
+  EXPECT_EQ(Count("TMPVISITE"), 2501);  // the record read when the stop was seen is staged too
+  EXPECT_NE(ReadLog("TablePrescription").find("Transfert arrete"), std::string::npos);
+
+  ui.on_events = nullptr;
+  run->StopAllProcess = true;
+  TransfertTablePrescription(*run);
+  EXPECT_EQ(Count("VISITE"), 2600);
+  EXPECT_EQ(Count("TMPVISITE"), 5101);  // staging keeps both copies; each visit moved once
+  EXPECT_EQ(ReadLog("TablePrescription").find("Refuse par"), std::string::npos) << ReadLog("TablePrescription");
+}
+
+TEST_F(VisitsTest, ExaminationsGetTheirVisitsSlotsRefusalsAreRegisteredAndVisitsTheirStatus) {
+  WriteRows("Prescrip", {Visit(10, "20100101-001", 1, {{"PlageHoraire", V("3")}}), Visit(11, "20100101-002", 2),
+                         Visit(12, "20100101-003", 1)});
+  Range(2010, 2010);
+  TransfertTablePrescription(*run);
+  run->FImpExamenNonLu = false;
+  WriteRows("Examen",
+            {{{"AutoNum", V(int64_t{100})}, {"Autolien", V(int64_t{10})}, {"Prescription", V("20100101-001")},
+              {"Code", V("A1")}, {"Dictee", V("oui")}, {"Lot", V("L7")}, {"Role1", V("2")}, {"Role7", V("0")},
+              {"InitTech", V("Martin")}},
+             {{"AutoNum", V(int64_t{101})}, {"Autolien", V(int64_t{11})}, {"Prescription", V("20100101-002")},
+              {"Lot", V("L8")}, {"Protocole", V("R")}},  // no act: "ERR"; in a lot, not dictated: "S.O."
+             {{"AutoNum", V(int64_t{102})}, {"Prescription", V("20100101-002")}, {"Code", V("O'B")},
+              {"Role1", V("2,5")}}});  // no visit, a quote in its act, a Role that is no integer
+  TransfertTableExamen(*run);
+
+  struct Case {
+    std::string sql;
+    Variant expected;
+  };
+  const Case cases[] = {
+      {"SELECT COUNT(*) FROM EXAMEN", V(int64_t{2})},
+      {"SELECT PLAGEHORAIRE || FACROLE1 || FACROLE7 || TEXTEPREINS || ATTESTATION FROM EXAMEN WHERE ID_EXAMEN = 100",
+       V("3ONDICTEEL7")},
+      {"SELECT COALESCE(PLAGEHORAIRE, 0) || ACTE || TEXTEPREINS FROM EXAMEN WHERE ID_EXAMEN = 101", V("0ERRS.O.")},
+      {"SELECT t.NOM FROM EXAMEN e JOIN TECHNOLOGUE t ON t.ID_TECHNOLOGUE = e.TECHNOLOGUE1 WHERE e.ID_EXAMEN = 100",
+       V("Martin")},
+      {"SELECT COUNT(*) FROM ACTE WHERE ACTE IN ('A1', 'ERR')", V(int64_t{2})},
+      // The refused examination is registered whole: its visit is NULL, its act has a quote.
+      {"SELECT ID_EXAMEN || '|' || COALESCE(ID_VISITE, -1) || '|' || ACTE FROM TMPDELEXAMEN", V("102|-1|O'B")},
+      // Visit 10: a dictated examination, status 494; visit 11: protocol R, interrupted;
+      // visit 12: no examination, deactivated.
+      {"SELECT ID_STATUTRAPPORT FROM VISITE WHERE ID_VISITE = 10", V(int64_t{494})},
+      {"SELECT RAPPORTINTERROMPU || RAPPORTINTERROMPUREMARQUE FROM VISITE WHERE ID_VISITE = 11", V("OTRANSFERT")},
+      {"SELECT DESACTIVE FROM VISITE WHERE ID_VISITE = 12", V("O")},
+      {"SELECT DESACTIVE FROM VISITE WHERE ID_VISITE = 10", V("N")},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Select(c.sql), c.expected) << c.sql;
+  EXPECT_NE(ReadLog("TableExamen").find("AutoNum: 102"), std::string::npos) << ReadLog("TableExamen");
+}
+
+}  // namespace
+}  // namespace korvel
