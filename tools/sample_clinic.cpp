@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "global/date_time.h"
+#include "global/string_utils.h"
 #include "global/variant.h"
 #include "source/flashfiler/ff2_writer.h"
 #include "tools/legacy_layouts.h"
@@ -37,6 +38,11 @@ class Generator {
   void WriteActes(int k);
   void WriteStationsAndInsurers(int k);
   void WriteMessagesAndHl7(int k);
+  // Patients, about three visits and five examinations each, written as they are made
+  // (a large clinic never sits in memory).
+  void WritePatientsVisitsExams(int k);
+  template <typename Next>
+  void WriteStream(const std::string& table, int64_t count, const Next& next);
   // The rows a separate tool loads into the target before a run (physicians and
   // radiologists with their licence decisions, the provincial registers), as SQL.
   void WritePreparedTarget(int k);
@@ -359,6 +365,119 @@ void Generator::WritePreparedTarget(int k) {
   sql << "COMMIT;\n";
 }
 
+template <typename Next>
+void Generator::WriteStream(const std::string& table, int64_t count, const Next& next) {
+  ff2::Ff2Writer writer((fs::path(options_.folder) / "radio" / (table + ".FF2")).string());
+  for (const auto& f : LegacyLayout(table)) writer.AddField(f.name, f.type, f.size);
+  for (const auto& index : LegacyIndexes(table)) writer.AddIndex(index.name, index.fields);
+  for (int64_t i = 0; i < count; ++i) writer.AppendRecord(next(i));
+  writer.Finish();
+  summary_.records += count;
+  if (count > summary_.largestTable) {
+    summary_.largestTable = count;
+    summary_.largestTableName = table;
+  }
+}
+
+void Generator::WritePatientsVisitsExams(int k) {
+  static const char* const kNoms[] = {"Tremblay", "Gagnon", "Roy", "Côté", "Bouchard", "Gauthier", "Morin",
+                                      "Lavoie", "Fortin", "Gagné", "Ouellet", "Pelletier", "Bélanger", "Lévesque"};
+  static const char* const kPrenoms[] = {"Marie", "Jean", "Sophie", "Pierre", "Julie", "Luc", "Isabelle", "Marc",
+                                         "Chantal", "François", "Émilie", "Gilles"};
+  // The province forms the city cleaning meets, and cities without any.
+  static const char* const kVilles[] = {"Montréal, QC", "Laval (Québec)", "Sherbrooke, P.Q.", "Québec", "Gatineau",
+                                        "Toronto ON", "Ottawa Ont.", "Moncton, N.B.", "Trois-Rivières", "Longueuil, qc"};
+  static const char* const kSexes[] = {"M", "F", "H", "m", "f", ""};
+  static const char* const kLangues[] = {"F", "F", "F", "A", "f", ""};
+  const int64_t patients = 2000LL * k;
+  WriteStream("patient", patients, [&](int64_t i) {
+    const std::string nom = PickOf(kNoms);
+    const bool vars = Chance(0.05);
+    return LegacyRow("patient",
+                     {{"AutoNum", Variant(i + 1)},
+                      {"Dossier", Variant(std::to_string(100000 + i))},
+                      {"Nom", Variant(nom)},
+                      {"Prenom", Variant(PickOf(kPrenoms))},
+                      {"Naissance", Variant(EncodeDate(1925 + Pick(85), 1 + Pick(12), 1 + Pick(28)))},
+                      {"Sexe", Variant(PickOf(kSexes))},
+                      {"Nam", Variant(UpperCase(nom.substr(0, 3)) + std::to_string(10000000 + Pick(89999999)))},
+                      {"Adresse", Variant(std::to_string(1 + Pick(9999)) + ", rue " + Word())},
+                      {"Ville", Variant(PickOf(kVilles))},
+                      {"Postal", Variant("H2X 1Y4")},
+                      {"TelRes", Variant("(514) 555-" + Code("", Pick(10000), 4))},
+                      {"Conjoint", Chance(0.3) ? Variant(std::string(PickOf(kNoms)) + " " + PickOf(kPrenoms)) : Variant()},
+                      {"Langue", Variant(PickOf(kLangues))},
+                      {"Variable1", vars ? Variant("Dossier papier") : Variant()},
+                      {"Variable3", vars ? Variant("Boîte " + std::to_string(Pick(300))) : Variant()}});
+  });
+
+  // Three visits per patient, numbered yyyymmdd-nnn per day; the visit identifier is the
+  // legacy AutoNum. A few traps: a number that is no date, a time slot that is no number.
+  const int64_t visits = 3 * patients;
+  std::vector<uint16_t> per_day(7 * 366, 0);
+  std::vector<int32_t> visit_day;  // day index of each visit, for its examinations
+  visit_day.reserve(static_cast<size_t>(visits));
+  auto visit_number = [](int32_t day, int n) {
+    const TDateTime date(EncodeDate(2005, 1, 1).value + day);
+    char text[16];
+    std::snprintf(text, sizeof text, "%s-%03d", FormatDateTime("yyyymmdd", date).c_str(), n % 1000);
+    return std::string(text);
+  };
+  std::vector<uint16_t> visit_n;
+  visit_n.reserve(static_cast<size_t>(visits));
+  for (int64_t i = 0; i < visits; ++i) {
+    const int32_t day = Pick(7 * 365);
+    visit_day.push_back(day);
+    visit_n.push_back(per_day[static_cast<size_t>(day)]++);
+  }
+  WriteStream("Prescrip", visits, [&](int64_t i) {
+    const int64_t id = i + 1;
+    std::string numero = visit_number(visit_day[static_cast<size_t>(i)], visit_n[static_cast<size_t>(i)]);
+    if (i == 7) numero = "2009AB04-001";  // not a date: refused alone
+    const int referants = Pick(3);
+    return LegacyRow("Prescrip",
+                     {{"AutoNum", Variant(id)},
+                      {"Numero", Variant(numero)},
+                      {"Autolien", Variant(int64_t{1 + Pick(static_cast<int>(patients))})},
+                      {"Radiologiste", Chance(0.05) ? Variant() : Variant(Code("1", 100000 + Pick(10), 6))},
+                      {"Groupe", Variant("01")},
+                      {"Type", Variant(Chance(0.8) ? "Q" : "C")},
+                      {"Etablissement", Variant(Chance(0.8) ? "CLI01" : "CLI02")},
+                      {"Diag", Chance(0.3) ? Variant(Code("D", Pick(300), 5)) : Variant()},
+                      {"DateModif", Variant(EncodeDate(2005 + Pick(7), 1 + Pick(12), 1 + Pick(28)))},
+                      {"HeureModif", Variant(EncodeTime(8 + Pick(10), Pick(60), 0))},
+                      {"Opr", Variant(PickOf(kUsers))},
+                      {"HeureInscrit", Variant(EncodeTime(7 + Pick(12), Pick(60), 0))},
+                      {"PlageHoraire", Variant(i == 11 ? std::string("x") : std::to_string(Pick(6)))},
+                      {"Referant", referants > 0 ? Variant(Code("1", 200000 + Pick(900), 6)) : Variant()},
+                      {"Referant1", referants > 1 ? Variant(Code("1", 200000 + Pick(900), 6)) : Variant()},
+                      {"RensClinique", Chance(0.5) ? Variant("Douleur " + Word()) : Variant()}});
+  });
+
+  // Five examinations per patient, each of a visit, with its visit's number.
+  static const char* const kProtocoles[] = {"R", "N", "U"};
+  const int64_t exams = 5 * patients;
+  WriteStream("Examen", exams, [&](int64_t i) {
+    const int64_t visit = i < visits ? i : Pick(static_cast<int>(visits));
+    const bool dictee = Chance(0.7);
+    return LegacyRow("Examen",
+                     {{"AutoNum", Variant(i + 1)},
+                      {"Autolien", Variant(visit + 1)},
+                      {"Prescription", Variant(visit_number(visit_day[static_cast<size_t>(visit)],
+                                                            visit_n[static_cast<size_t>(visit)]))},
+                      {"Code", Variant(i == 5 ? std::string("99999") : Code("0", 8000 + Pick(300), 4))},  // unknown act
+                      {"Protocole", Chance(0.8) ? Variant(PickOf(kProtocoles)) : Variant()},
+                      {"Film", Variant(int64_t{Pick(4)})},
+                      {"Dictee", dictee ? Variant("D" + std::to_string(i)) : Variant()},
+                      {"Lot", Chance(0.6) ? Variant("L" + std::to_string(Pick(5000))) : Variant()},
+                      {"InitTech", Variant(std::string(PickOf(kNoms)))},
+                      {"Role1", Variant(std::to_string(Pick(3)))},
+                      {"Role7", Variant(std::to_string(Pick(2)))},
+                      {"Total", Variant(Currency{static_cast<int64_t>(Pick(30000)) * 100})},
+                      {"RefacOpr", Chance(0.05) ? Variant(PickOf(kUsers)) : Variant()}});
+  });
+}
+
 SampleClinicSummary Generator::Run() {
   const int k = std::max(1, options_.sizeFactor);
   fs::create_directories(fs::path(options_.folder) / "radio");
@@ -375,6 +494,7 @@ SampleClinicSummary Generator::Run() {
   WriteActes(k);
   WriteStationsAndInsurers(k);
   WriteMessagesAndHl7(k);
+  WritePatientsVisitsExams(k);
   WritePreparedTarget(k);
 
   static const char* const kRegions[][2] = {
