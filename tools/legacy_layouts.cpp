@@ -26,7 +26,7 @@ const std::map<std::string, std::vector<LegacyFieldDef>>& Layouts() {
         {"FactCalculRole7", T::Boolean, 0},
         {"Mixte36", T::Boolean, 0}}},
       {"Acte",
-       {{"CODE", T::ShortString, 10},          {"Description", T::ShortString, 255}, {"Abregee", T::ShortString, 30},
+       {{"CODE", T::ShortString, 10},          {"Description", T::ShortString, 255}, {"Abregee", T::ShortString, 60},
         {"Epuration", T::Boolean, 0},          {"CalculNombre", T::Int16, 0},        {"PlafondRole1", T::Currency, 0},
         {"PlafondRole7", T::Currency, 0},      {"MOD", T::ShortString, 10},          {"ageMin", T::Int16, 0},
         {"AgeMax", T::Int16, 0},               {"NBChiffreRamQ", T::Int16, 0},       {"debutPrive", T::StDate, 0},
