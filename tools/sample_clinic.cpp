@@ -41,6 +41,7 @@ class Generator {
   // Patients, about three visits and five examinations each, written as they are made
   // (a large clinic never sits in memory).
   void WritePatientsVisitsExams(int k);
+  void WriteBilling(int k);
   template <typename Next>
   void WriteStream(const std::string& table, int64_t count, const Next& next);
   // The rows a separate tool loads into the target before a run (physicians and
@@ -478,6 +479,72 @@ void Generator::WritePatientsVisitsExams(int k) {
   });
 }
 
+void Generator::WriteBilling(int k) {
+  const auto day = [&](int from, int to) {
+    return Variant(EncodeDate(from + Pick(to - from + 1), 1 + Pick(12), 1 + Pick(28)));
+  };
+  // Amounts: negative, zero, large, four decimals.
+  const auto amount = [&](int64_t i) {
+    if (i % 97 == 0) return Currency{0};
+    if (i % 53 == 0) return Currency{-static_cast<int64_t>(Pick(500000))};
+    if (i % 1001 == 0) return Currency{static_cast<int64_t>(999999999) * 10000 + 9999};
+    return Currency{static_cast<int64_t>(Pick(10000000)) + 1};
+  };
+  WriteStream("Etat", 2000LL * k, [&](int64_t i) {
+    return LegacyRow("Etat", {{"Sequence", Variant(i + 1)}, {"EcDate", day(2005, 2011)}, {"Type", Variant("T" + std::to_string(Pick(4)))},
+                              {"Enregistrement", Variant("ENR" + std::to_string(100000000 + i))}});
+  });
+  WriteStream("Releve", 500LL * k, [&](int64_t i) {
+    return LegacyRow("Releve", {{"seq", Variant(i + 1)}, {"DateReleve", day(2005, 2011)}, {"Code", Variant(Code("0", 8000 + Pick(300), 4))},
+                                {"Licence", Variant(Code("1", 100000 + Pick(10), 6))}, {"NCE", Variant(std::to_string(Pick(999999)))},
+                                {"CodeErreur", Chance(0.1) ? Variant("E" + std::to_string(Pick(99))) : Variant()},
+                                {"Montant", Variant(amount(i))}});
+  });
+  // Forms and their lines: a form without radiologist, lines of a form that does not exist.
+  const int64_t forms = 20LL * k;
+  WriteStream("R1606", forms, [&](int64_t i) {
+    return LegacyRow("R1606", {{"Autonum", Variant(i + 1)}, {"DateDebut", day(2005, 2011)}, {"GrandTotal", Variant(amount(i))},
+                               {"NombreTotal", Variant(int64_t{1 + Pick(40)})}, {"Etablissement", Variant("CLI01")},
+                               {"Licence", i == 3 ? Variant() : Variant(Code("1", 100000 + Pick(10), 6))},
+                               {"Groupe", Variant("01")}});
+  });
+  WriteStream("R1606b", forms * 10 + 2, [&](int64_t i) {
+    const int64_t form = i < forms * 10 ? 1 + i / 10 : forms + 500;  // the last two: no such form
+    return LegacyRow("R1606b", {{"AutoNum", Variant(i + 1)}, {"Autolien", Variant(form)},
+                                {"Code", Variant(Code("0", 8000 + Pick(300), 4))},
+                                {"Mod", Chance(0.1) ? Variant("M" + std::to_string(Pick(60))) : Variant()},
+                                {"Nombre", Variant(int64_t{1 + Pick(3)})}, {"Tarif", Variant(Pick(100000) / 1000.0)},
+                                {"Total", Variant(amount(i))}});
+  });
+  WriteStream("FacturationExt", 30, [&](int64_t i) {
+    return LegacyRow("FacturationExt", {{"DateDebut", day(2008, 2011)}, {"DateFin", day(2008, 2011)},
+                                        {"Radiologiste", i == 5 ? Variant("") : Variant(Code("1", 100000 + Pick(10), 6))},
+                                        {"Etablissement", Variant("CLI01")}, {"NbExamen", Variant(int64_t{Pick(500)})},
+                                        {"Montant", Variant(amount(i))}});
+  });
+  // Supplements keyed by visit number: most match a visit, some none (out of range).
+  WriteStream("faccsc", 100LL * k, [&](int64_t i) {
+    const std::string prescrip = i % 10 == 0 ? "20010101-" + Code("", static_cast<int>(i % 1000), 3)
+                                             : FormatDateTime("yyyymmdd", TDateTime(EncodeDate(2005, 1, 1).value + Pick(7 * 365))) + "-000";
+    return LegacyRow("faccsc", {{"possibilite", Variant("1")}, {"NAM", Variant("ROYM" + std::to_string(10000000 + i))},
+                                {"nom", Variant("Roy")}, {"prenom", Variant("Marie")}, {"prescrip", Variant(prescrip)}});
+  });
+  WriteStream("faccsd", 50LL * k, [&](int64_t i) {
+    return LegacyRow("faccsd", {{"prescrip", Variant(FormatDateTime("yyyymmdd", TDateTime(EncodeDate(2005, 1, 1).value + Pick(7 * 365))) + "-000")},
+                                {"adresse", Variant(std::to_string(1 + Pick(999)) + ", rue " + Word())},
+                                {"naSociale", Variant(std::to_string(100000000 + i))}});
+  });
+  // Payments over several years, numbered with gaps.
+  WriteStream("Paiement", 10000LL * k, [&](int64_t i) {
+    return LegacyRow("Paiement", {{"AutoNum", Variant(i + 1 + (i / 1000) * 7)}, {"EcDate", day(2005, 2011)},
+                                  {"Lot", Variant(std::to_string(Pick(99999)))}, {"Nce", Variant(std::to_string(Pick(9999999)))},
+                                  {"Paye", Variant(amount(i))}, {"Transac", Variant(Chance(0.9) ? "PAY" : "REF")},
+                                  {"RecDate", day(2005, 2011)},
+                                  {"Licence", Chance(0.05) ? Variant() : Variant(Code("1", 100000 + Pick(10), 6))},
+                                  {"Groupe", Variant("01")}});
+  });
+}
+
 SampleClinicSummary Generator::Run() {
   const int k = std::max(1, options_.sizeFactor);
   fs::create_directories(fs::path(options_.folder) / "radio");
@@ -495,6 +562,7 @@ SampleClinicSummary Generator::Run() {
   WriteStationsAndInsurers(k);
   WriteMessagesAndHl7(k);
   WritePatientsVisitsExams(k);
+  WriteBilling(k);
   WritePreparedTarget(k);
 
   static const char* const kRegions[][2] = {

@@ -5,6 +5,7 @@
 #include "source/tables/billing_tables.h"
 #include "source/tables/etablissement.h"
 #include "source/tables/examen.h"
+#include "source/tables/facturation.h"
 #include "source/tables/medecin.h"
 #include "source/tables/message_hl7.h"
 #include "source/tables/parametres.h"
@@ -35,14 +36,14 @@ const std::vector<TTableItem>& ListePrealable() {
 const std::vector<TTableItem>& ListeClinique() {
   static const std::vector<TTableItem> items = {
       {"Patient", TransfertTablePatient},        {"Referant", TransfertTableMedecin},       {"Prive", TransfertTablePrive},
-      {"ciePrivee_Acte", TransfertTablePriveActe}, {"Rapport Prive", TransfertTableRapportPrive},  {"Etat", nullptr},
-      {"R1606", nullptr},          {"R1606b", nullptr},         {"Releve", nullptr},
-      {"FacturationExt", nullptr}, {"Prescription (visite)", TransfertTablePrescription},
-      {"Examen", TransfertTableExamen},         {"Paiement", nullptr},       {"PretFilm", nullptr},
+      {"ciePrivee_Acte", TransfertTablePriveActe}, {"Rapport Prive", TransfertTableRapportPrive},  {"Etat", TransfertTableEtat},
+      {"R1606", TransfertTableR1606},          {"R1606b", TransfertTableR1606b},         {"Releve", TransfertTableReleve},
+      {"FacturationExt", TransfertTableFacturationExt}, {"Prescription (visite)", TransfertTablePrescription},
+      {"Examen", TransfertTableExamen},         {"Paiement", TransfertTablePaiement},       {"PretFilm", nullptr},
       {"Log", nullptr},            {"Injection", nullptr},      {"Autorisation", nullptr},
       {"HistoEpur", nullptr},      {"HistoEtat", nullptr},      {"HistoLot", nullptr},
       {"HistoReleve", nullptr},    {"HistoTransfert", nullptr}, {"Sorvane", nullptr},
-      {"FACCSC", nullptr},         {"FACCSD", nullptr},
+      {"FACCSC", TransfertTableFaccsc},         {"FACCSD", TransfertTableFaccsd},
   };
   return items;
 }

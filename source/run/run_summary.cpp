@@ -37,6 +37,10 @@ void TRunSummary::AddMove(bool ok, int64_t moved, int64_t refused) {
   t->moveRefused += refused;
 }
 
+void TRunSummary::RefuseTable() {
+  if (TTableSummary* t = Current()) ++t->tablesRefused;
+}
+
 bool TRunSummary::Reconciles() const {
   for (const TTableSummary& t : tables_) {
     if (!t.Reconciles()) return false;
@@ -52,6 +56,7 @@ std::string TRunSummary::Text() const {
     std::string remark = t.Reconciles() ? "oui" : "NON";
     if (t.loopsNotOpened > 0) remark += " (source non ouverte)";
     if (t.movesFailed > 0) remark += " (deplacement incomplet)";
+    if (t.tablesRefused > 0) remark += " (table refusee)";
     text += fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9.1f} {:>10.0f}  {}\n", t.name, t.read,
                         t.added, t.refused, t.passedOver, t.moved, t.moveRefused, t.seconds, t.RecordsPerSecond(),
                         remark);

@@ -17,12 +17,14 @@ struct TTableSummary {
   int64_t read = 0, added = 0, refused = 0, passedOver = 0;
   int64_t moved = 0, moveRefused = 0;
   // Record loops that did not open their source, moves that could not run or stopped.
-  int loopsNotOpened = 0, movesFailed = 0;
+  int loopsNotOpened = 0, movesFailed = 0, tablesRefused = 0;
   double seconds = 0;
 
   // read = added + refused + passed over for the record loops, and every move ran to
   // its end (a move counts each row it was given as moved or refused).
-  bool Reconciles() const { return read == added + refused + passedOver && movesFailed == 0; }
+  bool Reconciles() const {
+    return read == added + refused + passedOver && movesFailed == 0 && tablesRefused == 0;
+  }
   double RecordsPerSecond() const { return seconds > 0 ? read / seconds : 0; }
 };
 
@@ -34,6 +36,9 @@ class TRunSummary {
   void End();
   void AddLoop(bool opened, int64_t read, int64_t added, int64_t refused, int64_t passedOver);
   void AddMove(bool ok, int64_t moved, int64_t refused);
+  // The routine refused its table whole (an index or a range it could not set, a
+  // threshold that is not a number): nothing was read, and the row says so.
+  void RefuseTable();
 
   const std::vector<TTableSummary>& Tables() const { return tables_; }
   bool Reconciles() const;

@@ -377,13 +377,12 @@ void TTransfertRun::btnTransfertClick() {
   ui_.SetBusy(false);
   ui_.MarkRunFinished();
   LastRunCompleted = true;
-  SendEmail();
+  // No server named: no notice to send, which is not an error of the port.
+  if (!Trim(ui_.Options().edSmtp).empty()) SendEmail();
 }
 
 void TTransfertRun::SendEmail() {
   const TRunOptions options = ui_.Options();
-  // No server named: no notice to send, which is not an error of the port.
-  if (Trim(options.edSmtp).empty()) return;
   ::korvel::SendEmail(options.edSmtp, options.edPort, options.edDestinataire);
 }
 

@@ -214,7 +214,7 @@ void TransfertTableExamen(TTransfertRun& run) {
          "TmpExamen", "id_Examen"},
         // An examination staged again moves once: its latest staged copy.
         "NOT EXISTS (SELECT 1 FROM Examen x WHERE x.id_examen = TmpExamen.id_examen) AND NOT EXISTS (SELECT 1 FROM "
-        "TmpExamen t2 WHERE t2.id_examen = TmpExamen.id_examen AND t2.RDB$DB_KEY > TmpExamen.RDB$DB_KEY)");
+        "TmpExamen t2 WHERE t2.id_examen = TmpExamen.id_examen AND t2.NO_LIGNE > TmpExamen.NO_LIGNE)");
     ChangeStateIndex(run, "EXAMEN", kMessage, false);
     SetGenerator(run, "Examen", "Id_examen", kMessage);
   };

@@ -106,6 +106,8 @@ void TransfertTablePatient(TTransfertRun& run) {
         "Numero de patient de depart invalide: '" + threshold_text + "', la table Patient n'est pas transferee";
     run.DoLogError(nullptr, message, false);
     run.DoLogMisc(message);
+    engine.InitQuerySource();  // nothing read, nothing added: not the previous table's counts
+    run.Summary.RefuseTable();
     run.SauvegarderLeFichierLogEtCommit();
     return;
   }

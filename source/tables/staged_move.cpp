@@ -89,6 +89,21 @@ class Mover {
     }
   }
 
+  // Block moves: rows without an identifier are not moved (the final table would give
+  // them a new one on every run); they are counted as refused and said.
+  void RefuseKeyless(const std::string& notMoved) {
+    fib::TpFIBQuery count(&run_.pFIBDatabaseRis);
+    count.SetSQLText("SELECT COUNT(*) FROM " + spec_.staging + " WHERE " + spec_.key + " IS NULL AND " + notMoved);
+    count.ExecQuery();
+    const int64_t keyless = count.Fields(0).AsInteger();
+    if (keyless == 0) return;
+    result.refused += keyless;
+    run_.DoLogError(nullptr,
+                    "Refuse par " + spec_.target + ": " + std::to_string(keyless) + " lignes de " +
+                        spec_.staging.substr(0, spec_.staging.find(' ')) + " sans identifiant",
+                    false);
+  }
+
   TMoveResult result;
 
  private:
@@ -233,13 +248,19 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const st
       mover.NarrowOrGiveUp(" AND " + spec.key + " BETWEEN :KEY_LO AND :KEY_HI" + extra, {Variant(lo), Variant(hi)},
                            message);
     }
+    run.UI().SetCounter(std::to_string(hi + 1));
     run.CommitEtProgress();
     finder = &next;
     after = {Variant(hi)};
+    if (!run.StopAllProcess) {
+      // What is left stays staged and not moved: the next run's blocks find it.
+      run.DoLogError(nullptr, "Deplacement vers " + spec.target + " arrete apres le bloc " + std::to_string(lo) + "-" +
+                                  std::to_string(hi), false);
+      break;
+    }
   }
   finder->Close();
-  mover.MoveKeyless();
-  run.CommitEtProgress();
+  mover.RefuseKeyless(notMoved);
   LogMove(run, spec, mover.result);
   return mover.result;
 }

@@ -127,11 +127,15 @@ TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, co
     // The table is refused rather than read whole or in the wrong order: say so where
     // the run's problems are gathered too, and close its log.
     run.DoLogMisc(engine.SourceError());
+    run.Summary.RefuseTable();
     run.SauvegarderLeFichierLogEtCommit();
     return result;
   }
   result.opened = true;
-  if (hooks.beforeFirstRecord) hooks.beforeFirstRecord();
+  if (hooks.beforeFirstRecord) {
+    hooks.beforeFirstRecord();
+    run.ShowTableOperation(routine.labelName);  // the switching steps showed their own labels
+  }
   engine.InitDestination(routine.insertHead, routine.nbParams);
   if (hooks.setup) hooks.setup();
   TRecordParams params(run);

@@ -77,9 +77,9 @@ void CopyVisiteMed(TTransfertRun& run) {
   // Each physician of a visit once, and only when not there yet: staged again by a
   // stopped run or a second range, it is not copied twice.
   rows.SetSQLText(
-      "SELECT DISTINCT Id_Visite, Medecin, MedecinId, Referant FROM TMPVisite_Med t WHERE NOT EXISTS (SELECT 1 FROM "
-      "Visite_Med m WHERE m.Id_Visite = t.Id_Visite AND m.Medecin IS NOT DISTINCT FROM t.Medecin AND m.MedecinId IS "
-      "NOT DISTINCT FROM t.MedecinId)");
+      "SELECT DISTINCT Id_Visite, Medecin, MedecinId, Referant FROM TMPVisite_Med t WHERE EXISTS (SELECT 1 FROM Visite "
+      "v WHERE v.id_visite = t.Id_Visite) AND NOT EXISTS (SELECT 1 FROM Visite_Med m WHERE m.Id_Visite = t.Id_Visite "
+      "AND m.Medecin IS NOT DISTINCT FROM t.Medecin AND m.MedecinId IS NOT DISTINCT FROM t.MedecinId)");
   rows.Transaction()->StartTransaction();
   int counter = 0;
   int64_t shown = 0;
@@ -96,7 +96,7 @@ void CopyVisiteMed(TTransfertRun& run) {
         engine.SetDestParam(i, value);
       }
       engine.ExecuteDestination();
-    } catch (const EDatabaseError&) {
+    } catch (const std::exception&) {
       run.DoLogError(nullptr,
                      "Licence: " + (rows.Fields(1).IsNull() ? std::string() : rows.Fields(1).AsString()) +
                          " MedecinId: " + (rows.Fields(2).IsNull() ? std::string() : rows.Fields(2).AsString()),
@@ -254,12 +254,15 @@ void TransfertTablePrescription(TTransfertRun& run) {
         // A visit staged again (a stopped run, a range run twice) moves once: its latest
         // staged copy, and only while it is not in Visite.
         "NOT EXISTS (SELECT 1 FROM Visite x WHERE x.id_visite = v.id_visite) AND NOT EXISTS (SELECT 1 FROM tmpVisite "
-        "v2 WHERE v2.id_visite = v.id_visite AND v2.RDB$DB_KEY > v.RDB$DB_KEY)");
+        "v2 WHERE v2.id_visite = v.id_visite AND v2.NO_LIGNE > v.NO_LIGNE)");
     ChangeStateIndex(run, "VISITE", kMessage, false);
 
     run.UI().SetOperation("Table Visite\r\n (DELETE tmpVisite_Med ID_VISITE IS NULL)");
+    // The physicians of a visit still staged (refused by its block, it is tried again
+    // by the next run) are kept for it.
     engine.ExecuteDestQuery(
-        "DELETE FROM tmpVisite_Med tm WHERE NOT exists (SELECT id_visite FROM visite v WHERE v.id_visite=tm.id_visite)");
+        "DELETE FROM tmpVisite_Med tm WHERE NOT exists (SELECT id_visite FROM visite v WHERE v.id_visite=tm.id_visite) "
+        "AND NOT EXISTS (SELECT 1 FROM tmpVisite s WHERE s.id_visite = tm.id_visite)");
     run.CommitEtProgress();
     CopyVisiteMed(run);
     FinishVisites(run);

@@ -22,11 +22,9 @@ TEST_F(GeneratorTest, SetGeneratorMovesTheGeneratorPastTheHighestKey) {
       "CREATE TABLE pretFilm (id_pretFilm INTEGER NOT NULL PRIMARY KEY)",
       "CREATE GENERATOR \"GEN_ID_pretFilm\"",  // created quoted: stored as spelled
       "INSERT INTO pretFilm VALUES (41)",
-      "CREATE TABLE Paiement (id_Paiement INTEGER NOT NULL PRIMARY KEY)",
-      "CREATE GENERATOR GEN_ID_Paiement",
-      "SET GENERATOR GEN_ID_Paiement TO 5",
-      "CREATE TABLE Etat (Id_ETAT INTEGER NOT NULL PRIMARY KEY)",
-      "INSERT INTO Etat VALUES (9)",
+      "SET GENERATOR GEN_ID_Paiement TO 5",  // the schema's empty Paiement
+      "CREATE TABLE SansGenerateur (Id_ETAT INTEGER NOT NULL PRIMARY KEY)",
+      "INSERT INTO SansGenerateur VALUES (9)",
   });
   ConnectRun();
   struct Case {
@@ -39,7 +37,7 @@ TEST_F(GeneratorTest, SetGeneratorMovesTheGeneratorPastTheHighestKey) {
       {"Patient", "Id_Patient", "GEN_ID_PATIENT", 7001},
       {"pretFilm", "id_pretFilm", "\"GEN_ID_pretFilm\"", 42},
       {"Paiement", "id_Paiement", "GEN_ID_PAIEMENT", 6},  // empty table: unchanged
-      {"Etat", "Id_ETAT", "", 0},                         // no generator: nothing happens
+      {"SansGenerateur", "Id_ETAT", "", 0},               // no generator: nothing happens
   };
   for (const Case& c : cases) SetGenerator(*run, c.table, c.key, "Table " + std::string(c.table) + "\r\n");
   run->CommitEtProgress();

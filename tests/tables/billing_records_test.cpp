@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include "source/tables/facturation.h"
+#include "support/run_fixture.h"
+#include "tools/legacy_layouts.h"
+
+namespace korvel {
+namespace {
+
+using V = Variant;
+using Values = std::vector<std::pair<std::string, Variant>>;
+
+class BillingRecordsTest : public testing::RunFixture {
+ protected:
+  void SetUp() override {
+    RunFixture::SetUp();
+    Connect();
+    run->FLogMgr.StartTransfertLog();
+    ui.options.dtpDebut = EncodeDate(2010, 1, 1);
+    ui.options.dtpFin = EncodeDate(2010, 12, 31);
+  }
+
+  void Exec(const std::string& sql) { ASSERT_TRUE(run->FDataMgr->ExecuteDestQuery(sql).ok) << sql; }
+
+  void WriteRows(const std::string& table, const std::vector<Values>& records) {
+    std::vector<std::vector<Variant>> rows;
+    for (const Values& r : records) rows.push_back(sample::LegacyRow(table, r));
+    WriteTable(table, rows);
+  }
+
+  // An amount in ten-thousandths as the server writes a NUMERIC(18,4).
+  static std::string Decimal4(int64_t units) {
+    const int64_t magnitude = units < 0 ? -units : units;
+    char text[32];
+    std::snprintf(text, sizeof text, "%s%lld.%04lld", units < 0 ? "-" : "", static_cast<long long>(magnitude / 10000),
+                  static_cast<long long>(magnitude % 10000));
+    return text;
+  }
+};
+
+TEST_F(BillingRecordsTest, EveryPaymentAmountArrivesOrIsRefusedAndNamedToTheLastDecimal) {
+  // The target already holds payment 5000; payment 1234 is one the target refuses.
+  Exec("INSERT INTO PAIEMENT (ID_PAIEMENT, PAYE) VALUES (5000, 1)");
+  Exec("CREATE EXCEPTION PAIEMENT_REFUSE 'paiement refuse par la cible'");
+  run->CommitEtProgress();
+  Exec("CREATE TRIGGER TEST_REFUS_1234 FOR PAIEMENT BEFORE INSERT AS BEGIN IF (NEW.ID_PAIEMENT = 1234) THEN "
+       "EXCEPTION PAIEMENT_REFUSE; END");
+  run->CommitEtProgress();
+  // Payments 1..2500 and 5001..5003 in 2010, amounts with four decimals, negative and
+  // zero ones; 2 payments outside the range are not read. Payment n pays n + 0.0001 * (n % 7)
+  // dollars, negated when n is a multiple of 100, zero when n % 1000 == 1.
+  std::vector<Values> rows;
+  auto amount = [](int n) -> int64_t {
+    if (n % 1000 == 1) return 0;
+    const int64_t units = int64_t{n} * 10000 + n % 7;  // in ten-thousandths
+    return n % 100 == 0 ? -units : units;
+  };
+  std::vector<int> ids;
+  for (int n = 1; n <= 2500; ++n) ids.push_back(n);
+  for (int n = 5001; n <= 5003; ++n) ids.push_back(n);
+  for (int n : ids) {
+    rows.push_back({{"AutoNum", V(int64_t{n})}, {"EcDate", V(EncodeDate(2010, 1 + n % 12, 1 + n % 28))},
+                    {"Paye", V(Currency{amount(n)})}, {"Transac", V(n % 2 ? "T1" : "T2")},
+                    {"Licence", n % 10 ? V("1234567") : V()}, {"Groupe", V("01")}});
+  }
+  rows.push_back({{"AutoNum", V(int64_t{9001})}, {"EcDate", V(EncodeDate(2009, 12, 31))}, {"Paye", V(Currency{1})}});
+  rows.push_back({{"AutoNum", V(int64_t{9002})}, {"EcDate", V(EncodeDate(2011, 1, 1))}, {"Paye", V(Currency{1})}});
+  WriteRows("Paiement", rows);
+  TransfertTablePaiement(*run);
+
+  // By hand: the sum of n over 1..2500 and 5001..5003 with the signs and zeros above.
+  int64_t legacy = 0;
+  for (int n : ids) legacy += amount(n);
+  const std::string log = ReadLog("TablePaiement");
+  EXPECT_NE(log.find("Refuse par Paiement, cle 1234: "), std::string::npos) << log;
+  EXPECT_NE(log.find("paiement refuse par la cible"), std::string::npos) << log;
+  EXPECT_EQ(Count("PAIEMENT"), 1 + 2503 - 1);  // the one there, every other payment of the range
+  EXPECT_EQ(Count("PAIEMENT", "ID_PAIEMENT BETWEEN 1 AND 2500"), 2499);
+  // Target (less the row there before) + the refused payment = the legacy amounts read.
+  EXPECT_EQ(Select("SELECT CAST(SUM(p) AS VARCHAR(30)) FROM (SELECT PAYE AS p FROM PAIEMENT WHERE ID_PAIEMENT <> 5000 "
+                   "UNION ALL SELECT PAYE FROM TMPPAIEMENT WHERE ID_PAIEMENT = 1234)"),
+            V(Decimal4(legacy)));
+  // The placeholder licence of a payment without licence (its group, given, is kept),
+  // and the transaction codes.
+  EXPECT_EQ(Count("PAIEMENT p JOIN RADIOLOGISTE r ON r.ID_RADIOLOGISTE = p.ID_RADIOLOGISTE",
+                  "r.LICENCE = '9999999' AND r.GROUPE = '01'"),
+            250);
+  EXPECT_EQ(Count("CODETRANSAC", "CODETRANSAC IN ('T1', 'T2')"), 2);
+}
+
+TEST_F(BillingRecordsTest, OneFormGetsItsRadiologistAndOrphanLinesAreCountedAndNamed) {
+  WriteRows("R1606", {{{"Autonum", V(int64_t{7})}, {"GrandTotal", V(Currency{1234567})}, {"Etablissement", V("CLI01")}}});
+  TransfertTableR1606(*run);
+  WriteRows("R1606b", {{{"AutoNum", V(int64_t{1})}, {"Autolien", V(int64_t{7})}, {"Code", V("08001")},
+                        {"Mod", V("M1")}, {"Tarif", V(1.005)}, {"Total", V(Currency{10050})}},
+                       {{"AutoNum", V(int64_t{2})}, {"Autolien", V(int64_t{7})}, {"Code", V("08002")},
+                        {"Tarif", V(0.285)}},
+                       {{"AutoNum", V(int64_t{3})}, {"Autolien", V(int64_t{99})}, {"Code", V("08003")}},
+                       {{"AutoNum", V(int64_t{4})}, {"Autolien", V(int64_t{98})}, {"Code", V("08003")}}});
+  TransfertTableR1606b(*run);
+
+  struct Case {
+    std::string sql;
+    Variant expected;
+  };
+  const Case cases[] = {
+      // A form without licence takes the placeholder radiologist, which the completion
+      // adds even for a single staged form.
+      {"SELECT r.LICENCE || '/' || r.GROUPE || '/' || r.DESACTIVE FROM R1606 f JOIN RADIOLOGISTE r ON "
+       "r.ID_RADIOLOGISTE = f.ID_RADIOLOGISTE",
+       V("9999999/9999/O")},
+      {"SELECT CAST(GRANDTOTAL AS VARCHAR(20)) FROM R1606", V("123.4567")},
+      // Float fees arrive as the legacy application showed them.
+      {"SELECT CAST(TARIF AS VARCHAR(20)) FROM R1606B WHERE ID_R1606B = 1", V("1.0050")},
+      {"SELECT CAST(TARIF AS VARCHAR(20)) FROM R1606B WHERE ID_R1606B = 2", V("0.2850")},
+      {"SELECT COUNT(*) FROM R1606B", V(int64_t{2})},
+      {"SELECT COUNT(*) FROM ACTE WHERE ACTE IN ('08001', '08002')", V(int64_t{2})},
+      {"SELECT COUNT(*) FROM MODIFICATEUR WHERE CODE = 'M1'", V(int64_t{1})},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Select(c.sql), c.expected) << c.sql;
+  const std::string log = ReadLog("TableR1606b");
+  EXPECT_NE(log.find("2 lignes sans formulaire 1606 supprimees (formulaires: "), std::string::npos) << log;
+  EXPECT_NE(log.find("99"), std::string::npos) << log;
+}
+
+TEST_F(BillingRecordsTest, ExternalBillingWithoutRadiologistIsRefusedAndSupplementsAttachToMigratedVisits) {
+  WriteRows("FacturationExt", {{{"DateDebut", V(EncodeDate(2010, 1, 1))}, {"Radiologiste", V("1234567")},
+                                {"Montant", V(Currency{5000000})}},
+                               {{"DateDebut", V(EncodeDate(2010, 2, 1))}, {"Radiologiste", V("")}}});
+  TransfertTableFacturationExt(*run);
+  EXPECT_EQ(Select("SELECT RADIOLOGISTE || '/' || CAST(MONTANT AS VARCHAR(20)) FROM FACTURATIONEXT"), V("1234567/500.0000"));
+  EXPECT_NE(ReadLog("FacturationExt").find("Table source: FacturationExt a une cle vide: 2010-02-01"),
+            std::string::npos)
+      << ReadLog("FacturationExt");
+
+  Exec("INSERT INTO VISITE (ID_VISITE, PRESCRIPTION) VALUES (1, '20100101-001')");
+  run->CommitEtProgress();
+  WriteRows("faccsc", {{{"prescrip", V("20100101-001")}, {"nom", V("Roy")}},
+                       {{"prescrip", V("20090101-001")}, {"nom", V("Hors periode")}},
+                       {{"prescrip", V("")}, {"nom", V("Sans numero")}}});
+  TransfertTableFaccsc(*run);
+  EXPECT_EQ(Select("SELECT ID_VISITE || NOM FROM FACCSC"), V("1Roy"));
+  EXPECT_EQ(Count("TMPFACCSC"), 2);  // the one outside the range stays staged
+  const std::string log = ReadLog("TableFaccsc");
+  EXPECT_NE(log.find("1 lignes de tmpfaccsc sans visite dans la base, non rattachees"), std::string::npos) << log;
+  EXPECT_NE(log.find("Table source: faccsc a une cle vide: "), std::string::npos) << log;
+}
+
+TEST_F(BillingRecordsTest, TransmissionsOfTheRangeBothEndsAndRemittancesOnce) {
+  WriteRows("Etat", {{{"Sequence", V(int64_t{1})}, {"EcDate", V(EncodeDate(2010, 1, 1))}, {"Type", V("A")}},
+                     {{"Sequence", V(int64_t{2})}, {"EcDate", V(EncodeDate(2010, 12, 31))}, {"Type", V("B")}},
+                     {{"Sequence", V(int64_t{3})}, {"EcDate", V(EncodeDate(2011, 1, 1))}, {"Type", V("C")}}});
+  TransfertTableEtat(*run);
+  EXPECT_EQ(Select("SELECT LIST(ID_ETAT, ',') FROM (SELECT ID_ETAT FROM ETAT ORDER BY 1)"), V("1,2"));
+  WriteRows("Releve", {{{"seq", V(int64_t{10})}, {"Code", V("08001")}, {"Montant", V(Currency{-25000})}},
+                       {{"seq", V(int64_t{10})}, {"Code", V("08002")}}});
+  TransfertTableReleve(*run);
+  EXPECT_EQ(Select("SELECT ACTE || '/' || CAST(MONTANT AS VARCHAR(20)) FROM RELEVE"), V("08001/-2.5000"));
+  EXPECT_NE(ReadLog("TableReleve").find("Table destination: Releve a deja cette cle: 10"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvel
