@@ -28,10 +28,12 @@ void DateRange(TTransfertRun& run, TTableRoutine& routine, const char* index) {
   routine.rangeEnd = {Variant(DateOf(options.dtpFin))};
 }
 
-// Supplements whose visit is not in the target stay staged; the log says how many.
+// Supplements whose visit is not in the target stay staged; the log says how many
+// visit numbers they name. Rows already in the final table, or staged again by a later
+// run, are offered once: the latest staged copy of a visit number.
 void CountUnattached(TTransfertRun& run, const std::string& staging) {
   TTransfertData& engine = *run.FDataMgr;
-  if (!engine.ExecuteDestQuery("SELECT COUNT(*) FROM " + staging +
+  if (!engine.ExecuteDestQuery("SELECT COUNT(DISTINCT f.prescrip) FROM " + staging +
                                " f WHERE NOT EXISTS (SELECT 1 FROM visite v WHERE v.prescription = f.prescrip)")
            .ok) {
     return;
@@ -213,8 +215,9 @@ void TransfertTableFaccsc(TTransfertRun& run) {
                      "INSERT INTO Faccsc(id_visite, nom, prenom, adresse, ville, codepostal, naissance, nam) SELECT "
                      "v.id_visite, f.nom, f.prenom, f.adresse, f.ville, f.codepostal, f.naissance, f.nam FROM tmpfaccsc "
                      "f JOIN visite v ON(v.prescription = f.prescrip) WHERE NOT EXISTS (SELECT 1 FROM Faccsc x WHERE x.id_visite = "
-                     "v.id_visite){KEYS}",
-                     "tmpfaccsc f", "f.prescrip"});
+                     "v.id_visite) AND NOT EXISTS (SELECT 1 FROM tmpfaccsc f2 WHERE f2.prescrip = f.prescrip AND "
+                     "f2.NO_LIGNE > f.NO_LIGNE){KEYS}",
+                     "tmpfaccsc f", "f.NO_LIGNE"});
     CountUnattached(run, "tmpfaccsc");
   };
   RunTableRoutine(run,
@@ -236,8 +239,9 @@ void TransfertTableFaccsd(TTransfertRun& run) {
     MoveStaged(run, {"faccsd",
                      "INSERT INTO faccsd(id_visite, adresse, ville, codepostal, nas) SELECT v.id_visite, f.adresse, "
                      "f.ville, f.codepostal, f.nasociale FROM tmpfaccsd f JOIN visite v ON(v.prescription = "
-                     "f.prescrip) WHERE NOT EXISTS (SELECT 1 FROM faccsd x WHERE x.id_visite = v.id_visite){KEYS}",
-                     "tmpfaccsd f", "f.prescrip"});
+                     "f.prescrip) WHERE NOT EXISTS (SELECT 1 FROM faccsd x WHERE x.id_visite = v.id_visite) AND NOT EXISTS "
+                     "(SELECT 1 FROM tmpfaccsd f2 WHERE f2.prescrip = f.prescrip AND f2.NO_LIGNE > f.NO_LIGNE){KEYS}",
+                     "tmpfaccsd f", "f.NO_LIGNE"});
     CountUnattached(run, "tmpfaccsd");
   };
   RunTableRoutine(run,

@@ -92,10 +92,17 @@ class Mover {
   // Block moves: rows without an identifier are not moved (the final table would give
   // them a new one on every run); they are counted as refused and said.
   void RefuseKeyless(const std::string& notMoved) {
-    fib::TpFIBQuery count(&run_.pFIBDatabaseRis);
-    count.SetSQLText("SELECT COUNT(*) FROM " + spec_.staging + " WHERE " + spec_.key + " IS NULL AND " + notMoved);
-    count.ExecQuery();
-    const int64_t keyless = count.Fields(0).AsInteger();
+    int64_t keyless = 0;
+    try {
+      fib::TpFIBQuery count(&run_.pFIBDatabaseRis);
+      count.SetSQLText("SELECT COUNT(*) FROM " + spec_.staging + " WHERE " + spec_.key + " IS NULL AND " + notMoved);
+      count.ExecQuery();
+      keyless = count.Fields(0).AsInteger();
+    } catch (const EDatabaseError& e) {
+      result.ok = false;
+      run_.DoLogError(nullptr, "Deplacement vers " + spec_.target + ": " + e.what(), true);
+      return;
+    }
     if (keyless == 0) return;
     result.refused += keyless;
     run_.DoLogError(nullptr,
@@ -214,8 +221,13 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const st
   if (blockSize < 1) throw ERoutineFault("Move into " + spec.target + " in blocks of " + std::to_string(blockSize));
   EnsureTransaction(run);
   const std::string extra = " AND " + notMoved;
+  // The first block starts at the smallest identifier not moved yet (one walk over what
+  // earlier runs moved); each next one at the next staged identifier, found on the
+  // index in one step: a per-block search for "not moved yet" would scan the rest of
+  // the staging table every block. Rows of a block already moved are left out by the
+  // block statement itself.
   const std::string next_sql = "SELECT FIRST 1 " + spec.key + " FROM " + spec.staging + " WHERE " + spec.key +
-                               " > :LAST AND " + notMoved + " ORDER BY " + spec.key;
+                               " > :LAST ORDER BY " + spec.key;
   fib::TpFIBQuery first(&run.pFIBDatabaseRis);
   fib::TpFIBQuery next(&run.pFIBDatabaseRis);
   Mover mover(run, spec, extra);
@@ -253,9 +265,20 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const st
     finder = &next;
     after = {Variant(hi)};
     if (!run.StopAllProcess) {
-      // What is left stays staged and not moved: the next run's blocks find it.
-      run.DoLogError(nullptr, "Deplacement vers " + spec.target + " arrete apres le bloc " + std::to_string(lo) + "-" +
-                                  std::to_string(hi), false);
+      // What is left stays staged and not moved: the next run's blocks find it. The move
+      // is then incomplete, and says so only when something is left.
+      fib::TpFIBQuery rest(&run.pFIBDatabaseRis);
+      rest.SetSQLText("SELECT FIRST 1 " + spec.key + " FROM " + spec.staging + " WHERE " + spec.key + " > :LAST AND " +
+                      notMoved);
+      rest.ExecWithParams({Variant(hi)});
+      const bool left = !rest.Eof();
+      rest.Close();
+      if (left) {
+        mover.result.ok = false;
+        run.DoLogError(nullptr, "Deplacement vers " + spec.target + " arrete apres le bloc " + std::to_string(lo) + "-" +
+                                    std::to_string(hi), false);
+      }
+      finder = &next;
       break;
     }
   }

@@ -59,9 +59,11 @@ TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec);
 // Moves in blocks of `blockSize` consecutive identifiers (an integer key), each block
 // one statement and one commit, walking only the identifiers staged and not moved yet:
 // `notMoved` is the condition that says so ("NOT EXISTS (SELECT 1 FROM Visite v WHERE
-// v.id_visite = p.AutoNum)"). Each block starts at the smallest such identifier above
-// the last block, so gaps cost nothing, and a second range, a stopped run or a re-run
-// moves exactly what is missing.
+// v.id_visite = p.AutoNum)"). The first block starts at the smallest such identifier,
+// each next one at the next staged identifier above the last block, so gaps cost
+// nothing, and a second range, a stopped run or a re-run moves exactly what is missing.
+// Stops after the current block when the run is stopped (the move is then incomplete
+// when something is left).
 TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::string& notMoved,
                              int blockSize = 2500);
 

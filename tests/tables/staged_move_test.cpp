@@ -150,5 +150,23 @@ TEST_F(StagedMoveTest, BlocksWalkWhatIsStagedAndNotMovedOnlyOnceAcrossRuns) {
   EXPECT_EQ(Count("MOVE_DST"), 2 + 3101);
 }
 
+TEST_F(StagedMoveTest, AStoppedRunEndsTheBlocksAfterTheCurrentOneAndTheNextRunMovesTheRest) {
+  Stage(1, 6000);
+  run->CommitEtProgress();
+  const std::string not_moved = "NOT EXISTS (SELECT 1 FROM MOVE_DST d WHERE d.ID = p.ID)";
+  run->StopAllProcess = false;
+  TMoveResult stopped;
+  const std::string log = Logged([&] { stopped = MoveStagedBlocks(*run, Spec(), not_moved); });
+  EXPECT_FALSE(stopped.ok);  // incomplete, and the summary will say so
+  EXPECT_EQ(stopped.moved, 2500);
+  EXPECT_NE(log.find("Deplacement vers MOVE_DST arrete apres le bloc 1-2500"), std::string::npos) << log;
+  run->StopAllProcess = true;
+  TMoveResult rest;
+  Logged([&] { rest = MoveStagedBlocks(*run, Spec(), not_moved); });
+  EXPECT_TRUE(rest.ok);
+  EXPECT_EQ(rest.moved, 3500);
+  EXPECT_EQ(Count("MOVE_DST"), 6000);
+}
+
 }  // namespace
 }  // namespace korvel
