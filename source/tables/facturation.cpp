@@ -216,7 +216,7 @@ void TransfertTableFaccsc(TTransfertRun& run) {
                      "v.id_visite, f.nom, f.prenom, f.adresse, f.ville, f.codepostal, f.naissance, f.nam FROM tmpfaccsc "
                      "f JOIN visite v ON(v.prescription = f.prescrip) WHERE NOT EXISTS (SELECT 1 FROM Faccsc x WHERE x.id_visite = "
                      "v.id_visite) AND NOT EXISTS (SELECT 1 FROM tmpfaccsc f2 WHERE f2.prescrip = f.prescrip AND "
-                     "f2.NO_LIGNE > f.NO_LIGNE){KEYS}",
+                     "f2.NO_LIGNE + 0 > f.NO_LIGNE){KEYS}",
                      "tmpfaccsc f", "f.NO_LIGNE"});
     CountUnattached(run, "tmpfaccsc");
   };
@@ -240,7 +240,7 @@ void TransfertTableFaccsd(TTransfertRun& run) {
                      "INSERT INTO faccsd(id_visite, adresse, ville, codepostal, nas) SELECT v.id_visite, f.adresse, "
                      "f.ville, f.codepostal, f.nasociale FROM tmpfaccsd f JOIN visite v ON(v.prescription = "
                      "f.prescrip) WHERE NOT EXISTS (SELECT 1 FROM faccsd x WHERE x.id_visite = v.id_visite) AND NOT EXISTS "
-                     "(SELECT 1 FROM tmpfaccsd f2 WHERE f2.prescrip = f.prescrip AND f2.NO_LIGNE > f.NO_LIGNE){KEYS}",
+                     "(SELECT 1 FROM tmpfaccsd f2 WHERE f2.prescrip = f.prescrip AND f2.NO_LIGNE + 0 > f.NO_LIGNE){KEYS}",
                      "tmpfaccsd f", "f.NO_LIGNE"});
     CountUnattached(run, "tmpfaccsd");
   };
@@ -274,7 +274,8 @@ void TransfertTablePaiement(TTransfertRun& run) {
     ChangeStateIndex(run, "PAIEMENT", message, true);
     run.UI().SetOperation("Table Paiement\r\nFinalisation du transfert");
     // Blocks over the staged payments not in Paiement yet (the latest staged copy of
-    // each): payments numbered below the highest one already there arrive too.
+    // each, found by the identifier's index: "+ 0" keeps the row number's out): payments
+    // numbered below the highest one already there arrive too.
     MoveStagedBlocks(run,
                      {"Paiement",
                       "INSERT INTO Paiement(EcDate, ATTESTATION, NCE, Paye, Transac, MSG, RecDate, "
@@ -283,7 +284,7 @@ void TransfertTablePaiement(TTransfertRun& run) {
                       "r.licence = p.licence AND r.groupe = p.groupe), ID_Paiement FROM tmpPaiement p{WHERE_KEYS}",
                       "tmpPaiement p", "p.Id_paiement"},
                      "NOT EXISTS (SELECT 1 FROM Paiement x WHERE x.ID_Paiement = p.Id_paiement) AND NOT EXISTS (SELECT 1 "
-                     "FROM tmpPaiement p2 WHERE p2.Id_paiement = p.Id_paiement AND p2.NO_LIGNE > p.NO_LIGNE)");
+                     "FROM tmpPaiement p2 WHERE p2.Id_paiement = p.Id_paiement AND p2.NO_LIGNE + 0 > p.NO_LIGNE)");
     ChangeStateIndex(run, "PAIEMENT", message, false);
     SetGenerator(run, "Paiement", "id_Paiement", message);
   };

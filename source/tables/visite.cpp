@@ -252,9 +252,11 @@ void TransfertTablePrescription(TTransfertRun& run) {
          "tmpVisite v{WHERE_KEYS}",
          "tmpVisite v", "v.id_visite"},
         // A visit staged again (a stopped run, a range run twice) moves once: its latest
-        // staged copy, and only while it is not in Visite.
+        // staged copy, and only while it is not in Visite. "+ 0" keeps the server on the
+        // identifier's index: a range on the row number would scan the rest of staging
+        // for every row.
         "NOT EXISTS (SELECT 1 FROM Visite x WHERE x.id_visite = v.id_visite) AND NOT EXISTS (SELECT 1 FROM tmpVisite "
-        "v2 WHERE v2.id_visite = v.id_visite AND v2.NO_LIGNE > v.NO_LIGNE)");
+        "v2 WHERE v2.id_visite = v.id_visite AND v2.NO_LIGNE + 0 > v.NO_LIGNE)");
     ChangeStateIndex(run, "VISITE", kMessage, false);
 
     run.UI().SetOperation("Table Visite\r\n (DELETE tmpVisite_Med ID_VISITE IS NULL)");
