@@ -44,6 +44,14 @@ void RunFixture::WriteTable(const std::string& table, const std::vector<std::vec
   writer.Finish();
 }
 
+void RunFixture::WriteRows(const std::string& table, const std::vector<LegacyValues>& records) {
+  std::vector<std::vector<Variant>> rows;
+  for (const LegacyValues& r : records) rows.push_back(sample::LegacyRow(table, r));
+  WriteTable(table, rows);
+}
+
+void RunFixture::Exec(const std::string& sql) { ASSERT_TRUE(run->FDataMgr->ExecuteDestQuery(sql).ok) << sql; }
+
 std::string RunFixture::ReadLog(const std::string& name) const {
   std::ifstream in(folder + "/LogErreur/" + FormatDateTime("yyyymmdd", Now()) + "/" + name + ".txt",
                    std::ios::binary);

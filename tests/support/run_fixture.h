@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "global/variant.h"
@@ -15,6 +16,9 @@
 
 namespace korvel::testing {
 
+// A legacy record by field name.
+using LegacyValues = std::vector<std::pair<std::string, Variant>>;
+
 class RunFixture : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -22,6 +26,10 @@ class RunFixture : public ::testing::Test {
 
   // Writes <legacy>/<table>.FF2 with the sample clinic's layout of that table.
   void WriteTable(const std::string& table, const std::vector<std::vector<Variant>>& rows);
+  // The same from records given by field name; the other fields are NULL.
+  void WriteRows(const std::string& table, const std::vector<LegacyValues>& records);
+  // A statement on the run's connection (the engine's free statement), which must pass.
+  void Exec(const std::string& sql);
   // Connects the target and binds the engine, as the first step of a run does.
   void Connect() { run->ForceNewDataPath(); }
   // Text of LogErreur/<today>/<name>.txt, turned into UTF-8 with LF line ends.

@@ -8,7 +8,7 @@ namespace korvel {
 namespace {
 
 using V = Variant;
-using Values = std::vector<std::pair<std::string, Variant>>;
+using Values = testing::LegacyValues;
 
 class BillingRecordsTest : public testing::RunFixture {
  protected:
@@ -18,14 +18,6 @@ class BillingRecordsTest : public testing::RunFixture {
     run->FLogMgr.StartTransfertLog();
     ui.options.dtpDebut = EncodeDate(2010, 1, 1);
     ui.options.dtpFin = EncodeDate(2010, 12, 31);
-  }
-
-  void Exec(const std::string& sql) { ASSERT_TRUE(run->FDataMgr->ExecuteDestQuery(sql).ok) << sql; }
-
-  void WriteRows(const std::string& table, const std::vector<Values>& records) {
-    std::vector<std::vector<Variant>> rows;
-    for (const Values& r : records) rows.push_back(sample::LegacyRow(table, r));
-    WriteTable(table, rows);
   }
 
   // An amount in ten-thousandths as the server writes a NUMERIC(18,4).

@@ -13,7 +13,7 @@ namespace korvel {
 namespace {
 
 using V = Variant;
-using Values = std::vector<std::pair<std::string, Variant>>;
+using Values = testing::LegacyValues;
 
 TEST(PlageHoraireTest, SlotsAreFoundUnderTheExactTextOfTheirVisit) {
   TPlageHoraireList list;
@@ -56,14 +56,6 @@ class ClinicalTest : public testing::RunFixture {
     RunFixture::SetUp();
     Connect();
     run->FLogMgr.StartTransfertLog();
-  }
-
-  void Exec(const std::string& sql) { ASSERT_TRUE(run->FDataMgr->ExecuteDestQuery(sql).ok) << sql; }
-
-  void WriteRows(const std::string& table, const std::vector<Values>& records) {
-    std::vector<std::vector<Variant>> rows;
-    for (const Values& r : records) rows.push_back(sample::LegacyRow(table, r));
-    WriteTable(table, rows);
   }
 
   void Range(int from, int to) {

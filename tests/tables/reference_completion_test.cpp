@@ -17,8 +17,6 @@ class ReferenceCompletionTest : public testing::RunFixture {
     Connect();
   }
 
-  void Exec(const std::string& sql) { ASSERT_TRUE(run->FDataMgr->ExecuteDestQuery(sql).ok) << sql; }
-
   // Runs the operations inside a table log and returns the log's text.
   template <typename F>
   std::string Logged(const F& operations) {

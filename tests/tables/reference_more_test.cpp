@@ -12,7 +12,7 @@ namespace korvel {
 namespace {
 
 using V = Variant;
-using Values = std::vector<std::pair<std::string, Variant>>;
+using Values = testing::LegacyValues;
 
 class ReferenceMoreTest : public testing::RunFixture {
  protected:
@@ -20,14 +20,6 @@ class ReferenceMoreTest : public testing::RunFixture {
     RunFixture::SetUp();
     Connect();
     run->FLogMgr.StartTransfertLog();
-  }
-
-  void Exec(const std::string& sql) { ASSERT_TRUE(run->FDataMgr->ExecuteDestQuery(sql).ok) << sql; }
-
-  void WriteRows(const std::string& table, const std::vector<Values>& records) {
-    std::vector<std::vector<Variant>> rows;
-    for (const Values& r : records) rows.push_back(sample::LegacyRow(table, r));
-    WriteTable(table, rows);
   }
 
   struct Case {

@@ -12,21 +12,13 @@ namespace korvel {
 namespace {
 
 using V = Variant;
-using Values = std::vector<std::pair<std::string, Variant>>;
+using Values = testing::LegacyValues;
 
 class ReferenceRoutinesTest : public testing::RunFixture {
  protected:
   void SetUp() override {
     RunFixture::SetUp();
     Connect();
-  }
-
-  void Exec(const std::string& sql) { ASSERT_TRUE(run->FDataMgr->ExecuteDestQuery(sql).ok) << sql; }
-
-  void WriteRows(const std::string& table, const std::vector<Values>& records) {
-    std::vector<std::vector<Variant>> rows;
-    for (const Values& r : records) rows.push_back(sample::LegacyRow(table, r));
-    WriteTable(table, rows);
   }
 
   std::string Report() const { return ReadLog("RAPPORT FINAL"); }

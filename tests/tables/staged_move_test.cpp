@@ -25,8 +25,6 @@ class StagedMoveTest : public testing::RunFixture {
     run->CommitEtProgress();
   }
 
-  void Exec(const std::string& sql) { ASSERT_TRUE(run->FDataMgr->ExecuteDestQuery(sql).ok) << sql; }
-
   // Stages ids first..last (below 100,000), code 'C<id>', name 'N<id>'.
   void Stage(int first, int last) {
     Exec("INSERT INTO MOVE_SRC SELECT n, 'C' || n, 'N' || n FROM (SELECT a.d + 10 * b.d + 100 * c.d + 1000 * e.d + "
