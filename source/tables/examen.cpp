@@ -212,10 +212,7 @@ void TransfertTableExamen(TTransfertRun& run) {
          "Modificateur, Mod1, Mod2, Mod3, Mod4, Lot, Nce, Role1, Role7, Total, PlageHoraire, refacOpr, annulopr, "
          "concilOpr, technologue1, RefacLot, RefacNce, ConcilDate, Unite, FACROLE1, FACROLE7 FROM TmpExamen{WHERE_KEYS}",
          "TmpExamen", "id_Examen"},
-        // An examination staged again moves once: its latest staged copy ("+ 0": found by
-        // the identifier's index, not by a range on the row number).
-        "NOT EXISTS (SELECT 1 FROM Examen x WHERE x.id_examen = TmpExamen.id_examen) AND NOT EXISTS (SELECT 1 FROM "
-        "TmpExamen t2 WHERE t2.id_examen = TmpExamen.id_examen AND t2.NO_LIGNE + 0 > TmpExamen.NO_LIGNE)");
+        NotMovedLatestCopy("Examen", "id_examen", "TmpExamen", "TmpExamen", "id_examen"));
     ChangeStateIndex(run, "EXAMEN", kMessage, false);
     SetGenerator(run, "Examen", "Id_examen", kMessage);
   };
@@ -234,9 +231,7 @@ void TransfertTableExamen(TTransfertRun& run) {
                         "FACROLE1, FACROLE7, newprescription, Titre_Exam)",
                         34};
   routine.checkAcceptance = false;
-  routine.indexName = "xPrescripCode";
-  routine.rangeStart = {Variant(run.numeroPrescripDebut)};
-  routine.rangeEnd = {Variant(run.numeroPrescripFin)};
+  routine.Range("xPrescripCode", Variant(run.numeroPrescripDebut), Variant(run.numeroPrescripFin));
   RunTableRoutine(run, routine, hooks);
 }
 

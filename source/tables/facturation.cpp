@@ -23,9 +23,7 @@ void AssignRadiologiste(TRecordParams& p, int licenceParam) {
 // The run's date range as keys of an index whose first field is a date.
 void DateRange(TTransfertRun& run, TTableRoutine& routine, const char* index) {
   const TRunOptions options = run.Options();
-  routine.indexName = index;
-  routine.rangeStart = {Variant(DateOf(options.dtpDebut))};
-  routine.rangeEnd = {Variant(DateOf(options.dtpFin))};
+  routine.Range(index, Variant(DateOf(options.dtpDebut)), Variant(DateOf(options.dtpFin)));
 }
 
 // Supplements whose visit is not in the target stay staged; the log says how many
@@ -274,8 +272,7 @@ void TransfertTablePaiement(TTransfertRun& run) {
     ChangeStateIndex(run, "PAIEMENT", message, true);
     run.UI().SetOperation("Table Paiement\r\nFinalisation du transfert");
     // Blocks over the staged payments not in Paiement yet (the latest staged copy of
-    // each, found by the identifier's index: "+ 0" keeps the row number's out): payments
-    // numbered below the highest one already there arrive too.
+    // each): payments numbered below the highest one already there arrive too.
     MoveStagedBlocks(run,
                      {"Paiement",
                       "INSERT INTO Paiement(EcDate, ATTESTATION, NCE, Paye, Transac, MSG, RecDate, "
@@ -283,8 +280,7 @@ void TransfertTablePaiement(TTransfertRun& run) {
                       "p.MessagePaiement, p.RecDate, p.Cheque, (SELECT r.Id_Radiologiste FROM Radiologiste r WHERE "
                       "r.licence = p.licence AND r.groupe = p.groupe), ID_Paiement FROM tmpPaiement p{WHERE_KEYS}",
                       "tmpPaiement p", "p.Id_paiement"},
-                     "NOT EXISTS (SELECT 1 FROM Paiement x WHERE x.ID_Paiement = p.Id_paiement) AND NOT EXISTS (SELECT 1 "
-                     "FROM tmpPaiement p2 WHERE p2.Id_paiement = p.Id_paiement AND p2.NO_LIGNE + 0 > p.NO_LIGNE)");
+                     NotMovedLatestCopy("Paiement", "ID_Paiement", "tmpPaiement", "p", "Id_paiement"));
     ChangeStateIndex(run, "PAIEMENT", message, false);
     SetGenerator(run, "Paiement", "id_Paiement", message);
   };

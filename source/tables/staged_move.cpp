@@ -192,6 +192,16 @@ TMoveResult Unrunnable(TTransfertRun& run, const TMoveSpec& spec, const std::str
 
 std::string WholeMoveSql(const TMoveSpec& spec) { return WithKeys(spec, ""); }
 
+std::string NotMovedLatestCopy(const std::string& finalTable, const std::string& finalKey,
+                               const std::string& staging, const std::string& alias, const std::string& stagedKey) {
+  const std::string staged = alias + "." + stagedKey;
+  // "+ 0" keeps the server on the identifier's index: a range on the row number would
+  // scan the rest of staging for every row.
+  return "NOT EXISTS (SELECT 1 FROM " + finalTable + " x WHERE x." + finalKey + " = " + staged +
+         ") AND NOT EXISTS (SELECT 1 FROM " + staging + " s2 WHERE s2." + stagedKey + " = " + staged +
+         " AND s2.NO_LIGNE + 0 > " + alias + ".NO_LIGNE)";
+}
+
 TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec) {
   EnsureTransaction(run);
   const std::string whole = WithKeys(spec, "");

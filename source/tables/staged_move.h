@@ -67,4 +67,10 @@ TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec);
 TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::string& notMoved,
                              int blockSize = 2500);
 
+// The `notMoved` of a staging table that may hold a record more than once (a stopped
+// run, a range run twice): not in the final table yet, and the latest staged copy (the
+// highest NO_LIGNE). `alias` names the staged row in the move statement.
+std::string NotMovedLatestCopy(const std::string& finalTable, const std::string& finalKey,
+                               const std::string& staging, const std::string& alias, const std::string& stagedKey);
+
 }  // namespace korvel

@@ -60,6 +60,13 @@ struct TTableRoutine {
   std::string indexName = "";
   std::vector<Variant> rangeStart = {};
   std::vector<Variant> rangeEnd = {};
+
+  // Read on `index` from `from` to `to` (the first field of its key), both included.
+  void Range(const char* index, const Variant& from, const Variant& to) {
+    indexName = index;
+    rangeStart = {from};
+    rangeEnd = {to};
+  }
 };
 
 // What an extra acceptance test decides for one record.

@@ -251,12 +251,7 @@ void TransfertTablePrescription(TTransfertRun& run) {
          "v.dateexamen, v.arrive, v.codedep, v.modifdh, v.modifdh, 'NON-URGENT', v.dateexamen as creationdh FROM "
          "tmpVisite v{WHERE_KEYS}",
          "tmpVisite v", "v.id_visite"},
-        // A visit staged again (a stopped run, a range run twice) moves once: its latest
-        // staged copy, and only while it is not in Visite. "+ 0" keeps the server on the
-        // identifier's index: a range on the row number would scan the rest of staging
-        // for every row.
-        "NOT EXISTS (SELECT 1 FROM Visite x WHERE x.id_visite = v.id_visite) AND NOT EXISTS (SELECT 1 FROM tmpVisite "
-        "v2 WHERE v2.id_visite = v.id_visite AND v2.NO_LIGNE + 0 > v.NO_LIGNE)");
+        NotMovedLatestCopy("Visite", "id_visite", "tmpVisite", "v", "id_visite"));
     ChangeStateIndex(run, "VISITE", kMessage, false);
 
     run.UI().SetOperation("Table Visite\r\n (DELETE tmpVisite_Med ID_VISITE IS NULL)");
@@ -280,9 +275,7 @@ void TransfertTablePrescription(TTransfertRun& run) {
                         "Arrive)",
                         24};
   routine.checkAcceptance = false;
-  routine.indexName = "xnumero";
-  routine.rangeStart = {Variant(run.numeroPrescripDebut)};
-  routine.rangeEnd = {Variant(run.numeroPrescripFin)};
+  routine.Range("xnumero", Variant(run.numeroPrescripDebut), Variant(run.numeroPrescripFin));
   RunTableRoutine(run, routine, hooks);
 }
 

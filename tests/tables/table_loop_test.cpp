@@ -34,9 +34,7 @@ class TableLoopTest : public testing::RunFixture {
 
   TTableRoutine Routine(const char* index) {
     TTableRoutine routine{"TableEssai", "Essai", "Essai", "INSERT INTO Region(Region, Description, Desactive)", 3};
-    routine.indexName = index;
-    routine.rangeStart = {V(EncodeDate(2010, 1, 1))};
-    routine.rangeEnd = {V(EncodeDate(2010, 12, 31))};
+    routine.Range(index, V(EncodeDate(2010, 1, 1)), V(EncodeDate(2010, 12, 31)));
     return routine;
   }
 };
