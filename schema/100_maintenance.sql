@@ -185,7 +185,8 @@ CREATE TABLE VISITE (
   RAPPORTINTERROMPUREMARQUE VARCHAR(255),
   REQUETEANNULEE            TIMESTAMP,
   CREATIONDH                TIMESTAMP,
-  MODIFDH                   TIMESTAMP
+  MODIFDH                   TIMESTAMP,
+  NOAUTORISATION            VARCHAR(20)
 );
 CREATE GENERATOR GEN_ID_VISITE;
 /* Plain indexes: the visit move switches them off and rebuilds them once. */
@@ -196,7 +197,8 @@ CREATE INDEX IX_VISITE_DATEEXAMEN ON VISITE (DATEEXAMEN);
 /* ATTESTATION is the billing lot (attestation) number: lots and private reports are
    matched to their examinations on it. PLAGEHORAIRE is the time slot of the visit,
    kept on every examination. The ID_SECURITE* columns and TECHNOLOGUE1 are user and
-   technologist identifiers. */
+   technologist identifiers. ID_PRETFILM is the open film loan the examination belongs
+   to, TECHNOLOGUEREMARQUE the technologist's note of its injection. */
 CREATE TABLE EXAMEN (
   ID_EXAMEN         INTEGER NOT NULL PRIMARY KEY,
   ID_VISITE         INTEGER,
@@ -228,7 +230,9 @@ CREATE TABLE EXAMEN (
   REFACLOT          VARCHAR(20),
   REFACNCE          VARCHAR(20),
   DATECONCIL        DATE,
-  UNITE             NUMERIC(15,4)
+  UNITE             NUMERIC(15,4),
+  ID_PRETFILM       INTEGER,
+  TECHNOLOGUEREMARQUE VARCHAR(255)
 );
 CREATE GENERATOR GEN_ID_EXAMEN;
 CREATE INDEX IX_EXAMEN_VISITE ON EXAMEN (ID_VISITE);
@@ -296,15 +300,16 @@ CREATE TABLE TMPDELEXAMEN (
   PRESCRIPTION VARCHAR(255)
 );
 
-/* Access journal and audit trail of the new system, each stamped by its trigger. */
-CREATE TABLE ACCES_LOG (
-  ID_ACCES_LOG INTEGER NOT NULL PRIMARY KEY,
+/* Access journal and audit trail of the new system, each stamped by its trigger.
+   Migrated entries keep their legacy entry number as identifier. */
+CREATE TABLE LOG (
+  ID_LOG       INTEGER NOT NULL PRIMARY KEY,
   ACCES        TIMESTAMP,
   REMARQUE     VARCHAR(255),
   ID_STATION   INTEGER,
   ID_SECURITE  INTEGER
 );
-CREATE GENERATOR GEN_ID_ACCES_LOG;
+CREATE GENERATOR GEN_ID_LOG;
 
 CREATE TABLE TRACELOG (
   ID_TRACELOG INTEGER NOT NULL PRIMARY KEY,
@@ -376,9 +381,9 @@ BEGIN
     NEW.PREFIXE = (SELECT VALEUR FROM PARAM WHERE ID_PARAM = 'Pr' || ASCII_CHAR(233) || 'fixe Global');
 END^
 
-CREATE TRIGGER TRIG_BEFORE_ACCES_LOG FOR ACCES_LOG ACTIVE BEFORE INSERT POSITION 0 AS
+CREATE TRIGGER TRIG_BEFORE_ACCES_LOG FOR LOG ACTIVE BEFORE INSERT POSITION 0 AS
 BEGIN
-  IF (NEW.ID_ACCES_LOG IS NULL) THEN NEW.ID_ACCES_LOG = GEN_ID(GEN_ID_ACCES_LOG, 1);
+  IF (NEW.ID_LOG IS NULL) THEN NEW.ID_LOG = GEN_ID(GEN_ID_LOG, 1);
   IF (NEW.ACCES IS NULL) THEN NEW.ACCES = CURRENT_TIMESTAMP;
 END^
 

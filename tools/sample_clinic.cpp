@@ -42,6 +42,9 @@ class Generator {
   // (a large clinic never sits in memory).
   void WritePatientsVisitsExams(int k);
   void WriteBilling(int k);
+  // Film loans, injections, the journal, the history registers, authorisations and
+  // the mammography act codes, over the visits written before.
+  void WriteClinicalRecords(int k);
   template <typename Next>
   void WriteStream(const std::string& table, int64_t count, const Next& next);
   // The rows a separate tool loads into the target before a run (physicians and
@@ -52,6 +55,12 @@ class Generator {
 
   SampleClinicOptions options_;
   std::mt19937 rng_;
+  // The first visits (number, patient) and the act of their first examination, for the
+  // records that name them.
+  static constexpr int64_t kEarly = 1000;
+  std::vector<std::pair<std::string, int64_t>> early_visits_;
+  std::vector<std::string> early_acts_;
+  int64_t visits_ = 0;
   SampleClinicSummary summary_;
 };
 
@@ -415,6 +424,7 @@ void Generator::WritePatientsVisitsExams(int k) {
   // Three visits per patient, numbered yyyymmdd-nnn per day; the visit identifier is the
   // legacy AutoNum. A few traps: a number that is no date, a time slot that is no number.
   const int64_t visits = 3 * patients;
+  visits_ = visits;
   std::vector<uint16_t> per_day(7 * 366, 0);
   std::vector<int32_t> visit_day;  // day index of each visit, for its examinations
   visit_day.reserve(static_cast<size_t>(visits));
@@ -436,10 +446,12 @@ void Generator::WritePatientsVisitsExams(int k) {
     std::string numero = visit_number(visit_day[static_cast<size_t>(i)], visit_n[static_cast<size_t>(i)]);
     if (i == 7) numero = "2009AB04-001";  // not a date: refused alone
     const int referants = Pick(3);
+    const int64_t patient = 1 + Pick(static_cast<int>(patients));
+    if (i < kEarly) early_visits_.emplace_back(numero, patient);
     return LegacyRow("Prescrip",
                      {{"AutoNum", Variant(id)},
                       {"Numero", Variant(numero)},
-                      {"Autolien", Variant(int64_t{1 + Pick(static_cast<int>(patients))})},
+                      {"Autolien", Variant(patient)},
                       {"Radiologiste", Chance(0.05) ? Variant() : Variant(Code("1", 100000 + Pick(10), 6))},
                       {"Groupe", Variant("01")},
                       {"Type", Variant(Chance(0.8) ? "Q" : "C")},
@@ -461,12 +473,14 @@ void Generator::WritePatientsVisitsExams(int k) {
   WriteStream("Examen", exams, [&](int64_t i) {
     const int64_t visit = i < visits ? i : Pick(static_cast<int>(visits));
     const bool dictee = Chance(0.7);
+    const std::string code = i == 5 ? std::string("99999") : Code("0", 8000 + Pick(300), 4);  // 99999: unknown act
+    if (i < kEarly) early_acts_.push_back(code);
     return LegacyRow("Examen",
                      {{"AutoNum", Variant(i + 1)},
                       {"Autolien", Variant(visit + 1)},
                       {"Prescription", Variant(visit_number(visit_day[static_cast<size_t>(visit)],
                                                             visit_n[static_cast<size_t>(visit)]))},
-                      {"Code", Variant(i == 5 ? std::string("99999") : Code("0", 8000 + Pick(300), 4))},  // unknown act
+                      {"Code", Variant(code)},
                       {"Protocole", Chance(0.8) ? Variant(PickOf(kProtocoles)) : Variant()},
                       {"Film", Variant(int64_t{Pick(4)})},
                       {"Dictee", dictee ? Variant("D" + std::to_string(i)) : Variant()},
@@ -545,6 +559,159 @@ void Generator::WriteBilling(int k) {
   });
 }
 
+void Generator::WriteClinicalRecords(int k) {
+  const auto day = [&](int from, int to) {
+    return Variant(EncodeDate(from + Pick(to - from + 1), 1 + Pick(12), 1 + Pick(28)));
+  };
+  const auto time = [&] { return Variant(EncodeTime(7 + Pick(12), Pick(60), Pick(60))); };
+  const auto early = [&] { return static_cast<size_t>(Pick(static_cast<int>(early_visits_.size()))); };
+  const auto dossier = [](int64_t patient) { return Variant(std::to_string(100000 + patient - 1)); };
+
+  // Loans through every pass: open or returned, of a visit (with the act of its first
+  // examination, an act of none, or no act) or of the patient only. Lenders: a user, a
+  // user typed in lower case, a name found nowhere, none. Borrowers longer than 9
+  // characters, and none. One loan number twice.
+  static const char* const kPreteurs[] = {"JTREMBLAY", "mgagnon", "Secrétaire de jour", ""};
+  static const char* const kEmprunteurs[] = {"DR LEBLANC", "HOPITAL SAINTE-JUSTINE", "PATIENT", "CLINIQUE", ""};
+  WriteStream("PretFilm", 200LL * k + 1, [&](int64_t i) {
+    const size_t v = early();
+    const int kind = Pick(4);
+    const bool byVisit = kind != 3;
+    const Variant acte = kind == 1 ? Variant(early_acts_[v]) : kind == 2 ? Variant("09999") : Variant();
+    const int64_t number = i == 200LL * k ? 7 : i + 1;  // the last repeats loan 7
+    return LegacyRow("PretFilm", {{"Autonum", Variant(number)},
+                                  {"DateEmprunt", day(2005, 2011)},
+                                  {"DateRetour", Chance(0.5) ? day(2005, 2011) : Variant()},
+                                  {"Details", Variant("Films de " + Word())},
+                                  {"Emprunteur", Variant(PickOf(kEmprunteurs))},
+                                  {"Film", Variant(int64_t{1 + Pick(6)})},
+                                  {"Complet", Chance(0.1) ? Variant() : Variant(Chance(0.5))},
+                                  {"Dossier", dossier(early_visits_[v].second)},
+                                  {"Preteur", Variant(PickOf(kPreteurs))},
+                                  {"prescription", byVisit ? Variant(early_visits_[v].first) : Variant()},
+                                  {"Examen", byVisit ? acte : Variant()},
+                                  {"NAM", Variant("ROYM" + std::to_string(10000000 + i))}});
+  });
+
+  // Injections: initials of 2, 5 and 7 letters and in lower case, several gauges in one
+  // format, the reactions the new system knows and others, visits that were not
+  // migrated, injections without product.
+  static const char* const kInitiales[] = {"JD", "JPDUB", "ABCDEFG", "mt", ""};
+  static const char* const kAiguilles[] = {"21G", "18-21", "23", "22G", ""};
+  static const char* const kSites[] = {"Bras gauche", "Pli du coude droit", "Main droite", ""};
+  static const char* const kReactions[] = {"NAUSÉES", "NAUSEES, FRISSONS (ANXIETE+++).", "Froid aux 2 membres supérieurs.",
+                                           "BOUCHE SÈCHE", "Voir notes", "Rougeur locale", ""};
+  WriteStream("Injection", 500LL * k, [&](int64_t i) {
+    const int64_t visit = i % 50 == 49 ? visits_ + 1000 + i : 1 + Pick(static_cast<int>(visits_));
+    return LegacyRow("Injection", {{"AutoNum", Variant(i + 1)},
+                                   {"Autolien", Variant(visit)},
+                                   {"ProduitContraste", Chance(0.8) ? Variant("Omnipaque 300") : Variant()},
+                                   {"QuantiteProduit", Variant(std::to_string(20 + Pick(80)) + " ml")},
+                                   {"FormatAiguille", Variant(PickOf(kAiguilles))},
+                                   {"SiteInjection", Variant(PickOf(kSites))},
+                                   {"ReactionInjection", Variant(PickOf(kReactions))},
+                                   {"DateInjection", day(2005, 2011)},
+                                   {"HeureInjection", Chance(0.9) ? time() : Variant()},
+                                   {"Technicienne", Variant(PickOf(kInitiales))},
+                                   {"MessageriePrivee", Chance(0.3) ? Variant("Note " + Word()) : Variant()},
+                                   {"MessagerieReseau", Chance(0.3) ? Variant("Réseau " + Word()) : Variant()}});
+  });
+
+  // The journal: every access pattern and trace rule, near misses (case, two
+  // apostrophes, a prefix that differs), entries without user, long user and station
+  // names, and entries on both sides of 1 January 2005.
+  static const char* const kRemarques[] = {
+      "Login (Talvo) ", "Logout (Talvo) ", "Mauvaise fermeture (Talvo) ", "Station non trouvée (POSTE", "Changement d'usager ",
+      "Impression protocoles en lot réussie ", "FactHop envoi ", "Impression d'un rapport non lu ", "Destr. pres ",
+      "CHANGE_NOPRESCRIP FROM ", "TALVO SEND MSG OPEN ", "login (talvo) ", "Impression d''un rapport non lu ",
+      "Consultation du dossier ", "Facturation hop "};
+  static const char* const kPostes[] = {"POSTE-ACCUEIL", "POSTE-RX1", "SALLE-ECHO", "", "POSTE-DE-LECTURE-DU-RADIOLOGISTE-PRINCIPAL-SALLE-12-BIS"};
+  static const char* const kUsagers[] = {"JTREMBLAY", "MGAGNON", "SROY", "", "TECHNICIENNE_RADIO_1_SOIR"};
+  WriteStream("Log", 10000LL * k, [&](int64_t i) {
+    Variant date = day(2004, 2011);
+    if (i % 1000 == 1) date = Variant(EncodeDate(2004, 12, 31));
+    if (i % 1000 == 2) date = Variant(EncodeDate(2005, 1, 1));
+    const char* remarque = i % 1000 < 3 ? kRemarques[0] : PickOf(kRemarques);
+    return LegacyRow("Log", {{"AutoNum", Variant(i + 1)},
+                             {"Date", date},
+                             {"Heure", time()},
+                             {"Remarque", Variant(remarque + std::to_string(i))},
+                             {"Poste", Variant(PickOf(kPostes))},
+                             {"Usager", Variant(PickOf(kUsagers))}});
+  });
+
+  // History registers, with a purge and a remittance twice, a statement without date,
+  // transfers without establishment or without user.
+  std::vector<Row> rows;
+  static const char* const kTables[] = {"Prescrip", "Examen", "Paiement", "Etat", "Releve"};
+  for (int i = 0; i < 20; ++i) {
+    rows.push_back(LegacyRow("HistoEpur", {{"NomTable", Variant(kTables[i % 5])},
+                                           {"DateEffect", Variant(EncodeDate(2006 + i / 5, 1 + i % 5, 1))},
+                                           {"DateDeb", Variant(EncodeDate(2000, 1, 1))},
+                                           {"DateFin", Variant(EncodeDate(2004 + i / 5, 12, 31))},
+                                           {"NbrEpure", Variant(int64_t{Pick(5000)})},
+                                           {"Commentaire", Variant("Épuration annuelle")}}));
+  }
+  rows.push_back(rows[3]);
+  Write("HistoEpur", rows);
+
+  WriteStream("HistoEtat", 20LL * k, [&](int64_t i) {
+    return LegacyRow("HistoEtat", {{"EcDate", i % 25 == 7 ? Variant() : day(2005, 2011)},
+                                   {"Reception", day(2005, 2011)},
+                                   {"Fusion", day(2005, 2011)},
+                                   {"Impression", day(2005, 2011)},
+                                   {"NoPaiement", Variant("P" + std::to_string(i))},
+                                   {"Coupure", day(2005, 2011)}});
+  });
+  // Lots named as the examinations' lots ("L<n>"), so most exist on both sides.
+  WriteStream("HistoLot", 20LL * k, [&](int64_t i) {
+    return LegacyRow("HistoLot", {{"Numero", Variant("L" + std::to_string(i))},
+                                  {"ProducDate", day(2005, 2011)},
+                                  {"ProducOpr", Variant(PickOf(kUsagers))},
+                                  {"TransDate", day(2005, 2011)},
+                                  {"TransOpr", Variant(PickOf(kUsers))},
+                                  {"ConvDate", Chance(0.5) ? day(2005, 2011) : Variant()},
+                                  {"ConvOpr", Variant(PickOf(kUsers))},
+                                  {"ConvRefNo", Variant(std::to_string(Pick(99999)))},
+                                  {"AnnulDate", Chance(0.05) ? day(2005, 2011) : Variant()},
+                                  {"AnnulOpr", Chance(0.05) ? Variant("COMPTABLE_EXTERNE") : Variant()}});
+  });
+  rows.clear();
+  for (int i = 0; i < 60; ++i) {
+    rows.push_back(LegacyRow("HistoReleve", {{"ReleveDate", Variant(EncodeDate(2005 + i / 12, 1 + i % 12, 15))},
+                                             {"RecepDate", Variant(EncodeDate(2005 + i / 12, 1 + i % 12, 17))},
+                                             {"RecepOpr", Variant(PickOf(kUsers))},
+                                             {"ImprDate", Variant(EncodeDate(2005 + i / 12, 1 + i % 12, 18))},
+                                             {"ImprOpr", Variant(PickOf(kUsagers))}}));
+  }
+  rows.push_back(rows[10]);
+  Write("HistoReleve", rows);
+  WriteStream("HistoTransfert", 10LL * k, [&](int64_t i) {
+    return LegacyRow("HistoTransfert", {{"Type", Variant(Chance(0.5) ? "COURRIEL" : "TELECOPIE")},
+                                        {"Date", day(2005, 2011)},
+                                        {"Heure", time()},
+                                        {"OPR", i % 40 == 3 ? Variant() : Variant(PickOf(kUsers))},
+                                        {"Etablissement", i % 20 == 5 ? Variant() : Variant("CLI01")},
+                                        {"Courriel", Variant("resultats@clinique.example")}});
+  });
+
+  // Authorisations of migrated visits, two for one visit, and of visits that do not exist.
+  WriteStream("Autorisation", 20LL * k + 1, [&](int64_t i) {
+    const int64_t visit = i == 20LL * k ? 1 : i % 30 == 29 ? visits_ + 5000 + i : 1 + Pick(static_cast<int>(visits_));
+    return LegacyRow("Autorisation", {{"numero", Variant("AUT" + std::to_string(100000 + i))},
+                                      {"Autolien", Variant(visit)},
+                                      {"DateAutorisation", day(2005, 2011)}});
+  });
+
+  // Mammography act codes: a code twice, one that is no act, none.
+  rows.clear();
+  for (int i = 0; i < 12; ++i) rows.push_back({Variant(Code("0", 8100 + i, 4)), Variant("Mammographie " + Word())});
+  rows.push_back({Variant(Code("0", 8100, 4)), Variant("Mammographie (doublon)")});
+  rows.push_back({Variant("MAMMO9"), Variant("Tomosynthèse")});
+  rows.push_back({Variant(), Variant("Sans code")});
+  Write("Sorvane", rows);
+}
+
 SampleClinicSummary Generator::Run() {
   const int k = std::max(1, options_.sizeFactor);
   fs::create_directories(fs::path(options_.folder) / "radio");
@@ -563,6 +730,7 @@ SampleClinicSummary Generator::Run() {
   WriteMessagesAndHl7(k);
   WritePatientsVisitsExams(k);
   WriteBilling(k);
+  WriteClinicalRecords(k);
   WritePreparedTarget(k);
 
   static const char* const kRegions[][2] = {

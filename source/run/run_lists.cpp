@@ -2,18 +2,24 @@
 // shown. A null routine is listed and not run: that table is not migrated yet.
 #include "source/run/transfert_run.h"
 #include "source/tables/acte.h"
+#include "source/tables/autorisation.h"
 #include "source/tables/billing_tables.h"
 #include "source/tables/etablissement.h"
 #include "source/tables/examen.h"
 #include "source/tables/facturation.h"
+#include "source/tables/historiques.h"
+#include "source/tables/injection.h"
+#include "source/tables/journal.h"
 #include "source/tables/medecin.h"
 #include "source/tables/message_hl7.h"
 #include "source/tables/parametres.h"
 #include "source/tables/patient.h"
+#include "source/tables/pret_film.h"
 #include "source/tables/prive.h"
 #include "source/tables/radiologiste.h"
 #include "source/tables/securite.h"
 #include "source/tables/simple_tables.h"
+#include "source/tables/sorvane.h"
 #include "source/tables/visite.h"
 
 namespace korvel {
@@ -39,10 +45,10 @@ const std::vector<TTableItem>& ListeClinique() {
       {"ciePrivee_Acte", TransfertTablePriveActe}, {"Rapport Prive", TransfertTableRapportPrive},  {"Etat", TransfertTableEtat},
       {"R1606", TransfertTableR1606},          {"R1606b", TransfertTableR1606b},         {"Releve", TransfertTableReleve},
       {"FacturationExt", TransfertTableFacturationExt}, {"Prescription (visite)", TransfertTablePrescription},
-      {"Examen", TransfertTableExamen},         {"Paiement", TransfertTablePaiement},       {"PretFilm", nullptr},
-      {"Log", nullptr},            {"Injection", nullptr},      {"Autorisation", nullptr},
-      {"HistoEpur", nullptr},      {"HistoEtat", nullptr},      {"HistoLot", nullptr},
-      {"HistoReleve", nullptr},    {"HistoTransfert", nullptr}, {"Sorvane", nullptr},
+      {"Examen", TransfertTableExamen},         {"Paiement", TransfertTablePaiement},       {"PretFilm", TransfertTablePretFilm},
+      {"Log", TransfertTableLog},               {"Injection", TransfertTableInjection},   {"Autorisation", TransfertTableAutorisation},
+      {"HistoEpur", TransfertTableHistoEpur},   {"HistoEtat", TransfertTableHistoEtat},   {"HistoLot", TransfertTableHistoLot},
+      {"HistoReleve", TransfertTableHistoReleve}, {"HistoTransfert", TransfertTableHistoTransfert}, {"Sorvane", TransfertTableSorvane},
       {"FACCSC", TransfertTableFaccsc},         {"FACCSD", TransfertTableFaccsd},
   };
   return items;

@@ -1,6 +1,7 @@
 #include "source/tables/table_loop.h"
 
 #include <memory>
+#include <type_traits>
 
 #include "global/fib/fib_transaction.h"
 
@@ -67,6 +68,19 @@ bool TransferOneRecord(TTransfertRun& run, bool engineAccepted, Source& source, 
   // only; a fault of the routine (ERoutineFault) goes on up and ends the table.
   try {
     hooks.assign(source);
+    if constexpr (std::is_same_v<Hooks, TRoutineHooks>) {
+      if (hooks.written) {
+        run.FDataMgr->ExecuteDestination();
+        const TVerdict verdict = hooks.written(source);
+        if (verdict != TVerdict::accept) {
+          ++(verdict == TVerdict::refuse ? result.refused : result.passedOver);
+          return true;
+        }
+        run.FDataMgr->CountAdded();
+        ++result.added;
+        return true;
+      }
+    }
     run.FDataMgr->Transfert();
     ++result.added;
   } catch (const EDatabaseError& e) {
@@ -136,7 +150,11 @@ TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, co
     hooks.beforeFirstRecord();
     run.ShowTableOperation(routine.labelName);  // the switching steps showed their own labels
   }
-  engine.InitDestination(routine.insertHead, routine.nbParams);
+  if (routine.destinationSql) {
+    engine.InitUpdateDestination(routine.destinationSql);
+  } else {
+    engine.InitDestination(routine.insertHead, routine.nbParams);
+  }
   if (hooks.setup) hooks.setup();
   TRecordParams params(run);
   auto log_refused = [&](const EDatabaseError& e) {

@@ -55,6 +55,9 @@ struct TTableRoutine {
   bool batchOnlyAfterAccepted = false;
   // The counter is shown once more after the loop.
   bool refreshCounterAtEnd = true;
+  // A statement with named parameters run for each record instead of the insert (an
+  // update of rows migrated earlier); `insertHead` and `nbParams` are then unused.
+  const char* destinationSql = nullptr;
   // Read in this index's order instead of physical order and, when `rangeStart` is not
   // empty, only the records whose key lies in [rangeStart, rangeEnd].
   std::string indexName = "";
@@ -88,6 +91,9 @@ struct TRoutineHooks {
   std::function<TVerdict(TRecordParams&)> accept;
   // Fills the parameters of an accepted record.
   std::function<void(TRecordParams&)> assign;
+  // After the statement ran: whether the record counts as added, or as refused (an
+  // update that found no row; the hook logs why).
+  std::function<TVerdict(TRecordParams&)> written;
   // After the main insert, each in its own trap: one that the target refuses is
   // logged with the record; the record stays added.
   std::vector<std::function<void(TRecordParams&)>> subStatements;

@@ -1,0 +1,200 @@
+#include "source/tables/historiques.h"
+
+#include "global/string_utils.h"
+#include "source/tables/reference_completion.h"
+#include "source/tables/staged_move.h"
+#include "source/tables/table_loop.h"
+
+namespace korvel {
+namespace {
+
+using TC = TCanTransfertType;
+
+// The clinic's agency number: field "Agence No" of the first legacy settings record
+// (empty when there is none).
+std::string AgencyNumber(TTransfertRun& run) {
+  TffTable& parm = run.TableParm;
+  parm.Close();
+  parm.Open();
+  parm.First();
+  std::string agency;
+  if (!parm.Eof()) {
+    const TField* field = parm.FieldByName("Agence No");
+    if (!field->IsNull()) agency = field->AsString();
+  }
+  parm.Close();
+  return agency;
+}
+
+// The identifier of the user a staged name became when completed (its first 20
+// characters).
+std::string UserOf(const std::string& column) {
+  return "(SELECT ID_SECURITE FROM SECURITE WHERE Utilisateur = SUBSTR(" + column + ", 1, 20))";
+}
+
+// Copies of the named fields into the parameters, in order.
+void CopyFields(TRecordParams& p, std::initializer_list<const char*> names) {
+  int i = 0;
+  for (const char* name : names) p.Copy(i++, p.Field(name));
+}
+
+void Finalisation(TTransfertRun& run, const char* label) {
+  run.CommitEtProgress();
+  run.UI().SetOperation(std::string(label) + "\r\nFinalisation du transfert");
+}
+
+}  // namespace
+
+void TransfertTableHistoEpur(TTransfertRun& run) {
+  TRoutineHooks hooks;
+  hooks.setup = [&] {
+    run.FDataMgr->InitCodeDestCopy("HistoEpur", {"NomTable", "NomTable"}, {"DateEffect", "DateEffect"});
+  };
+  hooks.assign = [](TRecordParams& p) {
+    CopyFields(p, {"NomTable", "DateEffect", "DateDeb", "DateFin", "NbrEpure", "Commentaire"});
+  };
+  RunTableRoutine(run,
+                  {"TableHistoEpur", " Histo Epur", "HistoEpur",
+                   "INSERT INTO HistoEpur(NomTable, DateEffect, DateDebut, DateFin, NbrEpure, Commentaire)", 6},
+                  hooks);
+}
+
+void TransfertTableHistoEtat(TTransfertRun& run) {
+  TParamValue agency;
+  TRoutineHooks hooks;
+  hooks.beforeFirstRecord = [&] {
+    const std::string number = AgencyNumber(run);
+    if (!number.empty()) agency.SetText() = number;
+  };
+  // A statement without date is left out, without a log line.
+  hooks.accept = [](TRecordParams& p) {
+    const TField& date = p.Field("EcDate");
+    return !date.IsNull() && date.AsDateTime().value > 0 ? TVerdict::accept : TVerdict::passOver;
+  };
+  hooks.assign = [&](TRecordParams& p) {
+    CopyFields(p, {"EcDate", "Reception", "Fusion", "Impression", "NoPaiement", "Coupure"});
+    p.Set(6, agency);
+  };
+  TTableRoutine routine{"TableHistoEtat", "Histo Etat", "HistoEtat",
+                        "INSERT INTO HistoEtat(EcDate, RECEPDATE, Fusion, IMPRDATE, NoPaiement, Coupure, agence)", 7};
+  routine.checkAcceptance = false;
+  RunTableRoutine(run, routine, hooks);
+}
+
+void TransfertTableHistoLot(TTransfertRun& run) {
+  TRoutineHooks hooks;
+  hooks.setup = [&] {
+    run.FDataMgr->InitCodeDestCopy("tmpHistoLot", {"Numero", "Numero"}, true);
+    run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
+  };
+  hooks.assign = [](TRecordParams& p) {
+    CopyFields(p, {"Numero", "ProducDate", "ProducOpr", "TransDate", "ConvDate", "ConvOpr", "ConvRefNo", "AnnulDate",
+                   "AnnulOpr", "TransOpr"});
+  };
+  hooks.closing = [&] {
+    TTransfertData& engine = *run.FDataMgr;
+    Finalisation(run, "Table Histo Lot");
+    for (const char* column : {"pOpr", "TOpr", "COpr", "AOpr"}) {
+      InsertSecuriteTmp(run, "tmpHistoLot", column, "Table Histo Lot\r\n");
+    }
+    run.CommitEtProgress();
+    // The lot's users are found by the names staged for them; a lot already moved by
+    // an earlier run is not offered again.
+    MoveStaged(run, {"HistoLot",
+                     "INSERT INTO HistoLot(ATTESTATION, DATEPRODUC, ID_SECURITEPRODUC, DATETRANS, DATECONV, "
+                     "ID_SECURITECONV, ConvRefNo, DATEANNUL, ID_SECURITEANNUL, ID_SECURITETRANS) SELECT h.Numero, "
+                     "h.Production, " + UserOf("h.pOpr") + ", h.Transmission, h.Conversion, " + UserOf("h.cOpr") +
+                         ", h.ConvRefNo, h.Annulation, " + UserOf("h.AOpr") + ", " + UserOf("h.TOpr") +
+                         " FROM tmpHistoLot h WHERE NOT EXISTS (SELECT 1 FROM HistoLot x WHERE x.ATTESTATION = "
+                         "h.Numero){KEYS}",
+                     "tmpHistoLot h", "h.Numero"});
+    engine.CommitDestQuery();
+    // Every attestation of a public-payer examination that is not a lot yet becomes one.
+    MoveStaged(run, {"HistoLot",
+                     "INSERT INTO histolot (Attestation) SELECT DISTINCT e.attestation FROM visite v LEFT JOIN examen e "
+                     "on e.id_visite = v.id_visite WHERE v.typefact in ('RAMQ','CSST') AND NOT EXISTS (SELECT FIRST 1 1 "
+                     "FROM histolot h WHERE h.attestation=e.attestation) AND e.attestation IS NOT NULL{KEYS}",
+                     "examen e", "e.attestation"});
+    engine.CommitDestQuery();
+  };
+  RunTableRoutine(run,
+                  {"TableHistoLot", "Histo Lot", "HistoLot",
+                   "INSERT INTO tmpHistoLot(Numero, Production, pOpr, Transmission, Conversion, cOpr, ConvRefNo, "
+                   "Annulation, AOpr, TOpr)",
+                   10},
+                  hooks);
+}
+
+void TransfertTableHistoReleve(TTransfertRun& run) {
+  TRoutineHooks hooks;
+  hooks.setup = [&] {
+    run.FDataMgr->InitCodeDestCopy("tmpHistoReleve", {"ReleveDate", "ReleveDate"}, true);
+    run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
+  };
+  hooks.assign = [](TRecordParams& p) { CopyFields(p, {"ReleveDate", "RecepDate", "RecepOpr", "ImprDate", "ImprOpr"}); };
+  hooks.closing = [&] {
+    Finalisation(run, "Table Histo Releve");
+    InsertSecuriteTmp(run, "tmpHistoReleve", "rOpr", "Table Histo Releve\r\n");
+    InsertSecuriteTmp(run, "tmpHistoReleve", "iOpr", "Table Histo Releve\r\n");
+    run.CommitEtProgress();
+    const std::string agency = AgencyNumber(run);
+    if (agency.empty()) {
+      run.DoLogError(nullptr, "Numero d'agence vide dans Parm: historique des releves non transfere", false);
+      return;
+    }
+    // The agency number is a quoted literal: leading zeros and quotes stay as typed.
+    MoveStaged(run, {"HistoReleve",
+                     "INSERT INTO HistoReleve(ReleveDate, RecepDate, ID_SECURITERECEP, ImprDate, ID_SECURITEIMPR, "
+                     "agence) SELECT H.ReleveDate, H.RecepDate, " + UserOf("H.ROpr") + ", H.ImprDate, " +
+                         UserOf("H.IOpr") + ", " + QuotedStr(agency) +
+                         " FROM tmpHistoReleve H WHERE NOT EXISTS (SELECT 1 FROM HistoReleve x WHERE x.ReleveDate = "
+                         "H.ReleveDate){KEYS}",
+                     "tmpHistoReleve H", "H.ReleveDate"});
+  };
+  RunTableRoutine(run,
+                  {"TableHistoReleve", "Histo Releve", "HistoReleve",
+                   "INSERT INTO tmpHistoReleve(ReleveDate, RecepDate, ROpr, ImprDate, IOpr)", 5},
+                  hooks);
+}
+
+void TransfertTableHistoTransfert(TTransfertRun& run) {
+  TRoutineHooks hooks;
+  hooks.setup = [&] {
+    run.FDataMgr->InitCodeDestCopy("tmpHistoTransfert", {"DateHeure", "Date+Heure"}, {"Opr", "Opr"});
+    run.FDataMgr->InitTransfertCondition(TC::ctStandardExtra, TArrayInt{0, 1, 2, 3});
+  };
+  hooks.assign = [](TRecordParams& p) {
+    p.Copy(0, p.Field(0));
+    p.Set(1, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("Date"), p.Field("Heure")));
+    p.Copy(2, p.Field("OPR"));
+    p.Copy(3, p.Field("Etablissement"));
+    p.Copy(4, p.Field("Courriel"));
+  };
+  hooks.closing = [&] {
+    TTransfertData& engine = *run.FDataMgr;
+    run.CommitEtProgress();
+    InsertSecuriteTmp(run, "tmphistotransfert", "opr", "Table Histo transfert\r\n");
+    run.CommitEtProgress();
+    const std::string user = UserOf("t.opr");
+    MoveStaged(run, {"HistoTransfert",
+                     "INSERT INTO HistoTransfert (TypeTrans, DateHeure, ID_SECURITE, Etablissement,Courriel) SELECT "
+                     "t.fType, t.DateHeure, " + user + ", t.Etablissement, t.Courriel FROM tmpHistoTransfert t WHERE "
+                     "t.Etablissement IS NOT NULL AND NOT EXISTS (SELECT 1 FROM HistoTransfert x WHERE x.DateHeure = "
+                     "t.DateHeure AND x.ID_SECURITE IS NOT DISTINCT FROM " + user +
+                         " AND x.TypeTrans IS NOT DISTINCT FROM t.fType AND x.Etablissement = t.Etablissement){KEYS}",
+                     "tmpHistoTransfert t", "CAST(t.DateHeure AS VARCHAR(24)) || '|' || t.Opr"});
+    // Transfers without establishment are not moved: say how many.
+    const TExecResult without =
+        engine.ExecuteDestQuery("SELECT COUNT(*) FROM tmpHistoTransfert WHERE Etablissement IS NULL");
+    if (without.ok && !engine.GetExeQryEOF() && engine.GetExeQryField(0)->AsInteger() > 0) {
+      run.DoLogError(nullptr,
+                     "Transferts sans etablissement, non transferes: " + engine.GetExeQryField(0)->AsString(), false);
+    }
+  };
+  RunTableRoutine(run,
+                  {"TableHistoTransfert", "Histo transfert", "HistoTransfert",
+                   "INSERT INTO tmpHistoTransfert(fType, Dateheure, Opr, Etablissement, Courriel)", 5},
+                  hooks);
+}
+
+}  // namespace korvel

@@ -1,0 +1,107 @@
+#include "source/tables/journal.h"
+
+#include "global/string_utils.h"
+#include "source/maintenance/generators.h"
+#include "source/maintenance/index_control.h"
+#include "source/run/transfert_run.h"
+#include "source/tables/reference_completion.h"
+#include "source/tables/staged_move.h"
+#include "source/tables/table_loop.h"
+
+namespace korvel {
+namespace {
+
+constexpr const char* kMessage = "Table Log\r\n";
+
+// A journal entry staged twice (a stopped run) moves once, from its latest copy; one
+// moved by an earlier run is not offered again.
+std::string NotMoved(const std::string& finalTable, const std::string& finalKey) {
+  return NotMovedLatestCopy(finalTable, finalKey, "tmplog", "t", "id_log");
+}
+
+// Users and stations are found under the names their completion gave them: the first
+// 20 and 50 characters of the staged names.
+constexpr const char* kSecurite = "(SELECT id_securite FROM securite WHERE utilisateur = SUBSTR(t.usager, 1, 20))";
+
+void InsertTraceLog(TTransfertRun& run, const std::string& ps_Condition, const std::string& ps_TableName,
+                    const std::string& ps_Operation) {
+  MoveStaged(run, {"tracelog",
+                   std::string("INSERT INTO tracelog(ID_tracelog, dateheure, ID_Securite, nomtable, operation, remarque) "
+                               "SELECT t.id_log, t.acces, ") +
+                       kSecurite + ", " + QuotedStr(ps_TableName) + ", " + QuotedStr(ps_Operation) +
+                       ", t.remarque FROM tmplog t WHERE t.remarque like " + QuotedStr(ps_Condition) + " AND " +
+                       NotMoved("tracelog", "ID_tracelog") + "{KEYS}",
+                   "tmplog t", "t.id_log"});
+  run.CommitEtProgress();
+}
+
+void MoveJournal(TTransfertRun& run) {
+  InsertSecuriteTmp(run, "tmplog", "Usager", kMessage);
+  InsertStationTmp(run, "tmplog", "Poste");
+  run.CommitEtProgress();
+  MoveStaged(run, {"Log",
+                   std::string("INSERT INTO Log(Id_Log, Acces, Remarque, ID_Station, ID_Securite) SELECT t.id_log, "
+                               "t.acces, t.remarque, (SELECT id_station FROM station WHERE nomstation = "
+                               "SUBSTR(t.poste, 1, 50)), ") +
+                       kSecurite +
+                       " FROM tmplog t WHERE (t.remarque like 'Mauvaise fermeture (Talvo)%' OR t.remarque like "
+                       "'Station non trouvée (%' OR t.remarque like 'Login (Talvo)%' OR t.remarque like 'Logout "
+                       "(Talvo)%' OR t.remarque like 'Changement d''usager%') AND t.acces >= '2005-01-01 00:00' AND " +
+                       NotMoved("Log", "Id_Log") + "{KEYS}",
+                   "tmplog t", "t.id_log"});
+  run.CommitEtProgress();
+  // The audit rules, in order. Rule 3 as the legacy application writes the remark,
+  // with one apostrophe.
+  InsertTraceLog(run, "Impression protocoles en lot réussie%", "PROTOCOLE", "IMPRESSION");
+  InsertTraceLog(run, "FactHop%", "FACTHOP", "FACTHOP");
+  InsertTraceLog(run, "Impression d'un rapport non lu%", "PROTOCOLE", "IMPRESSION");
+  InsertTraceLog(run, "Destr. pres%", "VISITE", "DELETE");
+  InsertTraceLog(run, "CHANGE_NOPRESCRIP FROM%", "VISITE", "MODIFICATION");
+  InsertTraceLog(run, "TALVO SEND MSG OPEN%", "WORKLIST", "SEND");
+}
+
+}  // namespace
+
+void TransfertTableLog(TTransfertRun& run) {
+  TRoutineHooks hooks;
+  hooks.beforeFirstRecord = [&] { ChangeStateIndex(run, "TMPLOG", kMessage, true); };
+  hooks.assign = [](TRecordParams& p) {
+    p.Copy(0, p.Field(0));
+    p.Set(1, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("Date"), p.Field("Heure")));
+    p.Copy(2, p.Field("Remarque"));
+    p.Copy(3, p.Field("Poste"));
+    p.CopyOr(4, p.Field("Usager"), "ADM");
+  };
+  hooks.closing = [&] {
+    run.CommitEtProgress();
+    // The stamps of the new system's journal stay off while the legacy entries move
+    // with their own times, and are switched on again whatever happened.
+    try {
+      ChangeStateIndex(run, "TMPLOG", kMessage, false);
+      ChangeStateTrigger(run, "TRIG_BEFORE_ACCES_LOG", kMessage, true);
+      ChangeStateTrigger(run, "TRIG_BEFOREI_TRACELOG", kMessage, true);
+      MoveJournal(run);
+    } catch (const std::exception& e) {
+      run.DoLogError(nullptr, e.what(), true);
+    }
+    for (const char* trigger : {"TRIG_BEFORE_ACCES_LOG", "TRIG_BEFOREI_TRACELOG"}) {
+      try {
+        ChangeStateTrigger(run, trigger, kMessage, false);
+      } catch (const std::exception& e) {
+        run.DoLogMisc(e.what());
+      }
+    }
+    run.ShowCounter();
+    try {
+      SetGenerator(run, "Log", "ID_LOG", kMessage);
+      SetGenerator(run, "TRACELOG", "ID_TRACELOG", kMessage);
+    } catch (const std::exception& e) {
+      run.DoLogMisc(e.what());
+    }
+  };
+  TTableRoutine routine{"TableLog", "Log", "Log", "INSERT INTO tmpLog(Id_Log, Acces, Remarque, Poste, Usager)", 5};
+  routine.checkAcceptance = false;
+  RunTableRoutine(run, routine, hooks);
+}
+
+}  // namespace korvel

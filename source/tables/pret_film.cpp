@@ -1,0 +1,292 @@
+#include "source/tables/pret_film.h"
+
+#include "global/string_utils.h"
+#include "global/text_encoding.h"
+#include "source/maintenance/generators.h"
+#include "source/tables/staged_move.h"
+#include "source/tables/table_loop.h"
+#include "source/tables/target_rows.h"
+
+namespace korvel {
+namespace {
+
+constexpr const char* kMessage = "Table Pret Film\r\n";
+// Loans are matched to an examination on the first characters of its act code.
+constexpr size_t kActPrefix = 5;
+
+// The text BooleanToString expects: "true"/"false" for a boolean field (the field's own
+// text is "True"/"False", which it would read as "N" whatever the value), "null" for
+// no value.
+std::string CompletText(const TField& field) {
+  if (field.IsNull()) return "null";
+  if (field.DataType() == TFieldType::ftBoolean) return field.AsBoolean() ? "true" : "false";
+  return field.AsString();
+}
+
+// Each lender text once: found as a user's name (35 characters) or user name (20), or
+// under the name a placeholder user receives (upper-cased, trimmed, 20 characters),
+// else that placeholder user is created. The staged loans then name the user, so the
+// move finds their lender.
+void InsertPretFilmSecurite(TTransfertRun& run) {
+  fib::TpFIBQuery lookup(&run.pFIBDatabaseRis);
+  lookup.SetSQLText(
+      "SELECT FIRST 1 UTILISATEUR FROM SECURITE WHERE NOM = :NOM OR UTILISATEUR = :UTILISATEUR OR UTILISATEUR = "
+      ":CREE ORDER BY ID_SECURITE");
+  fib::TpFIBQuery create(&run.pFIBDatabaseRis);
+  create.SetSQLText("INSERT INTO SECURITE(UTILISATEUR, MOTDEPASSE, DESACTIVE) VALUES(:AUSER, 'KELP','O')");
+  fib::TpFIBQuery rename(&run.pFIBDatabaseRis);
+  rename.SetSQLText("UPDATE tmpPretFilm SET NOMPRETEUR = :AUSER WHERE NOMPRETEUR = :TEXTE");
+  if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
+  std::vector<std::string> lenders;
+  ForEachTargetRow(run, "SELECT DISTINCT NOMPRETEUR FROM TMPPRETFILM WHERE NOMPRETEUR IS NOT NULL",
+                   [&](fib::TpFIBQuery& row) {
+                     lenders.push_back(row.Fields(0).AsString());
+                     return true;
+                   });
+  for (const std::string& text : lenders) {
+    const std::string made = AnsiUpperCase(Trim(Utf8Left(text, 20)));
+    if (made.empty()) continue;  // a blank lender names nobody
+    std::string user;
+    try {
+      lookup.ExecWithParams({Variant(Utf8Left(text, 35)), Variant(Utf8Left(text, 20)), Variant(made)});
+      if (!lookup.Eof()) user = lookup.Fields(0).AsString();
+      lookup.Close();
+      if (user.empty()) {
+        create.ExecWithParams({Variant(made)});
+        user = made;
+      }
+      if (user != text) rename.ExecWithParams({Variant(user), Variant(text)});
+    } catch (const std::exception& e) {
+      lookup.Close();
+      run.DoLogMisc(e.what());
+    }
+  }
+  if (run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.Commit();
+  run.pFIBTransactionRis.StartTransaction();
+}
+
+void MoveLoans(TTransfertRun& run) {
+  TTransfertData& engine = *run.FDataMgr;
+  // Loans already moved by an earlier run are left out: the staging keeps them for
+  // the passes.
+  const TMoveResult moved = MoveStaged(
+      run, {"pretFilm",
+            "INSERT INTO pretFilm(Id_patient, DateEmprunt, DateRetour, DetailsPret, Preteur, NomEmprunteur, "
+            "AutreCommentaire, Id_PretFilm, desactive, Statut, emprunteur) SELECT p.Id_Patient, t.DateEmprunt, "
+            "t.DateRetour, t.DetailsPret, (SELECT id_securite FROM securite WHERE utilisateur = SUBSTR(t.nomPreteur, 1, "
+            "20)), SUBSTR(t.NomEmprunteur, 1, 9), t.AutreCommentaire, t.Id_PretFilm, t.Desactive, t.Statut, "
+            "SUBSTR(t.NomEmprunteur, 1, 9) FROM tmpPretFilm t JOIN PATIENT P ON(P.DossierPrincipal = t.DossierPatient) "
+            "WHERE t.nomemprunteur <> '' AND NOT EXISTS (SELECT 1 FROM pretFilm x WHERE x.Id_PretFilm = "
+            "t.Id_PretFilm){KEYS}",
+            "tmpPretFilm t", "t.Id_PretFilm"});
+  run.CommitEtProgress();
+  try {
+    // The passes work on moved loans only. Those refused are in the log with their
+    // key; the others left out are counted here.
+    const TExecResult deleted = engine.ExecuteDestQuery(
+        "DELETE FROM tmppretfilm WHERE id_pretFilm IN (SELECT t.id_pretfilm FROM tmppretfilm t LEFT JOIN pretFilm p "
+        "ON(t.id_pretFilm = p.id_pretFilm) WHERE p.Id_PretFilm IS NULL)");
+    if (deleted.ok && deleted.rows > moved.refused) {
+      run.DoLogError(nullptr,
+                     "Prets sans emprunteur ou sans patient de ce dossier, non transferes: " +
+                         std::to_string(deleted.rows - moved.refused),
+                     false);
+    }
+    run.CommitEtProgress();
+  } catch (const std::exception& e) {
+    run.DoLogMisc(e.what());
+  }
+}
+
+// The link and history statements of the passes, prepared once.
+class LoanPasses {
+ public:
+  explicit LoanPasses(TTransfertRun& run)
+      : run_(run),
+        link_(&run.pFIBDatabaseRis),
+        linkActe_(&run.pFIBDatabaseRis),
+        count_(&run.pFIBDatabaseRis),
+        exams_(&run.pFIBDatabaseRis),
+        examsActe_(&run.pFIBDatabaseRis),
+        history_(&run.pFIBDatabaseRis) {
+    link_.SetSQLText("UPDATE Examen SET Id_PretFilm = :AParam0 WHERE Id_Visite = :AParam1");
+    linkActe_.SetSQLText("UPDATE Examen SET Id_PretFilm = :AParam0 WHERE Id_Visite = :AParam1 AND SUBSTR(ACTE, 1, 5) = "
+                         ":AParam2");
+    count_.SetSQLText("SELECT COUNT(*) FROM examen WHERE id_visite = :V AND SUBSTR(acte, 1, 5) = :A");
+    exams_.SetSQLText("SELECT id_examen FROM examen WHERE id_visite = :V");
+    examsActe_.SetSQLText("SELECT id_examen FROM examen WHERE id_visite = :V AND SUBSTR(acte, 1, 5) = :A");
+    // A second run adds no history row twice.
+    history_.SetSQLText(
+        "INSERT INTO HistoPretFilm(Id_PretFilm, Id_Examen, dateRetour) SELECT CAST(:Aparam0 AS INTEGER), CAST(:AParam1 "
+        "AS INTEGER), CAST(:AParam2 AS DATE) FROM RDB$DATABASE WHERE NOT EXISTS (SELECT 1 FROM HistoPretFilm h WHERE "
+        "h.Id_PretFilm = :Aparam0 AND h.Id_Examen = :AParam1)");
+  }
+
+  // Walks one pass: `write` gets the row; a failed write is logged with the loan.
+  void Pass(const std::string& sql, bool commit, const std::function<void(fib::TpFIBQuery&)>& write) {
+    if (!run_.pFIBTransactionRis.Active()) run_.pFIBTransactionRis.StartTransaction();
+    try {
+      ForEachTargetRow(run_, sql, [&](fib::TpFIBQuery& row) {
+        if (!run_.StopAllProcess) return false;
+        try {
+          write(row);
+        } catch (const std::exception& e) {
+          run_.DoLogError(nullptr, "Erreur pour tous les exams : " + TextOf(row.Fields(0)), true);
+          run_.DoLogError(nullptr, e.what(), false);
+        }
+        run_.UI().ProcessEvents();
+        return true;
+      });
+    } catch (const std::exception& e) {
+      run_.DoLogMisc(e.what());
+    }
+    if (commit) run_.CommitEtProgress();
+  }
+
+  void Link(const Variant& loan, const Variant& visit) { link_.ExecWithParams({loan, visit}); }
+
+  // The loan goes to the examinations of the visit whose act begins as the loan's
+  // act code; to all of them when none does.
+  void LinkByActe(const Variant& loan, const Variant& visit, const std::string& acte) {
+    const Variant prefix(Utf8Left(acte, kActPrefix));
+    if (CountByActe(visit, prefix) > 0) {
+      linkActe_.ExecWithParams({loan, visit, prefix});
+    } else {
+      link_.ExecWithParams({loan, visit});
+    }
+  }
+
+  // One history row per examination of the visit (with an act code: per examination
+  // chosen as for the links).
+  void History(const Variant& loan, const Variant& visit, const Variant& returned, const std::string* acte) {
+    fib::TpFIBQuery* exams = &exams_;
+    std::vector<Variant> params = {visit};
+    if (acte) {
+      const Variant prefix(Utf8Left(*acte, kActPrefix));
+      if (CountByActe(visit, prefix) > 0) {
+        exams = &examsActe_;
+        params.push_back(prefix);
+      }
+    }
+    std::vector<Variant> ids;
+    exams->ExecWithParams(params);
+    for (; !exams->Eof() && run_.StopAllProcess; exams->Next()) ids.push_back(exams->Fields(0).AsVariant());
+    exams->Close();
+    for (const Variant& exam : ids) history_.ExecWithParams({loan, exam, returned});
+  }
+
+ private:
+  int64_t CountByActe(const Variant& visit, const Variant& prefix) {
+    count_.ExecWithParams({visit, prefix});
+    const int64_t n = count_.Fields(0).AsInteger();
+    count_.Close();
+    return n;
+  }
+
+  TTransfertRun& run_;
+  fib::TpFIBQuery link_, linkActe_, count_, exams_, examsActe_, history_;
+};
+
+Variant ValueOf(fib::TpFIBQuery& row, int index) {
+  return row.Fields(index).IsNull() ? Variant() : row.Fields(index).AsVariant();
+}
+
+void RunPasses(TTransfertRun& run) {
+  LoanPasses passes(run);
+  // A: open loans of a visit, no act code: every examination of the visit.
+  passes.Pass(
+      "SELECT t.id_pretFilm, v.id_visite FROM tmpPretFilm t JOIN visite v ON(t.prescription = v.prescription) WHERE "
+      "t.dateRetour IS NULL AND t.examen IS NULL",
+      true, [&](fib::TpFIBQuery& r) { passes.Link(ValueOf(r, 0), ValueOf(r, 1)); });
+  // B: open loans without visit number: every examination of the patient.
+  passes.Pass(
+      "SELECT t.id_pretFilm, v.id_visite, p.Id_patient FROM tmpPretFilm t JOIN patient p ON(t.DossierPatient = "
+      "p.DossierPrincipal) JOIN visite v ON(v.id_patient= p.id_patient) WHERE t.dateRetour IS NULL and t.prescription "
+      "IS NULL",
+      true, [&](fib::TpFIBQuery& r) { passes.Link(ValueOf(r, 0), ValueOf(r, 1)); });
+  // C: open loans with an act code.
+  passes.Pass(
+      "SELECT t.id_pretFilm, v.id_visite, t.examen from tmpPretFilm t JOIN visite v ON(t.prescription = "
+      "v.prescription) WHERE t.dateRetour IS NULL AND t.examen IS NOT NULL",
+      false, [&](fib::TpFIBQuery& r) { passes.LinkByActe(ValueOf(r, 0), ValueOf(r, 1), r.Fields(2).AsString()); });
+  // D: returned loans with an act code, the mirror of C: the history of the
+  // examinations whose act begins as the code, of all of them when none does.
+  passes.Pass(
+      "SELECT t.id_pretFilm, v.id_visite, t.examen, t.dateRetour FROM tmpPretFilm t JOIN visite v ON(t.prescription "
+      "= v.prescription) WHERE t.dateRetour IS NOT NULL AND t.examen IS NOT NULL",
+      false, [&](fib::TpFIBQuery& r) {
+        const std::string acte = r.Fields(2).AsString();
+        passes.History(ValueOf(r, 0), ValueOf(r, 1), ValueOf(r, 3), &acte);
+      });
+  // E: returned loans of a visit, no act code.
+  passes.Pass(
+      "SELECT t.id_pretFilm, v.id_visite, t.dateRetour from tmpPretFilm t JOIN visite v ON(t.prescription = "
+      "v.prescription) WHERE t.dateRetour IS NOT NULL AND t.examen IS NULL",
+      true, [&](fib::TpFIBQuery& r) { passes.History(ValueOf(r, 0), ValueOf(r, 1), ValueOf(r, 2), nullptr); });
+  // F: returned loans without visit number: every visit of the patient.
+  passes.Pass(
+      "SELECT t.id_pretFilm, p.Id_patient, v.id_visite, t.dateRetour FROM tmpPretFilm t JOIN patient p "
+      "ON(t.DossierPatient = p.DossierPrincipal) JOIN visite v ON(v.id_patient = p.id_patient) WHERE t.dateRetour IS "
+      "NOT NULL AND t.prescription IS NULL",
+      true, [&](fib::TpFIBQuery& r) { passes.History(ValueOf(r, 0), ValueOf(r, 2), ValueOf(r, 3), nullptr); });
+}
+
+}  // namespace
+
+std::string BooleanToString(const std::string& sBoolean) {
+  if (sBoolean == "null" || Trim(sBoolean).empty()) return "";
+  return sBoolean == "true" ? "O" : "N";
+}
+
+void InsertDestFilm(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp) {
+  const std::string c = "p." + sNomChamp;
+  MoveStaged(run, {"DestFilm",
+                   "INSERT INTO DestFilm(DestFilm, desactive) SELECT DISTINCT SUBSTR(" + c + ", 1, 9), 'N' FROM " +
+                       sNomTable + " p LEFT JOIN DestFilm d ON(d.DestFilm = SUBSTR(" + c +
+                       ", 1, 9)) WHERE d.DestFilm IS NULL AND " + c + " IS NOT NULL{KEYS} GROUP BY " + c,
+                   sNomTable + " p", "SUBSTR(" + c + ", 1, 9)", false});
+}
+
+void TransfertTablePretFilm(TTransfertRun& run) {
+  TRoutineHooks hooks;
+  hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("tmpPretFilm", {"Id_pretFilm", "Autonum"}, true); };
+  hooks.assign = [](TRecordParams& p) {
+    p.Set(0, TParamValue());  // the patient is found by file number when moved
+    p.Copy(1, p.Field("DateEmprunt"));
+    p.Copy(2, p.Field("DateRetour"));
+    p.Copy(3, p.Field("Details"));
+    p.Copy(4, p.Field("Emprunteur"));
+    p.Constant(5, "Films: " + p.Field("Film").AsString() + "   Complet : " +
+                      BooleanToString(CompletText(p.Field("Complet"))));
+    p.Copy(6, p.Field(0));
+    p.Copy(7, p.Field("Dossier"));
+    p.Copy(8, p.Field("Preteur"));
+    p.Copy(9, p.Field("prescription"));
+    p.Copy(10, p.Field("Examen"));
+    p.Copy(11, p.Field("NAM"));
+    p.Constant(12, "N");
+    p.Constant(13, "Prêté");
+    p.Constant(14, "PT");
+  };
+  hooks.closing = [&] {
+    run.CommitEtProgress();
+    try {
+      InsertPretFilmSecurite(run);
+    } catch (const std::exception& e) {
+      run.DoLogMisc(e.what());
+    }
+    InsertDestFilm(run, "tmppretFilm", "NomEmprunteur");
+    run.CommitEtProgress();
+    MoveLoans(run);
+    RunPasses(run);
+    SetGenerator(run, "pretFilm", "id_pretFilm", kMessage);
+  };
+  TTableRoutine routine{"TablePretFilm", "Pret Film", "PretFilm",
+                        "INSERT INTO tmpPretFilm(Id_patient, DateEmprunt, DateRetour, DetailsPret, NomEmprunteur, "
+                        "AutreCommentaire, Id_PretFilm, DossierPatient, nomPreteur, Prescription, Examen, NAM, "
+                        "Desactive, Statut, emprunteur)",
+                        15};
+  RunTableRoutine(run, routine, hooks);
+}
+
+}  // namespace korvel

@@ -1,0 +1,11 @@
+// The act codes sent to the mammography interface (Sorvane): staged, completed as
+// deactivated acts when the target lacks them, then copied into Sorvane.
+#pragma once
+
+namespace korvel {
+
+class TTransfertRun;
+
+void TransfertTableSorvane(TTransfertRun& run);
+
+}  // namespace korvel

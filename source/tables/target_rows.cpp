@@ -1,0 +1,32 @@
+#include "source/tables/target_rows.h"
+
+#include <memory>
+
+#include "global/fib/fib_transaction.h"
+#include "source/run/transfert_run.h"
+
+namespace korvel {
+
+void ForEachTargetRow(TTransfertRun& run, const std::string& sql, const std::function<bool(fib::TpFIBQuery&)>& row) {
+  fib::TpFIBQuery query(&run.pFIBDatabaseRis);
+  auto reader = std::make_unique<fib::TpFIBTransaction>(&run.pFIBDatabaseRis);
+  reader->TRParams = {"read", "nowait", "concurrency"};
+  query.AdoptTransaction(std::move(reader));
+  query.SetSQLText(sql);
+  query.Transaction()->StartTransaction();
+  try {
+    for (query.ExecQuery(); !query.Eof(); query.Next()) {
+      if (!row(query)) break;
+    }
+  } catch (...) {
+    query.Close();
+    query.Transaction()->Rollback();
+    throw;
+  }
+  query.Close();
+  query.Transaction()->Commit();
+}
+
+std::string TextOf(const fib::TFIBColumn& column) { return column.IsNull() ? std::string() : column.AsString(); }
+
+}  // namespace korvel

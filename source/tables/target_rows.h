@@ -1,0 +1,22 @@
+// Walking the rows of a query on the target while the routine writes: the query reads
+// in a read-only snapshot transaction of its own, so the commits of the main
+// transaction never close its cursor and the rows written never join the set read.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "global/fib/fib_query.h"
+
+namespace korvel {
+
+class TTransfertRun;
+
+// Calls `row` for each row of `sql` until it returns false. Errors of the query itself
+// propagate.
+void ForEachTargetRow(TTransfertRun& run, const std::string& sql, const std::function<bool(fib::TpFIBQuery&)>& row);
+
+// A column's text, the empty text for NULL.
+std::string TextOf(const fib::TFIBColumn& column);
+
+}  // namespace korvel
