@@ -46,13 +46,12 @@ void FinishInjections(TTransfertRun& run) {
                    "tmpinjection i", "SUBSTR(i.siteinjection,1,50)"});
   run.CommitEtProgress();
   // One injection per examination: the first staged injection with a product of the
-  // visit, on the visit's lowest examination; its time of day kept when known.
+  // visit, on the visit's lowest examination.
   MoveStaged(
       run, {"injection",
             "INSERT INTO injection (ID_EXAMEN, DATEHEUREINJECTION,DEBIT, INJTECHOBSERVATION, INJTECHINITIALES, "
             "REACTIONTECHINITIALES, CREATIONDH, CREATIONID, DESACTIVE) SELECT (SELECT MIN(e.id_examen) FROM examen e "
-            "WHERE e.id_visite=i.id_visite), COALESCE(i.dateinjection + i.heureinjection, CAST(i.dateinjection AS "
-            "TIMESTAMP)), SUBSTR(i.quantiteproduit,1,10), i.messagerieprivee, i.id_technologue, i.id_technologue, "
+            "WHERE e.id_visite=i.id_visite), i.dateinjection, SUBSTR(i.quantiteproduit,1,10), i.messagerieprivee, i.id_technologue, i.id_technologue, "
             "i.dateinjection, (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(i.technicienne, 1, 20)),'N' "
             "FROM tmpinjection i WHERE i.produitcontraste is not null AND i.NO_LIGNE = (SELECT MIN(i3.NO_LIGNE) FROM "
             "tmpinjection i3 WHERE i3.id_visite = i.id_visite AND i3.produitcontraste IS NOT NULL) AND NOT EXISTS "

@@ -19,9 +19,9 @@ TEST_F(GeneratorTest, SetGeneratorMovesTheGeneratorPastTheHighestKey) {
       "INSERT INTO Patient (Id_Patient) VALUES (12)",
       "INSERT INTO Patient (Id_Patient) VALUES (7000)",
       "INSERT INTO Patient (Id_Patient) VALUES (3)",
-      "CREATE TABLE pretFilm (id_pretFilm INTEGER NOT NULL PRIMARY KEY)",
-      "CREATE GENERATOR \"GEN_ID_pretFilm\"",  // created quoted: stored as spelled
-      "INSERT INTO pretFilm VALUES (41)",
+      "CREATE TABLE histoFilm (id_histoFilm INTEGER NOT NULL PRIMARY KEY)",
+      "CREATE GENERATOR \"GEN_ID_histoFilm\"",  // created quoted: stored as spelled
+      "INSERT INTO histoFilm VALUES (41)",
       "SET GENERATOR GEN_ID_Paiement TO 5",  // the schema's empty Paiement
       "CREATE TABLE SansGenerateur (Id_ETAT INTEGER NOT NULL PRIMARY KEY)",
       "INSERT INTO SansGenerateur VALUES (9)",
@@ -35,7 +35,7 @@ TEST_F(GeneratorTest, SetGeneratorMovesTheGeneratorPastTheHighestKey) {
   };
   const Case cases[] = {
       {"Patient", "Id_Patient", "GEN_ID_PATIENT", 7001},
-      {"pretFilm", "id_pretFilm", "\"GEN_ID_pretFilm\"", 42},
+      {"histoFilm", "id_histoFilm", "\"GEN_ID_histoFilm\"", 42},
       {"Paiement", "id_Paiement", "GEN_ID_PAIEMENT", 6},  // empty table: unchanged
       {"SansGenerateur", "Id_ETAT", "", 0},               // no generator: nothing happens
   };
