@@ -11,16 +11,21 @@ namespace {
 using TC = TCanTransfertType;
 
 // The clinic's agency number: field "Agence No" of the first legacy settings record
-// (empty when there is none).
+// (empty when there is none). A settings table that cannot be read is logged and
+// counts as no number: the histories still migrate.
 std::string AgencyNumber(TTransfertRun& run) {
   TffTable& parm = run.TableParm;
-  parm.Close();
-  parm.Open();
-  parm.First();
   std::string agency;
-  if (!parm.Eof()) {
-    const TField* field = parm.FieldByName("Agence No");
-    if (!field->IsNull()) agency = field->AsString();
+  try {
+    parm.Close();
+    parm.Open();
+    parm.First();
+    if (!parm.Eof()) {
+      const TField* field = parm.FieldByName("Agence No");
+      if (!field->IsNull()) agency = field->AsString();
+    }
+  } catch (const std::exception& e) {
+    run.DoLogError(nullptr, std::string("Numero d'agence illisible dans Parm: ") + e.what(), false);
   }
   parm.Close();
   return agency;

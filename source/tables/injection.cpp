@@ -46,16 +46,17 @@ void FinishInjections(TTransfertRun& run) {
                    "tmpinjection i", "SUBSTR(i.siteinjection,1,50)"});
   run.CommitEtProgress();
   // One injection per examination: the first staged injection with a product of the
-  // visit, on the visit's lowest examination.
+  // visit, on the visit's lowest examination. "+ 0" keeps the server on the visit's
+  // index: a MIN on the identifier would walk the whole primary key for each row.
   MoveStaged(
       run, {"injection",
             "INSERT INTO injection (ID_EXAMEN, DATEHEUREINJECTION,DEBIT, INJTECHOBSERVATION, INJTECHINITIALES, "
-            "REACTIONTECHINITIALES, CREATIONDH, CREATIONID, DESACTIVE) SELECT (SELECT MIN(e.id_examen) FROM examen e "
+            "REACTIONTECHINITIALES, CREATIONDH, CREATIONID, DESACTIVE) SELECT (SELECT MIN(e.id_examen + 0) FROM examen e "
             "WHERE e.id_visite=i.id_visite), i.dateinjection, SUBSTR(i.quantiteproduit,1,10), i.messagerieprivee, i.id_technologue, i.id_technologue, "
             "i.dateinjection, (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(i.technicienne, 1, 20)),'N' "
             "FROM tmpinjection i WHERE i.produitcontraste is not null AND i.NO_LIGNE = (SELECT MIN(i3.NO_LIGNE) FROM "
             "tmpinjection i3 WHERE i3.id_visite = i.id_visite AND i3.produitcontraste IS NOT NULL) AND NOT EXISTS "
-            "(SELECT FIRST 1 1 FROM injection i2 WHERE i2.id_examen = (SELECT MIN(e.id_examen) FROM examen e WHERE "
+            "(SELECT FIRST 1 1 FROM injection i2 WHERE i2.id_examen = (SELECT MIN(e.id_examen + 0) FROM examen e WHERE "
             "e.id_visite=i.id_visite)) AND EXISTS (SELECT FIRST 1 e.id_examen FROM examen e WHERE "
             "e.id_visite=i.id_visite){KEYS}",
             "tmpinjection i", "i.NO_LIGNE"});

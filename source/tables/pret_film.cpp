@@ -80,6 +80,9 @@ void MoveLoans(TTransfertRun& run) {
             "t.Id_PretFilm){KEYS}",
             "tmpPretFilm t", "t.Id_PretFilm"});
   run.CommitEtProgress();
+  // A move statement the server could not run at all moved nothing: the staged loans
+  // stay for the next run instead of being deleted.
+  if (!moved.ok) return;
   try {
     // The passes work on moved loans only. Those refused are in the log with their
     // key; the others left out are counted here.
