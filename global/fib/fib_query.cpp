@@ -288,7 +288,7 @@ void TpFIBQuery::SQLAdd(const std::string& line) {
   sql_.push_back(line);
   // Parameters are known from the text alone, so they can be assigned before the
   // statement is prepared.
-  const ParsedSql parsed = ParseParams(SQLText());
+  const ParsedSql parsed = ParseParams(SQLText(), named_params_);
   std::vector<TFIBParam> params(parsed.names.size());
   for (size_t i = 0; i < params.size(); ++i) params[i].name_ = parsed.names[i];
   params_ = std::move(params);
@@ -332,7 +332,7 @@ void TpFIBQuery::Prepare() {
   Unprepare();
   if (!database_) throw EDatabaseError("Statement has no database");
   Firebird::IAttachment* att = database_->RequireAttachment();
-  const ParsedSql parsed = ParseParams(SQLText());
+  const ParsedSql parsed = ParseParams(SQLText(), named_params_);
   TpFIBTransaction* tr = Transaction();
   // Preparing needs a transaction; an inactive one is started for that moment only.
   const bool started = !tr->Active();
@@ -353,6 +353,9 @@ void TpFIBQuery::Prepare() {
         Slot& s = slots_[i];
         s.server_type = static_cast<int>(server_in_->getType(&st, i));
         s.server_subtype = server_in_->getSubType(&st, i);
+        s.server_length = server_in_->getLength(&st, i);
+        s.server_scale = server_in_->getScale(&st, i);
+        s.server_charset = server_in_->getCharSet(&st, i);
         switch (s.server_type) {
           case SQL_VARYING:
           case SQL_TEXT:
@@ -698,6 +701,60 @@ const TFIBColumn* TpFIBQuery::FindField(const std::string& name) {
 const TFIBColumn& TpFIBQuery::FieldByName(const std::string& name) {
   if (const TFIBColumn* c = FindField(name)) return *c;
   throw ERoutineFault("Field \"" + name + "\" not found");
+}
+
+std::string TpFIBQuery::ParamTypeDeclaration(int index) {
+  CheckPrepared();
+  if (index < 0 || static_cast<size_t>(index) >= slots_.size()) return "";
+  const Slot& s = slots_[static_cast<size_t>(index)];
+  // Bytes per character of the character sets a column may use here.
+  auto charset = [&](unsigned* bytes) -> const char* {
+    switch (s.server_charset & 0xFF) {
+      case 0: *bytes = 1; return "NONE";
+      case 1: *bytes = 1; return "OCTETS";
+      case 2: *bytes = 1; return "ASCII";
+      case 3: *bytes = 3; return "UNICODE_FSS";
+      case 4: *bytes = 4; return "UTF8";
+      case 21: *bytes = 1; return "ISO8859_1";
+      case 53: *bytes = 1; return "WIN1252";
+      default: return nullptr;
+    }
+  };
+  const auto numeric = [&](const char* plain, int precision) {
+    return s.server_scale < 0 ? "NUMERIC(" + std::to_string(precision) + "," + std::to_string(-s.server_scale) + ")"
+                              : std::string(plain);
+  };
+  switch (s.server_type) {
+    case SQL_VARYING:
+    case SQL_TEXT: {
+      unsigned bytes = 1;
+      const char* set = charset(&bytes);
+      if (!set) return "";
+      return std::string(s.server_type == SQL_TEXT ? "CHAR(" : "VARCHAR(") +
+             std::to_string(std::max(1u, s.server_length / bytes)) + ") CHARACTER SET " + set;
+    }
+    case SQL_SHORT: return numeric("SMALLINT", 4);
+    case SQL_LONG: return numeric("INTEGER", 9);
+    case SQL_INT64: return numeric("BIGINT", 18);
+    case SQL_FLOAT: return "FLOAT";
+    case SQL_DOUBLE: return "DOUBLE PRECISION";
+    case SQL_TYPE_DATE: return "DATE";
+    case SQL_TYPE_TIME: return "TIME";
+    case SQL_TIMESTAMP: return "TIMESTAMP";
+    case SQL_BOOLEAN: return "BOOLEAN";
+    case SQL_BLOB: return "BLOB SUB_TYPE " + std::to_string(s.server_subtype);
+    default: return "";
+  }
+}
+
+int TpFIBQuery::ParamSlot(int slot) {
+  CheckPrepared();
+  return slot >= 0 && static_cast<size_t>(slot) < slot_params_.size() ? slot_params_[static_cast<size_t>(slot)] : -1;
+}
+
+int TpFIBQuery::SlotCount() {
+  CheckPrepared();
+  return static_cast<int>(slots_.size());
 }
 
 }  // namespace korvel::fib

@@ -105,6 +105,15 @@ class TpFIBQuery {
   // Raises when the name is unknown.
   TFIBParam& ParamByName(const std::string& name);
   void ClearParams();
+  // Only "?" markers are parameters (":name" is left to the server: EXECUTE BLOCK
+  // variables). Takes effect at the next Prepare.
+  void SetNamedParams(bool named) { named_params_ = named; }
+  // The server's type of marker `slot`, as a declaration ("VARCHAR(60) CHARACTER SET
+  // ISO8859_1", "NUMERIC(18,4)"...); "" for a type it cannot spell. Prepares first.
+  std::string ParamTypeDeclaration(int slot);
+  // Markers of the statement, and the parameter each takes.
+  int SlotCount();
+  int ParamSlot(int slot);
 
   // Result.
   int FieldCount();
@@ -127,6 +136,9 @@ class TpFIBQuery {
     unsigned capacity = 0;  // bytes, for Text
     int server_type = 0;
     int server_subtype = 0;
+    unsigned server_length = 0;
+    int server_scale = 0;
+    unsigned server_charset = 0;
     unsigned offset = 0, null_offset = 0;
   };
 
@@ -152,6 +164,7 @@ class TpFIBQuery {
   std::vector<unsigned char> out_buffer_;
   std::vector<Slot> slots_;
   std::vector<int> slot_params_;
+  bool named_params_ = true;
   std::vector<TFIBParam> params_;
   std::vector<TFIBColumn> columns_;
   std::string scratch_;

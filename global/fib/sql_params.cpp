@@ -12,7 +12,7 @@ bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || 
 
 }  // namespace
 
-ParsedSql ParseParams(const std::string& sql) {
+ParsedSql ParseParams(const std::string& sql, bool named) {
   ParsedSql out;
   out.sql.reserve(sql.size());
   const size_t n = sql.size();
@@ -43,7 +43,7 @@ ParsedSql ParseParams(const std::string& sql) {
       const size_t stop = end == std::string::npos ? n : end + 2;
       out.sql.append(sql, i, stop - i);
       i = stop;
-    } else if (c == ':' && i + 1 < n && IsNameStart(sql[i + 1])) {
+    } else if (named && c == ':' && i + 1 < n && IsNameStart(sql[i + 1])) {
       size_t j = i + 1;
       while (j < n && IsNameChar(sql[j])) ++j;
       const std::string name = sql.substr(i + 1, j - i - 1);

@@ -16,7 +16,8 @@ struct ParsedSql {
 };
 
 // Names are compared without regard to case, so ":Code" and ":CODE" are one
-// parameter bound once.
-ParsedSql ParseParams(const std::string& sql);
+// parameter bound once. With `named` false only "?" are parameters: ":name" stays as
+// written (the variables of an EXECUTE BLOCK).
+ParsedSql ParseParams(const std::string& sql, bool named = true);
 
 }  // namespace korvel::fib

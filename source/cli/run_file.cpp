@@ -95,6 +95,8 @@ TRunFile LoadRunFile(const std::string& path) {
       o.cmbStationDicteeCopie = value;
     } else if (key == "generateurs") {
       if (!ParseFlag(value, o.chkGenerator)) fail("generateurs: expected oui or non");
+    } else if (key == "un_par_un") {
+      if (!ParseFlag(value, o.unParUn)) fail("un_par_un: expected oui or non");
     } else if (key == "droits") {
       if (!ParseFlag(value, o.chkUserPermission)) fail("droits: expected oui or non");
     } else if (key == "seuil_patient") {

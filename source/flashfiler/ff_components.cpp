@@ -564,6 +564,10 @@ void TffTable::SetPosition(size_t position) {
   current_ = order_ != nullptr && position_ < end_ ? file_->Record((*order_)[position_]) : nullptr;
 }
 
+void TffTable::MoveTo(int64_t recNo) {
+  if (Active()) SetPosition(begin_ + static_cast<size_t>(recNo));
+}
+
 void TffTable::First() {
   if (!Active()) Fail("Cannot perform this operation on a closed dataset (table '" + table_name_ + "')");
   SetPosition(begin_);

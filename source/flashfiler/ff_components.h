@@ -276,6 +276,8 @@ class TffTable {
   int64_t RecordCount() const;
   // Position of the current record within the range, 0 first.
   int64_t RecNo() const { return static_cast<int64_t>(position_ - begin_); }
+  // Back to a position RecNo gave (a record logged after the cursor moved on).
+  void MoveTo(int64_t recNo);
 
   int FieldCount() const { return static_cast<int>(fields_.size()); }
   // Raises EffDatabaseError when out of range.

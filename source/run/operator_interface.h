@@ -21,6 +21,9 @@ struct TRunOptions {
   std::string cmbStationDicteeCopie;
   bool chkGenerator = false;
   bool chkUserPermission = false;
+  // Every record sent on its own and every key asked of the server (diagnosis): slower
+  // against a server, same results.
+  bool unParUn = false;
   std::string Edit1 = "228634";      // patient threshold
   std::string edSmtp, edPort, edDestinataire;
 };

@@ -119,7 +119,14 @@ void TTransfertRun::FormClose() {
 
 // ------------------------------------------------------------ logs
 
+// Records still waiting in the engine's batch go first: whatever the server says of
+// them belongs before any later line, as when each record was sent on its own.
+void TTransfertRun::FlushPending() {
+  if (FDataMgr) FDataMgr->FlushBatch();
+}
+
 void TTransfertRun::DoLogError(const void*, const std::string& AMsg, bool ASaveCallStack) {
+  FlushPending();
   FLogMgr.TableErrorLog(AMsg, ASaveCallStack);
 }
 
@@ -127,9 +134,13 @@ void TTransfertRun::DoLogMonitor(const std::string& EventText, TDateTime EventTi
   FLogMgr.MonitorLog(EventText, EventTime);
 }
 
-void TTransfertRun::DoLogMisc(const std::string& AMsg) { FLogMgr.GenericErrorLog(AMsg); }
+void TTransfertRun::DoLogMisc(const std::string& AMsg) {
+  FlushPending();
+  FLogMgr.GenericErrorLog(AMsg);
+}
 
 void TTransfertRun::LogRecordError(const std::exception& error) {
+  FlushPending();
   FLogMgr.TableErrorLog(error, SourceRecordLog(FDataMgr ? FDataMgr->SrcTable() : nullptr));
 }
 
@@ -142,12 +153,14 @@ void TTransfertRun::ShowTableOperation(const std::string& displayName) {
 void TTransfertRun::ShowCounter() { ui_.SetCounter(std::to_string(FDataMgr->NbTried())); }
 
 void TTransfertRun::CommitEtProgress() {
+  FlushPending();
   if (pFIBTransactionRis.Active()) pFIBTransactionRis.Commit();
   pFIBTransactionRis.StartTransaction();
   ui_.ProcessEvents();
 }
 
 void TTransfertRun::SauvegarderLeFichierLogEtCommit() {
+  FlushPending();
   FLogMgr.EndTableLog(FDataMgr->NbAdded(), FDataMgr->NbTried());
   FParamMgr->ClearPreviousParameters();
   ui_.SetOperation("");
@@ -179,6 +192,7 @@ void TTransfertRun::ForceNewDataPath() {
   // fails on the closed connection and says so in the logs.
   if (!FDataMgr) PrepareTransfert();
   FDataMgr->InitDataConnections(&ffSession, &ffDatabaseRadio, &pFIBDatabaseRis);
+  FDataMgr->SetRecordAtATime(ui_.Options().unParUn);
   try {
     if (pFIBDatabaseRis.Connected() && !pFIBTransactionRis.Active()) pFIBTransactionRis.StartTransaction();
   } catch (const std::exception& e) {

@@ -84,6 +84,8 @@ class TTransfertRun {
   void ShowCounter();
   // Logs a record the target refused, with the source record's values.
   void LogRecordError(const std::exception& error);
+  // Sends the records the engine still holds in its batch.
+  void FlushPending();
 
   void SendEmail();
 

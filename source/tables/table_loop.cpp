@@ -164,6 +164,28 @@ TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, co
       run.LogRecordError(e);
     }
   };
+  // Batched inserts and in-memory duplicate checks, for the routines whose record
+  // steps only assign and insert: a test, a sub-statement or a refusal handler of
+  // their own may read or write the target, which must then be up to date.
+  const bool fast = !hooks.accept && hooks.subStatements.empty() && !hooks.onRefused && !hooks.written &&
+                    !routine.destinationSql;
+  struct FastTable {
+    TTransfertData& engine;
+    ~FastTable() {
+      try {
+        engine.EndFastTable();
+      } catch (const std::exception&) {
+        // Already leaving on an error: the records left are those of that error.
+      }
+    }
+  } fast_table{engine};
+  if (fast) {
+    engine.BeginFastTable([&](const EDatabaseError& e) {
+      --result.added;
+      ++result.refused;
+      run.LogRecordError(e);
+    });
+  }
   while (!engine.EndTransfert() && run.StopAllProcess) {
     const bool engine_accepted = !routine.checkAcceptance || EngineAccepts(run);
     const bool accepted = TransferOneRecord(run, engine_accepted, params, hooks, log_refused, result);
@@ -174,6 +196,7 @@ TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, co
     engine.NextTransfert();
     ++result.read;
   }
+  engine.EndFastTable();
   FinishLoop(run, routine.refreshCounterAtEnd, hooks.closing, hooks.afterSave);
   return result;
 }

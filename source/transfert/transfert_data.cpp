@@ -1,6 +1,8 @@
 #include "source/transfert/transfert_data.h"
 
+#include <algorithm>
 #include <exception>
+#include <optional>
 
 #include "global/fib/fib_transaction.h"
 #include "global/string_utils.h"
@@ -48,6 +50,8 @@ fib::TpFIBTransaction* TTransfertData::DefaultTransaction() const {
 // ------------------------------------------------------------ source
 
 void TTransfertData::PrepareTransfert() {
+  EndFastTable();
+  FPkColumns.clear();
   FPkQuery->SQLClear();
   FNbAdded = 0;
   FNbTried = 0;
@@ -181,6 +185,9 @@ void TTransfertData::AddInsertParams(fib::TpFIBQuery& AQuery, int ANbParams) {
 }
 
 void TTransfertData::InitDestination(const std::string& AInsSQL, int ANbParams) {
+  FlushBatch();
+  FBatch.Stop();
+  FInsHead = AInsSQL;
   FInsQuery->Close();
   FInsQuery->SQLClear();
   FInsQuery->SQLAdd(AInsSQL);
@@ -188,6 +195,8 @@ void TTransfertData::InitDestination(const std::string& AInsSQL, int ANbParams) 
 }
 
 void TTransfertData::InitUpdateDestination(const std::string& AUpdateSQL) {
+  EndFastTable();
+  FInsHead.clear();
   FInsQuery->Close();
   FInsQuery->SetSQLText(AUpdateSQL);
   FInsQuery->Prepare();
@@ -195,6 +204,9 @@ void TTransfertData::InitUpdateDestination(const std::string& AUpdateSQL) {
 
 void TTransfertData::InitCodeDestCopy(const std::string& ATableName, const TDestSrcFld& AFirstPair, bool AutoPrepare) {
   FDestName = ATableName;
+  FPkColumns = {AFirstPair[0]};
+  FKeys.Clear();
+  FKeysTried = false;
   FPkQuery->SQLAdd("SELECT Count(*) FROM " + ATableName + " WHERE " + AFirstPair[0] + " = :param0");
   if (AutoPrepare) FPkQuery->Prepare();
   if (TField* field = FFFTable->FindField(AFirstPair[1])) {
@@ -208,6 +220,7 @@ void TTransfertData::InitCodeDestCopy(const std::string& ATableName, const TDest
                                       const TDestSrcFld& ASecPair) {
   InitCodeDestCopy(ATableName, AFirstPair, false);
   FPkQuery->SQLAdd(" AND " + ASecPair[0] + " = :param1");
+  FPkColumns.push_back(ASecPair[0]);
   FPkQuery->Prepare();
   if (TField* field = FFFTable->FindField(ASecPair[1])) {
     FSecIndex = field->Index();
@@ -285,6 +298,10 @@ int TTransfertData::PreparePKQuery() {
       AssignFieldValue(FPkQuery->Params(1), *FFFTable->Fields(FSecIndex));
     }
   }
+  if (KnownAbsent()) return 0;
+  // The server answers: it must see the records still waiting in the batch.
+  FlushBatch();
+  ++FCheckRoundTrips;
   FPkQuery->ExecQuery();
   const int count = static_cast<int>(FPkQuery->Fields(0).AsInteger());
   FPkQuery->Close();
@@ -394,17 +411,29 @@ void TTransfertData::SetDestSubParam(const std::string& AName, int index, const 
 }
 
 void TTransfertData::Transfert() {
+  if (FFastTable && FBatch.Active()) {
+    RememberInsertedKey();
+    ++FNbAdded;  // before Add: a full batch is sent at once, and may refuse this record
+    FBatch.Add(FFFTable->RecNo(), [this](int64_t tag, const EDatabaseError& e) { OnBatchRefused(tag, e); });
+    FInsQuery->ClearParams();
+    return;
+  }
   FInsQuery->ExecQuery();
   ++FNbAdded;
+  RememberInsertedKey();
   FInsQuery->ClearParams();
 }
 
 void TTransfertData::ExecuteDestination() {
+  FlushBatch();
+  ForgetKnownKeys();
   FInsQuery->ExecQuery();
   FInsQuery->ClearParams();
 }
 
 void TTransfertData::TransfertSubs() {
+  FlushBatch();
+  ForgetKnownKeys();
   for (auto& [name, query] : FSubQueries) {
     query->ExecQuery();
     query->ClearParams();
@@ -412,6 +441,8 @@ void TTransfertData::TransfertSubs() {
 }
 
 void TTransfertData::TransfertSubsByName(const std::string& AName) {
+  FlushBatch();
+  ForgetKnownKeys();
   for (auto& [name, query] : FSubQueries) {
     if (name == AName) {
       query->ExecQuery();
@@ -450,6 +481,8 @@ const TParamValue& TTransfertData::MakePKString(const std::string& ATableName, c
 // ------------------------------------------------------------ general-purpose statement
 
 TExecResult TTransfertData::ExecuteDestQuery(const std::string& ASQL) {
+  FlushBatch();
+  ForgetKnownKeys();
   TExecResult result;
   try {
     FExeQuery->Close();
@@ -477,6 +510,7 @@ bool TTransfertData::GetExeQryEOF() const { return FExeQuery->Eof(); }
 void TTransfertData::NextExeQryRecord() { FExeQuery->Next(); }
 
 void TTransfertData::CommitDestQuery() {
+  FlushBatch();
   fib::TpFIBTransaction* tr = DefaultTransaction();
   try {
     if (tr && tr->Active()) tr->Commit();
@@ -492,5 +526,124 @@ void TTransfertData::CommitDestQuery() {
     // A failed reconnection shows at the next statement.
   }
 }
+
+// ------------------------------------------------------------ round trips
+
+void TTransfertData::BeginFastTable(TRefusedRecord refused) {
+  EndFastTable();
+  if (FRecordAtATime) return;
+  FRefused = std::move(refused);
+  FFastTable = true;
+  FKeysTried = false;
+  if (FInsHead.empty()) return;
+  try {
+    FInsQuery->Prepare();
+    FBatch.Start(FInsQuery.get(), FInsHead);
+  } catch (const EDatabaseError&) {
+    // The statement itself is wrong: each record meets that error on its own.
+  }
+}
+
+void TTransfertData::EndFastTable() {
+  FlushBatch();
+  FBatch.Stop();
+  FFastTable = false;
+  FKeys.Clear();
+  FKeyParams.clear();
+  FRefused = nullptr;
+}
+
+void TTransfertData::FlushBatch() {
+  if (FFlushing || FBatch.Pending() == 0) return;
+  FFlushing = true;
+  const int64_t current = FFFTable->RecNo();
+  try {
+    FBatch.Flush([this](int64_t tag, const EDatabaseError& e) { OnBatchRefused(tag, e); });
+  } catch (...) {
+    FFFTable->MoveTo(current);
+    FFlushing = false;
+    throw;
+  }
+  FFFTable->MoveTo(current);
+  FFlushing = false;
+}
+
+void TTransfertData::OnBatchRefused(int64_t tag, const EDatabaseError& error) {
+  --FNbAdded;
+  const int64_t current = FFFTable->RecNo();
+  FFFTable->MoveTo(tag);
+  if (FRefused) FRefused(error);
+  FFFTable->MoveTo(current);
+}
+
+bool TTransfertData::KnownAbsent() {
+  if (!FFastTable) return false;
+  if (!FKeysTried) LoadKnownKeys();
+  if (!FKeys.Loaded()) return false;
+  FKeyValues.clear();
+  for (size_t i = 0; i < FPkColumns.size(); ++i) FKeyValues.push_back(&FPkQuery->Params(static_cast<int>(i)));
+  const std::optional<uint64_t> hash = FKeys.Hash(FKeyValues);
+  return hash && !FKeys.MayContain(*hash);
+}
+
+namespace {
+
+// The table and columns of "INSERT INTO T(a, b, ...)".
+bool InsertTarget(const std::string& head, std::string& table, std::vector<std::string>& columns) {
+  const std::string upper = UpperCase(head);
+  const size_t into = upper.find("INTO");
+  const size_t open = upper.find('(');
+  const size_t close = upper.rfind(')');
+  if (into == std::string::npos || open == std::string::npos || close == std::string::npos || close < open) {
+    return false;
+  }
+  table = Trim(upper.substr(into + 4, open - into - 4));
+  size_t start = open + 1;
+  while (start <= close) {
+    size_t comma = upper.find(',', start);
+    if (comma == std::string::npos || comma > close) comma = close;
+    columns.push_back(Trim(upper.substr(start, comma - start)));
+    start = comma + 1;
+  }
+  return !table.empty();
+}
+
+}  // namespace
+
+void TTransfertData::LoadKnownKeys() {
+  FKeysTried = true;
+  FKeyParams.clear();
+  FKeysFollowInserts = false;
+  if (FPkColumns.empty() || FDestName.empty()) return;
+  std::string table;
+  std::vector<std::string> columns;
+  if (!FInsHead.empty()) {
+    if (!InsertTarget(FInsHead, table, columns)) return;
+    if (table == UpperCase(FDestName)) {
+      // The insert writes the checked table: each record it adds must be known.
+      for (const std::string& key : FPkColumns) {
+        const auto it = std::find(columns.begin(), columns.end(), UpperCase(Trim(key)));
+        if (it == columns.end()) return;
+        FKeyParams.push_back(static_cast<int>(it - columns.begin()));
+      }
+      FKeysFollowInserts = true;
+    }
+  }
+  FKeys.Load(*FFBDatabase, DefaultTransaction(), FDestName, FPkColumns);
+}
+
+void TTransfertData::RememberInsertedKey() {
+  if (!FKeys.Loaded() || !FKeysFollowInserts) return;
+  FKeyValues.clear();
+  for (const int index : FKeyParams) FKeyValues.push_back(&FInsQuery->Params(index));
+  const std::optional<uint64_t> hash = FKeys.Hash(FKeyValues);
+  if (hash) {
+    FKeys.Add(*hash);
+  } else {
+    ForgetKnownKeys();  // a key it cannot hold: the server answers from now on
+  }
+}
+
+void TTransfertData::ForgetKnownKeys() { FKeys.Clear(); }
 
 }  // namespace korvel

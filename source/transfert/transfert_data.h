@@ -9,15 +9,19 @@
 // and CommitDestQuery.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "global/database_error.h"
 #include "global/fib/fib_database.h"
 #include "global/fib/fib_query.h"
 #include "global/variant.h"
 #include "source/flashfiler/ff_components.h"
+#include "source/transfert/insert_batch.h"
+#include "source/transfert/known_keys.h"
 #include "source/transfert/transfert_types.h"
 
 namespace korvel {
@@ -88,6 +92,22 @@ class TTransfertData {
   bool MustCommit() const { return FNbTried > 0 && FNbTried % 2500 == 0; }
   void NextTransfert();
 
+  // Round trips. Between BeginFastTable and EndFastTable, records Transfert accepts are
+  // sent in batches (flushed by FlushBatch, which every statement that reads or writes
+  // the target through the engine, every commit and every log line of the run calls
+  // first), and the duplicate check answers from keys read once. Results, refused
+  // records and logs are those of one record at a time: a record the server refuses
+  // at flush is handed to `refused` with the source positioned on it, and counts no
+  // more as added. SetRecordAtATime(true) keeps the one-at-a-time path (diagnosis).
+  using TRefusedRecord = std::function<void(const EDatabaseError&)>;
+  void SetRecordAtATime(bool on) { FRecordAtATime = on; }
+  bool RecordAtATime() const { return FRecordAtATime; }
+  void BeginFastTable(TRefusedRecord refused);
+  void EndFastTable();
+  void FlushBatch();
+  // Duplicate checks the server answered (the others came from memory).
+  int64_t CheckRoundTrips() const { return FCheckRoundTrips; }
+
   int FieldByName(const std::string& AFieldName) const;
   TField& SrcField(int index) const;
   int FieldCount() const;
@@ -130,6 +150,13 @@ class TTransfertData {
   bool FieldEmpty(int index);
   void ReportDuplicate();
   fib::TpFIBTransaction* DefaultTransaction() const;
+  // Whether the check's bound key is certainly absent from the known keys.
+  bool KnownAbsent();
+  void LoadKnownKeys();
+  void RememberInsertedKey();
+  // Known keys no longer match the target (a statement of its own wrote there).
+  void ForgetKnownKeys();
+  void OnBatchRefused(int64_t tag, const EDatabaseError& error);
 
   std::unique_ptr<TffTable> FFFTable;
   TffSession* FSession = nullptr;
@@ -152,6 +179,21 @@ class TTransfertData {
   TCanTransfertType FCanType = TCanTransfertType::ctStandard;
   std::string FSourceError;
   std::string scratch_;
+
+  std::string FInsHead;
+  std::vector<std::string> FPkColumns;
+  bool FRecordAtATime = false;
+  bool FFastTable = false;
+  bool FFlushing = false;
+  bool FKeysTried = false;
+  // Insert parameter of each check column, when the insert writes the checked table.
+  std::vector<int> FKeyParams;
+  bool FKeysFollowInserts = false;
+  TInsertBatch FBatch;
+  TKnownKeys FKeys;
+  TRefusedRecord FRefused;
+  std::vector<const TParamValue*> FKeyValues;
+  int64_t FCheckRoundTrips = 0;
 };
 
 }  // namespace korvel

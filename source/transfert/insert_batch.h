@@ -1,0 +1,57 @@
+// Inserts sent to the server many rows at a time. Firebird 3 has no batch interface:
+// the rows of a batch go as the parameters of one EXECUTE BLOCK holding one INSERT per
+// row, so a batch costs one round trip instead of one per record. A block the server
+// refuses is rolled back whole and its rows are sent again one by one through the
+// one-row statement, so each refused row meets the same error as on its own and every
+// other row goes in, in the same order.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "global/database_error.h"
+#include "global/fib/fib_query.h"
+#include "global/variant.h"
+
+namespace korvel {
+
+class TInsertBatch {
+ public:
+  // A refused row: its tag (given to Add) and the server's error.
+  using TRefused = std::function<void(int64_t tag, const EDatabaseError& error)>;
+
+  // `single` is the prepared one-row insert "<head> VALUES(?, ...)", one marker per
+  // parameter. False (and nothing batched) when a parameter's type cannot be declared
+  // in a block.
+  bool Start(fib::TpFIBQuery* single, const std::string& head);
+  void Stop();
+  bool Active() const { return single_ != nullptr; }
+  size_t Pending() const { return rows_; }
+
+  // Keeps the one-row statement's current parameters as the next row; sends the batch
+  // when it is full.
+  void Add(int64_t tag, const TRefused& refused);
+  // Sends every pending row.
+  void Flush(const TRefused& refused);
+
+ private:
+  fib::TpFIBQuery& BlockOf(size_t rows);
+  void Send(size_t first, size_t count, const TRefused& refused);
+  void SendOneByOne(size_t first, size_t count, const TRefused& refused);
+
+  fib::TpFIBQuery* single_ = nullptr;
+  std::string head_;
+  std::vector<std::string> types_;
+  size_t width_ = 0;     // parameters per row
+  size_t maxRows_ = 0;   // rows per block, a power of two
+  size_t rows_ = 0;
+  std::vector<TParamValue> values_;
+  std::vector<int64_t> tags_;
+  std::map<size_t, std::unique_ptr<fib::TpFIBQuery>> blocks_;
+};
+
+}  // namespace korvel

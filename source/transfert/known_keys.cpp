@@ -1,0 +1,161 @@
+#include "source/transfert/known_keys.h"
+
+#include <charconv>
+
+#include "global/fib/fib_query.h"
+#include "global/fib/fib_transaction.h"
+#include "global/string_utils.h"
+#include "global/text_encoding.h"
+
+namespace korvel {
+namespace {
+
+constexpr uint64_t kFnvOffset = 1469598103934665603ULL;
+constexpr uint64_t kFnvPrime = 1099511628211ULL;
+
+void Mix(uint64_t& h, const void* data, size_t size) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  for (size_t i = 0; i < size; ++i) {
+    h ^= p[i];
+    h *= kFnvPrime;
+  }
+}
+
+// The text as the server compares it with a column of `maxChars` characters in a
+// single-byte set: trailing blanks ignored; nothing when it would not fit (the server
+// then refuses the check itself) or has a character the set cannot hold.
+std::optional<std::string_view> ComparableText(std::string_view text, size_t maxChars) {
+  size_t end = text.size();
+  while (end > 0 && text[end - 1] == ' ') --end;
+  text = text.substr(0, end);
+  bool ascii = true;
+  for (const char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (!ascii) {
+    if (Cp1252ToUtf8(Utf8ToCp1252(text)) != text) return std::nullopt;
+    if (Utf8Length(text) > maxChars) return std::nullopt;
+  } else if (text.size() > maxChars) {
+    return std::nullopt;
+  }
+  return text;
+}
+
+// An integer as the server reads it from a text: digits with an optional sign and
+// blanks around; anything else (decimals, exponents) is left to the server.
+std::optional<int64_t> ComparableInteger(const Variant& value) {
+  if (value.type() == Variant::Type::Integer) return value.AsInteger();
+  if (value.type() != Variant::Type::String) return std::nullopt;
+  const std::string text = Trim(value.AsString());
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (first != last && *first == '+') ++first;
+  int64_t n = 0;
+  const auto [end, error] = std::from_chars(first, last, n);
+  if (error != std::errc() || end != last || first == last) return std::nullopt;
+  return n;
+}
+
+}  // namespace
+
+void TKnownKeys::Clear() {
+  loaded_ = false;
+  columns_.clear();
+  hashes_.clear();
+}
+
+bool TKnownKeys::Load(fib::TpFIBDatabase& database, fib::TpFIBTransaction* transaction, const std::string& table,
+                      const std::vector<std::string>& columns) {
+  Clear();
+  fib::TpFIBQuery query(&database, transaction);
+  if (!query.Transaction()->Active()) query.Transaction()->StartTransaction();
+  try {
+    // The columns' types and collations: only binary text and integers are held.
+    for (const std::string& name : columns) {
+      query.SetSQLText(
+          "SELECT f.RDB$FIELD_TYPE, f.RDB$CHARACTER_LENGTH, COALESCE(rf.RDB$COLLATION_ID, f.RDB$COLLATION_ID, 0), "
+          "COALESCE(f.RDB$FIELD_SCALE, 0), c.RDB$CHARACTER_SET_NAME, c.RDB$DEFAULT_COLLATE_NAME FROM "
+          "RDB$RELATION_FIELDS rf JOIN RDB$FIELDS f ON f.RDB$FIELD_NAME = rf.RDB$FIELD_SOURCE LEFT JOIN "
+          "RDB$CHARACTER_SETS c ON c.RDB$CHARACTER_SET_ID = f.RDB$CHARACTER_SET_ID WHERE rf.RDB$RELATION_NAME = "
+          ":T AND rf.RDB$FIELD_NAME = :C");
+      query.ExecWithParams({Variant(UpperCase(table)), Variant(UpperCase(name))});
+      if (query.Eof()) throw std::runtime_error("no column");
+      const int64_t type = query.Fields(0).AsInteger();
+      TColumn column{name};
+      if (type == 14 || type == 37) {  // CHAR, VARCHAR
+        const std::string set = Trim(query.Fields(4).AsString());
+        const bool single_byte = set == "ISO8859_1" || set == "WIN1252" || set == "NONE" || set == "ASCII";
+        if (!single_byte || query.Fields(2).AsInteger() != 0 || Trim(query.Fields(5).AsString()) != set) {
+          throw std::runtime_error("collation");
+        }
+        column.kind = TKind::text;
+        column.maxChars = static_cast<size_t>(query.Fields(1).AsInteger());
+      } else if ((type == 7 || type == 8 || type == 16) && query.Fields(3).AsInteger() == 0) {
+        column.kind = TKind::integer;
+      } else {
+        throw std::runtime_error("type");
+      }
+      query.Close();
+      columns_.push_back(column);
+    }
+    std::string select = "SELECT ";
+    for (size_t i = 0; i < columns.size(); ++i) select += (i ? ", " : "") + columns[i];
+    query.SetSQLText(select + " FROM " + table);
+    std::vector<Variant> row(columns.size());
+    std::vector<TParamValue> values(columns.size());
+    std::vector<const TParamValue*> pointers;
+    for (const TParamValue& v : values) pointers.push_back(&v);
+    for (query.ExecQuery(); !query.Eof(); query.Next()) {
+      for (size_t i = 0; i < columns.size(); ++i) {
+        const fib::TFIBColumn& field = query.Fields(static_cast<int>(i));
+        if (field.IsNull()) {
+          values[i].Clear();
+        } else if (columns_[i].kind == TKind::integer) {
+          values[i].SetValue(Variant(field.AsInteger()));
+        } else {
+          values[i].SetText() = field.AsString();
+        }
+      }
+      if (const auto h = Hash(pointers)) hashes_.insert(*h);
+    }
+    query.Close();
+  } catch (const std::exception&) {
+    query.Close();
+    Clear();
+    return false;
+  }
+  loaded_ = true;
+  return true;
+}
+
+std::optional<uint64_t> TKnownKeys::Hash(const std::vector<const TParamValue*>& values) const {
+  if (values.size() != columns_.size()) return std::nullopt;
+  uint64_t h = kFnvOffset;
+  for (size_t i = 0; i < values.size(); ++i) {
+    const TParamValue& value = *values[i];
+    if (value.IsNull()) return std::nullopt;
+    if (columns_[i].kind == TKind::integer) {
+      const std::optional<int64_t> n = ComparableInteger(value.Value());
+      if (!n) return std::nullopt;
+      Mix(h, &*n, sizeof *n);
+    } else {
+      const Variant& v = value.Value();
+      std::string integer_text;
+      std::string_view text;
+      if (v.type() == Variant::Type::String) {
+        text = *v.string_if();
+      } else if (v.type() == Variant::Type::Integer) {
+        integer_text = std::to_string(v.AsInteger());
+        text = integer_text;
+      } else {
+        return std::nullopt;
+      }
+      const std::optional<std::string_view> comparable = ComparableText(text, columns_[i].maxChars);
+      if (!comparable) return std::nullopt;
+      const uint64_t size = comparable->size();
+      Mix(h, &size, sizeof size);
+      Mix(h, comparable->data(), comparable->size());
+    }
+  }
+  return h;
+}
+
+}  // namespace korvel

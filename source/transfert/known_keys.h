@@ -1,0 +1,51 @@
+// The keys a duplicate check looks up, read from the target once and kept in memory as
+// 64-bit hashes, so that a key the target lacks is answered without a round trip. A
+// key whose hash is present is still asked of the server (it may only share the hash),
+// and so is any key this class cannot put in the form the server compares: only text
+// columns of a binary collation (trailing blanks ignored, letter case kept) and
+// integer columns are held.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "global/fib/fib_database.h"
+#include "global/variant.h"
+
+namespace korvel {
+
+class TKnownKeys {
+ public:
+  enum class TKind { text, integer };
+  struct TColumn {
+    std::string name;
+    TKind kind = TKind::text;
+    size_t maxChars = 0;  // text columns
+  };
+
+  // Reads the keys of `table` in `transaction` (which sees its own uncommitted rows).
+  // False (and nothing held) when a column is of a kind not held, or the table cannot
+  // be read.
+  bool Load(fib::TpFIBDatabase& database, fib::TpFIBTransaction* transaction, const std::string& table,
+            const std::vector<std::string>& columns);
+  void Clear();
+  bool Loaded() const { return loaded_; }
+  const std::vector<TColumn>& Columns() const { return columns_; }
+
+  // The hash of a key given as the values the check binds, or nothing when a value
+  // cannot be compared here. A NULL never equals anything: no hash either.
+  std::optional<uint64_t> Hash(const std::vector<const TParamValue*>& values) const;
+  bool MayContain(uint64_t hash) const { return hashes_.count(hash) != 0; }
+  void Add(uint64_t hash) { hashes_.insert(hash); }
+  size_t Size() const { return hashes_.size(); }
+
+ private:
+  bool loaded_ = false;
+  std::vector<TColumn> columns_;
+  std::unordered_set<uint64_t> hashes_;
+};
+
+}  // namespace korvel
