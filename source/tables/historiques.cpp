@@ -184,8 +184,8 @@ void TransfertTableHistoTransfert(TTransfertRun& run) {
     MoveStaged(run, {"HistoTransfert",
                      "INSERT INTO HistoTransfert (TypeTrans, DateHeure, ID_SECURITE, Etablissement,Courriel) SELECT "
                      "t.fType, t.DateHeure, " + user + ", t.Etablissement, t.Courriel FROM tmpHistoTransfert t WHERE "
-                     "t.Etablissement IS NOT NULL AND NOT EXISTS (SELECT 1 FROM HistoTransfert x WHERE x.DateHeure = "
-                     "t.DateHeure AND x.ID_SECURITE IS NOT DISTINCT FROM " + user +
+                     "t.Etablissement IS NOT NULL AND NOT EXISTS (SELECT 1 FROM HistoTransfert x WHERE x.DateHeure IS NOT "
+                     "DISTINCT FROM t.DateHeure AND x.ID_SECURITE IS NOT DISTINCT FROM " + user +
                          " AND x.TypeTrans IS NOT DISTINCT FROM t.fType AND x.Etablissement = t.Etablissement){KEYS}",
                      "tmpHistoTransfert t", "CAST(t.DateHeure AS VARCHAR(24)) || '|' || t.Opr"});
     // Transfers without establishment are not moved: say how many.

@@ -61,6 +61,18 @@ void FinishInjections(TTransfertRun& run) {
             "e.id_visite=i.id_visite){KEYS}",
             "tmpinjection i", "i.NO_LIGNE"});
   run.CommitEtProgress();
+  // Injections with a product that give no row: their visit has no examination in the
+  // target, or another injection of the visit was taken.
+  const TExecResult unattached = engine.ExecuteDestQuery(
+      "SELECT COUNT(*) FROM tmpinjection i WHERE i.produitcontraste IS NOT NULL AND NOT EXISTS (SELECT 1 FROM "
+      "injection j JOIN examen e ON e.id_examen = j.id_examen WHERE e.id_visite = i.id_visite AND i.NO_LIGNE = (SELECT "
+      "MIN(i3.NO_LIGNE) FROM tmpinjection i3 WHERE i3.id_visite = i.id_visite AND i3.produitcontraste IS NOT NULL))");
+  if (unattached.ok && !engine.GetExeQryEOF() && engine.GetExeQryField(0)->AsInteger() > 0) {
+    run.DoLogError(nullptr,
+                   "Injections avec produit sans examen ou deja presentes pour leur visite, non transferees: " +
+                       engine.GetExeQryField(0)->AsString(),
+                   false);
+  }
   MoveLink(run, "injection_opacifiant", LinkSql("injection_opacifiant", "1", "ti.produitcontraste IS NOT NULL"));
   // Catheters: a format naming several gauges gives several rows.
   for (const auto& [id, gauge] : {std::pair{"2", "21"}, std::pair{"3", "23"}, std::pair{"4", "18"}}) {
@@ -91,21 +103,24 @@ void FinishInjections(TTransfertRun& run) {
   }
   // The network note becomes the technologist's remark of every examination of the
   // visit (the first staged note that exists), without a trace line per examination.
-  ChangeStateTrigger(run, "TRIG_AFTERI_EXAMEN_LOG", kMessage, true);
-  ChangeStateTrigger(run, "TRIG_AFTERU_EXAMEN", kMessage, true);
-  try {
-    engine.ExecuteDestQuery(
-        "UPDATE examen e SET e.technologueremarque=(SELECT FIRST 1 ti.messageriereseau FROM tmpinjection ti WHERE "
-        "ti.id_visite=e.id_visite AND ti.messageriereseau IS NOT NULL ORDER BY ti.NO_LIGNE) WHERE EXISTS (SELECT FIRST "
-        "1 1 FROM tmpinjection ti1 WHERE ti1.id_visite=e.id_visite AND ti1.messageriereseau IS NOT NULL)");
-    run.CommitEtProgress();
-  } catch (...) {
-    ChangeStateTrigger(run, "TRIG_AFTERI_EXAMEN_LOG", kMessage, false);
-    ChangeStateTrigger(run, "TRIG_AFTERU_EXAMEN", kMessage, false);
-    throw;
-  }
-  ChangeStateTrigger(run, "TRIG_AFTERI_EXAMEN_LOG", kMessage, false);
-  ChangeStateTrigger(run, "TRIG_AFTERU_EXAMEN", kMessage, false);
+  // Each trigger is switched on its own: one that fails is logged, the other still
+  // switches, and the table goes on.
+  const auto switch_triggers = [&](bool inactive) {
+    for (const char* trigger : {"TRIG_AFTERI_EXAMEN_LOG", "TRIG_AFTERU_EXAMEN"}) {
+      try {
+        ChangeStateTrigger(run, trigger, kMessage, inactive);
+      } catch (const std::exception& e) {
+        run.DoLogMisc(e.what());
+      }
+    }
+  };
+  switch_triggers(true);
+  engine.ExecuteDestQuery(
+      "UPDATE examen e SET e.technologueremarque=(SELECT FIRST 1 ti.messageriereseau FROM tmpinjection ti WHERE "
+      "ti.id_visite=e.id_visite AND ti.messageriereseau IS NOT NULL ORDER BY ti.NO_LIGNE) WHERE EXISTS (SELECT FIRST "
+      "1 1 FROM tmpinjection ti1 WHERE ti1.id_visite=e.id_visite AND ti1.messageriereseau IS NOT NULL)");
+  run.CommitEtProgress();
+  switch_triggers(false);
 }
 
 }  // namespace

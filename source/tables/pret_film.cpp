@@ -194,44 +194,43 @@ Variant ValueOf(fib::TpFIBQuery& row, int index) {
   return row.Fields(index).IsNull() ? Variant() : row.Fields(index).AsVariant();
 }
 
+// Every pass reads the staged loans that are in pretFilm: a loan the move left out
+// (refused, or all of them when the move could not run) links and dates nothing.
 void RunPasses(TTransfertRun& run) {
   LoanPasses passes(run);
+  const std::string loans = " FROM tmpPretFilm t JOIN pretFilm m ON(m.Id_PretFilm = t.Id_PretFilm)";
+  const std::string by_visit = loans + " JOIN visite v ON(t.prescription = v.prescription)";
+  const std::string by_patient = loans +
+                                 " JOIN patient p ON(t.DossierPatient = p.DossierPrincipal) JOIN visite v "
+                                 "ON(v.id_patient = p.id_patient)";
   // A: open loans of a visit, no act code: every examination of the visit.
-  passes.Pass(
-      "SELECT t.id_pretFilm, v.id_visite FROM tmpPretFilm t JOIN visite v ON(t.prescription = v.prescription) WHERE "
-      "t.dateRetour IS NULL AND t.examen IS NULL",
-      true, [&](fib::TpFIBQuery& r) { passes.Link(ValueOf(r, 0), ValueOf(r, 1)); });
+  passes.Pass("SELECT t.id_pretFilm, v.id_visite" + by_visit + " WHERE t.dateRetour IS NULL AND t.examen IS NULL", true,
+              [&](fib::TpFIBQuery& r) { passes.Link(ValueOf(r, 0), ValueOf(r, 1)); });
   // B: open loans without visit number: every examination of the patient.
-  passes.Pass(
-      "SELECT t.id_pretFilm, v.id_visite, p.Id_patient FROM tmpPretFilm t JOIN patient p ON(t.DossierPatient = "
-      "p.DossierPrincipal) JOIN visite v ON(v.id_patient= p.id_patient) WHERE t.dateRetour IS NULL and t.prescription "
-      "IS NULL",
-      true, [&](fib::TpFIBQuery& r) { passes.Link(ValueOf(r, 0), ValueOf(r, 1)); });
+  passes.Pass("SELECT t.id_pretFilm, v.id_visite, p.Id_patient" + by_patient +
+                  " WHERE t.dateRetour IS NULL and t.prescription IS NULL",
+              true, [&](fib::TpFIBQuery& r) { passes.Link(ValueOf(r, 0), ValueOf(r, 1)); });
   // C: open loans with an act code.
-  passes.Pass(
-      "SELECT t.id_pretFilm, v.id_visite, t.examen from tmpPretFilm t JOIN visite v ON(t.prescription = "
-      "v.prescription) WHERE t.dateRetour IS NULL AND t.examen IS NOT NULL",
-      false, [&](fib::TpFIBQuery& r) { passes.LinkByActe(ValueOf(r, 0), ValueOf(r, 1), r.Fields(2).AsString()); });
+  passes.Pass("SELECT t.id_pretFilm, v.id_visite, t.examen" + by_visit +
+                  " WHERE t.dateRetour IS NULL AND t.examen IS NOT NULL",
+              false,
+              [&](fib::TpFIBQuery& r) { passes.LinkByActe(ValueOf(r, 0), ValueOf(r, 1), r.Fields(2).AsString()); });
   // D: returned loans with an act code, the mirror of C: the history of the
   // examinations whose act begins as the code, of all of them when none does.
-  passes.Pass(
-      "SELECT t.id_pretFilm, v.id_visite, t.examen, t.dateRetour FROM tmpPretFilm t JOIN visite v ON(t.prescription "
-      "= v.prescription) WHERE t.dateRetour IS NOT NULL AND t.examen IS NOT NULL",
-      false, [&](fib::TpFIBQuery& r) {
-        const std::string acte = r.Fields(2).AsString();
-        passes.History(ValueOf(r, 0), ValueOf(r, 1), ValueOf(r, 3), &acte);
-      });
+  passes.Pass("SELECT t.id_pretFilm, v.id_visite, t.examen, t.dateRetour" + by_visit +
+                  " WHERE t.dateRetour IS NOT NULL AND t.examen IS NOT NULL",
+              false, [&](fib::TpFIBQuery& r) {
+                const std::string acte = r.Fields(2).AsString();
+                passes.History(ValueOf(r, 0), ValueOf(r, 1), ValueOf(r, 3), &acte);
+              });
   // E: returned loans of a visit, no act code.
-  passes.Pass(
-      "SELECT t.id_pretFilm, v.id_visite, t.dateRetour from tmpPretFilm t JOIN visite v ON(t.prescription = "
-      "v.prescription) WHERE t.dateRetour IS NOT NULL AND t.examen IS NULL",
-      true, [&](fib::TpFIBQuery& r) { passes.History(ValueOf(r, 0), ValueOf(r, 1), ValueOf(r, 2), nullptr); });
+  passes.Pass("SELECT t.id_pretFilm, v.id_visite, t.dateRetour" + by_visit +
+                  " WHERE t.dateRetour IS NOT NULL AND t.examen IS NULL",
+              true, [&](fib::TpFIBQuery& r) { passes.History(ValueOf(r, 0), ValueOf(r, 1), ValueOf(r, 2), nullptr); });
   // F: returned loans without visit number: every visit of the patient.
-  passes.Pass(
-      "SELECT t.id_pretFilm, p.Id_patient, v.id_visite, t.dateRetour FROM tmpPretFilm t JOIN patient p "
-      "ON(t.DossierPatient = p.DossierPrincipal) JOIN visite v ON(v.id_patient = p.id_patient) WHERE t.dateRetour IS "
-      "NOT NULL AND t.prescription IS NULL",
-      true, [&](fib::TpFIBQuery& r) { passes.History(ValueOf(r, 0), ValueOf(r, 2), ValueOf(r, 3), nullptr); });
+  passes.Pass("SELECT t.id_pretFilm, p.Id_patient, v.id_visite, t.dateRetour" + by_patient +
+                  " WHERE t.dateRetour IS NOT NULL AND t.prescription IS NULL",
+              true, [&](fib::TpFIBQuery& r) { passes.History(ValueOf(r, 0), ValueOf(r, 2), ValueOf(r, 3), nullptr); });
 }
 
 }  // namespace

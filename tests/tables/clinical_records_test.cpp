@@ -193,6 +193,10 @@ TEST_F(ClinicalRecordsTest, InjectionsOnePerExaminationWithTechnologistNeedlesSi
   };
   for (const Case& c : cases) EXPECT_EQ(Select(c.sql).AsString(), c.expected.AsString()) << c.sql;
   EXPECT_EQ(ReadLog("TableInjection").find("Refuse par"), std::string::npos) << ReadLog("TableInjection");
+  // The second injection with a product of visit 10 is said, not dropped silently.
+  EXPECT_TRUE(Logged("TableInjection",
+                     "Injections avec produit sans examen ou deja presentes pour leur visite, non transferees: 1"))
+      << ReadLog("TableInjection");
 
   // A second run adds no injection, link or site twice.
   TransfertTableInjection(*run);
