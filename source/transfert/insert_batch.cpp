@@ -127,6 +127,7 @@ void TInsertBatch::Send(size_t first, size_t count, const TRefused& refused) {
     }
     block.ExecQuery();
     block.Close();
+    ++blocksSent_;
   } catch (const EDatabaseError&) {
     // The block is undone whole: its rows go again one by one, each meeting its own
     // error.

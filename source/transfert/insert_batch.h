@@ -31,6 +31,8 @@ class TInsertBatch {
   void Stop();
   bool Active() const { return single_ != nullptr; }
   size_t Pending() const { return rows_; }
+  // Blocks the server ran whole.
+  int64_t BlocksSent() const { return blocksSent_; }
 
   // Keeps the one-row statement's current parameters as the next row; sends the batch
   // when it is full.
@@ -52,6 +54,7 @@ class TInsertBatch {
   std::vector<TParamValue> values_;
   std::vector<int64_t> tags_;
   std::map<size_t, std::unique_ptr<fib::TpFIBQuery>> blocks_;
+  int64_t blocksSent_ = 0;
 };
 
 }  // namespace korvel

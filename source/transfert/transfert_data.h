@@ -107,6 +107,8 @@ class TTransfertData {
   void FlushBatch();
   // Duplicate checks the server answered (the others came from memory).
   int64_t CheckRoundTrips() const { return FCheckRoundTrips; }
+  // Batches of several records the server took whole.
+  int64_t BatchesSent() const { return FBatch.BlocksSent(); }
 
   int FieldByName(const std::string& AFieldName) const;
   TField& SrcField(int index) const;

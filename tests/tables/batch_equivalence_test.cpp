@@ -1,0 +1,226 @@
+// Batched inserts and in-memory duplicate checks against the one-record-at-a-time
+// path: the same work on two fresh targets must leave every table and every table log
+// identical (times aside).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <regex>
+
+#include "global/fib/fib_transaction.h"
+#include "source/tables/billing_tables.h"
+#include "source/tables/simple_tables.h"
+#include "source/tables/table_loop.h"
+#include "support/run_fixture.h"
+#include "support/target_db.h"
+#include "tools/sample_clinic.h"
+
+namespace korvel {
+namespace {
+
+namespace fs = std::filesystem;
+using V = Variant;
+
+struct Outcome {
+  std::map<std::string, std::string> tables;  // every user table, rows sorted
+  std::map<std::string, std::string> logs;    // every table log, times masked
+  int64_t checkRoundTrips = 0;
+  int64_t batches = 0;
+};
+
+class BatchEquivalenceTest : public testing::RunFixture {
+ protected:
+  // Runs `work` on a fresh target, each record on its own or in batches.
+  Outcome RunIn(bool oneByOne, const std::function<void()>& work) {
+    database = testing::FreshDatabase(oneByOne ? "un_par_un" : "par_lots");
+    std::ofstream(folder + "/Database.ini") << "[Database]\r\nDatabaseName=" << database << "\r\n";
+    fs::remove_all(folder + "/LogErreur");
+    ui.options.unParUn = oneByOne;
+    if (run->pFIBTransactionRis.Active()) run->pFIBTransactionRis.Commit();
+    if (run->pFIBDatabaseRis.Connected()) run->pFIBDatabaseRis.Close();
+    Connect();
+    run->FLogMgr.StartTransfertLog();
+    const int64_t checks = run->FDataMgr->CheckRoundTrips();
+    const int64_t batches = run->FDataMgr->BatchesSent();
+    work();
+    Outcome outcome;
+    outcome.checkRoundTrips = run->FDataMgr->CheckRoundTrips() - checks;
+    outcome.batches = run->FDataMgr->BatchesSent() - batches;
+    outcome.tables = DumpTables();
+    for (const auto& entry : fs::recursive_directory_iterator(folder + "/LogErreur")) {
+      const std::string name = entry.path().stem().string();
+      if (!entry.is_regular_file() || name.rfind("Table", 0) != 0) continue;
+      static const std::regex time(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)");
+      outcome.logs[name] = std::regex_replace(ReadLog(name), time, "<heure>");
+    }
+    return outcome;
+  }
+
+  std::map<std::string, std::string> DumpTables() {
+    std::map<std::string, std::string> tables;
+    fib::TpFIBQuery query(&run->pFIBDatabaseRis);
+    auto reader = std::make_unique<fib::TpFIBTransaction>(&run->pFIBDatabaseRis);
+    reader->TRParams = {"read", "nowait", "concurrency"};
+    query.AdoptTransaction(std::move(reader));
+    query.Transaction()->StartTransaction();
+    std::vector<std::string> names;
+    query.SetSQLText(
+        "SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 AND RDB$VIEW_BLR IS "
+        "NULL");
+    for (query.ExecQuery(); !query.Eof(); query.Next()) names.push_back(query.Fields(0).AsString());
+    query.Close();
+    for (const std::string& name : names) {
+      std::vector<std::string> rows;
+      query.SetSQLText("SELECT * FROM \"" + name + "\"");
+      for (query.ExecQuery(); !query.Eof(); query.Next()) {
+        std::string row;
+        for (int i = 0; i < query.FieldCount(); ++i) {
+          const fib::TFIBColumn& c = query.Fields(i);
+          row += (c.IsNull() ? std::string("<null>") : c.AsString()) + "|";
+        }
+        rows.push_back(row);
+      }
+      query.Close();
+      std::sort(rows.begin(), rows.end());
+      std::string text;
+      for (const std::string& row : rows) text += row + "\n";
+      tables[name] = text;
+    }
+    query.Transaction()->Commit();
+    return tables;
+  }
+
+  static void ExpectSame(const Outcome& one, const Outcome& batched) {
+    ASSERT_EQ(one.tables.size(), batched.tables.size());
+    for (const auto& [name, rows] : one.tables) EXPECT_EQ(rows, batched.tables.at(name)) << name;
+    ASSERT_EQ(one.logs.size(), batched.logs.size());
+    for (const auto& [name, text] : one.logs) EXPECT_EQ(text, batched.logs.at(name)) << name;
+  }
+};
+
+TEST_F(BatchEquivalenceTest, CodeTablesOfASampleClinicGiveTheSameTargetsAndLogs) {
+  sample::WriteSampleClinic({folder, 5, 1});  // its legacy tables land in the "radio" alias folder
+  const auto all = [&] {
+    for (auto* routine : {TransfertTableAnatom, TransfertTableModalite, TransfertTableDictio, TransfertTableMotCorr,
+                          TransfertTableDiagnos, TransfertTableTypePres, TransfertTableTxtProto, TransfertTableExport,
+                          TransfertTableModific, TransfertTableModSoft, TransfertTableModCompl,
+                          TransfertTableRemMajoree, TransfertTableCodeTransac, TransfertTableActivite,
+                          TransfertTableEtatType, TransfertTableEtatTypeTitre}) {
+      routine(*run);
+    }
+  };
+  const Outcome one = RunIn(true, all);
+  const Outcome batched = RunIn(false, all);
+  ExpectSame(one, batched);
+  EXPECT_EQ(one.logs.size(), 16u);
+  // Each record's check went to the server one by one; in batches only the keys found
+  // in memory did (the repeated entries of the clinic's tables).
+  EXPECT_GT(one.checkRoundTrips, 2000);
+  EXPECT_LT(batched.checkRoundTrips * 20, one.checkRoundTrips) << batched.checkRoundTrips;
+}
+
+// A table of this test: a key the duplicate check reads, a short text that must be
+// unique, a number that must be there.
+class BatchRefusalTest : public BatchEquivalenceTest {
+ protected:
+  void Target() {
+    Exec("CREATE TABLE T_LOT (CODE VARCHAR(10) NOT NULL PRIMARY KEY, TXT VARCHAR(5) UNIQUE, N INTEGER NOT NULL)");
+    run->CommitEtProgress();
+  }
+
+  // Anatom records (CODE, Description) into T_LOT(CODE, TXT, N): N is NULL for a code
+  // starting with "N"; the record with code `stopAt` presses Stop.
+  TLoopResult Copy(const std::string& stopAt = "") {
+    TRoutineHooks hooks;
+    hooks.setup = [&] { run->FDataMgr->InitCodeDestCopy("T_LOT", {"CODE", "CODE"}, true); };
+    hooks.assign = [&](TRecordParams& p) {
+      const std::string code = p.Field("CODE").AsString();
+      p.Copy(0, p.Field("CODE"));
+      p.Copy(1, p.Field("Description"));
+      if (code[0] == 'N') {
+        p.Set(2, TParamValue());
+      } else {
+        p.Constant(2, "1");
+      }
+      if (code == stopAt) run->StopAllProcess = false;
+    };
+    TTableRoutine routine{"TableLot", "Lot", "Anatom", "INSERT INTO T_LOT(CODE, TXT, N)", 3};
+    const TLoopResult result = RunTableRoutine(*run, routine, hooks);
+    run->StopAllProcess = true;
+    return result;
+  }
+
+  // 300 records; in the middle of the first blocks: a text too long, a NULL number, a
+  // text already taken, a key again, a key differing only by trailing blanks, one
+  // differing by letter case.
+  void Legacy() {
+    std::vector<testing::LegacyValues> rows;
+    for (int i = 0; i < 300; ++i) {
+      rows.push_back({{"CODE", V("C" + std::to_string(i))}, {"Description", V("t" + std::to_string(i))}});
+    }
+    rows[20] = {{"CODE", V("LONG")}, {"Description", V("beaucoup trop long")}};
+    rows[45] = {{"CODE", V("NUL")}, {"Description", V("n45")}};
+    rows[70] = {{"CODE", V("PRIS")}, {"Description", V("t3")}};
+    rows[95] = {{"CODE", V("C5")}, {"Description", V("d95")}};
+    rows[140] = {{"CODE", V("C6   ")}, {"Description", V("d140")}};
+    rows[150] = {{"CODE", V("c7")}, {"Description", V("d150")}};
+    rows[200] = {{"CODE", V("LONG")}, {"Description", V("court")}};  // its first try was refused
+    WriteRows("Anatom", rows);
+  }
+};
+
+TEST_F(BatchRefusalTest, RecordsRefusedInsideABatchAreLoggedInPlaceAndTheOthersGoIn) {
+  Legacy();
+  TLoopResult one_result, batched_result;
+  const Outcome one = RunIn(true, [&] {
+    Target();
+    one_result = Copy();
+  });
+  const Outcome batched = RunIn(false, [&] {
+    Target();
+    batched_result = Copy();
+  });
+  ExpectSame(one, batched);
+  EXPECT_EQ(one.batches, 0);
+  EXPECT_GT(batched.batches, 0);
+  for (const TLoopResult* r : {&one_result, &batched_result}) {
+    EXPECT_EQ(r->read, 300);
+    EXPECT_EQ(r->added, 295);  // refused: LONG (text), NUL, PRIS, C5, "C6   "
+    EXPECT_EQ(r->refused, 5);
+  }
+  // Worked out by hand: the five refusals, in source order, then the count.
+  const std::string log = batched.logs.at("TableLot");
+  size_t at = 0;
+  for (const char* line : {"LONG", "NUL", "PRIS", "Table destination: T_LOT a deja cette cle: C5",
+                           "Table destination: T_LOT a deja cette cle: C6", "Nombre total de Record de transferer : 295"}) {
+    const size_t found = log.find(line, at);
+    ASSERT_NE(found, std::string::npos) << line << "\n" << log;
+    at = found;
+  }
+  EXPECT_NE(one.tables.at("T_LOT").find("c7|d150|1|"), std::string::npos);  // letter case: another key
+  EXPECT_NE(one.tables.at("T_LOT").find("LONG|court|1|"), std::string::npos);
+}
+
+TEST_F(BatchRefusalTest, AStopInsideABatchCommitsWhatCameBeforeAndNothingAfter) {
+  Legacy();
+  const Outcome one = RunIn(true, [&] {
+    Target();
+    Copy("C100");
+  });
+  const Outcome batched = RunIn(false, [&] {
+    Target();
+    Copy("C100");
+  });
+  ExpectSame(one, batched);
+  // Records 0 to 100 read, four of them refused (LONG, NUL, PRIS, C5).
+  EXPECT_EQ(Count("T_LOT"), 97);
+  EXPECT_EQ(Count("T_LOT", "CODE = 'C100'"), 1);
+  EXPECT_EQ(Count("T_LOT", "CODE = 'C101'"), 0);
+}
+
+}  // namespace
+}  // namespace korvel
