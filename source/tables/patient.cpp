@@ -122,6 +122,7 @@ void TransfertTablePatient(TTransfertRun& run) {
                           5);
     engine.InitSubQueries("PATIENTSUPPLEMENT", "INSERT INTO PATIENTSUPPLEMENT(ID_PATIENT, Province)", 2);
   };
+  hooks.acceptReadsRecordOnly = true;
   hooks.accept = [&](TRecordParams& p) {
     const TField& autonum = p.Field("AutoNum");
     return !autonum.IsNull() && autonum.AsInteger() >= *threshold ? TVerdict::accept : TVerdict::passOver;

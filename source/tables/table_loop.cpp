@@ -165,10 +165,11 @@ TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, co
     }
   };
   // Batched inserts and in-memory duplicate checks, for the routines whose record
-  // steps only assign and insert: a test, a sub-statement or a refusal handler of
-  // their own may read or write the target, which must then be up to date.
-  const bool fast = !hooks.accept && hooks.subStatements.empty() && !hooks.onRefused && !hooks.written &&
-                    !routine.destinationSql;
+  // steps only assign and insert: a test or a sub-statement of their own may read or
+  // write the target, which must then be up to date. A refused record reaches the
+  // routine's handler with the source on it, whenever the batch is sent.
+  const bool fast = (!hooks.accept || hooks.acceptReadsRecordOnly) && hooks.subStatements.empty() &&
+                    !hooks.written && !routine.destinationSql;
   struct FastTable {
     TTransfertData& engine;
     ~FastTable() {
@@ -183,7 +184,7 @@ TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, co
     engine.BeginFastTable([&](const EDatabaseError& e) {
       --result.added;
       ++result.refused;
-      run.LogRecordError(e);
+      log_refused(e);
     });
   }
   while (!engine.EndTransfert() && run.StopAllProcess) {

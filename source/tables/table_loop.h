@@ -89,6 +89,9 @@ struct TRoutineHooks {
   std::function<void()> setup;
   // After the engine accepted the record.
   std::function<TVerdict(TRecordParams&)> accept;
+  // Whether `accept` reads nothing but the record (no target table): records may then
+  // wait in a batch while it decides.
+  bool acceptReadsRecordOnly = false;
   // Fills the parameters of an accepted record.
   std::function<void(TRecordParams&)> assign;
   // After the statement ran: whether the record counts as added, or as refused (an
