@@ -260,7 +260,7 @@ void TransfertTablePretFilm(TTransfertRun& run) {
     p.Copy(4, p.Field("Emprunteur"));
     p.Constant(5, "Films: " + p.Field("Film").AsString() + "   Complet : " +
                       BooleanToString(CompletText(p.Field("Complet"))));
-    p.Copy(6, p.Field(0));
+    p.Copy(6, p.Field("Autonum"));  // the loan number, as the duplicate check reads it
     p.Copy(7, p.Field("Dossier"));
     p.Copy(8, p.Field("Preteur"));
     p.Copy(9, p.Field("prescription"));
