@@ -65,10 +65,10 @@ void TInsertBatch::Stop() {
   blocks_.clear();
 }
 
-void TInsertBatch::Add(int64_t tag, const TRefused& refused) {
+bool TInsertBatch::Add(int64_t tag) {
   for (size_t i = 0; i < width_; ++i) values_[rows_ * width_ + i].Assign(single_->Params(static_cast<int>(i)));
   tags_[rows_++] = tag;
-  if (rows_ == maxRows_) Flush(refused);
+  return rows_ >= maxRows_;
 }
 
 void TInsertBatch::Flush(const TRefused& refused) {

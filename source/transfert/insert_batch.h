@@ -34,9 +34,9 @@ class TInsertBatch {
   // Blocks the server ran whole.
   int64_t BlocksSent() const { return blocksSent_; }
 
-  // Keeps the one-row statement's current parameters as the next row; sends the batch
-  // when it is full.
-  void Add(int64_t tag, const TRefused& refused);
+  // Keeps the one-row statement's current parameters as the next row. True when the
+  // batch is full: the caller sends it.
+  bool Add(int64_t tag);
   // Sends every pending row.
   void Flush(const TRefused& refused);
 

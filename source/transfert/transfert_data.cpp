@@ -413,9 +413,10 @@ void TTransfertData::SetDestSubParam(const std::string& AName, int index, const 
 void TTransfertData::Transfert() {
   if (FFastTable && FBatch.Active()) {
     RememberInsertedKey();
-    ++FNbAdded;  // before Add: a full batch is sent at once, and may refuse this record
-    FBatch.Add(FFFTable->RecNo(), [this](int64_t tag, const EDatabaseError& e) { OnBatchRefused(tag, e); });
+    ++FNbAdded;  // a refusal when the batch is sent takes it back
+    const bool full = FBatch.Add(FFFTable->RecNo());
     FInsQuery->ClearParams();
+    if (full) FlushBatch();
     return;
   }
   FInsQuery->ExecQuery();
