@@ -11,15 +11,18 @@ namespace {
 
 using V = Variant;
 
-class CodeTablesTest : public testing::RunFixture {
+// Every case runs twice: records in batches with keys held in memory, and each record
+// sent on its own; both must give what the case expects.
+class CodeTablesTest : public testing::RunFixture, public ::testing::WithParamInterface<bool> {
  protected:
   void SetUp() override {
     RunFixture::SetUp();
+    ui.options.unParUn = GetParam();
     Connect();
   }
 };
 
-TEST_F(CodeTablesTest, CodeTablesCopyCodesRejectDuplicatesAndDefaultDescriptions) {
+TEST_P(CodeTablesTest, CodeTablesCopyCodesRejectDuplicatesAndDefaultDescriptions) {
   WriteTable("Anatom", {{V("THX"), V("Thorax")}, {V("EXT"), V()}, {V("THX"), V("Thorax encore")}});
   WriteTable("Modalite", {{V("RX"), V("Radiographie")}, {V(), V("Sans code")}, {V("RX"), V("Doublon")}});
   WriteTable("Dictio", {{V("fémur"), V()}, {V("fémur"), V("deux")}});
@@ -66,7 +69,7 @@ TEST_F(CodeTablesTest, CodeTablesCopyCodesRejectDuplicatesAndDefaultDescriptions
             ui.operations.end());
 }
 
-TEST_F(CodeTablesTest, AnatomCommitsOnlyAfterAnAcceptedRecordModaliteAfterAnyRecord) {
+TEST_P(CodeTablesTest, AnatomCommitsOnlyAfterAnAcceptedRecordModaliteAfterAnyRecord) {
   // Record 2500 (the one read when 2500 records have been read) is a duplicate.
   std::vector<std::vector<Variant>> rows;
   for (int i = 0; i < 2500; ++i) rows.push_back({V("R" + std::to_string(i)), V("r")});
@@ -87,7 +90,7 @@ TEST_F(CodeTablesTest, AnatomCommitsOnlyAfterAnAcceptedRecordModaliteAfterAnyRec
   EXPECT_EQ(Count("Modalite"), 2500);
 }
 
-TEST_F(CodeTablesTest, ProtocolTextsAndExports) {
+TEST_P(CodeTablesTest, ProtocolTextsAndExports) {
   WriteTable("TxtProto", {{V("P1"), V("  Protocole ANGLAIS "), V("texte"), V(true), V("Protocol"), V("text")},
                           {V("P2"), V("Protocole anglais du genou"), V(), V(false), V(), V()},
                           {V("P3"), V(), V("x"), V(), V(), V()}});
@@ -111,7 +114,7 @@ TEST_F(CodeTablesTest, ProtocolTextsAndExports) {
   EXPECT_GE(Select("SELECT GEN_ID(GEN_ID_EXPORT, 0) FROM RDB$DATABASE").AsInteger(), 3);
 }
 
-TEST_F(CodeTablesTest, AValueRefusedWhileAssigningRefusesOnlyItsRecordAWrongLayoutEndsTheTable) {
+TEST_P(CodeTablesTest, AValueRefusedWhileAssigningRefusesOnlyItsRecordAWrongLayoutEndsTheTable) {
   WriteTable("Anatom", {{V("A"), V("a")}, {V("B"), V("b")}, {V("C"), V("c")}});
   TTableRoutine routine{"TableEssai", "essai", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 3};
   routine.checkAcceptance = false;
@@ -130,7 +133,7 @@ TEST_F(CodeTablesTest, AValueRefusedWhileAssigningRefusesOnlyItsRecordAWrongLayo
   EXPECT_THROW(RunTableRoutine(*run, routine, {}, [](TRecordParams& p) { p.Constant(3, "N"); }), ERoutineFault);
 }
 
-TEST_F(CodeTablesTest, ShortProtocolLayoutLeavesTheSecondaryColumnsNull) {
+TEST_P(CodeTablesTest, ShortProtocolLayoutLeavesTheSecondaryColumnsNull) {
   ff2::Ff2Writer writer(legacy + "/TxtProto.FF2");
   for (const auto& f : sample::LegacyLayoutTxtProtoShort()) writer.AddField(f.name, f.type, f.size);
   writer.AppendRecord({V("P1"), V("Protocole"), V("texte"), V(true)});
@@ -138,6 +141,11 @@ TEST_F(CodeTablesTest, ShortProtocolLayoutLeavesTheSecondaryColumnsNull) {
   TransfertTableTxtProto(*run);
   EXPECT_EQ(Count("TextePreins", "DESCRIPTIONSECONDAIRE IS NULL AND TexteSecondaire IS NULL"), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothWays, CodeTablesTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "UnParUn" : "ParLots";
+                         });
 
 }  // namespace
 }  // namespace korvel
