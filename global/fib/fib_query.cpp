@@ -742,7 +742,12 @@ std::string TpFIBQuery::ParamTypeDeclaration(int index) {
     case SQL_TYPE_TIME: return "TIME";
     case SQL_TIMESTAMP: return "TIMESTAMP";
     case SQL_BOOLEAN: return "BOOLEAN";
-    case SQL_BLOB: return "BLOB SUB_TYPE " + std::to_string(s.server_subtype);
+    case SQL_BLOB: {
+      if (s.server_subtype != 1) return "BLOB SUB_TYPE " + std::to_string(s.server_subtype);
+      unsigned bytes = 1;
+      const char* set = charset(&bytes);
+      return set ? std::string("BLOB SUB_TYPE 1 CHARACTER SET ") + set : std::string();
+    }
     default: return "";
   }
 }

@@ -49,6 +49,8 @@ bool TInsertBatch::Start(fib::TpFIBQuery* single, const std::string& head) {
                                std::max<size_t>(1, kTextBudget / row_text)});
   if (fit < 2) return false;
   single_ = single;
+  replay_ = std::make_unique<fib::TpFIBQuery>(single->Database(), single->Transaction());
+  replay_->SetSQLText(single->SQLText());
   head_ = head;
   types_ = std::move(types);
   width_ = static_cast<size_t>(slots);
@@ -61,6 +63,7 @@ bool TInsertBatch::Start(fib::TpFIBQuery* single, const std::string& head) {
 
 void TInsertBatch::Stop() {
   single_ = nullptr;
+  replay_.reset();
   rows_ = 0;
   blocks_.clear();
 }
@@ -73,10 +76,15 @@ bool TInsertBatch::Add(int64_t tag) {
 
 void TInsertBatch::Flush(const TRefused& refused) {
   size_t done = 0;
-  while (done < rows_) {
-    const size_t count = PowerOfTwoAtMost(std::min(rows_ - done, maxRows_));
-    Send(done, count, refused);
-    done += count;
+  try {
+    while (done < rows_) {
+      const size_t count = PowerOfTwoAtMost(std::min(rows_ - done, maxRows_));
+      Send(done, count, refused);
+      done += count;
+    }
+  } catch (...) {
+    rows_ = 0;  // never sent twice
+    throw;
   }
   rows_ = 0;
 }
@@ -138,13 +146,16 @@ void TInsertBatch::Send(size_t first, size_t count, const TRefused& refused) {
 
 void TInsertBatch::SendOneByOne(size_t first, size_t count, const TRefused& refused) {
   for (size_t r = first; r < first + count; ++r) {
+    bool ok = true;
     try {
-      for (size_t i = 0; i < width_; ++i) single_->Params(static_cast<int>(i)).Assign(values_[r * width_ + i]);
-      single_->ExecQuery();
+      for (size_t i = 0; i < width_; ++i) replay_->Params(static_cast<int>(i)).Assign(values_[r * width_ + i]);
+      replay_->ExecQuery();
     } catch (const EDatabaseError& e) {
+      ok = false;
+      replay_->ClearParams();
       refused(tags_[r], e);
     }
-    single_->ClearParams();
+    if (ok) replay_->ClearParams();
   }
 }
 

@@ -37,7 +37,8 @@ class TInsertBatch {
   // Keeps the one-row statement's current parameters as the next row. True when the
   // batch is full: the caller sends it.
   bool Add(int64_t tag);
-  // Sends every pending row.
+  // Sends every pending row. When `refused` raises, the rows not sent yet are dropped
+  // (the table is ending on that error) and the exception goes on.
   void Flush(const TRefused& refused);
 
  private:
@@ -46,6 +47,9 @@ class TInsertBatch {
   void SendOneByOne(size_t first, size_t count, const TRefused& refused);
 
   fib::TpFIBQuery* single_ = nullptr;
+  // Rows sent one by one go through a statement of their own: the one-row statement
+  // may be half-filled with the next record when a log line sends the batch.
+  std::unique_ptr<fib::TpFIBQuery> replay_;
   std::string head_;
   std::vector<std::string> types_;
   size_t width_ = 0;     // parameters per row

@@ -39,18 +39,30 @@ std::optional<std::string_view> ComparableText(std::string_view text, size_t max
   return text;
 }
 
-// An integer as the server reads it from a text: digits with an optional sign and
-// blanks around; anything else (decimals, exponents) is left to the server.
-std::optional<int64_t> ComparableInteger(const Variant& value) {
+// Digits with an optional sign, blanks around: an integer as the server reads it from
+// a text. Anything else (decimals, exponents, other white space) is left to it.
+std::optional<int64_t> ParsedInteger(const Variant& value) {
   if (value.type() == Variant::Type::Integer) return value.AsInteger();
   if (value.type() != Variant::Type::String) return std::nullopt;
-  const std::string text = Trim(value.AsString());
+  std::string_view text = *value.string_if();
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
   const char* first = text.data();
   const char* last = text.data() + text.size();
   if (first != last && *first == '+') ++first;
   int64_t n = 0;
   const auto [end, error] = std::from_chars(first, last, n);
   if (error != std::errc() || end != last || first == last) return std::nullopt;
+  return n;
+}
+
+// The same within the column's range (a value out of it is the server's to refuse).
+std::optional<int64_t> ComparableInteger(const Variant& value, int bits) {
+  std::optional<int64_t> n = ParsedInteger(value);
+  if (n && bits < 64) {
+    const int64_t limit = int64_t{1} << (bits - 1);
+    if (*n < -limit || *n >= limit) return std::nullopt;
+  }
   return n;
 }
 
@@ -82,7 +94,8 @@ bool TKnownKeys::Load(fib::TpFIBDatabase& database, fib::TpFIBTransaction* trans
       TColumn column{name};
       if (type == 14 || type == 37) {  // CHAR, VARCHAR
         const std::string set = Trim(query.Fields(4).AsString());
-        const bool single_byte = set == "ISO8859_1" || set == "WIN1252" || set == "NONE" || set == "ASCII";
+        // The connection's own set: a text goes to the column unchanged.
+        const bool single_byte = set == "ISO8859_1" || set == "NONE";
         if (!single_byte || query.Fields(2).AsInteger() != 0 || Trim(query.Fields(5).AsString()) != set) {
           throw std::runtime_error("collation");
         }
@@ -90,6 +103,7 @@ bool TKnownKeys::Load(fib::TpFIBDatabase& database, fib::TpFIBTransaction* trans
         column.maxChars = static_cast<size_t>(query.Fields(1).AsInteger());
       } else if ((type == 7 || type == 8 || type == 16) && query.Fields(3).AsInteger() == 0) {
         column.kind = TKind::integer;
+        column.bits = type == 7 ? 16 : type == 8 ? 32 : 64;
       } else {
         throw std::runtime_error("type");
       }
@@ -133,7 +147,7 @@ std::optional<uint64_t> TKnownKeys::Hash(const std::vector<const TParamValue*>& 
     const TParamValue& value = *values[i];
     if (value.IsNull()) return std::nullopt;
     if (columns_[i].kind == TKind::integer) {
-      const std::optional<int64_t> n = ComparableInteger(value.Value());
+      const std::optional<int64_t> n = ComparableInteger(value.Value(), columns_[i].bits);
       if (!n) return std::nullopt;
       Mix(h, &*n, sizeof *n);
     } else {

@@ -2,8 +2,8 @@
 // 64-bit hashes, so that a key the target lacks is answered without a round trip. A
 // key whose hash is present is still asked of the server (it may only share the hash),
 // and so is any key this class cannot put in the form the server compares: only text
-// columns of a binary collation (trailing blanks ignored, letter case kept) and
-// integer columns are held.
+// columns of the connection's set (ISO8859_1 or NONE) in their binary collation
+// (trailing blanks ignored, letter case kept) and integer columns are held.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +24,7 @@ class TKnownKeys {
     std::string name;
     TKind kind = TKind::text;
     size_t maxChars = 0;  // text columns
+    int bits = 64;        // integer columns
   };
 
   // Reads the keys of `table` in `transaction` (which sees its own uncommitted rows).

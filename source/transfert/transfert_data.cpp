@@ -187,6 +187,8 @@ void TTransfertData::AddInsertParams(fib::TpFIBQuery& AQuery, int ANbParams) {
 void TTransfertData::InitDestination(const std::string& AInsSQL, int ANbParams) {
   FlushBatch();
   FBatch.Stop();
+  FKeys.Clear();
+  FKeysTried = false;
   FInsHead = AInsSQL;
   FInsQuery->Close();
   FInsQuery->SQLClear();
@@ -530,6 +532,49 @@ void TTransfertData::CommitDestQuery() {
 
 // ------------------------------------------------------------ round trips
 
+namespace {
+
+// The table and columns of "INSERT INTO T(a, b, ...)".
+bool InsertTarget(const std::string& head, std::string& table, std::vector<std::string>& columns) {
+  const std::string upper = UpperCase(head);
+  const size_t into = upper.find("INTO");
+  const size_t open = upper.find('(');
+  const size_t close = upper.rfind(')');
+  if (into == std::string::npos || open == std::string::npos || close == std::string::npos || close < open) {
+    return false;
+  }
+  table = Trim(upper.substr(into + 4, open - into - 4));
+  size_t start = open + 1;
+  while (start <= close) {
+    size_t comma = upper.find(',', start);
+    if (comma == std::string::npos || comma > close) comma = close;
+    columns.push_back(Trim(upper.substr(start, comma - start)));
+    start = comma + 1;
+  }
+  return !table.empty();
+}
+
+// Whether rows inserted into `table` take values the server hands out (an identity
+// column, or a trigger on insert that uses a generator). A batch the server refuses is
+// undone, but not the values it took, so the identifiers would then differ from a run
+// sending each record on its own.
+bool TakesGeneratedValues(fib::TpFIBDatabase& database, fib::TpFIBTransaction* transaction, const std::string& table) {
+  fib::TpFIBQuery query(&database, transaction);
+  if (!query.Transaction()->Active()) query.Transaction()->StartTransaction();
+  query.SetSQLText(
+      "SELECT (SELECT COUNT(*) FROM RDB$TRIGGERS t WHERE t.RDB$RELATION_NAME = :T AND COALESCE(t.RDB$TRIGGER_INACTIVE, "
+      "0) = 0 AND (t.RDB$TRIGGER_TYPE IN (1, 2) OR t.RDB$TRIGGER_TYPE > 6) AND (UPPER(t.RDB$TRIGGER_SOURCE) CONTAINING "
+      "'GEN_ID' OR UPPER(t.RDB$TRIGGER_SOURCE) CONTAINING 'NEXT VALUE')) + (SELECT COUNT(*) FROM RDB$RELATION_FIELDS f "
+      "WHERE f.RDB$RELATION_NAME = :T AND f.RDB$IDENTITY_TYPE IS NOT NULL) FROM RDB$DATABASE");
+  query.ExecWithParams({Variant(table)});
+  const bool takes = query.Fields(0).AsInteger() > 0;
+  query.Close();
+  return takes;
+}
+
+}  // namespace
+
+
 void TTransfertData::BeginFastTable(TRefusedRecord refused) {
   EndFastTable();
   if (FRecordAtATime) return;
@@ -537,7 +582,12 @@ void TTransfertData::BeginFastTable(TRefusedRecord refused) {
   FFastTable = true;
   FKeysTried = false;
   if (FInsHead.empty()) return;
+  std::string table;
+  std::vector<std::string> columns;
   try {
+    if (!InsertTarget(FInsHead, table, columns) || TakesGeneratedValues(*FFBDatabase, DefaultTransaction(), table)) {
+      return;
+    }
     FInsQuery->Prepare();
     FBatch.Start(FInsQuery.get(), FInsHead);
   } catch (const EDatabaseError&) {
@@ -546,12 +596,18 @@ void TTransfertData::BeginFastTable(TRefusedRecord refused) {
 }
 
 void TTransfertData::EndFastTable() {
+  // Whatever the flush meets, the table's batch and handler are gone afterwards.
+  struct Reset {
+    TTransfertData& d;
+    ~Reset() {
+      d.FBatch.Stop();
+      d.FFastTable = false;
+      d.FKeys.Clear();
+      d.FKeyParams.clear();
+      d.FRefused = nullptr;
+    }
+  } reset{*this};
   FlushBatch();
-  FBatch.Stop();
-  FFastTable = false;
-  FKeys.Clear();
-  FKeyParams.clear();
-  FRefused = nullptr;
 }
 
 void TTransfertData::FlushBatch() {
@@ -587,30 +643,6 @@ bool TTransfertData::KnownAbsent() {
   return hash && !FKeys.MayContain(*hash);
 }
 
-namespace {
-
-// The table and columns of "INSERT INTO T(a, b, ...)".
-bool InsertTarget(const std::string& head, std::string& table, std::vector<std::string>& columns) {
-  const std::string upper = UpperCase(head);
-  const size_t into = upper.find("INTO");
-  const size_t open = upper.find('(');
-  const size_t close = upper.rfind(')');
-  if (into == std::string::npos || open == std::string::npos || close == std::string::npos || close < open) {
-    return false;
-  }
-  table = Trim(upper.substr(into + 4, open - into - 4));
-  size_t start = open + 1;
-  while (start <= close) {
-    size_t comma = upper.find(',', start);
-    if (comma == std::string::npos || comma > close) comma = close;
-    columns.push_back(Trim(upper.substr(start, comma - start)));
-    start = comma + 1;
-  }
-  return !table.empty();
-}
-
-}  // namespace
-
 void TTransfertData::LoadKnownKeys() {
   FKeysTried = true;
   FKeyParams.clear();
@@ -630,6 +662,10 @@ void TTransfertData::LoadKnownKeys() {
       FKeysFollowInserts = true;
     }
   }
+  // Only the keys of the table the insert writes: another table may change by ways
+  // the engine does not see (a trigger...).
+  if (!FKeysFollowInserts) return;
+  FlushBatch();
   FKeys.Load(*FFBDatabase, DefaultTransaction(), FDestName, FPkColumns);
 }
 

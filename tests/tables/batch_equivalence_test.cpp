@@ -129,17 +129,26 @@ class BatchRefusalTest : public BatchEquivalenceTest {
  protected:
   void Target() {
     Exec("CREATE TABLE T_LOT (CODE VARCHAR(10) NOT NULL PRIMARY KEY, TXT VARCHAR(5) UNIQUE, N INTEGER NOT NULL)");
+    // The same with an identifier a trigger takes from a generator.
+    Exec("CREATE TABLE T_GEN (ID INTEGER NOT NULL PRIMARY KEY, CODE VARCHAR(10) NOT NULL UNIQUE, TXT VARCHAR(5) "
+         "UNIQUE, N INTEGER NOT NULL)");
+    Exec("CREATE GENERATOR GEN_T_GEN");
+    run->CommitEtProgress();
+    Exec("CREATE TRIGGER T_GEN_ID FOR T_GEN ACTIVE BEFORE INSERT POSITION 0 AS BEGIN NEW.ID = GEN_ID(GEN_T_GEN, 1); "
+         "END");
     run->CommitEtProgress();
   }
 
-  // Anatom records (CODE, Description) into T_LOT(CODE, TXT, N): N is NULL for a code
-  // starting with "N"; the record with code `stopAt` presses Stop.
-  TLoopResult Copy(const std::string& stopAt = "") {
+  // Anatom records (CODE, Description) into `table`(CODE, TXT, N): N is NULL for a code
+  // starting with "N"; the record with code `stopAt` presses Stop; the record C50
+  // writes a log line while its values are being set.
+  TLoopResult Copy(const std::string& stopAt = "", const char* table = "T_LOT") {
     TRoutineHooks hooks;
-    hooks.setup = [&] { run->FDataMgr->InitCodeDestCopy("T_LOT", {"CODE", "CODE"}, true); };
+    hooks.setup = [&] { run->FDataMgr->InitCodeDestCopy(table, {"CODE", "CODE"}, true); };
     hooks.assign = [&](TRecordParams& p) {
       const std::string code = p.Field("CODE").AsString();
       p.Copy(0, p.Field("CODE"));
+      if (code == "C50") run->DoLogError(nullptr, "Note au milieu de C50", false);
       p.Copy(1, p.Field("Description"));
       if (code[0] == 'N') {
         p.Set(2, TParamValue());
@@ -148,7 +157,8 @@ class BatchRefusalTest : public BatchEquivalenceTest {
       }
       if (code == stopAt) run->StopAllProcess = false;
     };
-    TTableRoutine routine{"TableLot", "Lot", "Anatom", "INSERT INTO T_LOT(CODE, TXT, N)", 3};
+    const std::string insert = std::string("INSERT INTO ") + table + "(CODE, TXT, N)";
+    TTableRoutine routine{"TableLot", "Lot", "Anatom", insert.c_str(), 3};
     const TLoopResult result = RunTableRoutine(*run, routine, hooks);
     run->StopAllProcess = true;
     return result;
@@ -196,7 +206,7 @@ TEST_F(BatchRefusalTest, RecordsRefusedInsideABatchAreLoggedInPlaceAndTheOthersG
   // Worked out by hand: the five refusals, in source order, then the count.
   const std::string log = batched.logs.at("TableLot");
   size_t at = 0;
-  for (const char* line : {"LONG", "NUL", "PRIS", "Table destination: T_LOT a deja cette cle: C5",
+  for (const char* line : {"LONG", "NUL", "Note au milieu de C50", "PRIS", "Table destination: T_LOT a deja cette cle: C5",
                            "Table destination: T_LOT a deja cette cle: C6", "PRIS2",
                            "Nombre total de Record de transferer : 294"}) {
     const size_t found = log.find(line, at);
@@ -205,6 +215,22 @@ TEST_F(BatchRefusalTest, RecordsRefusedInsideABatchAreLoggedInPlaceAndTheOthersG
   }
   EXPECT_NE(one.tables.at("T_LOT").find("c7|d150|1|"), std::string::npos);  // letter case: another key
   EXPECT_NE(one.tables.at("T_LOT").find("LONG|court|1|"), std::string::npos);
+  EXPECT_NE(batched.tables.at("T_LOT").find("C50|t50|1|"), std::string::npos);  // its values survive the log line
+}
+
+TEST_F(BatchRefusalTest, ATableWhoseTriggerTakesGeneratorValuesGetsTheSameIdentifiers) {
+  Legacy();
+  const Outcome one = RunIn(true, [&] {
+    Target();
+    Copy("", "T_GEN");
+  });
+  const Outcome batched = RunIn(false, [&] {
+    Target();
+    Copy("", "T_GEN");
+  });
+  ExpectSame(one, batched);
+  // A refused block would keep the numbers its rows took: such a table is never batched.
+  EXPECT_EQ(batched.batches, 0);
 }
 
 TEST_F(BatchRefusalTest, AStopInsideABatchCommitsWhatCameBeforeAndNothingAfter) {
