@@ -31,7 +31,7 @@ size_t PowerOfTwoAtMost(size_t n) {
 
 }  // namespace
 
-bool TInsertBatch::Start(fib::TpFIBQuery* single, const std::string& head) {
+bool TInsertBatch::Start(fib::TpFIBQuery* single, const std::string& head, const std::vector<std::string>& generators) {
   Stop();
   const int slots = single->SlotCount();
   if (slots <= 0 || slots != single->ParamCount()) return false;
@@ -51,6 +51,13 @@ bool TInsertBatch::Start(fib::TpFIBQuery* single, const std::string& head) {
   single_ = single;
   replay_ = std::make_unique<fib::TpFIBQuery>(single->Database(), single->Transaction());
   replay_->SetSQLText(single->SQLText());
+  generators_ = generators;
+  if (!generators_.empty()) {
+    std::string sql = "SELECT ";
+    for (size_t g = 0; g < generators_.size(); ++g) sql += (g ? ", GEN_ID(" : "GEN_ID(") + generators_[g] + ", 0)";
+    generatorQuery_ = std::make_unique<fib::TpFIBQuery>(single->Database(), single->Transaction());
+    generatorQuery_->SetSQLText(sql + " FROM RDB$DATABASE");
+  }
   head_ = head;
   types_ = std::move(types);
   width_ = static_cast<size_t>(slots);
@@ -64,6 +71,8 @@ bool TInsertBatch::Start(fib::TpFIBQuery* single, const std::string& head) {
 void TInsertBatch::Stop() {
   single_ = nullptr;
   replay_.reset();
+  generatorQuery_.reset();
+  generators_.clear();
   rows_ = 0;
   blocks_.clear();
 }
@@ -75,13 +84,8 @@ bool TInsertBatch::Add(int64_t tag) {
 }
 
 void TInsertBatch::Flush(const TRefused& refused) {
-  size_t done = 0;
   try {
-    while (done < rows_) {
-      const size_t count = PowerOfTwoAtMost(std::min(rows_ - done, maxRows_));
-      Send(done, count, refused);
-      done += count;
-    }
+    SendRange(0, rows_, refused);
   } catch (...) {
     rows_ = 0;  // never sent twice
     throw;
@@ -89,21 +93,37 @@ void TInsertBatch::Flush(const TRefused& refused) {
   rows_ = 0;
 }
 
+void TInsertBatch::SendRange(size_t first, size_t end, const TRefused& refused) {
+  while (first < end) {
+    const size_t count = PowerOfTwoAtMost(std::min(end - first, maxRows_));
+    if (count == 1) {
+      SendOneByOne(first, refused);
+      ++first;
+    } else {
+      first = Send(first, count, refused);
+    }
+  }
+}
+
+// Each row's insert is a block of its own with a handler: the first row the server
+// refuses is undone alone and ends the block, which returns its position. The rows
+// before it are in, in order; that row is sent again on its own for its error, and
+// the rows after it follow in new blocks, as they would one by one.
 fib::TpFIBQuery& TInsertBatch::BlockOf(size_t rows) {
   std::unique_ptr<fib::TpFIBQuery>& block = blocks_[rows];
   if (!block) {
     std::string sql = "EXECUTE BLOCK (";
     std::string body;
     for (size_t r = 0; r < rows; ++r) {
-      body += head_ + " VALUES(";
+      body += "BEGIN " + head_ + " VALUES(";
       for (size_t i = 0; i < width_; ++i) {
         const std::string name = "P" + std::to_string(r) + "_" + std::to_string(i);
         sql += name + " " + types_[i] + " = ?" + (r + 1 == rows && i + 1 == width_ ? "" : ", ");
         body += ":" + name + (i + 1 == width_ ? "" : ", ");
       }
-      body += ");\n";
+      body += "); WHEN ANY DO BEGIN F = " + std::to_string(r) + "; SUSPEND; EXIT; END END\n";
     }
-    sql += ") AS BEGIN\n" + body + "END";
+    sql += ") RETURNS (F INTEGER) AS BEGIN\n" + body + "END";
     block = std::make_unique<fib::TpFIBQuery>(single_->Database(), single_->Transaction());
     block->SetNamedParams(false);
     block->SetSQLText(sql);
@@ -111,11 +131,7 @@ fib::TpFIBQuery& TInsertBatch::BlockOf(size_t rows) {
   return *block;
 }
 
-void TInsertBatch::Send(size_t first, size_t count, const TRefused& refused) {
-  if (count == 1) {
-    SendOneByOne(first, 1, refused);
-    return;
-  }
+size_t TInsertBatch::Send(size_t first, size_t count, const TRefused& refused) {
   fib::TpFIBQuery& block = BlockOf(count);
   try {
     block.Prepare();
@@ -123,10 +139,9 @@ void TInsertBatch::Send(size_t first, size_t count, const TRefused& refused) {
     // A block this large is beyond what the server takes: halve it from now on.
     blocks_.erase(count);
     maxRows_ = count / 2;
-    Send(first, count / 2, refused);
-    Send(first + count / 2, count / 2, refused);
-    return;
+    return first;
   }
+  int64_t failed = -1;
   try {
     for (size_t r = 0; r < count; ++r) {
       for (size_t i = 0; i < width_; ++i) {
@@ -134,29 +149,71 @@ void TInsertBatch::Send(size_t first, size_t count, const TRefused& refused) {
       }
     }
     block.ExecQuery();
+    if (!block.Eof()) failed = block.Fields(0).AsInteger();
     block.Close();
-    ++blocksSent_;
   } catch (const EDatabaseError&) {
-    // The block is undone whole: its rows go again one by one, each meeting its own
-    // error.
+    // Refused before any row ran (a value its parameter cannot take): nothing is in,
+    // each row goes on its own.
     block.Close();
-    SendOneByOne(first, count, refused);
+    for (size_t r = first; r < first + count; ++r) SendOneByOne(r, refused);
+    return first + count;
   }
+  if (failed < 0) {
+    ++blocksSent_;
+    return first + count;
+  }
+  const size_t row = first + static_cast<size_t>(failed);
+  SendAgain(row, refused);
+  return row + 1;
 }
 
-void TInsertBatch::SendOneByOne(size_t first, size_t count, const TRefused& refused) {
-  for (size_t r = first; r < first + count; ++r) {
-    bool ok = true;
-    try {
-      for (size_t i = 0; i < width_; ++i) replay_->Params(static_cast<int>(i)).Assign(values_[r * width_ + i]);
-      replay_->ExecQuery();
-    } catch (const EDatabaseError& e) {
-      ok = false;
-      replay_->ClearParams();
-      refused(tags_[r], e);
+std::vector<int64_t> TInsertBatch::GeneratorValues() {
+  std::vector<int64_t> values;
+  if (generators_.empty()) return values;
+  fib::TpFIBQuery& query = *generatorQuery_;
+  query.ExecQuery();
+  for (size_t g = 0; g < generators_.size(); ++g) values.push_back(query.Fields(static_cast<int>(g)).AsInteger());
+  query.Close();
+  return values;
+}
+
+void TInsertBatch::SendAgain(size_t row, const TRefused& refused) {
+  const std::vector<int64_t> before = GeneratorValues();
+  bool ok = true;
+  try {
+    for (size_t i = 0; i < width_; ++i) replay_->Params(static_cast<int>(i)).Assign(values_[row * width_ + i]);
+    replay_->ExecQuery();
+  } catch (const EDatabaseError& e) {
+    ok = false;
+    replay_->ClearParams();
+    // The row took its generator values in the block already: those it took again
+    // are given back, so the next rows number as they would one by one.
+    const std::vector<int64_t> after = GeneratorValues();
+    for (size_t g = 0; g < generators_.size(); ++g) {
+      if (after[g] != before[g]) {
+        fib::TpFIBQuery back(single_->Database(), single_->Transaction());
+        back.SetSQLText("SELECT GEN_ID(" + generators_[g] + ", " + std::to_string(before[g] - after[g]) +
+                        ") FROM RDB$DATABASE");
+        back.ExecQuery();
+        back.Close();
+      }
     }
-    if (ok) replay_->ClearParams();
+    refused(tags_[row], e);
   }
+  if (ok) replay_->ClearParams();
+}
+
+void TInsertBatch::SendOneByOne(size_t row, const TRefused& refused) {
+  bool ok = true;
+  try {
+    for (size_t i = 0; i < width_; ++i) replay_->Params(static_cast<int>(i)).Assign(values_[row * width_ + i]);
+    replay_->ExecQuery();
+  } catch (const EDatabaseError& e) {
+    ok = false;
+    replay_->ClearParams();
+    refused(tags_[row], e);
+  }
+  if (ok) replay_->ClearParams();
 }
 
 }  // namespace korvel

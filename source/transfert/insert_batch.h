@@ -1,9 +1,12 @@
 // Inserts sent to the server many rows at a time. Firebird 3 has no batch interface:
 // the rows of a batch go as the parameters of one EXECUTE BLOCK holding one INSERT per
-// row, so a batch costs one round trip instead of one per record. A block the server
-// refuses is rolled back whole and its rows are sent again one by one through the
-// one-row statement, so each refused row meets the same error as on its own and every
-// other row goes in, in the same order.
+// row, so a batch costs one round trip instead of one per record. Each row's insert
+// has its own handler: the first row the server refuses is undone alone and ends the
+// block; it is sent again on its own, for the error the server gives it, and the rows
+// after it follow in new blocks. Rows go in, and are refused, in their order, as one
+// by one. Generator values a refused row takes again when sent on its own are given
+// back, so identifiers a trigger hands out stay as they would be one by one (the
+// migration is the target's only writer).
 #pragma once
 
 #include <cstdint>
@@ -25,9 +28,9 @@ class TInsertBatch {
   using TRefused = std::function<void(int64_t tag, const EDatabaseError& error)>;
 
   // `single` is the prepared one-row insert "<head> VALUES(?, ...)", one marker per
-  // parameter. False (and nothing batched) when a parameter's type cannot be declared
-  // in a block.
-  bool Start(fib::TpFIBQuery* single, const std::string& head);
+  // parameter; `generators` those the table's insert triggers take values from. False
+  // (and nothing batched) when a parameter's type cannot be declared in a block.
+  bool Start(fib::TpFIBQuery* single, const std::string& head, const std::vector<std::string>& generators);
   void Stop();
   bool Active() const { return single_ != nullptr; }
   size_t Pending() const { return rows_; }
@@ -43,13 +46,19 @@ class TInsertBatch {
 
  private:
   fib::TpFIBQuery& BlockOf(size_t rows);
-  void Send(size_t first, size_t count, const TRefused& refused);
-  void SendOneByOne(size_t first, size_t count, const TRefused& refused);
+  void SendRange(size_t first, size_t end, const TRefused& refused);
+  // Sends rows [first, first + count) in one block; returns the first row not handled.
+  size_t Send(size_t first, size_t count, const TRefused& refused);
+  void SendAgain(size_t row, const TRefused& refused);
+  void SendOneByOne(size_t row, const TRefused& refused);
+  std::vector<int64_t> GeneratorValues();
 
   fib::TpFIBQuery* single_ = nullptr;
   // Rows sent one by one go through a statement of their own: the one-row statement
   // may be half-filled with the next record when a log line sends the batch.
   std::unique_ptr<fib::TpFIBQuery> replay_;
+  std::vector<std::string> generators_;
+  std::unique_ptr<fib::TpFIBQuery> generatorQuery_;
   std::string head_;
   std::vector<std::string> types_;
   size_t width_ = 0;     // parameters per row

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <optional>
+#include <regex>
 
 #include "global/fib/fib_transaction.h"
 #include "global/string_utils.h"
@@ -554,22 +555,35 @@ bool InsertTarget(const std::string& head, std::string& table, std::vector<std::
   return !table.empty();
 }
 
-// Whether rows inserted into `table` take values the server hands out (an identity
-// column, or a trigger on insert that uses a generator). A batch the server refuses is
-// undone, but not the values it took, so the identifiers would then differ from a run
-// sending each record on its own.
-bool TakesGeneratedValues(fib::TpFIBDatabase& database, fib::TpFIBTransaction* transaction, const std::string& table) {
+// The generators the insert triggers of `table` take values from; nothing when the
+// table has an identity column (its values could not be given back).
+std::optional<std::vector<std::string>> GeneratorsOf(fib::TpFIBDatabase& database, fib::TpFIBTransaction* transaction,
+                                                      const std::string& table) {
   fib::TpFIBQuery query(&database, transaction);
   if (!query.Transaction()->Active()) query.Transaction()->StartTransaction();
   query.SetSQLText(
-      "SELECT (SELECT COUNT(*) FROM RDB$TRIGGERS t WHERE t.RDB$RELATION_NAME = :T AND COALESCE(t.RDB$TRIGGER_INACTIVE, "
-      "0) = 0 AND (t.RDB$TRIGGER_TYPE IN (1, 2) OR t.RDB$TRIGGER_TYPE > 6) AND (UPPER(t.RDB$TRIGGER_SOURCE) CONTAINING "
-      "'GEN_ID' OR UPPER(t.RDB$TRIGGER_SOURCE) CONTAINING 'NEXT VALUE')) + (SELECT COUNT(*) FROM RDB$RELATION_FIELDS f "
-      "WHERE f.RDB$RELATION_NAME = :T AND f.RDB$IDENTITY_TYPE IS NOT NULL) FROM RDB$DATABASE");
+      "SELECT COUNT(*) FROM RDB$RELATION_FIELDS f WHERE f.RDB$RELATION_NAME = :T AND f.RDB$IDENTITY_TYPE IS NOT NULL");
   query.ExecWithParams({Variant(table)});
-  const bool takes = query.Fields(0).AsInteger() > 0;
+  const bool identity = query.Fields(0).AsInteger() > 0;
   query.Close();
-  return takes;
+  if (identity) return std::nullopt;
+  query.SetSQLText(
+      "SELECT t.RDB$TRIGGER_SOURCE FROM RDB$TRIGGERS t WHERE t.RDB$RELATION_NAME = :T AND "
+      "COALESCE(t.RDB$TRIGGER_INACTIVE, 0) = 0 AND (t.RDB$TRIGGER_TYPE IN (1, 2) OR t.RDB$TRIGGER_TYPE > 6)");
+  std::vector<std::string> generators;
+  static const std::regex kTaken(R"((?:GEN_ID\s*\(|NEXT\s+VALUE\s+FOR\s+)\s*("[^"]+"|[A-Za-z_$0-9]+))",
+                                 std::regex::icase);
+  query.ExecWithParams({Variant(table)});
+  for (; !query.Eof(); query.Next()) {
+    const std::string source = query.Fields(0).AsString();
+    for (std::sregex_iterator it(source.begin(), source.end(), kTaken), end; it != end; ++it) {
+      std::string name = (*it)[1].str();
+      if (name.front() != '"') name = UpperCase(name);
+      if (std::find(generators.begin(), generators.end(), name) == generators.end()) generators.push_back(name);
+    }
+  }
+  query.Close();
+  return generators;
 }
 
 }  // namespace
@@ -585,11 +599,11 @@ void TTransfertData::BeginFastTable(TRefusedRecord refused) {
   std::string table;
   std::vector<std::string> columns;
   try {
-    if (!InsertTarget(FInsHead, table, columns) || TakesGeneratedValues(*FFBDatabase, DefaultTransaction(), table)) {
-      return;
-    }
+    if (!InsertTarget(FInsHead, table, columns)) return;
+    const std::optional<std::vector<std::string>> generators = GeneratorsOf(*FFBDatabase, DefaultTransaction(), table);
+    if (!generators) return;
     FInsQuery->Prepare();
-    FBatch.Start(FInsQuery.get(), FInsHead);
+    FBatch.Start(FInsQuery.get(), FInsHead, *generators);
   } catch (const EDatabaseError&) {
     // The statement itself is wrong: each record meets that error on its own.
   }

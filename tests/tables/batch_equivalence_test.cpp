@@ -229,8 +229,7 @@ TEST_F(BatchRefusalTest, ATableWhoseTriggerTakesGeneratorValuesGetsTheSameIdenti
     Copy("", "T_GEN");
   });
   ExpectSame(one, batched);
-  // A refused block would keep the numbers its rows took: such a table is never batched.
-  EXPECT_EQ(batched.batches, 0);
+  EXPECT_GT(batched.batches, 0);
 }
 
 TEST_F(BatchRefusalTest, AStopInsideABatchCommitsWhatCameBeforeAndNothingAfter) {
