@@ -97,7 +97,7 @@ void TInsertBatch::SendRange(size_t first, size_t end, const TRefused& refused) 
   while (first < end) {
     const size_t count = PowerOfTwoAtMost(std::min(end - first, maxRows_));
     if (count == 1) {
-      SendOneByOne(first, refused);
+      SendAlone(first, false, refused);
       ++first;
     } else {
       first = Send(first, count, refused);
@@ -155,7 +155,7 @@ size_t TInsertBatch::Send(size_t first, size_t count, const TRefused& refused) {
     // Refused before any row ran (a value its parameter cannot take): nothing is in,
     // each row goes on its own.
     block.Close();
-    for (size_t r = first; r < first + count; ++r) SendOneByOne(r, refused);
+    for (size_t r = first; r < first + count; ++r) SendAlone(r, false, refused);
     return first + count;
   }
   if (failed < 0) {
@@ -163,7 +163,7 @@ size_t TInsertBatch::Send(size_t first, size_t count, const TRefused& refused) {
     return first + count;
   }
   const size_t row = first + static_cast<size_t>(failed);
-  SendAgain(row, refused);
+  SendAlone(row, true, refused);
   return row + 1;
 }
 
@@ -177,43 +177,32 @@ std::vector<int64_t> TInsertBatch::GeneratorValues() {
   return values;
 }
 
-void TInsertBatch::SendAgain(size_t row, const TRefused& refused) {
-  const std::vector<int64_t> before = GeneratorValues();
-  bool ok = true;
+void TInsertBatch::SendAlone(size_t row, bool again, const TRefused& refused) {
+  const std::vector<int64_t> before = again ? GeneratorValues() : std::vector<int64_t>();
   try {
     for (size_t i = 0; i < width_; ++i) replay_->Params(static_cast<int>(i)).Assign(values_[row * width_ + i]);
     replay_->ExecQuery();
   } catch (const EDatabaseError& e) {
-    ok = false;
     replay_->ClearParams();
-    // The row took its generator values in the block already: those it took again
-    // are given back, so the next rows number as they would one by one.
-    const std::vector<int64_t> after = GeneratorValues();
-    for (size_t g = 0; g < generators_.size(); ++g) {
-      if (after[g] != before[g]) {
-        fib::TpFIBQuery back(single_->Database(), single_->Transaction());
-        back.SetSQLText("SELECT GEN_ID(" + generators_[g] + ", " + std::to_string(before[g] - after[g]) +
-                        ") FROM RDB$DATABASE");
-        back.ExecQuery();
-        back.Close();
-      }
-    }
+    if (again) GiveBack(before);
     refused(tags_[row], e);
+    return;
   }
-  if (ok) replay_->ClearParams();
+  replay_->ClearParams();
 }
 
-void TInsertBatch::SendOneByOne(size_t row, const TRefused& refused) {
-  bool ok = true;
-  try {
-    for (size_t i = 0; i < width_; ++i) replay_->Params(static_cast<int>(i)).Assign(values_[row * width_ + i]);
-    replay_->ExecQuery();
-  } catch (const EDatabaseError& e) {
-    ok = false;
-    replay_->ClearParams();
-    refused(tags_[row], e);
+// The row took its generator values in the block already: those it took again are
+// given back, so the next rows number as they would one by one.
+void TInsertBatch::GiveBack(const std::vector<int64_t>& before) {
+  const std::vector<int64_t> after = GeneratorValues();
+  for (size_t g = 0; g < generators_.size(); ++g) {
+    if (after[g] == before[g]) continue;
+    fib::TpFIBQuery back(single_->Database(), single_->Transaction());
+    back.SetSQLText("SELECT GEN_ID(" + generators_[g] + ", " + std::to_string(before[g] - after[g]) +
+                    ") FROM RDB$DATABASE");
+    back.ExecQuery();
+    back.Close();
   }
-  if (ok) replay_->ClearParams();
 }
 
 }  // namespace korvel

@@ -49,8 +49,10 @@ class TInsertBatch {
   void SendRange(size_t first, size_t end, const TRefused& refused);
   // Sends rows [first, first + count) in one block; returns the first row not handled.
   size_t Send(size_t first, size_t count, const TRefused& refused);
-  void SendAgain(size_t row, const TRefused& refused);
-  void SendOneByOne(size_t row, const TRefused& refused);
+  // Sends one row through the one-row statement. `again`: the row already ran in a
+  // block, and the generator values it takes now are given back when it is refused.
+  void SendAlone(size_t row, bool again, const TRefused& refused);
+  void GiveBack(const std::vector<int64_t>& before);
   std::vector<int64_t> GeneratorValues();
 
   fib::TpFIBQuery* single_ = nullptr;
