@@ -1,6 +1,7 @@
 #include "global/string_utils.h"
 
 #include <cctype>
+#include <charconv>
 
 #include "global/text_encoding.h"
 
@@ -56,6 +57,16 @@ std::string TrimRight(std::string_view s) {
 }
 
 std::string Trim(std::string_view s) { return TrimLeft(TrimRight(s)); }
+
+std::optional<int64_t> IntegerFromText(std::string_view s) {
+  const std::string trimmed = Trim(s);
+  int64_t value = 0;
+  const char* first = trimmed.data();
+  const char* last = first + trimmed.size();
+  const auto [end, ec] = std::from_chars(first, last, value);
+  if (first == last || ec != std::errc() || end != last) return std::nullopt;
+  return value;
+}
 
 std::string QuotedStr(std::string_view s) {
   std::string out;

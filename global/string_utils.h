@@ -1,6 +1,8 @@
 // Small text helpers used across the program (ASCII letter case, trimming, SQL literals).
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +21,9 @@ std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);
 // The text as a SQL literal: single quotes around it, embedded single quotes doubled.
 std::string QuotedStr(std::string_view s);
+// A decimal integer written alone (blanks around it allowed), or nothing: "12" is one,
+// "", "abc", "2.5" and "12 3" are not.
+std::optional<int64_t> IntegerFromText(std::string_view s);
 // Splits on one separator character; keeps empty pieces.
 std::vector<std::string> Split(std::string_view s, char sep);
 

@@ -241,6 +241,14 @@ bool TTransfertRun::ValidateAllLicences() {
   return valid;
 }
 
+bool TTransfertRun::ClinicalItemTicked(std::string_view text) {
+  const auto& items = ListeClinique();
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (items[i].text == text) return ui_.IsChecked(2, static_cast<int>(i));
+  }
+  return false;
+}
+
 bool TTransfertRun::ValidateTransfertOptions() {
   std::string message;
   try {
@@ -251,6 +259,11 @@ bool TTransfertRun::ValidateTransfertOptions() {
       message = "Un modele de rapport doit etre specifier";
     } else if (options.edtPrefixGlobal.empty()) {
       message = "Un préfix global est obligatoire";
+    }
+    // Checked before the first table: a threshold found bad by the patients alone would
+    // leave every visit without its patient, deleted from staging as an orphan.
+    if (ClinicalItemTicked("Patient") && !IntegerFromText(options.Edit1)) {
+      message = "Le numero de patient de depart doit etre un nombre entier: '" + options.Edit1 + "'";
     }
     if (FDicteeMgr && FDicteeMgr->DicteeActif) {
       if (FDicteeMgr->DicteeSecurise) {
@@ -339,6 +352,7 @@ void TTransfertRun::WriteSummaryFiles() {
 void TTransfertRun::btnTransfertClick() {
   LastRunCompleted = false;
   TablePhaseFailed = false;
+  PrivateReportCleanupPending = false;
   StopAllProcess = true;
   FImpExamenNonLu = true;
   Summary.Clear();

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "global/fib/fib_database.h"
@@ -89,6 +90,9 @@ class TTransfertRun {
 
   void SendEmail();
 
+  // Whether the item of the clinical list shown as `text` is ticked.
+  bool ClinicalItemTicked(std::string_view text);
+
   TOperatorInterface& UI() { return ui_; }
   TRunOptions Options() { return ui_.Options(); }
   const std::string& SettingsFolder() const { return settings_folder_; }
@@ -103,6 +107,9 @@ class TTransfertRun {
   bool LastRunCompleted = false;
   // Whether an error ended the table phase of the last run (later tables not run).
   bool TablePhaseFailed = false;
+  // The private reports were moved and wait for this run's examinations before those
+  // that no examination refers to are deleted.
+  bool PrivateReportCleanupPending = false;
   // What became of each table routine of the last run.
   TRunSummary Summary;
   // Why the target could not be opened ("" when it could).

@@ -104,7 +104,7 @@ void TransfertTableActeTmp(TTransfertRun& run) {
     p.Copy(3, p.Field("Epuration"));
     p.Copy(4, p.Field("CalculNombre"));
     p.Copy(5, p.Field("PlafondRole1"));
-    p.Copy(6, p.Field("PlafondRole7"));
+    p.CopyOptional(6, "PlafondRole7");
     p.Copy(7, p.Field("MOD"));
     p.Copy(8, p.Field("ageMin"));
     p.Copy(9, p.Field("AgeMax"));
@@ -125,8 +125,8 @@ void TransfertTableActeTmp(TTransfertRun& run) {
       p.Copy(18, unite);
     }
     p.Copy(19, p.Field("Region"));
-    p.Copy(20, p.Field("AncienFinPrive"));
-    p.Copy(21, p.Field("AncienDebutPrive"));
+    p.CopyOptional(20, "AncienFinPrive");
+    p.CopyOptional(21, "AncienDebutPrive");
     p.Copy(22, p.Field("sansMajoration"));
     p.Constant(23, "N");
   };

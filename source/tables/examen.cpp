@@ -1,8 +1,12 @@
 #include "source/tables/examen.h"
 
+#include <cmath>
+#include <optional>
+
 #include "global/string_utils.h"
 #include "source/maintenance/generators.h"
 #include "source/maintenance/index_control.h"
+#include "source/tables/prive.h"
 #include "source/tables/reference_completion.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
@@ -116,7 +120,7 @@ void TransfertTableExamen(TTransfertRun& run) {
         ":PRESCRIPTION)");
     copied = true;
   };
-  // Inside the record trap: a Role that is not an integer refuses this examination only.
+  // Inside the record trap: a value the target refuses refuses this examination only.
   hooks.assign = [&](TRecordParams& p) {
     TSrcToDest& conv = p.Converter();
     p.Copy(0, p.Field("Autolien"));
@@ -148,8 +152,15 @@ void TransfertTableExamen(TTransfertRun& run) {
     p.Copy(14, p.Field("Mod4"));
     p.Copy(15, p.Field("Lot"));
     p.Copy(16, p.Field("Nce"));
-    p.Copy(17, p.Field("Role1"));
-    p.Copy(18, p.Field("Role7"));
+    // A role that is not a number leaves its column empty instead of refusing the
+    // examination.
+    const TField& key = p.Field("AutoNum");
+    const TField& role1 = p.Field("Role1");
+    const TField& role7 = p.Field("Role7");
+    const std::optional<double> role1_value = p.AuxiliaryNumber(role1, key);
+    const std::optional<double> role7_value = p.AuxiliaryNumber(role7, key);
+    role1_value ? p.Copy(17, role1) : p.Null(17);
+    role7_value ? p.Copy(18, role7) : p.Null(18);
     p.Copy(19, p.Field("Total"));
     const TField& visite = p.Field("Autolien");
     const int slot = run.FPlageMgr && !visite.IsNull() ? run.FPlageMgr->IndexOfVisit(visite.AsString()) : -1;
@@ -163,10 +174,8 @@ void TransfertTableExamen(TTransfertRun& run) {
     p.Copy(27, p.Field("ConcilDate"));
     p.Copy(28, p.Field("Dictee"));
     p.Copy(29, p.Field("Titre"));
-    const TField& role1 = p.Field("Role1");
-    const TField& role7 = p.Field("Role7");
-    p.Constant(30, !role1.IsNull() && role1.AsInteger() > 0 ? "O" : "N");
-    p.Constant(31, !role7.IsNull() && role7.AsInteger() > 0 ? "O" : "N");
+    p.Constant(30, role1_value && std::llround(*role1_value) > 0 ? "O" : "N");
+    p.Constant(31, role7_value && std::llround(*role7_value) > 0 ? "O" : "N");
     p.Set(32, conv.AssignSrcToDestSpecial(TSpecialParam::spMakePrescription, p.Field("Prescription")));
     p.Copy(33, p.Field("Titre"));
   };
@@ -215,6 +224,15 @@ void TransfertTableExamen(TTransfertRun& run) {
         NotMovedLatestCopy("Examen", "id_examen", "TmpExamen", "TmpExamen", "id_examen"));
     ChangeStateIndex(run, "EXAMEN", kMessage, false);
     SetGenerator(run, "Examen", "Id_examen", kMessage);
+    if (run.PrivateReportCleanupPending) {
+      if (run.StopAllProcess) {
+        DeletePrivateReportsWithoutExamination(run);
+      } else {
+        // Examinations still to come may refer to them.
+        run.PrivateReportCleanupPending = false;
+        run.DoLogError(nullptr, "Transfert arrete: les rapports prives sans examen sont conserves", false);
+      }
+    }
   };
   hooks.afterSave = [&] {
     if (!copied) return;

@@ -111,11 +111,10 @@ void TransfertTableR1606(TTransfertRun& run) {
   hooks.closing = [&] {
     run.CommitEtProgress();
     run.UI().SetOperation("Table R1606\r\nFinalisation du transfert");
-    // From one staged form on: a single form's radiologist must exist too.
-    if (run.FDataMgr->NbAdded() >= 1) {
-      InsertRadiologisteTmp(run, "tmpR1606", message);
-      InsertEtablissementTmp(run, "tmpR1606", "Etablissement", message);
-    }
+    // Whatever this run staged: forms staged by an earlier, stopped run are moved below
+    // too, and their radiologists and establishments must exist as well.
+    InsertRadiologisteTmp(run, "tmpR1606", message);
+    InsertEtablissementTmp(run, "tmpR1606", "Etablissement", message);
     run.CommitEtProgress();
     MoveStaged(run, {"R1606",
                      "INSERT INTO R1606(DateDebut, DateFin, NbrTotal, GrandTotal, NoDemande, Etablissement, Cs, "

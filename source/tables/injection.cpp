@@ -115,11 +115,16 @@ void FinishInjections(TTransfertRun& run) {
     }
   };
   switch_triggers(true);
-  engine.ExecuteDestQuery(
-      "UPDATE examen e SET e.technologueremarque=(SELECT FIRST 1 ti.messageriereseau FROM tmpinjection ti WHERE "
-      "ti.id_visite=e.id_visite AND ti.messageriereseau IS NOT NULL ORDER BY ti.NO_LIGNE) WHERE EXISTS (SELECT FIRST "
-      "1 1 FROM tmpinjection ti1 WHERE ti1.id_visite=e.id_visite AND ti1.messageriereseau IS NOT NULL)");
-  run.CommitEtProgress();
+  // Switched on again whatever happens in between, a failed commit included.
+  try {
+    engine.ExecuteDestQuery(
+        "UPDATE examen e SET e.technologueremarque=(SELECT FIRST 1 ti.messageriereseau FROM tmpinjection ti WHERE "
+        "ti.id_visite=e.id_visite AND ti.messageriereseau IS NOT NULL ORDER BY ti.NO_LIGNE) WHERE EXISTS (SELECT FIRST "
+        "1 1 FROM tmpinjection ti1 WHERE ti1.id_visite=e.id_visite AND ti1.messageriereseau IS NOT NULL)");
+    run.CommitEtProgress();
+  } catch (const std::exception& e) {
+    run.DoLogError(nullptr, e.what(), true);
+  }
   switch_triggers(false);
 }
 

@@ -44,18 +44,17 @@ void UpdateDossier(TTransfertRun& run) {
   const TField& dossier = *parm.FieldByName("Prochain No Dossier");
   const std::optional<int32_t> next = FileNumber(dossier.AsString());
   if (!next) {
-    // Only this statement is skipped: the other parameters and every later table
-    // still migrate.
+    // Only the file number is left as it is: the interface settings of the same
+    // statement and every later step still migrate.
     run.DoLogError(nullptr,
                    "Prochain No Dossier invalide: '" + dossier.AsString() +
                        "', numero de dossier de l'etablissement non mis a jour",
                    false);
-    return;
   }
   const TField& sorvane_next = *parm.FieldByName("InterfaceSorvaneProchain");
   const int64_t interface_next = sorvane_next.IsNull() ? 0 : sorvane_next.AsInteger();
-  ExecuteAndCommit(run, "UPDATE etablissement SET dossier = " + std::to_string(*next) +
-                            ", SORVANE_PROCHAINFICHIER=" + std::to_string(interface_next) +
+  ExecuteAndCommit(run, "UPDATE etablissement SET " + (next ? "dossier = " + std::to_string(*next) + ", " : "") +
+                            "SORVANE_PROCHAINFICHIER=" + std::to_string(interface_next) +
                             ", SORVANE_TYPEDOSSIER=" + QuotedStr(parm.FieldByName("InterMedDossierHop")->AsString()) +
                             ", SORVANE_REPERTOIRE=" + QuotedStr(parm.FieldByName("InterfaceSorvaneData")->AsString()) +
                             ", SORVANE_ACTIF=" + QuotedStr(parm.FieldByName("InterfaceSorvane")->AsBoolean() ? "O" : "N") +
@@ -69,6 +68,14 @@ void TransfertTableParm(TTransfertRun& run) {
   run.FLogMgr.StartTableLog("Parm");
   run.ShowTableOperation("Parm");
   if (!engine.InitSourceTable("Parm")) return;
+  if (engine.EndTransfert()) {
+    // Without its one record there is nothing to carry over: the target's settings
+    // stay as they are rather than being blanked.
+    run.DoLogError(nullptr, "Table Parm vide: les parametres de la clinique ne sont pas transferes", false);
+    run.Summary.AddLoop(true, 0, 0, 0, 0);
+    run.SauvegarderLeFichierLogEtCommit();
+    return;
+  }
   TRecordParams p(run);
   run.FImpExamenNonLu = p.Field("ImpExamNonLu").AsBoolean();
 

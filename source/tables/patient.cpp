@@ -3,7 +3,6 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
-#include <charconv>
 #include <vector>
 
 #include "global/string_utils.h"
@@ -81,17 +80,6 @@ namespace {
 
 constexpr const char* kMessage = "Table Patient \r\n";
 
-// The threshold as an integer, or nothing when the text is not one.
-std::optional<int64_t> Threshold(const std::string& text) {
-  const std::string trimmed = Trim(text);
-  int64_t value = 0;
-  const char* first = trimmed.data();
-  const char* last = first + trimmed.size();
-  const auto [end, ec] = std::from_chars(first, last, value);
-  if (first == last || ec != std::errc() || end != last) return std::nullopt;
-  return value;
-}
-
 }  // namespace
 
 void TransfertTablePatient(TTransfertRun& run) {
@@ -99,7 +87,7 @@ void TransfertTablePatient(TTransfertRun& run) {
   // Read once, before anything changes: a threshold that is not a number refuses this
   // table only.
   const std::string threshold_text = run.Options().Edit1;
-  const std::optional<int64_t> threshold = Threshold(threshold_text);
+  const std::optional<int64_t> threshold = IntegerFromText(threshold_text);
   if (!threshold) {
     run.FLogMgr.StartTableLog("TablePatient");
     const std::string message =

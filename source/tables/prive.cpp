@@ -72,6 +72,16 @@ void TransfertTablePriveActe(TTransfertRun& run) {
   RunTableRoutine(run, routine, hooks);
 }
 
+void DeletePrivateReportsWithoutExamination(TTransfertRun& run) {
+  run.PrivateReportCleanupPending = false;
+  const TExecResult deleted = run.FDataMgr->ExecuteDestQuery(
+      "DELETE FROM rapportprivee r WHERE NOT EXISTS (SELECT FIRST 1 1 FROM examen e WHERE e.attestation=r.numero)");
+  if (deleted.ok) {
+    run.DoLogError(nullptr, std::to_string(deleted.rows) + " rapports prives sans examen supprimes", false);
+  }
+  run.FDataMgr->CommitDestQuery();
+}
+
 void TransfertTableRapportPrive(TTransfertRun& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] {
@@ -103,19 +113,14 @@ void TransfertTableRapportPrive(TTransfertRun& run) {
                      "FROM securite s WHERE utilisateur = SUBSTR(t.USAGERB, 1, 20)) FROM tmpRapportPrivee t{WHERE_KEYS}",
                      "tmpRapportPrivee t", "t.Numero"});
     engine.CommitDestQuery();
-    // Reports no examination refers to are dropped; before any examination has arrived
-    // (this table comes first in the list) that would be every report.
-    const TExecResult any = engine.ExecuteDestQuery("SELECT FIRST 1 1 FROM examen");
-    if (!any.ok) {
-      // Logged by the statement itself; nothing is deleted on an unknown answer.
-    } else if (engine.GetExeQryEOF()) {
-      run.DoLogError(nullptr, "Aucun examen dans la base: les rapports prives sont conserves", false);
+    // Reports no examination refers to are dropped, but only once this run's
+    // examinations are in: this table comes first in the list, and a report whose
+    // examinations have not arrived yet is not one without examination.
+    if (run.ClinicalItemTicked("Examen")) {
+      run.PrivateReportCleanupPending = true;
+      run.DoLogError(nullptr, "Les rapports prives sans examen seront supprimes apres la table Examen", false);
     } else {
-      const TExecResult deleted = engine.ExecuteDestQuery(
-          "DELETE FROM rapportprivee r WHERE NOT EXISTS (SELECT FIRST 1 1 FROM examen e WHERE e.attestation=r.numero)");
-      if (deleted.ok) {
-        run.DoLogError(nullptr, std::to_string(deleted.rows) + " rapports prives sans examen supprimes", false);
-      }
+      run.DoLogError(nullptr, "Table Examen non cochee: les rapports prives sans examen sont conserves", false);
     }
     engine.CommitDestQuery();
   };

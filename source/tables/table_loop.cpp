@@ -1,9 +1,11 @@
 #include "source/tables/table_loop.h"
 
+#include <cstring>
 #include <memory>
 #include <type_traits>
 
 #include "global/fib/fib_transaction.h"
+#include "global/string_utils.h"
 
 namespace korvel {
 
@@ -29,6 +31,59 @@ const TField& TRecordParams::Field(const char* name) {
   }
   names_.emplace_back(name, field);
   return *field;
+}
+
+const TField* TRecordParams::OptionalField(const char* name) {
+  for (const auto& [key, field] : optional_) {
+    if (std::strcmp(key, name) == 0) return field;
+  }
+  const TField* field = run_.FDataMgr->SrcTable()->FindField(name);
+  optional_.emplace_back(name, field);
+  if (!field) {
+    run_.DoLogError(nullptr,
+                    std::string("Champ ") + name + " absent de la table " + run_.FDataMgr->SrcTable()->TableName() +
+                        ": colonne laissee vide",
+                    false);
+  }
+  return field;
+}
+
+void TRecordParams::CopyOptional(int param, const char* name) {
+  const TField* field = OptionalField(name);
+  if (field) {
+    Copy(param, *field);
+  } else {
+    Null(param);
+  }
+}
+
+void TRecordParams::NotANumber(const TField& field, const TField& key) {
+  std::string text = field.AsString();
+  if (Trim(text).empty()) return;  // blank: no value, nothing to say
+  run_.DoLogError(nullptr,
+                  key.FieldName() + " " + key.AsString() + ": " + field.FieldName() + " '" + text +
+                      "' n'est pas un nombre, valeur ignoree",
+                  false);
+}
+
+std::optional<int64_t> TRecordParams::AuxiliaryInteger(const TField& field, const TField& key) {
+  if (field.IsNull()) return std::nullopt;
+  try {
+    return field.AsInteger();
+  } catch (const EDatabaseError&) {
+    NotANumber(field, key);
+    return std::nullopt;
+  }
+}
+
+std::optional<double> TRecordParams::AuxiliaryNumber(const TField& field, const TField& key) {
+  if (field.IsNull()) return std::nullopt;
+  try {
+    return field.AsFloat();
+  } catch (const EDatabaseError&) {
+    NotANumber(field, key);
+    return std::nullopt;
+  }
 }
 
 void TRecordParams::CopyOr(int param, const TField& field, const std::string& fallback) {

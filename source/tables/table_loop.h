@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +27,18 @@ class TRecordParams {
   const TField& Field(int index);
   const TField& Field(const char* name);
 
+  // A field some clinics' layouts lack: looked up once; when absent, null, and one line
+  // of the table log says so (the record still migrates, its column NULL).
+  const TField* OptionalField(const char* name);
+  // copy of X, NULL when the layout has no such field
+  void CopyOptional(int param, const char* name);
+
+  // An auxiliary number of the record (a time slot, a role), nothing when it has none.
+  // A value that is not one (a text field of some layouts) never refuses its record:
+  // it is written in the table log with the record's key and read as none.
+  std::optional<int64_t> AuxiliaryInteger(const TField& field, const TField& key);
+  std::optional<double> AuxiliaryNumber(const TField& field, const TField& key);
+
   // copy of X
   void Copy(int param, const TField& field) { Set(param, run_.FParamMgr->AssignSrcToDest(field)); }
   // X or D
@@ -34,13 +47,20 @@ class TRecordParams {
   void CopyOrTextOf(int param, const TField& field, const TField& other) { CopyOr(param, field, other.AsString()); }
   // constant C
   void Constant(int param, const std::string& value);
+  void Null(int param) { Set(param, null_); }
   void Set(int param, const TParamValue& value) { run_.FDataMgr->SetDestParam(param, value); }
   TSrcToDest& Converter() { return *run_.FParamMgr; }
 
  private:
   TTransfertRun& run_;
+  // Logs an auxiliary value that is not a number.
+  void NotANumber(const TField& field, const TField& key);
+
   TDefault default_;
+  TParamValue null_;
   std::vector<std::pair<const char*, const TField*>> names_;
+  // Optional fields looked up, found or not (null).
+  std::vector<std::pair<const char*, const TField*>> optional_;
 };
 
 struct TTableRoutine {

@@ -1,5 +1,6 @@
 #include "source/tables/visite.h"
 
+#include <optional>
 #include <unordered_map>
 
 #include "global/fib/fib_transaction.h"
@@ -75,11 +76,13 @@ void CopyVisiteMed(TTransfertRun& run) {
   reader->TRParams = {"read", "nowait", "concurrency"};
   rows.AdoptTransaction(std::move(reader));
   // Each physician of a visit once, and only when not there yet: staged again by a
-  // stopped run or a second range, it is not copied twice.
+  // stopped run or a second range, it is not copied twice. Named twice on one visit
+  // (main and other), it is the main physician ('O' sorts after 'N').
   rows.SetSQLText(
-      "SELECT DISTINCT Id_Visite, Medecin, MedecinId, Referant FROM TMPVisite_Med t WHERE EXISTS (SELECT 1 FROM Visite "
+      "SELECT Id_Visite, Medecin, MedecinId, MAX(Referant) FROM TMPVisite_Med t WHERE EXISTS (SELECT 1 FROM Visite "
       "v WHERE v.id_visite = t.Id_Visite) AND NOT EXISTS (SELECT 1 FROM Visite_Med m WHERE m.Id_Visite = t.Id_Visite "
-      "AND m.Medecin IS NOT DISTINCT FROM t.Medecin AND m.MedecinId IS NOT DISTINCT FROM t.MedecinId)");
+      "AND m.Medecin IS NOT DISTINCT FROM t.Medecin AND m.MedecinId IS NOT DISTINCT FROM t.MedecinId) GROUP BY "
+      "Id_Visite, Medecin, MedecinId");
   rows.Transaction()->StartTransaction();
   int counter = 0;
   int64_t shown = 0;
@@ -159,14 +162,14 @@ void TransfertTablePrescription(TTransfertRun& run) {
     physicians.Load(run);
     copied = true;
   };
-  // Inside the record trap: a bad visit number or time slot refuses this visit only.
+  // Inside the record trap: a bad visit number refuses this visit only.
   hooks.assign = [&](TRecordParams& p) {
     TSrcToDest& conv = p.Converter();
-    const TField& plage = p.Field("PlageHoraire");
-    const int64_t slot = plage.IsNull() ? 0 : plage.AsInteger();
-    if (slot > 0) {
+    // A slot that is not a number is logged and the visit migrates without one.
+    const std::optional<int64_t> slot = p.AuxiliaryInteger(p.Field("PlageHoraire"), p.Field("AutoNum"));
+    if (slot && *slot > 0) {
       plages.AddPlageHoraire({p.Field("Numero").AsString(), static_cast<int32_t>(p.Field("AutoNum").AsInteger()),
-                              static_cast<int32_t>(slot)});
+                              static_cast<int32_t>(*slot)});
     }
     p.Copy(0, p.Field("Autolien"));
     p.Copy(1, p.Field("Numero"));

@@ -148,7 +148,7 @@ TEST_F(VisitsTest, TheRangeBothEndsIncludedPhysiciansSlotsAndRefusalsAlone) {
                          Visit(11, "20101231-999", 2, {{"Referant1", V("L1")}, {"Radiologiste", V("1234567")}}),
                          Visit(12, "20091231-999", 1), Visit(13, "20110101-000", 1),
                          Visit(14, "20100615-001", 99),                                   // no such patient
-                         Visit(15, "20100615-002", 1, {{"PlageHoraire", V("x")}})});     // a bad time slot
+                         Visit(15, "20100615-002", 1, {{"PlageHoraire", V("x")}})});     // migrates without slot
   Range(2010, 2010);
   TransfertTablePrescription(*run);
   run->FLogMgr.EndTransfertLog();
@@ -158,7 +158,7 @@ TEST_F(VisitsTest, TheRangeBothEndsIncludedPhysiciansSlotsAndRefusalsAlone) {
     Variant expected;
   };
   const Case cases[] = {
-      {"SELECT LIST(ID_VISITE, ',') FROM (SELECT ID_VISITE FROM VISITE ORDER BY 1)", V("10,11")},
+      {"SELECT LIST(ID_VISITE, ',') FROM (SELECT ID_VISITE FROM VISITE ORDER BY 1)", V("10,11,15")},
       {"SELECT PRESCRIPTION || '|' || CAST(DATEEXAMEN AS VARCHAR(24)) FROM VISITE WHERE ID_VISITE = 10",
        V("20100101-000|2010-01-01 09:30:00.0000")},
       // No radiologist: licence 9999999, group 9999, added by the completion.
@@ -168,7 +168,7 @@ TEST_F(VisitsTest, TheRangeBothEndsIncludedPhysiciansSlotsAndRefusalsAlone) {
       {"SELECT COUNT(*) FROM VISITE_MED", V(int64_t{2})},  // L3 has no id; visit 11 has no first physician
       {"SELECT REFERANT FROM VISITE_MED WHERE MEDECIN = '1000001'", V("O")},
       {"SELECT REFERANT || MEDECINID FROM VISITE_MED WHERE MEDECIN = 'L2'", V("NM2")},
-      {"SELECT COUNT(*) FROM NOPRESCRIPTION", V(int64_t{2})},
+      {"SELECT COUNT(*) FROM NOPRESCRIPTION", V(int64_t{3})},
       {"SELECT s.UTILISATEUR FROM VISITE v JOIN SECURITE s ON s.ID_SECURITE = v.CREATIONID WHERE v.ID_VISITE = 11",
        V("JTREMBLAY")},
   };
@@ -178,9 +178,10 @@ TEST_F(VisitsTest, TheRangeBothEndsIncludedPhysiciansSlotsAndRefusalsAlone) {
   ASSERT_GE(slot, 0);
   EXPECT_EQ(run->FPlageMgr->GetPlageHoraire(slot)->PlageHoraire, 3);
   const std::string log = ReadLog("TablePrescription");
-  EXPECT_NE(log.find("AutoNum: 15"), std::string::npos) << log;  // refused with its values
+  EXPECT_EQ(run->FPlageMgr->IndexOfVisit("15"), -1);
+  EXPECT_NE(log.find("AutoNum 15: PlageHoraire 'x' n'est pas un nombre, valeur ignoree"), std::string::npos) << log;
   EXPECT_NE(log.find("1 lignes de tmpVisite sans patient dans la base supprimees"), std::string::npos) << log;
-  EXPECT_NE(Report().find("TablePrescription, Nombre total de Record de transferer : 3/4"), std::string::npos)
+  EXPECT_NE(Report().find("TablePrescription, Nombre total de Record de transferer : 4/4"), std::string::npos)
       << Report();
   EXPECT_TRUE(BackupExists("RIS_APRES_VISITE_"));
 
@@ -188,7 +189,7 @@ TEST_F(VisitsTest, TheRangeBothEndsIncludedPhysiciansSlotsAndRefusalsAlone) {
   WriteRows("Prescrip", {Visit(5, "20091231-999", 2), Visit(10, "20100101-000", 1)});
   Range(2009, 2010);
   TransfertTablePrescription(*run);
-  EXPECT_EQ(Select("SELECT LIST(ID_VISITE, ',') FROM (SELECT ID_VISITE FROM VISITE ORDER BY 1)"), V("5,10,11"));
+  EXPECT_EQ(Select("SELECT LIST(ID_VISITE, ',') FROM (SELECT ID_VISITE FROM VISITE ORDER BY 1)"), V("5,10,11,15"));
   EXPECT_EQ(Count("VISITE_MED"), 2);  // visit 10's physicians staged again, not copied twice
 }
 
@@ -230,7 +231,7 @@ TEST_F(VisitsTest, ExaminationsGetTheirVisitsSlotsRefusalsAreRegisteredAndVisits
              {{"AutoNum", V(int64_t{101})}, {"Autolien", V(int64_t{11})}, {"Prescription", V("20100101-002")},
               {"Lot", V("L8")}, {"Protocole", V("R")}},  // no act: "ERR"; in a lot, not dictated: "S.O."
              {{"AutoNum", V(int64_t{102})}, {"Prescription", V("20100101-002")}, {"Code", V("O'B")},
-              {"Role1", V("2,5")}}});  // no visit, a quote in its act, a Role that is no integer
+              {"Role1", V("2,5")}, {"Role7", V(" 2.5 ")}}});  // no visit, a quote in its act, roles as texts
   TransfertTableExamen(*run);
 
   struct Case {
@@ -238,15 +239,18 @@ TEST_F(VisitsTest, ExaminationsGetTheirVisitsSlotsRefusalsAreRegisteredAndVisits
     Variant expected;
   };
   const Case cases[] = {
-      {"SELECT COUNT(*) FROM EXAMEN", V(int64_t{2})},
+      {"SELECT COUNT(*) FROM EXAMEN", V(int64_t{3})},
+      // A role that is not a number is left empty; one that is a number is kept.
+      {"SELECT COALESCE(ROLE1, -1) || '|' || FACROLE1 || '|' || ROLE7 || '|' || FACROLE7 FROM EXAMEN WHERE ID_EXAMEN = "
+       "102",
+       V("-1.0000|N|2.5000|O")},
       {"SELECT PLAGEHORAIRE || FACROLE1 || FACROLE7 || TEXTEPREINS || ATTESTATION FROM EXAMEN WHERE ID_EXAMEN = 100",
        V("3ONDICTEEL7")},
       {"SELECT COALESCE(PLAGEHORAIRE, 0) || ACTE || TEXTEPREINS FROM EXAMEN WHERE ID_EXAMEN = 101", V("0ERRS.O.")},
       {"SELECT t.NOM FROM EXAMEN e JOIN TECHNOLOGUE t ON t.ID_TECHNOLOGUE = e.TECHNOLOGUE1 WHERE e.ID_EXAMEN = 100",
        V("Martin")},
       {"SELECT COUNT(*) FROM ACTE WHERE ACTE IN ('A1', 'ERR')", V(int64_t{2})},
-      // The refused examination is registered whole: its visit is NULL, its act has a quote.
-      {"SELECT ID_EXAMEN || '|' || COALESCE(ID_VISITE, -1) || '|' || ACTE FROM TMPDELEXAMEN", V("102|-1|O'B")},
+      {"SELECT COUNT(*) FROM TMPDELEXAMEN", V(int64_t{0})},
       // Visit 10: a dictated examination, status 494; visit 11: protocol R, interrupted;
       // visit 12: no examination, deactivated.
       {"SELECT ID_STATUTRAPPORT FROM VISITE WHERE ID_VISITE = 10", V(int64_t{494})},
@@ -255,7 +259,9 @@ TEST_F(VisitsTest, ExaminationsGetTheirVisitsSlotsRefusalsAreRegisteredAndVisits
       {"SELECT DESACTIVE FROM VISITE WHERE ID_VISITE = 10", V("N")},
   };
   for (const Case& c : cases) EXPECT_EQ(Select(c.sql), c.expected) << c.sql;
-  EXPECT_NE(ReadLog("TableExamen").find("AutoNum: 102"), std::string::npos) << ReadLog("TableExamen");
+  EXPECT_NE(ReadLog("TableExamen").find("AutoNum 102: Role1 '2,5' n'est pas un nombre, valeur ignoree"),
+            std::string::npos)
+      << ReadLog("TableExamen");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "source/tables/acte.h"
 #include "source/tables/medecin.h"
 #include "source/tables/message_hl7.h"
+#include "source/tables/examen.h"
 #include "source/tables/prive.h"
 #include "source/tables/radiologiste.h"
 #include "support/run_fixture.h"
@@ -206,14 +207,26 @@ TEST_F(ReferenceMoreTest, PrivateInsurersPricesAndReportsKeptUntilExaminationsAr
   });
   Logged("TablePrive", "Table source: Prive a une cle vide: C3");
   Logged("TablePriveActe", "Table destination: tmpCiePrivee_Acte a deja cette cle: C1");
-  Logged("TableRapportPrivee", "Aucun examen dans la base: les rapports prives sont conserves");
+  Logged("TableRapportPrivee", "Table Examen non cochee: les rapports prives sans examen sont conserves");
 
-  // Once an examination refers to R1, a later run drops R2 and says how many.
+  // With the examinations ticked, the reports wait for them: R1, which an examination
+  // refers to, stays and R2 goes, once the examinations are in.
   Exec("INSERT INTO EXAMEN (ID_EXAMEN, ATTESTATION) VALUES (1, 'R1')");
   run->CommitEtProgress();
+  for (size_t i = 0; i < ListeClinique().size(); ++i) {
+    if (std::string(ListeClinique()[i].text) == "Examen") ui.checked.insert({2, static_cast<int>(i)});
+  }
   TransfertTableRapportPrive(*run);
+  EXPECT_EQ(Count("RAPPORTPRIVEE"), 2);
+  Logged("TableRapportPrivee", "Les rapports prives sans examen seront supprimes apres la table Examen");
+  run->numeroPrescripDebut = "20000101-000";
+  run->numeroPrescripFin = "20201231-999";
+  WriteRows("Examen", {});
+  TransfertTableExamen(*run);
   EXPECT_EQ(Count("RAPPORTPRIVEE"), 1);
-  Logged("TableRapportPrivee", "1 rapports prives sans examen supprimes");
+  EXPECT_EQ(Select("SELECT NUMERO FROM RAPPORTPRIVEE"), V("R1"));
+  Logged("TableExamen", "1 rapports prives sans examen supprimes");
+  EXPECT_FALSE(run->PrivateReportCleanupPending);
 }
 
 TEST_F(ReferenceMoreTest, AMessageToThreeRecipientsAndTheHl7Tables) {
