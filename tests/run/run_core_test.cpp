@@ -143,6 +143,24 @@ TEST_F(RunCoreTest, InvalidOptionsEndTheRunBeforeAnything) {
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Un préfix global est obligatoire"});
 }
 
+TEST_F(RunCoreTest, APatientThresholdThatIsNotANumberStopsTheRunBeforeTheFirstTable) {
+  ui.options.Edit1 = "22863a";
+  Tick(1, "Anatom");
+  Tick(2, "Patient");
+  WriteTable("Anatom", {{V("THX"), V("Thorax")}});
+  RunAll();
+  EXPECT_FALSE(run->LastRunCompleted);
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Le numero de patient de depart doit etre un nombre entier: '22863a'"});
+  EXPECT_FALSE(LogExists("TableAnatom"));
+  // Without the patients ticked the threshold is not used, so not checked.
+  ui.checked.clear();
+  ui.messages.clear();
+  Tick(1, "Anatom");
+  RunAll();
+  EXPECT_TRUE(run->LastRunCompleted);
+  EXPECT_TRUE(ui.messages.empty());
+}
+
 TEST(Lists, HoldTheirItemsInOrder) {
   ASSERT_EQ(ListePrealable().size(), 26u);
   ASSERT_EQ(ListeClinique().size(), 25u);

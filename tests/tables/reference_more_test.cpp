@@ -6,6 +6,7 @@
 #include "source/tables/examen.h"
 #include "source/tables/prive.h"
 #include "source/tables/radiologiste.h"
+#include "support/legacy_db.h"
 #include "support/run_fixture.h"
 #include "tools/legacy_layouts.h"
 
@@ -137,6 +138,38 @@ TEST_F(ReferenceMoreTest, ActsSpreadOverTheirLinkTablesWithANullModalityPresent)
   });
   Logged("TableActe", "Table destination: tmpActe a deja cette cle: A1001");
   Logged("TableActe", "Deplacement vers Acte: 3 a deplacer, 3 deplaces, 0 refuses");
+}
+
+TEST_F(ReferenceMoreTest, AnActLayoutWithoutTheOptionalFieldsStillMigratesItsActs) {
+  // Some clinics' Acte tables lack the cap of role 7 and the previous private period.
+  std::vector<testing::LegacyField> fields;
+  for (const auto& f : sample::LegacyLayout("Acte")) {
+    const std::string name = f.name;
+    if (name != "PlafondRole7" && name != "AncienDebutPrive" && name != "AncienFinPrive") {
+      fields.push_back({name, f.type, f.size});
+    }
+  }
+  std::vector<std::vector<Variant>> rows(2, std::vector<Variant>(fields.size()));
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (fields[i].name == "CODE") {
+      rows[0][i] = V("08001");
+      rows[1][i] = V("08002");
+    }
+    if (fields[i].name == "PlafondRole1") rows[0][i] = V(Currency{125000});
+  }
+  testing::WriteLegacyTable(legacy, "Acte", fields, rows);
+  TransfertTableActeTmp(*run);
+  EXPECT_EQ(Count("ACTE", "ACTE IN ('08001', '08002')"), 2);
+  EXPECT_EQ(Select("SELECT CAST(PLAFONDROLE1 AS VARCHAR(20)) || '|' || COALESCE(PLAFONDROLE7, -1) FROM ACTE WHERE "
+                   "ACTE = '08001'"),
+            V("12.5000|-1.0000"));
+  const std::string log = ReadLog("TableActe");
+  for (const char* name : {"PlafondRole7", "AncienFinPrive", "AncienDebutPrive"}) {
+    const std::string line = std::string("Champ ") + name + " absent de la table Acte: colonne laissee vide";
+    const size_t first = log.find(line);
+    EXPECT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find(line, first + 1), std::string::npos) << "said once: " << line;
+  }
 }
 
 TEST_F(ReferenceMoreTest, RadiologistsByDecisionAndStationsWithTheCopyStation) {
