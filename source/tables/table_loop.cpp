@@ -66,24 +66,23 @@ void TRecordParams::NotANumber(const TField& field, const TField& key) {
                   false);
 }
 
-std::optional<int64_t> TRecordParams::AuxiliaryInteger(const TField& field, const TField& key) {
+template <typename T>
+std::optional<T> TRecordParams::Auxiliary(const TField& field, const TField& key, T (TField::*read)() const) {
   if (field.IsNull()) return std::nullopt;
   try {
-    return field.AsInteger();
+    return (field.*read)();
   } catch (const EDatabaseError&) {
     NotANumber(field, key);
     return std::nullopt;
   }
 }
 
+std::optional<int64_t> TRecordParams::AuxiliaryInteger(const TField& field, const TField& key) {
+  return Auxiliary(field, key, &TField::AsInteger);
+}
+
 std::optional<double> TRecordParams::AuxiliaryNumber(const TField& field, const TField& key) {
-  if (field.IsNull()) return std::nullopt;
-  try {
-    return field.AsFloat();
-  } catch (const EDatabaseError&) {
-    NotANumber(field, key);
-    return std::nullopt;
-  }
+  return Auxiliary(field, key, &TField::AsFloat);
 }
 
 void TRecordParams::CopyOr(int param, const TField& field, const std::string& fallback) {

@@ -55,6 +55,8 @@ class TRecordParams {
   TTransfertRun& run_;
   // Logs an auxiliary value that is not a number.
   void NotANumber(const TField& field, const TField& key);
+  template <typename T>
+  std::optional<T> Auxiliary(const TField& field, const TField& key, T (TField::*read)() const);
 
   TDefault default_;
   TParamValue null_;
