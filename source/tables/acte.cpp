@@ -3,6 +3,7 @@
 #include "source/maintenance/generators.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
+#include "source/tables/target_rows.h"
 
 namespace korvel {
 namespace {
@@ -38,13 +39,23 @@ void FinishActes(TTransfertRun& run) {
                    "epuration, calculnombre, plafondRole1, plafondrole7, Mod, AgeMin, AgeMax, NbChiffreRamq, Desactive, "
                    "unite from tmpActe{WHERE_KEYS}",
                    "tmpActe", "Code"});
-  // Only the acts staged here, and the lowest of several activities of the same name:
-  // the legacy statement blanked the activity of every other act and failed whole on
-  // one repeated activity name.
+  // Only the acts staged here (the legacy statement blanked the activity of every other
+  // act). An activity name two activities share names neither: the act is left without
+  // an activity and the name is said, rather than credited to one of them.
   engine.ExecuteDestQuery(
       "UPDATE acte ac SET ac.id_activite = (SELECT MIN(av.id_activite) FROM activite av JOIN tmpacte ta ON "
-      "(ta.activite = av.activite) WHERE ta.Code = ac.acte) WHERE EXISTS (SELECT 1 FROM tmpacte t WHERE t.Code = "
-      "ac.acte)");
+      "(ta.activite = av.activite) WHERE ta.Code = ac.acte HAVING COUNT(DISTINCT av.id_activite) = 1) WHERE EXISTS "
+      "(SELECT 1 FROM tmpacte t WHERE t.Code = ac.acte)");
+  ForEachTargetRow(run,
+                   "SELECT av.activite, COUNT(*) FROM activite av WHERE EXISTS (SELECT 1 FROM tmpacte ta WHERE "
+                   "ta.activite = av.activite) GROUP BY av.activite HAVING COUNT(*) > 1 ORDER BY 1",
+                   [&](fib::TpFIBQuery& row) {
+                     run.DoLogError(nullptr,
+                                    "Activite " + row.Fields(0).AsString() + ": " + row.Fields(1).AsString() +
+                                        " activites de ce nom, actes laisses sans activite",
+                                    false);
+                     return true;
+                   });
   MoveStaged(run, {"acte_privee",
                    "INSERT INTO acte_privee  (id_acte, debut, fin, montant) SELECT DISTINCT Code, debutPrive, finPrive, "
                    "prive FROM tmpacte WHERE NOT debutPrive IS NULL{KEYS}",

@@ -1,8 +1,16 @@
 #include "source/tables/autorisation.h"
 
+#include <string>
+
+#include "source/run/transfert_run.h"
 #include "source/tables/table_loop.h"
 
 namespace korvel {
+namespace {
+
+constexpr int64_t kNamed = 10;
+
+}  // namespace
 
 void TransfertTableAutorisation(TTransfertRun& run) {
   TRoutineHooks hooks;
@@ -11,17 +19,27 @@ void TransfertTableAutorisation(TTransfertRun& run) {
     p.Copy(0, p.Field("numero"));
     p.Copy(1, p.Field(1));
   };
-  // An update that found no visit wrote nothing: the authorisation is not migrated.
+  // An update that found no visit wrote nothing. A date-ranged run leaves most visits
+  // out, so such an authorisation is passed over, not refused: one line at the end
+  // counts them and names the first few.
+  int64_t withoutVisit = 0;
+  std::string firstOnes;
   hooks.written = [&](TRecordParams& p) {
     if (run.FDataMgr->LastRowsAffected() > 0) return TVerdict::accept;
-    const TField& visit = p.Field(1);
-    const TField& numero = p.Field("numero");
+    if (++withoutVisit <= kNamed) {
+      const TField& numero = p.Field("numero");
+      const TField& visit = p.Field(1);
+      firstOnes += (withoutVisit > 1 ? ", " : "") + (numero.IsNull() ? std::string("(vide)") : numero.AsString()) +
+                   " (visite " + (visit.IsNull() ? std::string("(vide)") : visit.AsString()) + ")";
+    }
+    return TVerdict::passOver;
+  };
+  hooks.closing = [&] {
+    if (withoutVisit == 0) return;
     run.DoLogError(nullptr,
-                   "Visite " + (visit.IsNull() ? std::string("(vide)") : visit.AsString()) +
-                       " introuvable: autorisation " + (numero.IsNull() ? std::string() : numero.AsString()) +
-                       " non transferee",
+                   "Autorisations sans visite dans ce transfert, non transferees: " + std::to_string(withoutVisit) +
+                       " (" + firstOnes + (withoutVisit > kNamed ? ", ..." : "") + ")",
                    false);
-    return TVerdict::refuse;
   };
   TTableRoutine routine{"TableAutorisation", "Autorisation", "Autorisation", nullptr, 2};
   routine.destinationSql = "UPDATE visite SET noAutorisation = :autorisation WHERE id_visite = :id_visite";

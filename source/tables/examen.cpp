@@ -10,6 +10,7 @@
 #include "source/tables/reference_completion.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
+#include "source/tables/target_rows.h"
 
 namespace korvel {
 namespace {
@@ -44,9 +45,11 @@ void ResolveNames(TTransfertRun& run) {
       {"Table Examen\r\n UPDATE TmpExamen Refacopr",
        "UPDATE TmpExamen t SET t.Refacopr = (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(t.rOpr, 1, 20)) "
        "WHERE t.rOpr IS NOT NULL"},
+      // The legacy examination names its technologist by family name only: a name two
+      // technologists share names neither, and is said below.
       {"Table Examen\r\n UPDATE TmpExamen Technologue1",
-       "UPDATE TmpExamen t SET t.Technologue1 = (SELECT MIN(id_technologue) FROM technologue WHERE nom = t.Tech) WHERE "
-       "t.tech IS NOT NULL"},
+       "UPDATE TmpExamen t SET t.Technologue1 = (SELECT MIN(id_technologue) FROM technologue WHERE nom = t.Tech "
+       "HAVING COUNT(*) = 1) WHERE t.tech IS NOT NULL"},
   };
   try {
     for (const auto& [label, sql] : kSteps) {
@@ -54,6 +57,16 @@ void ResolveNames(TTransfertRun& run) {
       run.FDataMgr->ExecuteDestQuery(sql);
       run.CommitEtProgress();
     }
+    ForEachTargetRow(run,
+                     "SELECT r.nom, COUNT(*) FROM technologue r WHERE EXISTS (SELECT 1 FROM TmpExamen t WHERE t.Tech "
+                     "= r.nom AND t.Technologue1 IS NULL) GROUP BY r.nom HAVING COUNT(*) > 1 ORDER BY 1",
+                     [&](fib::TpFIBQuery& row) {
+                       run.DoLogError(nullptr,
+                                      "Technologue " + row.Fields(0).AsString() + ": " + row.Fields(1).AsString() +
+                                          " technologues de ce nom, examens laisses sans technologue",
+                                      false);
+                       return true;
+                     });
   } catch (const EDatabaseError& e) {
     run.LogRecordError(e);
   }

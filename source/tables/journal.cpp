@@ -1,5 +1,7 @@
 #include "source/tables/journal.h"
 
+#include <initializer_list>
+
 #include "global/string_utils.h"
 #include "source/maintenance/generators.h"
 #include "source/maintenance/index_control.h"
@@ -23,13 +25,18 @@ std::string NotMoved(const std::string& finalTable, const std::string& finalKey)
 // 20 and 50 characters of the staged names.
 constexpr const char* kSecurite = "(SELECT id_securite FROM securite WHERE utilisateur = SUBSTR(t.usager, 1, 20))";
 
-void InsertTraceLog(TTransfertRun& run, const std::string& ps_Condition, const std::string& ps_TableName,
-                    const std::string& ps_Operation) {
+// A rule matches any of its remark patterns.
+void InsertTraceLog(TTransfertRun& run, std::initializer_list<const char*> ps_Conditions,
+                    const std::string& ps_TableName, const std::string& ps_Operation) {
+  std::string matches;
+  for (const char* condition : ps_Conditions)
+    matches += (matches.empty() ? "(t.remarque like " : " OR t.remarque like ") + QuotedStr(condition);
+  matches += ")";
   MoveStaged(run, {"tracelog",
                    std::string("INSERT INTO tracelog(ID_tracelog, dateheure, ID_Securite, nomtable, operation, remarque) "
                                "SELECT t.id_log, t.acces, ") +
                        kSecurite + ", " + QuotedStr(ps_TableName) + ", " + QuotedStr(ps_Operation) +
-                       ", t.remarque FROM tmplog t WHERE t.remarque like " + QuotedStr(ps_Condition) + " AND " +
+                       ", t.remarque FROM tmplog t WHERE " + matches + " AND " +
                        NotMoved("tracelog", "ID_tracelog") + "{KEYS}",
                    "tmplog t", "t.id_log"});
   run.CommitEtProgress();
@@ -50,14 +57,15 @@ void MoveJournal(TTransfertRun& run) {
                        NotMoved("Log", "Id_Log") + "{KEYS}",
                    "tmplog t", "t.id_log"});
   run.CommitEtProgress();
-  // The audit rules, in order. Rule 3 as the legacy application writes the remark,
-  // with one apostrophe.
-  InsertTraceLog(run, "Impression protocoles en lot réussie%", "PROTOCOLE", "IMPRESSION");
-  InsertTraceLog(run, "FactHop%", "FACTHOP", "FACTHOP");
-  InsertTraceLog(run, "Impression d'un rapport non lu%", "PROTOCOLE", "IMPRESSION");
-  InsertTraceLog(run, "Destr. pres%", "VISITE", "DELETE");
-  InsertTraceLog(run, "CHANGE_NOPRESCRIP FROM%", "VISITE", "MODIFICATION");
-  InsertTraceLog(run, "TALVO SEND MSG OPEN%", "WORKLIST", "SEND");
+  // The audit rules, in order. The unread-report remark is found written with one
+  // apostrophe and with two (older versions doubled it), and both are audit entries.
+  InsertTraceLog(run, {"Impression protocoles en lot réussie%"}, "PROTOCOLE", "IMPRESSION");
+  InsertTraceLog(run, {"FactHop%"}, "FACTHOP", "FACTHOP");
+  InsertTraceLog(run, {"Impression d'un rapport non lu%", "Impression d''un rapport non lu%"}, "PROTOCOLE",
+                 "IMPRESSION");
+  InsertTraceLog(run, {"Destr. pres%"}, "VISITE", "DELETE");
+  InsertTraceLog(run, {"CHANGE_NOPRESCRIP FROM%"}, "VISITE", "MODIFICATION");
+  InsertTraceLog(run, {"TALVO SEND MSG OPEN%"}, "WORKLIST", "SEND");
 }
 
 }  // namespace

@@ -23,15 +23,16 @@ std::string CompletText(const TField& field) {
   return field.AsString();
 }
 
-// Each lender text once: found as a user's name (35 characters) or user name (20), or
-// under the name a placeholder user receives (upper-cased, trimmed, 20 characters),
-// else that placeholder user is created. The staged loans then name the user, so the
-// move finds their lender.
+// Each lender text once: found as a user name (20 characters), under the name a
+// placeholder user receives (upper-cased, trimmed, 20 characters), or as the name of
+// exactly one user (35 characters), else that placeholder user is created. A name two
+// users share credits neither: the loans go to the placeholder and the name is said.
+// The staged loans then name the user, so the move finds their lender.
 void InsertPretFilmSecurite(TTransfertRun& run) {
   fib::TpFIBQuery lookup(&run.pFIBDatabaseRis);
   lookup.SetSQLText(
-      "SELECT FIRST 1 UTILISATEUR FROM SECURITE WHERE NOM = :NOM OR UTILISATEUR = :UTILISATEUR OR UTILISATEUR = "
-      ":CREE ORDER BY ID_SECURITE");
+      "SELECT UTILISATEUR, CASE WHEN UTILISATEUR = :UTILISATEUR OR UTILISATEUR = :CREE THEN 1 ELSE 0 END FROM "
+      "SECURITE WHERE NOM = :NOM OR UTILISATEUR = :UTILISATEUR OR UTILISATEUR = :CREE ORDER BY 2 DESC, ID_SECURITE");
   fib::TpFIBQuery create(&run.pFIBDatabaseRis);
   create.SetSQLText("INSERT INTO SECURITE(UTILISATEUR, MOTDEPASSE, DESACTIVE) VALUES(:AUSER, 'KELP','O')");
   fib::TpFIBQuery rename(&run.pFIBDatabaseRis);
@@ -48,9 +49,23 @@ void InsertPretFilmSecurite(TTransfertRun& run) {
     if (made.empty()) continue;  // a blank lender names nobody
     std::string user;
     try {
-      lookup.ExecWithParams({Variant(Utf8Left(text, 35)), Variant(Utf8Left(text, 20)), Variant(made)});
-      if (!lookup.Eof()) user = lookup.Fields(0).AsString();
+      lookup.ExecWithParams({Variant(Utf8Left(text, 20)), Variant(made), Variant(Utf8Left(text, 35))});
+      int namesakes = 0;
+      if (!lookup.Eof() && lookup.Fields(1).AsInteger() == 1) {
+        user = lookup.Fields(0).AsString();
+      } else {
+        for (; !lookup.Eof(); lookup.Next()) {
+          if (++namesakes == 1) user = lookup.Fields(0).AsString();
+        }
+        if (namesakes > 1) user.clear();
+      }
       lookup.Close();
+      if (namesakes > 1) {
+        run.DoLogError(nullptr,
+                       "Preteur " + text + ": " + std::to_string(namesakes) +
+                           " usagers de ce nom, prets lies a l'usager " + made,
+                       false);
+      }
       if (user.empty()) {
         create.ExecWithParams({Variant(made)});
         user = made;

@@ -118,6 +118,17 @@ TEST_F(BillingRecordsTest, OneFormGetsItsRadiologistAndOrphanLinesAreCountedAndN
   EXPECT_NE(forms.find("99"), std::string::npos) << forms;
 }
 
+TEST_F(BillingRecordsTest, AFormStagedByAStoppedRunStillGetsItsRadiologistWhenNothingNewIsStaged) {
+  // The stopped run staged form 8; this run finds it staged already and adds nothing.
+  Exec("INSERT INTO TMPR1606 (ID_R1606, LICENCE, GROUPE, ETABLISSEMENT) VALUES (8, '7654321', '02', 'CLI01')");
+  run->CommitEtProgress();
+  WriteRows("R1606", {{{"Autonum", V(int64_t{8})}, {"Licence", V("7654321")}, {"Etablissement", V("CLI01")}}});
+  TransfertTableR1606(*run);
+  EXPECT_EQ(Select("SELECT r.LICENCE || '/' || r.GROUPE FROM R1606 f JOIN RADIOLOGISTE r ON r.ID_RADIOLOGISTE = "
+                   "f.ID_RADIOLOGISTE WHERE f.ID_R1606 = 8"),
+            V("7654321/02"));
+}
+
 TEST_F(BillingRecordsTest, ExternalBillingWithoutRadiologistIsRefusedAndSupplementsAttachToMigratedVisits) {
   WriteRows("FacturationExt", {{{"DateDebut", V(EncodeDate(2010, 1, 1))}, {"Radiologiste", V("1234567")},
                                 {"Montant", V(Currency{5000000})}},

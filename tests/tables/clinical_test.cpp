@@ -144,6 +144,7 @@ class VisitsTest : public ClinicalTest {
 TEST_F(VisitsTest, TheRangeBothEndsIncludedPhysiciansSlotsAndRefusalsAlone) {
   WriteRows("Prescrip", {Visit(10, "20100101-000", 1,
                                {{"Referant", V("L1")}, {"Referant1", V("L2")}, {"Referant2", V("L3")},
+                                {"Referant3", V("L1")},  // the main physician named again as another
                                 {"PlageHoraire", V("3")}, {"HeureInscrit", V(EncodeTime(9, 30, 0))}}),
                          Visit(11, "20101231-999", 2, {{"Referant1", V("L1")}, {"Radiologiste", V("1234567")}}),
                          Visit(12, "20091231-999", 1), Visit(13, "20110101-000", 1),
@@ -181,6 +182,7 @@ TEST_F(VisitsTest, TheRangeBothEndsIncludedPhysiciansSlotsAndRefusalsAlone) {
   EXPECT_EQ(run->FPlageMgr->IndexOfVisit("15"), -1);
   EXPECT_NE(log.find("AutoNum 15: PlageHoraire 'x' n'est pas un nombre, valeur ignoree"), std::string::npos) << log;
   EXPECT_NE(log.find("1 lignes de tmpVisite sans patient dans la base supprimees"), std::string::npos) << log;
+  EXPECT_EQ(log.find("PRIMARY"), std::string::npos) << log;
   EXPECT_NE(Report().find("TablePrescription, Nombre total de Record de transferer : 4/4"), std::string::npos)
       << Report();
   EXPECT_TRUE(BackupExists("RIS_APRES_VISITE_"));
@@ -229,9 +231,14 @@ TEST_F(VisitsTest, ExaminationsGetTheirVisitsSlotsRefusalsAreRegisteredAndVisits
               {"Code", V("A1")}, {"Dictee", V("oui")}, {"Lot", V("L7")}, {"Role1", V("2")}, {"Role7", V("0")},
               {"InitTech", V("Martin")}},
              {{"AutoNum", V(int64_t{101})}, {"Autolien", V(int64_t{11})}, {"Prescription", V("20100101-002")},
-              {"Lot", V("L8")}, {"Protocole", V("R")}},  // no act: "ERR"; in a lot, not dictated: "S.O."
+              // No act: "ERR"; in a lot, not dictated: "S.O."; a technologist's name two share.
+              {"Lot", V("L8")}, {"Protocole", V("R")}, {"InitTech", V("Roy")}},
              {{"AutoNum", V(int64_t{102})}, {"Prescription", V("20100101-002")}, {"Code", V("O'B")},
               {"Role1", V("2,5")}, {"Role7", V(" 2.5 ")}}});  // no visit, a quote in its act, roles as texts
+  // Two technologists share the family name the legacy examination gives.
+  Exec("INSERT INTO TECHNOLOGUE (ID_TECHNOLOGUE, NOM, PRENOM) VALUES (501, 'Roy', 'Marie')");
+  Exec("INSERT INTO TECHNOLOGUE (ID_TECHNOLOGUE, NOM, PRENOM) VALUES (502, 'Roy', 'Jean')");
+  run->CommitEtProgress();
   TransfertTableExamen(*run);
 
   struct Case {
@@ -249,6 +256,8 @@ TEST_F(VisitsTest, ExaminationsGetTheirVisitsSlotsRefusalsAreRegisteredAndVisits
       {"SELECT COALESCE(PLAGEHORAIRE, 0) || ACTE || TEXTEPREINS FROM EXAMEN WHERE ID_EXAMEN = 101", V("0ERRS.O.")},
       {"SELECT t.NOM FROM EXAMEN e JOIN TECHNOLOGUE t ON t.ID_TECHNOLOGUE = e.TECHNOLOGUE1 WHERE e.ID_EXAMEN = 100",
        V("Martin")},
+      {"SELECT COUNT(*) FROM EXAMEN WHERE ID_EXAMEN = 101 AND TECHNOLOGUE1 IS NULL", V(int64_t{1})},
+      {"SELECT COUNT(*) FROM TECHNOLOGUE WHERE NOM = 'Roy'", V(int64_t{2})},
       {"SELECT COUNT(*) FROM ACTE WHERE ACTE IN ('A1', 'ERR')", V(int64_t{2})},
       {"SELECT COUNT(*) FROM TMPDELEXAMEN", V(int64_t{0})},
       // Visit 10: a dictated examination, status 494; visit 11: protocol R, interrupted;
@@ -260,6 +269,9 @@ TEST_F(VisitsTest, ExaminationsGetTheirVisitsSlotsRefusalsAreRegisteredAndVisits
   };
   for (const Case& c : cases) EXPECT_EQ(Select(c.sql), c.expected) << c.sql;
   EXPECT_NE(ReadLog("TableExamen").find("AutoNum 102: Role1 '2,5' n'est pas un nombre, valeur ignoree"),
+            std::string::npos)
+      << ReadLog("TableExamen");
+  EXPECT_NE(ReadLog("TableExamen").find("Technologue Roy: 2 technologues de ce nom, examens laisses sans technologue"),
             std::string::npos)
       << ReadLog("TableExamen");
 }

@@ -88,6 +88,7 @@ TEST_F(ReferenceMoreTest, ActsSpreadOverTheirLinkTablesWithANullModalityPresent)
   Exec("INSERT INTO MODALITE (MODALITE, DESCRIPTION) VALUES (NULL, 'Sans code')");
   Exec("INSERT INTO ACTIVITE (ID_ACTIVITE, ACTIVITE) VALUES (7, 'Radiologie')");
   Exec("INSERT INTO ACTIVITE (ID_ACTIVITE, ACTIVITE) VALUES (3, 'Radiologie')");  // the same name twice
+  Exec("INSERT INTO ACTIVITE (ID_ACTIVITE, ACTIVITE) VALUES (9, 'Echographie')");
   Exec("INSERT INTO ACTE (ACTE, ID_ACTIVITE, UNITE) VALUES ('Z9', 7, NULL)");     // not in the legacy table
   Exec("INSERT INTO ACTETARIRAMQ (ID_ACTE) VALUES ('0A100')");
   Exec("INSERT INTO ACTETARIRAMQ (ID_ACTE) VALUES ('1A100')");
@@ -103,6 +104,7 @@ TEST_F(ReferenceMoreTest, ActsSpreadOverTheirLinkTablesWithANullModalityPresent)
                       {"NBChiffreRamQ", V(int64_t{5})},
                       {"modalite", V("NEWMOD")},
                       {"modalite2", V("CT")},
+                      {"activite", V("Echographie")},
                       {"unite", V(2.5)}},
                      {{"CODE", V("C3003")},
                       {"NBChiffreRamQ", V(int64_t{6})},
@@ -122,8 +124,9 @@ TEST_F(ReferenceMoreTest, ActsSpreadOverTheirLinkTablesWithANullModalityPresent)
       {"SELECT CAST(UNITE AS INTEGER) FROM ACTE WHERE ACTE = 'A1001'", V(int64_t{1})},  // null legacy unit
       {"SELECT CAST(UNITE * 10 AS INTEGER) FROM ACTE WHERE ACTE = 'B2002'", V(int64_t{25})},
       {"SELECT CAST(UNITE AS INTEGER) FROM ACTE WHERE ACTE = 'Z9'", V(int64_t{1})},  // set at the end
-      // The lowest of two activities of the same name; an act not staged keeps its own.
-      {"SELECT ID_ACTIVITE FROM ACTE WHERE ACTE = 'A1001'", V(int64_t{3})},
+      // Neither of two activities of the same name; an act not staged keeps its own.
+      {"SELECT COALESCE(CAST(ID_ACTIVITE AS VARCHAR(10)), 'NULL') FROM ACTE WHERE ACTE = 'A1001'", V("NULL")},
+      {"SELECT ID_ACTIVITE FROM ACTE WHERE ACTE = 'B2002'", V(int64_t{9})},
       {"SELECT ID_ACTIVITE FROM ACTE WHERE ACTE = 'Z9'", V(int64_t{7})},
       {"SELECT COUNT(*) FROM ACTE_MODALITE WHERE ACTE = 'A1001'", V(int64_t{1})},  // two equal modalities
       {"SELECT COUNT(*) FROM ACTE_MODALITE WHERE ACTE = 'B2002'", V(int64_t{2})},
@@ -138,6 +141,8 @@ TEST_F(ReferenceMoreTest, ActsSpreadOverTheirLinkTablesWithANullModalityPresent)
   });
   Logged("TableActe", "Table destination: tmpActe a deja cette cle: A1001");
   Logged("TableActe", "Deplacement vers Acte: 3 a deplacer, 3 deplaces, 0 refuses");
+  Logged("TableActe", "Activite Radiologie: 2 activites de ce nom, actes laisses sans activite");
+  EXPECT_EQ(ReadLog("TableActe").find("Activite Echographie"), std::string::npos);
 }
 
 TEST_F(ReferenceMoreTest, AnActLayoutWithoutTheOptionalFieldsStillMigratesItsActs) {

@@ -193,15 +193,39 @@ TEST_F(EtablissementTest, ParametersGoToTheDefaultEstablishmentAndBadFileNumbers
   // skipped; the other settings still arrive.
   for (const char* bad : {"22 86 35", "4294967296"}) {
     Exec("UPDATE PARAM SET VALEUR = NULL");
+    Exec("UPDATE ETABLISSEMENT SET SORVANE_PROCHAINFICHIER = NULL, SORVANE_TYPEDOSSIER = NULL, SORVANE_REPERTOIRE = "
+         "NULL, SORVANE_ACTIF = NULL");
     run->CommitEtProgress();
     WriteParm({{"Prochain No Dossier", V(bad)}, {"AgenceSite", V("P")}, {"ProchainFichierQRP", V()}});
     TransfertTableParm(*run);
     EXPECT_NE(ReadLog("Parm").find(std::string("Prochain No Dossier invalide: '") + bad + "'"), std::string::npos)
         << ReadLog("Parm");
     EXPECT_EQ(Select("SELECT VALEUR FROM PARAM WHERE ID_PARAM = 'CodeRegional'"), V("0'6")) << bad;
+    EXPECT_EQ(Select("SELECT SORVANE_PROCHAINFICHIER || SORVANE_TYPEDOSSIER || SORVANE_REPERTOIRE || SORVANE_ACTIF "
+                     "FROM ETABLISSEMENT"),
+              V("1042HC:\\l'entréeO"))
+        << bad;
   }
   EXPECT_EQ(Select("SELECT DOSSIER FROM ETABLISSEMENT"), V(int64_t{228635}));
   EXPECT_EQ(Select("SELECT GEN_ID(GEN_ID_NOFICHIER_FAX, 0) FROM RDB$DATABASE"), V(int64_t{77}));  // untouched
+}
+
+TEST_F(EtablissementTest, AnEmptyParmTableLeavesTheSettingsAsTheyAre) {
+  Exec("INSERT INTO ETABLISSEMENT (ETABLISSEMENT, NOM, DOSSIER) VALUES ('CLI01', 'Clinique', 500)");
+  Exec("UPDATE PARAM SET VALEUR = 'avant'");
+  run->CommitEtProgress();
+  WriteRows("Parm", {});
+  run->Summary.Begin("Parm");
+  TransfertTableParm(*run);
+  run->Summary.End();
+
+  EXPECT_EQ(Select("SELECT DOSSIER FROM ETABLISSEMENT"), V(int64_t{500}));
+  EXPECT_EQ(Count("PARAM", "VALEUR IS DISTINCT FROM 'avant'"), 0);
+  EXPECT_EQ(Count("ETABLISSEMENT_AGENCE"), 0);
+  EXPECT_NE(ReadLog("Parm").find("Table Parm vide: les parametres de la clinique ne sont pas transferes"),
+            std::string::npos)
+      << ReadLog("Parm");
+  EXPECT_TRUE(run->Summary.Tables().back().Reconciles());
 }
 
 TEST_F(EtablissementTest, PurgeDelaysOfTheFirstRecordGoToEveryEstablishment) {
