@@ -4,6 +4,8 @@
 #include <fstream>
 #include <random>
 #include <set>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "global/date_time.h"
@@ -183,6 +185,15 @@ std::string Code(const char* prefix, int n, int width) {
   return prefix + std::string(digits);
 }
 
+// The position of a field in a table's layout.
+size_t FieldIndex(const std::string& table, const std::string& name) {
+  const auto& fields = LegacyLayout(table);
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (name == fields[i].name) return i;
+  }
+  throw std::logic_error("no field " + name + " in " + table);
+}
+
 std::string Sql(const std::string& text) {
   std::string quoted = "'";
   for (const char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
@@ -221,7 +232,22 @@ void Generator::WriteActes(int k) {
                  {"sansMajoration", Variant(Chance(0.1))}}));
   }
   rows.push_back(LegacyRow("Acte", {{"CODE", Variant("08000")}, {"Description", Variant("Doublon")}}));
-  Write("Acte", rows);
+  // This clinic's version of the legacy application never had the cap of role 7 nor
+  // the previous private period's dates: the file is written without them.
+  std::vector<LegacyFieldDef> layout;
+  std::vector<size_t> kept;
+  for (size_t i = 0; i < LegacyLayout("Acte").size(); ++i) {
+    const std::string name = LegacyLayout("Acte")[i].name;
+    if (name == "PlafondRole7" || name == "AncienDebutPrive" || name == "AncienFinPrive") continue;
+    layout.push_back(LegacyLayout("Acte")[i]);
+    kept.push_back(i);
+  }
+  for (Row& row : rows) {
+    Row narrow;
+    for (const size_t i : kept) narrow.push_back(row[i]);
+    row = std::move(narrow);
+  }
+  Write("Acte", rows, &layout);
   (void)k;
 }
 
@@ -372,6 +398,10 @@ void Generator::WritePreparedTarget(int k) {
     tariffs.insert("0" + code.substr(0, 4));
   }
   for (const std::string& tariff : tariffs) sql << "INSERT INTO ACTETARIRAMQ (ID_ACTE) VALUES (" << Sql(tariff) << ");\n";
+  // Two technologists of one family name, the only name a legacy examination gives:
+  // the examinations naming "Roy" are linked to neither.
+  sql << "INSERT INTO TECHNOLOGUE (NOM, PRENOM) VALUES ('Roy', 'Marie');\n"
+         "INSERT INTO TECHNOLOGUE (NOM, PRENOM) VALUES ('Roy', 'Jean');\n";
   sql << "COMMIT;\n";
 }
 
@@ -441,6 +471,9 @@ void Generator::WritePatientsVisitsExams(int k) {
     visit_day.push_back(day);
     visit_n.push_back(per_day[static_cast<size_t>(day)]++);
   }
+  static const size_t kReferant = FieldIndex("Prescrip", "Referant");
+  static const size_t kReferant1 = FieldIndex("Prescrip", "Referant1");
+  bool namedTwice = false;
   WriteStream("Prescrip", visits, [&](int64_t i) {
     const int64_t id = i + 1;
     std::string numero = visit_number(visit_day[static_cast<size_t>(i)], visit_n[static_cast<size_t>(i)]);
@@ -448,7 +481,7 @@ void Generator::WritePatientsVisitsExams(int k) {
     const int referants = Pick(3);
     const int64_t patient = 1 + Pick(static_cast<int>(patients));
     if (i < kEarly) early_visits_.emplace_back(numero, patient);
-    return LegacyRow("Prescrip",
+    Row row = LegacyRow("Prescrip",
                      {{"AutoNum", Variant(id)},
                       {"Numero", Variant(numero)},
                       {"Autolien", Variant(patient)},
@@ -461,21 +494,32 @@ void Generator::WritePatientsVisitsExams(int k) {
                       {"HeureModif", Variant(EncodeTime(8 + Pick(10), Pick(60), 0))},
                       {"Opr", Variant(PickOf(kUsers))},
                       {"HeureInscrit", Variant(EncodeTime(7 + Pick(12), Pick(60), 0))},
-                      {"PlageHoraire", Variant(i == 11 ? std::string("x") : std::to_string(Pick(6)))},
+                      {"PlageHoraire", Variant(i == 11 ? std::string("abc") : std::to_string(Pick(6)))},
                       {"Referant", referants > 0 ? Variant(Code("1", 200000 + Pick(900), 6)) : Variant()},
                       {"Referant1", referants > 1 ? Variant(Code("1", 200000 + Pick(900), 6)) : Variant()},
                       {"RensClinique", Chance(0.5) ? Variant("Douleur " + Word()) : Variant()}});
+    // One visit names its main physician again as another physician.
+    if (!namedTwice && referants > 1 && i > 11) {
+      row[kReferant1] = row[kReferant];
+      namedTwice = true;
+    }
+    return row;
   });
 
   // Five examinations per patient, each of a visit, with its visit's number.
   static const char* const kProtocoles[] = {"R", "N", "U"};
   const int64_t exams = 5 * patients;
+  // The first examinations carry the private reports' numbers as their lot, as a
+  // clinic's private examinations do: the reports are kept.
+  static const size_t kLot = FieldIndex("Examen", "Lot");
+  static const size_t kRole1 = FieldIndex("Examen", "Role1");
+  const int64_t reports = 50LL * k;
   WriteStream("Examen", exams, [&](int64_t i) {
     const int64_t visit = i < visits ? i : Pick(static_cast<int>(visits));
     const bool dictee = Chance(0.7);
     const std::string code = i == 5 ? std::string("99999") : Code("0", 8000 + Pick(300), 4);  // 99999: unknown act
     if (i < kEarly) early_acts_.push_back(code);
-    return LegacyRow("Examen",
+    Row row = LegacyRow("Examen",
                      {{"AutoNum", Variant(i + 1)},
                       {"Autolien", Variant(visit + 1)},
                       {"Prescription", Variant(visit_number(visit_day[static_cast<size_t>(visit)],
@@ -490,6 +534,9 @@ void Generator::WritePatientsVisitsExams(int k) {
                       {"Role7", Variant(std::to_string(Pick(2)))},
                       {"Total", Variant(Currency{static_cast<int64_t>(Pick(30000)) * 100})},
                       {"RefacOpr", Chance(0.05) ? Variant(PickOf(kUsers)) : Variant()}});
+    if (i < reports) row[kLot] = Variant(Code("RP", static_cast<int>(i + 1), 6));
+    if (i == 13) row[kRole1] = Variant("2.5");  // a role written as a decimal text
+    return row;
   });
 }
 
@@ -849,7 +896,13 @@ SampleClinicSummary Generator::Run() {
   rows.clear();
   static const char* const kActivities[] = {"Radiologie générale", "Échographie", "Tomodensitométrie",
                                             "Mammographie", "Résonance magnétique", "Administration"};
-  for (int i = 0; i < 25; ++i) rows.push_back({Variant(), Variant(PickOf(kActivities)), Variant(std::to_string(4000 + i))});
+  // Each name once, then "Mammographie" a second time: the acts of that activity are
+  // linked to neither. The rest are variants of the names.
+  for (int i = 0; i < 25; ++i) {
+    const std::string picked = PickOf(kActivities);
+    const std::string name = i < 6 ? kActivities[i] : i == 6 ? "Mammographie" : picked + " " + std::to_string(i);
+    rows.push_back({Variant(), Variant(name), Variant(std::to_string(4000 + i))});
+  }
   rows.push_back({Variant(), Variant(), Variant("4999")});  // no name: refused
   Write("Activite", rows);
 
