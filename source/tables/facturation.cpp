@@ -26,20 +26,30 @@ void DateRange(TTransfertRun& run, TTableRoutine& routine, const char* index) {
   routine.Range(index, Variant(DateOf(options.dtpDebut)), Variant(DateOf(options.dtpFin)));
 }
 
-// Supplements whose visit is not in the target stay staged; the log says how many
-// visit numbers they name. Rows already in the final table, or staged again by a later
-// run, are offered once: the latest staged copy of a visit number.
+// A supplement names its visit by number: a number two visits carry attaches it to
+// neither (it stays staged and is counted below) rather than to both.
+constexpr const char* kOneVisit =
+    "NOT EXISTS (SELECT 1 FROM visite v2 WHERE v2.prescription = f.prescrip AND v2.id_visite <> v.id_visite)";
+
+// Supplements whose visit is not in the target, or whose visit number several visits
+// carry, stay staged; the log says how many visit numbers they name. Rows already in
+// the final table, or staged again by a later run, are offered once: the latest staged
+// copy of a visit number.
 void CountUnattached(TTransfertRun& run, const std::string& staging) {
   TTransfertData& engine = *run.FDataMgr;
-  if (!engine.ExecuteDestQuery("SELECT COUNT(DISTINCT f.prescrip) FROM " + staging +
-                               " f WHERE NOT EXISTS (SELECT 1 FROM visite v WHERE v.prescription = f.prescrip)")
-           .ok) {
-    return;
-  }
-  const int64_t left = engine.GetExeQryField(0)->AsInteger();
-  if (left > 0) {
-    run.DoLogError(nullptr, std::to_string(left) + " lignes de " + staging + " sans visite dans la base, non rattachees",
-                   false);
+  static const std::pair<const char*, const char*> kCounts[] = {
+      {"NOT EXISTS (SELECT 1 FROM visite v WHERE v.prescription = f.prescrip)", " sans visite dans la base"},
+      {"(SELECT COUNT(*) FROM visite v WHERE v.prescription = f.prescrip) > 1",
+       " dont le numero de visite est porte par plusieurs visites"},
+  };
+  for (const auto& [condition, what] : kCounts) {
+    if (!engine.ExecuteDestQuery("SELECT COUNT(DISTINCT f.prescrip) FROM " + staging + " f WHERE " + condition).ok) {
+      return;
+    }
+    const int64_t left = engine.GetExeQryField(0)->AsInteger();
+    if (left > 0) {
+      run.DoLogError(nullptr, std::to_string(left) + " lignes de " + staging + what + ", non rattachees", false);
+    }
   }
 }
 
@@ -212,7 +222,7 @@ void TransfertTableFaccsc(TTransfertRun& run) {
                      "INSERT INTO Faccsc(id_visite, nom, prenom, adresse, ville, codepostal, naissance, nam) SELECT "
                      "v.id_visite, f.nom, f.prenom, f.adresse, f.ville, f.codepostal, f.naissance, f.nam FROM tmpfaccsc "
                      "f JOIN visite v ON(v.prescription = f.prescrip) WHERE NOT EXISTS (SELECT 1 FROM Faccsc x WHERE x.id_visite = "
-                     "v.id_visite) AND NOT EXISTS (SELECT 1 FROM tmpfaccsc f2 WHERE f2.prescrip = f.prescrip AND "
+                     "v.id_visite) AND " + std::string(kOneVisit) + " AND NOT EXISTS (SELECT 1 FROM tmpfaccsc f2 WHERE f2.prescrip = f.prescrip AND "
                      "f2.NO_LIGNE + 0 > f.NO_LIGNE){KEYS}",
                      "tmpfaccsc f", "f.NO_LIGNE"});
     CountUnattached(run, "tmpfaccsc");
@@ -236,7 +246,8 @@ void TransfertTableFaccsd(TTransfertRun& run) {
     MoveStaged(run, {"faccsd",
                      "INSERT INTO faccsd(id_visite, adresse, ville, codepostal, nas) SELECT v.id_visite, f.adresse, "
                      "f.ville, f.codepostal, f.nasociale FROM tmpfaccsd f JOIN visite v ON(v.prescription = "
-                     "f.prescrip) WHERE NOT EXISTS (SELECT 1 FROM faccsd x WHERE x.id_visite = v.id_visite) AND NOT EXISTS "
+                     "f.prescrip) WHERE NOT EXISTS (SELECT 1 FROM faccsd x WHERE x.id_visite = v.id_visite) AND " +
+                         std::string(kOneVisit) + " AND NOT EXISTS "
                      "(SELECT 1 FROM tmpfaccsd f2 WHERE f2.prescrip = f.prescrip AND f2.NO_LIGNE + 0 > f.NO_LIGNE){KEYS}",
                      "tmpfaccsd f", "f.NO_LIGNE"});
     CountUnattached(run, "tmpfaccsd");

@@ -140,15 +140,21 @@ TEST_F(BillingRecordsTest, ExternalBillingWithoutRadiologistIsRefusedAndSuppleme
       << ReadLog("FacturationExt");
 
   Exec("INSERT INTO VISITE (ID_VISITE, PRESCRIPTION) VALUES (1, '20100101-001')");
+  Exec("INSERT INTO VISITE (ID_VISITE, PRESCRIPTION) VALUES (3, '20100202-001')");  // one number, two visits
+  Exec("INSERT INTO VISITE (ID_VISITE, PRESCRIPTION) VALUES (4, '20100202-001')");
   run->CommitEtProgress();
   WriteRows("faccsc", {{{"prescrip", V("20100101-001")}, {"nom", V("Roy")}},
                        {{"prescrip", V("20090101-001")}, {"nom", V("Hors periode")}},
-                       {{"prescrip", V("")}, {"nom", V("Sans numero")}}});
+                       {{"prescrip", V("")}, {"nom", V("Sans numero")}},
+                       {{"prescrip", V("20100202-001")}, {"nom", V("Double")}}});
   TransfertTableFaccsc(*run);
   EXPECT_EQ(Select("SELECT ID_VISITE || NOM FROM FACCSC"), V("1Roy"));
-  EXPECT_EQ(Count("TMPFACCSC"), 2);  // the one outside the range stays staged
+  EXPECT_EQ(Count("TMPFACCSC"), 3);  // outside the range, or of two visits: staged
   const std::string log = ReadLog("TableFaccsc");
   EXPECT_NE(log.find("1 lignes de tmpfaccsc sans visite dans la base, non rattachees"), std::string::npos) << log;
+  EXPECT_NE(log.find("1 lignes de tmpfaccsc dont le numero de visite est porte par plusieurs visites, non rattachees"),
+            std::string::npos)
+      << log;
   EXPECT_NE(log.find("Table source: faccsc a une cle vide: "), std::string::npos) << log;
 
   // Its visit migrated later: the next run attaches it, once, and refuses nothing.
