@@ -9,6 +9,23 @@ namespace korvel {
 
 Currency Currency::FromDouble(double v) { return Currency{std::llround(v * 10000.0)}; }
 
+std::string Currency::ToString() const {
+  const bool negative = scaled < 0;
+  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+  std::string out = (negative ? "-" : "") + std::to_string(magnitude / 10000);
+  std::string fraction = std::to_string(10000 + magnitude % 10000).substr(1);
+  while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+  if (!fraction.empty()) out += "." + fraction;
+  return out;
+}
+
+int64_t Currency::Rounded() const {
+  const bool negative = scaled < 0;
+  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+  const auto units = static_cast<int64_t>(magnitude / 10000 + (magnitude % 10000 >= 5000 ? 1 : 0));
+  return negative ? -units : units;
+}
+
 std::string FloatToStr(double v) {
   char buf[32];
   const auto res = std::to_chars(buf, buf + sizeof buf, v);
@@ -87,7 +104,7 @@ std::string Variant::AsString() const {
     case Type::String: return std::get<std::string>(value_);
     case Type::Integer: return std::to_string(std::get<int64_t>(value_));
     case Type::Float: return FloatToStr(std::get<double>(value_));
-    case Type::Currency: return FloatToStr(std::get<Currency>(value_).ToDouble());
+    case Type::Currency: return std::get<Currency>(value_).ToString();
     case Type::DateTime: return DateTimeToStr(std::get<TDateTime>(value_));
     case Type::Boolean: return std::get<bool>(value_) ? "True" : "False";
     case Type::Bytes: return std::get<Bytes>(value_).data;
@@ -100,7 +117,7 @@ int64_t Variant::AsInteger() const {
     case Type::String: return std::strtoll(std::get<std::string>(value_).c_str(), nullptr, 10);
     case Type::Integer: return std::get<int64_t>(value_);
     case Type::Float: return std::llround(std::get<double>(value_));
-    case Type::Currency: return std::llround(std::get<Currency>(value_).ToDouble());
+    case Type::Currency: return std::get<Currency>(value_).Rounded();
     case Type::DateTime: return static_cast<int64_t>(std::get<TDateTime>(value_).value);
     case Type::Boolean: return std::get<bool>(value_) ? 1 : 0;
     default: return 0;

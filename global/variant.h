@@ -16,6 +16,11 @@ struct Currency {
   int64_t scaled = 0;  // value * 10000
   static Currency FromDouble(double v);
   double ToDouble() const { return static_cast<double>(scaled) / 10000.0; }
+  // The exact decimal text, without trailing zeros: "-2.5", "100",
+  // "922337203685477.5807". A double cannot hold the larger amounts to the last digit.
+  std::string ToString() const;
+  // Rounded half away from zero, as the legacy application rounds money.
+  int64_t Rounded() const;
   friend bool operator==(Currency a, Currency b) { return a.scaled == b.scaled; }
 };
 
@@ -63,6 +68,7 @@ class Variant {
   // otherwise. Lets a holder keep the text's storage while the value is of another type.
   bool TakeString(std::string& out);
   const korvel::Bytes* bytes_if() const { return std::get_if<korvel::Bytes>(&value_); }
+  const korvel::Currency* currency_if() const { return std::get_if<korvel::Currency>(&value_); }
 
   friend bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value_; }
 

@@ -218,6 +218,8 @@ Variant TFIBColumn::AsVariant() const {
     case SQL_SHORT:
     case SQL_LONG:
     case SQL_INT64:
+      // Four decimals is money: kept as its scaled integer, exact at any size.
+      if (scale_ == -4) return Variant(Currency{ReadInteger(Data(), type_)});
       return scale_ < 0 ? Variant(AsFloat()) : Variant(AsInteger());
     case SQL_FLOAT:
     case SQL_DOUBLE:
@@ -558,8 +560,8 @@ void TpFIBQuery::BindParams() {
           break;
         }
         case Kind::Currency: {
-          const ISC_INT64 x = v.type() == Variant::Type::Currency ? Currency::FromDouble(v.AsFloat()).scaled
-                                                                  : std::llround(v.AsFloat() * 10000.0);
+          // Money goes as its scaled integer, never through a double.
+          const ISC_INT64 x = v.currency_if() ? v.currency_if()->scaled : std::llround(v.AsFloat() * 10000.0);
           std::memcpy(p, &x, sizeof x);
           break;
         }

@@ -62,15 +62,6 @@ std::string DateText(TDateTime dt, bool date, bool time) {
   return "'" + out + "'";
 }
 
-std::string CurrencyText(int64_t scaled) {
-  const bool negative = scaled < 0;
-  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
-  std::string out = (negative ? "-" : "") + std::to_string(magnitude / 10000);
-  std::string fraction = std::to_string(10000 + magnitude % 10000).substr(1);
-  while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
-  if (!fraction.empty()) out += "." + fraction;
-  return out;
-}
 
 }  // namespace
 
@@ -131,7 +122,7 @@ std::string DumpValue(const Ff2File& file, const uint8_t* record, int index) {
       }
       return FloatToStr(DecodeFloat(field.type, p));
     }
-    case Ff2Type::Currency: return CurrencyText(DecodeInteger(field.type, p));
+    case Ff2Type::Currency: return Currency{DecodeInteger(field.type, p)}.ToString();
     case Ff2Type::StDate: return DateText(DecodeDateTime(field.type, p), true, false);
     case Ff2Type::StTime: return DateText(DecodeDateTime(field.type, p), false, true);
     case Ff2Type::DateTime: return DateText(DecodeDateTime(field.type, p), true, true);

@@ -191,7 +191,8 @@ int KeyComparer::CompareToValue(const Part& part, const uint8_t* record, const V
   const uint8_t* p = record + part.offset;
   switch (part.type) {
     case Ff2Type::Currency: {
-      if (value.type() == Variant::Type::Currency || value.type() == Variant::Type::Float)
+      if (const Currency* money = value.currency_if()) return Cmp(DecodeInteger(part.type, p), money->scaled);
+      if (value.type() == Variant::Type::Float)
         return Cmp(static_cast<double>(DecodeInteger(part.type, p)), value.AsFloat() * 10000.0);
       int64_t key = 0;
       if (__builtin_mul_overflow(value.AsInteger(), int64_t{10000}, &key)) return value.AsInteger() < 0 ? 1 : -1;

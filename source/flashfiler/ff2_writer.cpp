@@ -319,7 +319,9 @@ void Ff2Writer::EncodeField(size_t index, const Variant& value, uint8_t* record)
     case Ff2Type::Comp: PutU64(p, static_cast<uint64_t>(value.AsInteger())); break;
     case Ff2Type::Currency: {
       int64_t scaled = 0;
-      if (value.type() == Variant::Type::Currency || value.type() == Variant::Type::Float) {
+      if (const Currency* money = value.currency_if()) {
+        scaled = money->scaled;
+      } else if (value.type() == Variant::Type::Float) {
         scaled = Currency::FromDouble(value.AsFloat()).scaled;
       } else if (__builtin_mul_overflow(value.AsInteger(), int64_t{10000}, &scaled)) {
         Fail(which + ": value out of range");

@@ -153,8 +153,8 @@ void TField::GetAsString(std::string& out) const {
       return;
     }
     case Ff2Type::Double:
-    case Ff2Type::Extended:
-    case Ff2Type::Currency: AppendFloat(out, ff2::DecodeFloat(type_, p)); return;
+    case Ff2Type::Extended: AppendFloat(out, ff2::DecodeFloat(type_, p)); return;
+    case Ff2Type::Currency: out = Currency{static_cast<int64_t>(ff2::LoadU64(p))}.ToString(); return;
     case Ff2Type::StDate: out = DateToStr(CheckedDateTime(p)); return;
     case Ff2Type::StTime: out = FormatDateTime("h:nn:ss", CheckedDateTime(p)); return;
     case Ff2Type::DateTime: out = DateTimeToStr(CheckedDateTime(p)); return;
@@ -184,7 +184,7 @@ int64_t TField::AsInteger() const {
     case Ff2Type::Single:
     case Ff2Type::Double:
     case Ff2Type::Extended:
-    case Ff2Type::Currency: return std::llround(ff2::DecodeFloat(type_, p));
+    case Ff2Type::Currency: return Currency{static_cast<int64_t>(ff2::LoadU64(p))}.Rounded();
     case Ff2Type::StDate:
     case Ff2Type::StTime:
     case Ff2Type::DateTime: return static_cast<int64_t>(CheckedDateTime(p).value);

@@ -188,7 +188,7 @@ TEST(SampleValues, PictureBlobsOfBothAllocatorsHashAsListed) {
       {"Fun", {38574, "d756ec4e586c9830e59625c5ae9e2bca5761109f"}},
       {"Balloon", {175598, "10cebc69c4a5ed1f47c6c8ad244cbf0a8b2f9aee"}},
   };
-  for (const std::string folder : {SamplesDir(), SamplesDir() + "/extra"}) {
+  for (const std::string& folder : {SamplesDir(), SamplesDir() + "/extra"}) {
     LocalSource source(folder);
     TffTable table;
     source.Open(table, folder == SamplesDir() ? "test_blobs" : "SavExBlob");

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "source/tables/facturation.h"
 #include "support/run_fixture.h"
 #include "tools/legacy_layouts.h"
@@ -78,6 +80,50 @@ TEST_F(BillingRecordsTest, EveryPaymentAmountArrivesOrIsRefusedAndNamedToTheLast
                   "r.LICENCE = '9999999' AND r.GROUPE = '01'"),
             250);
   EXPECT_EQ(Count("CODETRANSAC", "CODETRANSAC IN ('T1', 'T2')"), 2);
+}
+
+TEST_F(BillingRecordsTest, MoneyArrivesToTheLastDigitFromTheSmallestAmountToTheLargest) {
+  // Ten-thousandths as the legacy currency stores them; a double holds none of the
+  // last three to the last digit.
+  struct Case {
+    int64_t id;
+    int64_t scaled;
+    const char* text;  // as the server writes a NUMERIC(18,4)
+  };
+  const Case cases[] = {
+      {1, 1, "0.0001"},
+      {2, -1, "-0.0001"},
+      {3, 123456789012345678, "12345678901234.5678"},
+      {4, INT64_MAX, "922337203685477.5807"},
+      {5, INT64_MIN, "-922337203685477.5808"},
+  };
+  std::vector<Values> rows;
+  for (const Case& c : cases) {
+    rows.push_back({{"AutoNum", V(c.id)}, {"EcDate", V(EncodeDate(2010, 6, 1))}, {"Paye", V(Currency{c.scaled})}});
+  }
+  // A payment the staging refuses is logged with its exact amount.
+  Exec("CREATE EXCEPTION STAGING_REFUSE 'refuse par la cible'");
+  run->CommitEtProgress();
+  Exec("CREATE TRIGGER TEST_REFUS_6 FOR TMPPAIEMENT BEFORE INSERT AS BEGIN IF (NEW.ID_PAIEMENT = 6) THEN EXCEPTION "
+       "STAGING_REFUSE; END");
+  run->CommitEtProgress();
+  rows.push_back({{"AutoNum", V(int64_t{6})}, {"EcDate", V(EncodeDate(2010, 6, 2))}, {"Paye", V(Currency{INT64_MAX})}});
+  WriteRows("Paiement", rows);
+  TransfertTablePaiement(*run);
+
+  for (const Case& c : cases) {
+    const std::string where = " WHERE ID_PAIEMENT = " + std::to_string(c.id);
+    EXPECT_EQ(Select("SELECT CAST(PAYE AS VARCHAR(30)) FROM TMPPAIEMENT" + where), V(c.text)) << c.id;
+    EXPECT_EQ(Select("SELECT CAST(PAYE AS VARCHAR(30)) FROM PAIEMENT" + where), V(c.text)) << c.id;
+  }
+  // The three ordinary amounts reconcile: 0.0001 - 0.0001 + 12345678901234.5678.
+  EXPECT_EQ(Select("SELECT CAST(SUM(PAYE) AS VARCHAR(30)) FROM PAIEMENT WHERE ID_PAIEMENT <= 3"),
+            V("12345678901234.5678"));
+  EXPECT_NE(ReadLog("TablePaiement").find("922337203685477.5807"), std::string::npos) << ReadLog("TablePaiement");
+  // Read back, money stays exact too.
+  EXPECT_EQ(Select("SELECT PAYE FROM PAIEMENT WHERE ID_PAIEMENT = 4"), V(Currency{INT64_MAX}));
+  EXPECT_EQ(V(Currency{123456789012345678}).AsString(), "12345678901234.5678");
+  EXPECT_EQ(V(Currency{-25000}).AsInteger(), -3);  // -2.5 rounds away from zero
 }
 
 TEST_F(BillingRecordsTest, OneFormGetsItsRadiologistAndOrphanLinesAreCountedAndNamed) {
