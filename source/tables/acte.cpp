@@ -29,6 +29,9 @@ void InsertMissingActeModalities(TTransfertRun& run) {
   }
 }
 
+constexpr const char* kActeTariPresent =
+    "EXISTS (SELECT 1 FROM actetari x WHERE x.acte = a.code AND x.acte_RAMQ = aq.id_acte)";
+
 // The statements that build the target's acts from the staged ones, in order. Those
 // that copy many rows are moves: a row the target refuses is refused alone.
 void FinishActes(TTransfertRun& run) {
@@ -38,7 +41,7 @@ void FinishActes(TTransfertRun& run) {
                    "Modificateur, AgeMin, AgeMax, NbChiffreRamq, Desactive, unite) SELECT Code, description, abregee, "
                    "epuration, calculnombre, plafondRole1, plafondrole7, Mod, AgeMin, AgeMax, NbChiffreRamq, Desactive, "
                    "unite from tmpActe{WHERE_KEYS}",
-                   "tmpActe", "Code"});
+                   "tmpActe", "Code", "EXISTS (SELECT 1 FROM Acte x WHERE x.Acte = tmpActe.Code)"});
   // Only the acts staged here (the legacy statement blanked the activity of every other
   // act). An activity name two activities share names neither: the act is left without
   // an activity and the name is said, rather than credited to one of them.
@@ -59,32 +62,36 @@ void FinishActes(TTransfertRun& run) {
   MoveStaged(run, {"acte_privee",
                    "INSERT INTO acte_privee  (id_acte, debut, fin, montant) SELECT DISTINCT Code, debutPrive, finPrive, "
                    "prive FROM tmpacte WHERE NOT debutPrive IS NULL{KEYS}",
-                   "tmpacte", "Code"});
+                   "tmpacte", "Code",
+                   "EXISTS (SELECT 1 FROM acte_privee x WHERE x.id_acte = tmpacte.Code AND x.debut = tmpacte.debutPrive)"});
   MoveStaged(run, {"acte_privee",
                    "INSERT INTO acte_privee (id_acte, debut, fin, montant) SELECT a.Code, a.anciendebutPrive, "
                    "a.ancienfinPrive, a.ancienprive FROM tmpacte a LEFT JOIN acte_privee ap ON (ap.id_acte = a.code AND "
                    "ap.debut = a.anciendebutPrive) WHERE NOT a.anciendebutPrive IS NULL AND NOT a.ancienprive IS NULL "
                    "AND ap.montant IS NULL{KEYS}",
-                   "tmpacte a", "a.Code"});
+                   "tmpacte a", "a.Code",
+                   "EXISTS (SELECT 1 FROM acte_privee x WHERE x.id_acte = a.Code AND x.debut = a.anciendebutPrive)"});
   MoveStaged(run, {"actetari",
                    "INSERT INTO actetari (acte, acte_RAMQ) SELECT DISTINCT a.code, aq.id_acte FROM tmpacte a JOIN "
                    "actetariramq aq ON ( substr(a.code,1,4) = substr(aq.id_acte,2,5)) WHERE a.nbchiffreramq=4 AND "
                    "substr(aq.id_acte,1,1) = '0'{KEYS}",
-                   "tmpacte a", "a.code"});
+                   "tmpacte a", "a.code", kActeTariPresent});
   MoveStaged(run, {"actetari",
                    "INSERT INTO actetari (acte, acte_RAMQ) SELECT DISTINCT a.code, aq.id_acte FROM tmpacte a JOIN "
                    "actetariramq aq ON ( substr(a.code,1,5) = aq.id_acte) WHERE a.nbchiffreramq=5{KEYS}",
-                   "tmpacte a", "a.code"});
+                   "tmpacte a", "a.code", kActeTariPresent});
   InsertMissingActeModalities(run);
   MoveStaged(run, {"Acte_modalite",
                    "INSERT INTO Acte_modalite (acte, modalite) SELECT a.acte, t.modalite FROM tmpacte t JOIN acte a ON "
                    "(t.code = a.acte) WHERE NOT modalite IS NULL{KEYS}",
-                   "tmpacte t", "t.code"});
+                   "tmpacte t", "t.code",
+                   "EXISTS (SELECT 1 FROM Acte_modalite x WHERE x.acte = a.acte AND x.modalite = t.modalite)"});
   engine.ExecuteDestQuery(" UPDATE tmpacte SET modalite2 = NULL WHERE modalite = modalite2 ");
   MoveStaged(run, {"Acte_modalite",
                    "INSERT INTO Acte_modalite (acte, modalite) SELECT a.acte, t.modalite2 FROM tmpacte t JOIN acte a ON "
                    "(t.code = a.acte) WHERE NOT t.modalite2 IS NULL{KEYS}",
-                   "tmpacte t", "t.code"});
+                   "tmpacte t", "t.code",
+                   "EXISTS (SELECT 1 FROM Acte_modalite x WHERE x.acte = a.acte AND x.modalite = t.modalite2)"});
   MoveStaged(run, {"Region",
                    "INSERT INTO Region(Region, Description, desactive) SELECT DISTINCT p.region, p.region, 'N' FROM "
                    "tmpActe p LEFT JOIN region r ON (r.region = p.region) WHERE r.region IS NULL AND p.region IS NOT "
@@ -93,11 +100,13 @@ void FinishActes(TTransfertRun& run) {
   MoveStaged(run, {"Acte_Region",
                    "INSERT INTO Acte_Region (acte, Region) SELECT a.code, a.region FROM tmpacte a WHERE NOT a.region IS "
                    "NULL{KEYS}",
-                   "tmpacte a", "a.code"});
+                   "tmpacte a", "a.code",
+                   "EXISTS (SELECT 1 FROM Acte_Region x WHERE x.acte = a.code AND x.region = a.region)"});
   engine.CommitDestQuery();
   SetGenerator(run, "acte_Avis", "id_acteAvis", "Table Acte\r\n");
   MoveStaged(run, {"acte_departement", "INSERT INTO acte_departement(acte,codedep) SELECT acte, 'R' FROM acte{WHERE_KEYS}",
-                   "acte", "acte"});
+                   "acte", "acte",
+                   "EXISTS (SELECT 1 FROM acte_departement x WHERE x.acte = acte.acte AND x.codedep = 'R')"});
   engine.CommitDestQuery();
   engine.ExecuteDestQuery("UPDATE acte a SET a.unite=1 WHERE a.unite IS NULL");
   engine.CommitDestQuery();

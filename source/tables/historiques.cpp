@@ -1,9 +1,12 @@
 #include "source/tables/historiques.h"
 
+#include <unordered_set>
+
 #include "global/string_utils.h"
 #include "source/tables/reference_completion.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
+#include "source/tables/target_rows.h"
 
 namespace korvel {
 namespace {
@@ -66,15 +69,46 @@ void TransfertTableHistoEpur(TTransfertRun& run) {
 
 void TransfertTableHistoEtat(TTransfertRun& run) {
   TParamValue agency;
+  // The legacy statements have no identifier and the target numbers them: a statement
+  // is known by its values, and one the target held before this run (an earlier run
+  // moved it) is passed over, so a run made again adds none twice.
+  static const char* const kDates[] = {"EcDate", "Reception", "Fusion", "Impression", "Coupure"};
+  std::unordered_set<std::string> present;
+  int64_t passedPresent = 0;
   TRoutineHooks hooks;
   hooks.beforeFirstRecord = [&] {
     const std::string number = AgencyNumber(run);
     if (!number.empty()) agency.SetText() = number;
+    ForEachTargetRow(run, "SELECT ECDATE, RECEPDATE, FUSION, IMPRDATE, COUPURE, NOPAIEMENT FROM HISTOETAT",
+                     [&](fib::TpFIBQuery& row) {
+                       std::string key;
+                       for (int i = 0; i < 5; ++i) {
+                         key += (row.Fields(i).IsNull() ? std::string() : DateToStr(row.Fields(i).AsDateTime())) + '\x1f';
+                       }
+                       present.insert(key + TextOf(row.Fields(5)));
+                       return true;
+                     });
   };
   // A statement without date is left out, without a log line.
-  hooks.accept = [](TRecordParams& p) {
+  hooks.accept = [&](TRecordParams& p) {
     const TField& date = p.Field("EcDate");
-    return !date.IsNull() && date.AsDateTime().value > 0 ? TVerdict::accept : TVerdict::passOver;
+    if (date.IsNull() || date.AsDateTime().value <= 0) return TVerdict::passOver;
+    std::string key;
+    for (const char* name : kDates) {
+      const TField& field = p.Field(name);
+      key += (field.IsNull() ? std::string() : DateToStr(field.AsDateTime())) + '\x1f';
+    }
+    const TField& number = p.Field("NoPaiement");
+    if (present.count(key + (number.IsNull() ? std::string() : number.AsString())) == 0) return TVerdict::accept;
+    ++passedPresent;
+    return TVerdict::passOver;
+  };
+  hooks.closing = [&] {
+    if (passedPresent > 0) {
+      run.DoLogError(nullptr,
+                     "Historiques d'etats deja presents dans la base, non transferes: " + std::to_string(passedPresent),
+                     false);
+    }
   };
   hooks.assign = [&](TRecordParams& p) {
     CopyFields(p, {"EcDate", "Reception", "Fusion", "Impression", "NoPaiement", "Coupure"});

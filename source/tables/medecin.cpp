@@ -25,7 +25,8 @@ TParamValue Text(const std::string& text) {
 void FinishMedecins(TTransfertRun& run) {
   run.UI().SetOperation("Table Medecin \r\nFinalisation du transfert");
   // Each staged row has its own internal number: a physician the final table refuses
-  // (a licence and id already there) is refused alone.
+  // (a licence and id already there) is refused alone. One an earlier run moved (there
+  // before this move) is only counted.
   MoveStaged(run, {"Medecin",
                    "INSERT INTO Medecin(Licence, MedecinID, Nom, Prenom, Adresse1, Adresse2, Ville, Postal, Telephone, "
                    "Desactive, Langue, Courriel, Telecopieur, Specialite, Telvano, ConsidererFaxOk, Clinique, "
@@ -33,7 +34,10 @@ void FinishMedecins(TTransfertRun& run) {
                    "Nom, Prenom, Adresse1, Adresse2, Ville, Postal, Telephone, Desactive, Langue, Courriel, "
                    "Telecopieur, Specialite, Telvano, ConsidererFaxOk, Clinique, noInterne, PosteTel1, Ombrix, "
                    "Province, LocalId, 'N' From tmpMedecin{WHERE_KEYS}",
-                   "tmpMedecin", "noInterne"});
+                   "tmpMedecin", "noInterne",
+                   "EXISTS (SELECT 1 FROM Medecin x WHERE x.ID_MEDECIN <= " + HighestId(run, "Medecin", "ID_MEDECIN") +
+                       " AND x.Licence IS NOT DISTINCT FROM tmpMedecin.Licence AND x.MedecinID IS NOT DISTINCT FROM "
+                       "tmpMedecin.MedecinID)"});
   run.CommitEtProgress();
   run.FDataMgr->ExecuteDestQuery(
       "update medecin set desactive = 'N' where licence in (select licence from referantramq)");

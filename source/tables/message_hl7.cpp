@@ -1,34 +1,73 @@
 #include "source/tables/message_hl7.h"
 
+#include <cmath>
+#include <unordered_map>
+#include <unordered_set>
+
 #include "global/string_utils.h"
 #include "source/maintenance/generators.h"
 #include "source/tables/reference_completion.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
+#include "source/tables/target_rows.h"
 
 namespace korvel {
 namespace {
 
 using TC = TCanTransfertType;
 
+// A moment to the millisecond, as both the legacy record and the staged row give it.
+int64_t Milliseconds(TDateTime moment) { return std::llround(moment.value * 86400000.0); }
+
+std::string GroupKey(const std::string& sender, int64_t moment) { return sender + '\x1f' + std::to_string(moment); }
+
 // The legacy table holds one record per recipient; the records of one sent message are
 // consecutive and share their sender, date and time. The sent message's number is
 // reserved when its group starts, so every received message and recipient row of the
 // group is staged with it.
+//
+// The legacy messages have no identifier: a record is known by its sender, recipient
+// and moment. One an earlier run staged is passed over, and a group an earlier run
+// began keeps the number it was given, so a run made again (or after a stop) stages
+// nothing twice and its moves find every row already there.
 class MessageGroups {
  public:
   explicit MessageGroups(TTransfertRun& run) : run_(run) {}
 
+  void LoadStaged() {
+    ForEachTargetRow(run_, "SELECT SECURITE, DATEHEURE, ID_MESSAGEENVOYE FROM TMPMESSAGEENVOYE",
+                     [&](fib::TpFIBQuery& row) {
+                       staged_groups_[GroupKey(TextOf(row.Fields(0)), Milliseconds(row.Fields(1).AsDateTime()))] =
+                           row.Fields(2).AsInteger();
+                       return true;
+                     });
+    ForEachTargetRow(run_, "SELECT SECURITEDE, DATEHEURE, SECURITEA FROM TMPMESSAGERECU", [&](fib::TpFIBQuery& row) {
+      staged_records_.insert(GroupKey(TextOf(row.Fields(0)), Milliseconds(row.Fields(1).AsDateTime())) + '\x1f' +
+                             TextOf(row.Fields(2)));
+      return true;
+    });
+  }
+
+  // Whether an earlier run staged this record (sender, moment, recipient).
+  bool StagedBefore(const std::string& sender, TDateTime moment, const std::string& recipient) const {
+    return staged_records_.count(GroupKey(sender, Milliseconds(moment)) + '\x1f' + recipient) > 0;
+  }
+
   // The number of the sent message the current record belongs to.
-  int64_t Current(TRecordParams& p) {
-    const std::string key = p.Field(0).AsString() + '\x1f' + p.Field("DATE").AsString() + '\x1f' +
-                            p.Field("Heure").AsString();
+  int64_t Current(TRecordParams& p, TDateTime moment) {
+    const std::string key = GroupKey(p.Field(0).AsString(), Milliseconds(moment));
     if (id_ == 0 || key != key_) {
+      key_ = key;
+      const auto earlier = staged_groups_.find(key);
+      if (earlier != staged_groups_.end()) {
+        id_ = earlier->second;  // its sent message is staged already
+        sent_pending_ = false;
+        return id_;
+      }
       const TExecResult reserved = run_.FDataMgr->ExecuteDestQuery(
           "SELECT GEN_ID(GEN_ID_MESSAGEENVOYE, 1) FROM RDB$DATABASE");
       if (!reserved.ok) throw EDatabaseError("Numero de message envoye non reserve");
       id_ = run_.FDataMgr->GetExeQryField(0)->AsInteger();
-      key_ = key;
       sent_pending_ = true;
     }
     return id_;
@@ -39,6 +78,8 @@ class MessageGroups {
 
  private:
   TTransfertRun& run_;
+  std::unordered_map<std::string, int64_t> staged_groups_;
+  std::unordered_set<std::string> staged_records_;
   std::string key_;
   int64_t id_ = 0;
   bool sent_pending_ = false;
@@ -52,6 +93,17 @@ void TransfertTableMessage(TTransfertRun& run) {
   int64_t id = 0;
   TParamValue number;
   TRoutineHooks hooks;
+  int64_t stagedBefore = 0;
+  hooks.beforeFirstRecord = [&] { groups.LoadStaged(); };
+  hooks.accept = [&](TRecordParams& p) {
+    const Variant moment =
+        p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DATE"), p.Field("Heure")).Value();
+    if (!groups.StagedBefore(p.Field(0).AsString(), moment.AsDateTime(), p.Field("A").AsString())) {
+      return TVerdict::accept;
+    }
+    ++stagedBefore;
+    return TVerdict::passOver;
+  };
   hooks.setup = [&] {
     engine.InitTransfertCondition(TC::ctSrcNotEmpty, 0);
     engine.InitSubQueries("MessageEnvoye",
@@ -60,11 +112,15 @@ void TransfertTableMessage(TTransfertRun& run) {
   };
   // One received message per record.
   hooks.assign = [&](TRecordParams& p) {
-    id = groups.Current(p);
+    // The converter's value is its own until the next conversion: the moment is set
+    // before the other fields are copied.
+    const TParamValue& moment =
+        p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DATE"), p.Field("Heure"));
+    id = groups.Current(p, moment.Value().AsDateTime());
+    p.Set(2, moment);
     number.SetValue(Variant(id));
     p.Copy(0, p.Field(0));
     p.Copy(1, p.Field("A"));
-    p.Set(2, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DATE"), p.Field("Heure")));
     p.Copy(3, p.Field(5));
     p.Copy(4, p.Field(4));
     p.Set(5, number);
@@ -93,29 +149,47 @@ void TransfertTableMessage(TTransfertRun& run) {
     run.ShowCounter();
     run.UI().SetOperation("Table Messages\r\nFinalisation du transfert");
     const std::string msg = "Table Messages\r\n";
+    if (stagedBefore > 0) {
+      run.DoLogError(nullptr,
+                     "Messages deja prepares par un transfert precedent, non repris: " + std::to_string(stagedBefore),
+                     false);
+    }
     InsertSecuriteTmp(run, "tmpMessageRecu", "securiteDe", msg);
     InsertSecuriteTmp(run, "tmpMessageRecu", "securiteA", msg);
     InsertSecuriteTmp(run, "tmpMessageEnvoye", "Securite", msg);
     InsertSecuriteTmp(run, "tmpMessageEnvDestinataire", "Securite", msg);
     run.CommitEtProgress();
     try {
+      // Rows an earlier run moved are those of sent messages there before these moves;
+      // a recipient named twice in one message is still refused by the key.
+      const std::string sentBefore = HighestId(run, "messageEnvoye", "ID_MessageEnvoye");
       // The sent message keeps the number its received messages and recipients carry.
       MoveStaged(run, {"messageEnvoye",
                        "INSERT INTO messageEnvoye(ID_MessageEnvoye, De, DateHeure, MessageEnvoye, Objet) SELECT "
                        "T.Id_MessageEnvoye, S.ID_Securite, T.DateHeure, T.MessageEnvoye, T.Objet FROM tmpMessageEnvoye T "
                        "LEFT JOIN Securite S ON (S.Utilisateur = SUBSTR(T.Securite,1,20)){WHERE_KEYS}",
-                       "tmpMessageEnvoye T", "T.Id_MessageEnvoye"});
+                       "tmpMessageEnvoye T", "T.Id_MessageEnvoye",
+                       "T.Id_MessageEnvoye <= " + sentBefore +
+                           " AND EXISTS (SELECT 1 FROM messageEnvoye x WHERE x.ID_MessageEnvoye = T.Id_MessageEnvoye)"});
       MoveStaged(run, {"MessageRecu",
                        "INSERT INTO MessageRecu(De, A, DateHeure, MessageRecu, Objet, Id_MessageEnvoye) SELECT(SELECT "
                        "s.Id_Securite FROM securite s WHERE utilisateur = substr(t.SecuriteDe,1, 20)), (SELECT "
                        "s.Id_Securite FROM securite s WHERE utilisateur = substr(t.SecuriteA,1,20)), t.DateHeure, "
                        "t.MessageRecu, t.Objet, t.Id_MessageEnvoye FROM tmpMessageRecu t{WHERE_KEYS}",
-                       "tmpMessageRecu t", "t.NO_LIGNE"});
+                       "tmpMessageRecu t", "t.NO_LIGNE",
+                       "t.Id_MessageEnvoye <= " + sentBefore +
+                           " AND EXISTS (SELECT 1 FROM MessageRecu x WHERE x.Id_MessageEnvoye = t.Id_MessageEnvoye AND "
+                           "x.A IS NOT DISTINCT FROM (SELECT s.Id_Securite FROM securite s WHERE utilisateur = "
+                           "substr(t.SecuriteA,1,20)))"});
       MoveStaged(run, {"MessageEnvDestinataire",
                        "INSERT INTO MessageEnvDestinataire(Id_MessageEnvoye, A)SELECT t.Id_MessageEnvoye, (SELECT "
                        "s.Id_Securite FROM securite s WHERE utilisateur = substr(t.Securite,1,20)) FROM "
                        "tmpMessageEnvDestinataire t{WHERE_KEYS}",
-                       "tmpMessageEnvDestinataire t", "t.NO_LIGNE"});
+                       "tmpMessageEnvDestinataire t", "t.NO_LIGNE",
+                       "t.Id_MessageEnvoye <= " + sentBefore +
+                           " AND EXISTS (SELECT 1 FROM MessageEnvDestinataire x WHERE x.Id_MessageEnvoye = "
+                           "t.Id_MessageEnvoye AND x.A IS NOT DISTINCT FROM (SELECT s.Id_Securite FROM securite s WHERE "
+                           "utilisateur = substr(t.Securite,1,20)))"});
     } catch (const std::exception& e) {
       run.DoLogMisc(e.what());
     }
@@ -194,11 +268,18 @@ void TransfertTableHL7Radiol(TTransfertRun& run) {
     p.Constant(4, run.numeroEtablis);
   };
   hooks.closing = [&] {
+    // Codes an earlier run moved (there before this move) are only counted.
+    const std::string before = HighestId(run, "RADIOLOGISTEHL7", "ID_RADIOLOGISTEHL7");
     MoveStaged(run, {"RADIOLOGISTEHL7",
                      "INSERT INTO RADIOLOGISTEHL7 (ID_RADIOLOGISTE, LICENCEHOP,  ETABLISSEMENT, DESACTIVE) SELECT (SELECT "
                      "r.Id_Radiologiste FROM Radiologiste r WHERE r.licence = r7.licence AND r.groupe = r7.groupe), "
                      "r7.code, r7.etablissement, 'N' FROM tmphl7radiol r7{WHERE_KEYS}",
-                     "tmphl7radiol r7", "r7.NO_LIGNE"});
+                     "tmphl7radiol r7", "r7.NO_LIGNE",
+                     "EXISTS (SELECT 1 FROM RADIOLOGISTEHL7 x WHERE x.ID_RADIOLOGISTEHL7 <= " + before +
+                         " AND x.ID_RADIOLOGISTE IS NOT DISTINCT FROM (SELECT "
+                     "r.Id_Radiologiste FROM Radiologiste r WHERE r.licence = r7.licence AND r.groupe = r7.groupe) AND "
+                     "x.ETABLISSEMENT IS NOT DISTINCT FROM r7.etablissement AND x.LICENCEHOP IS NOT DISTINCT FROM "
+                     "r7.code)"});
   };
   TTableRoutine routine{"HL7Radiol", "HL7Radiol ", "HL7Radiol",
                         "INSERT INTO TMPHL7RADIOL (CODE, LICENCE, GROUPE, FACTURATION, ETABLISSEMENT)", 5};

@@ -64,7 +64,9 @@ void TransfertTablePriveActe(TTransfertRun& run) {
     MoveStaged(run, {"CiePrivee_Acte",
                      "INSERT INTO CiePrivee_Acte(Cie_Privee, Acte, Montant) SELECT Cie_Privee, Acte, Montant FROM "
                      "tmpCiePrivee_Acte{WHERE_KEYS}",
-                     "tmpCiePrivee_Acte", "Cie_Privee || '|' || Acte"});
+                     "tmpCiePrivee_Acte", "Cie_Privee || '|' || Acte",
+                     "EXISTS (SELECT 1 FROM CiePrivee_Acte x WHERE x.Cie_Privee = tmpCiePrivee_Acte.Cie_Privee AND "
+                     "x.Acte = tmpCiePrivee_Acte.Acte)"});
   };
   TTableRoutine routine{"TablePriveActe", "Cie Prive ", "PriveActe",
                         "INSERT INTO tmpCiePrivee_Acte(Cie_Privee, Acte, Montant)", 3};
@@ -111,7 +113,7 @@ void TransfertTableRapportPrive(TTransfertRun& run) {
                      "USAGERANNUL) SELECT t.Numero, t.DateHeureProd, t.DateHeureAnnul, t.NbExamen, t.Total, (SELECT "
                      "s.Id_Securite FROM securite s WHERE utilisateur = SUBSTR(t.USAGERA, 1, 20)), (SELECT s.Id_Securite "
                      "FROM securite s WHERE utilisateur = SUBSTR(t.USAGERB, 1, 20)) FROM tmpRapportPrivee t{WHERE_KEYS}",
-                     "tmpRapportPrivee t", "t.Numero"});
+                     "tmpRapportPrivee t", "t.Numero", "EXISTS (SELECT 1 FROM RapportPrivee x WHERE x.Numero = t.Numero)"});
     engine.CommitDestQuery();
     // Reports no examination refers to are dropped, but only once this run's
     // examinations are in: this table comes first in the list, and a report whose

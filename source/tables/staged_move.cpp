@@ -27,6 +27,25 @@ std::string WithKeys(const TMoveSpec& spec, const std::string& condition) {
   return sql;
 }
 
+// The rows the final table already holds, counted with the statement's own FROM and
+// WHERE: the SELECT after the INSERT's column list.
+int64_t CountPresent(TTransfertRun& run, const TMoveSpec& spec) {
+  const std::string sql = WithKeys(spec, "(" + spec.present + ")");
+  const size_t open = sql.find('(');
+  const size_t close = open == std::string::npos ? open : sql.find(')', open);
+  if (close == std::string::npos) throw ERoutineFault("Move into " + spec.target + " without a column list: " + sql);
+  // A derived table needs a name for each column: one per inserted column.
+  std::string names = "C0";
+  int column = 0;
+  for (size_t at = sql.find(',', open); at < close; at = sql.find(',', at + 1)) {
+    names += ", C" + std::to_string(++column);
+  }
+  fib::TpFIBQuery count(&run.pFIBDatabaseRis);
+  count.SetSQLText("SELECT COUNT(*) FROM (" + sql.substr(close + 1) + ") AS T (" + names + ")");
+  count.ExecQuery();
+  return count.Fields(0).AsInteger();
+}
+
 std::string KeyText(const Variant& key) { return key.IsNull() ? std::string("NULL") : key.AsString(); }
 
 // One move: its statements, prepared once, and what it has done so far.
@@ -167,7 +186,8 @@ void LogMove(TTransfertRun& run, const TMoveSpec& spec, const TMoveResult& resul
   if (result.Staged() == 0 && !spec.logEmpty) return;
   run.DoLogError(nullptr,
                  "Deplacement vers " + spec.target + ": " + std::to_string(result.Staged()) + " a deplacer, " +
-                     std::to_string(result.moved) + " deplaces, " + std::to_string(result.refused) + " refuses",
+                     std::to_string(result.moved) + " deplaces, " + std::to_string(result.refused) + " refuses" +
+                     (spec.present.empty() ? "" : ", " + std::to_string(result.present) + " deja presents"),
                  false);
 }
 
@@ -192,6 +212,14 @@ TMoveResult Unrunnable(TTransfertRun& run, const TMoveSpec& spec, const std::str
 
 std::string WholeMoveSql(const TMoveSpec& spec) { return WithKeys(spec, ""); }
 
+std::string HighestId(TTransfertRun& run, const std::string& table, const std::string& column) {
+  EnsureTransaction(run);
+  fib::TpFIBQuery highest(&run.pFIBDatabaseRis);
+  highest.SetSQLText("SELECT COALESCE(MAX(" + column + "), 0) FROM " + table);
+  highest.ExecQuery();
+  return std::to_string(highest.Fields(0).AsInteger());
+}
+
 std::string NotMovedLatestCopy(const std::string& finalTable, const std::string& finalKey,
                                const std::string& staging, const std::string& alias, const std::string& stagedKey) {
   const std::string staged = alias + "." + stagedKey;
@@ -204,17 +232,21 @@ std::string NotMovedLatestCopy(const std::string& finalTable, const std::string&
 
 TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec) {
   EnsureTransaction(run);
-  const std::string whole = WithKeys(spec, "");
+  const std::string notPresent = spec.present.empty() ? "" : "NOT (" + spec.present + ")";
+  const std::string whole = WithKeys(spec, notPresent);
   fib::TpFIBQuery statement(&run.pFIBDatabaseRis);
+  int64_t present = 0;
   try {
     statement.SetSQLText(whole);
     statement.Prepare();
+    if (!spec.present.empty()) present = CountPresent(run, spec);
   } catch (const EDatabaseError& e) {
     TMoveResult result = Unrunnable(run, spec, whole, e);
     LogMove(run, spec, result);
     return result;
   }
-  Mover mover(run, spec, "");
+  Mover mover(run, spec, notPresent.empty() ? "" : " AND " + notPresent);
+  mover.result.present = present;
   try {
     ++mover.result.statements;
     statement.ExecQuery();

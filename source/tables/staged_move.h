@@ -8,7 +8,8 @@
 // refused key.
 //
 // Moves write in the run's main transaction and never count as added records; each
-// writes one line in the table log: rows to move, moved, refused.
+// writes one line in the table log: rows to move, moved, refused (and already present,
+// for a move that can tell).
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,10 @@ struct TMoveSpec {
   std::string staging;
   // The staged key expression ("p.AutoNum", "SUBSTR(p.Securite, 1, 20)").
   std::string key;
+  // When not empty: the condition, on a row of the statement, that the final table
+  // holds it already (an earlier run moved it). Such rows are left out and counted as
+  // already present, so a run made again neither doubles them nor logs them as refused.
+  std::string present;
   // Whether a move with nothing to move still writes its line (the completion of a
   // reference table from an empty column stays silent).
   bool logEmpty = true;
@@ -45,9 +50,11 @@ struct TMoveResult {
   bool ok = true;
   int64_t moved = 0;
   int64_t refused = 0;
+  // Rows the final table held already (only counted when the move says how to tell).
+  int64_t present = 0;
   // Move statements the server ran (1 for a whole move nothing refused).
   int64_t statements = 0;
-  int64_t Staged() const { return moved + refused; }
+  int64_t Staged() const { return moved + refused + present; }
 };
 
 // The statement of a move as the server receives it for the whole set.
@@ -66,6 +73,12 @@ TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec);
 // when something is left).
 TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::string& notMoved,
                              int blockSize = 2500);
+
+// The highest value of an identifier column of a final table, as text ("0" when the
+// table is empty): with it, a move's `present` condition can name the rows that were
+// there before the move, so two staged rows of one key in this move are still refused
+// by the final table's key instead of one of them being taken for an earlier run's.
+std::string HighestId(TTransfertRun& run, const std::string& table, const std::string& column);
 
 // The `notMoved` of a staging table that may hold a record more than once (a stopped
 // run, a range run twice): not in the final table yet, and the latest staged copy (the

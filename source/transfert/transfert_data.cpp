@@ -301,6 +301,7 @@ int TTransfertData::PreparePKQuery() {
       AssignFieldValue(FPkQuery->Params(1), *FFFTable->Fields(FSecIndex));
     }
   }
+  if (FPkColumns.size() == 1 && FPkQuery->Params(0).IsNull()) return NullKeyCount();
   if (KnownAbsent()) return 0;
   // The server answers: it must see the records still waiting in the batch.
   FlushBatch();
@@ -309,6 +310,17 @@ int TTransfertData::PreparePKQuery() {
   const int count = static_cast<int>(FPkQuery->Fields(0).AsInteger());
   FPkQuery->Close();
   return count;
+}
+
+// "=" never finds a NULL key: a record without key is checked against the target's
+// rows without key, so a table run again does not add its keyless row a second time.
+int TTransfertData::NullKeyCount() {
+  FlushBatch();
+  ++FCheckRoundTrips;
+  fib::TpFIBQuery nulls(FPkQuery->Database(), FPkQuery->Transaction());
+  nulls.SetSQLText("SELECT Count(*) FROM " + FDestName + " WHERE " + FPkColumns[0] + " IS NULL");
+  nulls.ExecQuery();
+  return static_cast<int>(nulls.Fields(0).AsInteger());
 }
 
 std::string TTransfertData::FieldText(int index) const {

@@ -145,6 +145,7 @@ class TTransfertData {
   void OpenFFTable();
   void DoCompositeFieldIndex(const TDestSrcFld& APair);
   int PreparePKQuery();
+  int NullKeyCount();
   // The value of a key expression: a field, or "A+B" as the text "A B".
   void AssignKeyValue(TParamValue& param, const std::string& expression);
   void AssignFieldValue(TParamValue& param, const TField& field);

@@ -343,6 +343,11 @@ TEST_F(ClinicalRecordsTest, HistoriesKeepTheirKeysUsersAndTheAgencyAsTyped) {
       {"SELECT s.UTILISATEUR FROM HISTOTRANSFERT h JOIN SECURITE s ON s.ID_SECURITE = h.ID_SECURITE", V("SROY")},
   };
   for (const Case& c : cases) EXPECT_EQ(Select(c.sql).AsString(), c.expected.AsString()) << c.sql;
+  // The statements have no identifier: run again, those already there are passed over.
+  TransfertTableHistoEtat(*run);
+  EXPECT_EQ(Count("HISTOETAT"), 2);
+  EXPECT_TRUE(Logged("TableHistoEtat", "Historiques d'etats deja presents dans la base, non transferes: 2"))
+      << ReadLog("TableHistoEtat");
   EXPECT_TRUE(Logged("TableHistoEpur", "Table destination: HistoEpur a deja cette cle composee: Examen + 2008-01-15"))
       << ReadLog("TableHistoEpur");
   EXPECT_TRUE(Logged("TableHistoLot", "Table source: HistoLot a une cle vide")) << ReadLog("TableHistoLot");

@@ -73,7 +73,9 @@ TEST_F(ReferenceMoreTest, PhysiciansKeptByTheirDecisionSplitAddressesAndADuplica
       {"SELECT VIEILLE_LICENCE FROM TMPMEDECIN WHERE NOM = 'Deux'", V("0000002")},
       {"SELECT DESCRIPTION FROM SPECIALITE WHERE SPECIALITE = 'RAD'", V("RAD")},
   });
-  Logged("TableMedecin", "Deplacement vers Medecin: 5 a deplacer, 4 deplaces, 1 refuses");
+  // The same licence and id twice in one run: the second is refused by the key, not
+  // taken for a physician an earlier run moved.
+  Logged("TableMedecin", "Deplacement vers Medecin: 5 a deplacer, 4 deplaces, 1 refuses, 0 deja presents");
   Logged("TableMedecin", "PRIMARY or UNIQUE KEY");
   EXPECT_EQ(PostalCode6("H2X 1Y4"), "H2X1Y4");
   EXPECT_EQ(PostalCode6("H2X  1Y 4Z"), "H2X  1");
@@ -294,6 +296,17 @@ TEST_F(ReferenceMoreTest, AMessageToThreeRecipientsAndTheHl7Tables) {
       {"SELECT COUNT(*) FROM SECURITE", V(int64_t{5})},  // PROG and the four users the messages name
   });
   Logged("TableMessage", "Table source: Message a une cle vide: ");
+  // Run again (or after a stop): the legacy messages have no identifier, yet nothing is
+  // staged or moved twice.
+  TransfertTableMessage(*run);
+  Check({
+      {"SELECT COUNT(*) FROM MESSAGEENVOYE", V(int64_t{2})},
+      {"SELECT COUNT(*) FROM MESSAGERECU", V(int64_t{4})},
+      {"SELECT COUNT(*) FROM MESSAGEENVDESTINATAIRE", V(int64_t{4})},
+      {"SELECT COUNT(*) FROM TMPMESSAGERECU", V(int64_t{4})},
+  });
+  Logged("TableMessage", "Messages deja prepares par un transfert precedent, non repris: 4");
+  Logged("TableMessage", "Deplacement vers MessageRecu: 4 a deplacer, 0 deplaces, 0 refuses, 4 deja presents");
 
   WriteRows("HL7ExamHop", {{{"Code", V("H1")}, {"Description", V("Thorax")}, {"Facturation", V("aucune")}},
                            {{"Code", V("H2")}, {"Facturation", V("Normale")}},
