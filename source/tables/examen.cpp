@@ -118,7 +118,9 @@ void TransfertTableExamen(TTransfertRun& run) {
   fib::TpFIBQuery rejected(&run.pFIBDatabaseRis);
   bool copied = false;
   TRoutineHooks hooks;
+  std::string firstLine;
   hooks.beforeFirstRecord = [&] {
+    firstLine = FirstStagingLine(run);
     ChangeStateIndex(run, "TMPEXAMEN", kMessage, true);
     ChangeStateTrigger(run, "TRIG_AFTERI_EXAMEN_LOG", kMessage, true);
     ChangeStateTrigger(run, "TRIG_AFTERU_EXAMEN", kMessage, true);
@@ -233,8 +235,8 @@ void TransfertTableExamen(TTransfertRun& run) {
          "SELECT Id_Visite, Acte, Protocole, Films, TextePreins, AnnulDate, Desactive, Id_examen, mntprive, "
          "Modificateur, Mod1, Mod2, Mod3, Mod4, Lot, Nce, Role1, Role7, Total, PlageHoraire, refacOpr, annulopr, "
          "concilOpr, technologue1, RefacLot, RefacNce, ConcilDate, Unite, FACROLE1, FACROLE7 FROM TmpExamen{WHERE_KEYS}",
-         "TmpExamen", "id_Examen"},
-        NotMovedLatestCopy("Examen", "id_examen", "TmpExamen", "TmpExamen", "id_examen"));
+         "TmpExamen", "id_Examen", "", "TmpExamen.NO_LIGNE"},
+        NotMovedLatestCopy("Examen", "id_examen", "TmpExamen", "TmpExamen", "id_examen", firstLine));
     ChangeStateIndex(run, "EXAMEN", kMessage, false);
     SetGenerator(run, "Examen", "Id_examen", kMessage);
     if (run.PrivateReportCleanupPending) {

@@ -261,6 +261,8 @@ void TransfertTableFaccsd(TTransfertRun& run) {
 void TransfertTablePaiement(TTransfertRun& run) {
   const std::string message = "Table Paiement\r\n";
   TRoutineHooks hooks;
+  std::string firstLine;
+  hooks.beforeFirstRecord = [&] { firstLine = FirstStagingLine(run); };
   hooks.assign = [](TRecordParams& p) {
     p.Copy(0, p.Field("EcDate"));
     p.Copy(1, p.Field("Lot"));
@@ -289,8 +291,8 @@ void TransfertTablePaiement(TTransfertRun& run) {
                       "Cheque,Id_Radiologiste, ID_Paiement) SELECT p.EcDate, p.Lot, p.NCE, p.Paye, p.Transac, "
                       "p.MessagePaiement, p.RecDate, p.Cheque, (SELECT r.Id_Radiologiste FROM Radiologiste r WHERE "
                       "r.licence = p.licence AND r.groupe = p.groupe), ID_Paiement FROM tmpPaiement p{WHERE_KEYS}",
-                      "tmpPaiement p", "p.Id_paiement"},
-                     NotMovedLatestCopy("Paiement", "ID_Paiement", "tmpPaiement", "p", "Id_paiement"));
+                      "tmpPaiement p", "p.Id_paiement", "", "p.NO_LIGNE"},
+                     NotMovedLatestCopy("Paiement", "ID_Paiement", "tmpPaiement", "p", "Id_paiement", firstLine));
     ChangeStateIndex(run, "PAIEMENT", message, false);
     SetGenerator(run, "Paiement", "id_Paiement", message);
   };

@@ -16,9 +16,10 @@ namespace {
 constexpr const char* kMessage = "Table Log\r\n";
 
 // A journal entry staged twice (a stopped run) moves once, from its latest copy; one
-// moved by an earlier run is not offered again.
-std::string NotMoved(const std::string& finalTable, const std::string& finalKey) {
-  return NotMovedLatestCopy(finalTable, finalKey, "tmplog", "t", "id_log");
+// moved by an earlier run is not offered again. `firstLine` is this run's first staged
+// line.
+std::string NotMoved(const std::string& finalTable, const std::string& finalKey, const std::string& firstLine) {
+  return NotMovedLatestCopy(finalTable, finalKey, "tmplog", "t", "id_log", firstLine);
 }
 
 // Users and stations are found under the names their completion gave them: the first
@@ -26,7 +27,7 @@ std::string NotMoved(const std::string& finalTable, const std::string& finalKey)
 constexpr const char* kSecurite = "(SELECT id_securite FROM securite WHERE utilisateur = SUBSTR(t.usager, 1, 20))";
 
 // A rule matches any of its remark patterns.
-void InsertTraceLog(TTransfertRun& run, std::initializer_list<const char*> ps_Conditions,
+void InsertTraceLog(TTransfertRun& run, const std::string& firstLine, std::initializer_list<const char*> ps_Conditions,
                     const std::string& ps_TableName, const std::string& ps_Operation) {
   std::string matches;
   for (const char* condition : ps_Conditions)
@@ -37,12 +38,12 @@ void InsertTraceLog(TTransfertRun& run, std::initializer_list<const char*> ps_Co
                                "SELECT t.id_log, t.acces, ") +
                        kSecurite + ", " + QuotedStr(ps_TableName) + ", " + QuotedStr(ps_Operation) +
                        ", t.remarque FROM tmplog t WHERE " + matches + " AND " +
-                       NotMoved("tracelog", "ID_tracelog") + "{KEYS}",
+                       NotMoved("tracelog", "ID_tracelog", firstLine) + "{KEYS}",
                    "tmplog t", "t.id_log"});
   run.CommitEtProgress();
 }
 
-void MoveJournal(TTransfertRun& run) {
+void MoveJournal(TTransfertRun& run, const std::string& firstLine) {
   InsertSecuriteTmp(run, "tmplog", "Usager", kMessage);
   InsertStationTmp(run, "tmplog", "Poste");
   run.CommitEtProgress();
@@ -54,25 +55,29 @@ void MoveJournal(TTransfertRun& run) {
                        " FROM tmplog t WHERE (t.remarque like 'Mauvaise fermeture (Talvo)%' OR t.remarque like "
                        "'Station non trouvée (%' OR t.remarque like 'Login (Talvo)%' OR t.remarque like 'Logout "
                        "(Talvo)%' OR t.remarque like 'Changement d''usager%') AND t.acces >= '2005-01-01 00:00' AND " +
-                       NotMoved("Log", "Id_Log") + "{KEYS}",
+                       NotMoved("Log", "Id_Log", firstLine) + "{KEYS}",
                    "tmplog t", "t.id_log"});
   run.CommitEtProgress();
   // The audit rules, in order. The unread-report remark is found written with one
   // apostrophe and with two (older versions doubled it), and both are audit entries.
-  InsertTraceLog(run, {"Impression protocoles en lot réussie%"}, "PROTOCOLE", "IMPRESSION");
-  InsertTraceLog(run, {"FactHop%"}, "FACTHOP", "FACTHOP");
-  InsertTraceLog(run, {"Impression d'un rapport non lu%", "Impression d''un rapport non lu%"}, "PROTOCOLE",
+  InsertTraceLog(run, firstLine, {"Impression protocoles en lot réussie%"}, "PROTOCOLE", "IMPRESSION");
+  InsertTraceLog(run, firstLine, {"FactHop%"}, "FACTHOP", "FACTHOP");
+  InsertTraceLog(run, firstLine, {"Impression d'un rapport non lu%", "Impression d''un rapport non lu%"}, "PROTOCOLE",
                  "IMPRESSION");
-  InsertTraceLog(run, {"Destr. pres%"}, "VISITE", "DELETE");
-  InsertTraceLog(run, {"CHANGE_NOPRESCRIP FROM%"}, "VISITE", "MODIFICATION");
-  InsertTraceLog(run, {"TALVO SEND MSG OPEN%"}, "WORKLIST", "SEND");
+  InsertTraceLog(run, firstLine, {"Destr. pres%"}, "VISITE", "DELETE");
+  InsertTraceLog(run, firstLine, {"CHANGE_NOPRESCRIP FROM%"}, "VISITE", "MODIFICATION");
+  InsertTraceLog(run, firstLine, {"TALVO SEND MSG OPEN%"}, "WORKLIST", "SEND");
 }
 
 }  // namespace
 
 void TransfertTableLog(TTransfertRun& run) {
   TRoutineHooks hooks;
-  hooks.beforeFirstRecord = [&] { ChangeStateIndex(run, "TMPLOG", kMessage, true); };
+  std::string firstLine;
+  hooks.beforeFirstRecord = [&] {
+    firstLine = FirstStagingLine(run);
+    ChangeStateIndex(run, "TMPLOG", kMessage, true);
+  };
   hooks.assign = [](TRecordParams& p) {
     p.Copy(0, p.Field(0));
     p.Set(1, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("Date"), p.Field("Heure")));
@@ -88,7 +93,7 @@ void TransfertTableLog(TTransfertRun& run) {
       ChangeStateIndex(run, "TMPLOG", kMessage, false);
       ChangeStateTrigger(run, "TRIG_BEFORE_ACCES_LOG", kMessage, true);
       ChangeStateTrigger(run, "TRIG_BEFOREI_TRACELOG", kMessage, true);
-      MoveJournal(run);
+      MoveJournal(run, firstLine);
     } catch (const std::exception& e) {
       run.DoLogError(nullptr, e.what(), true);
     }

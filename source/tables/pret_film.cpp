@@ -261,7 +261,7 @@ void InsertDestFilm(TTransfertRun& run, const std::string& sNomTable, const std:
                    "INSERT INTO DestFilm(DestFilm, desactive) SELECT DISTINCT SUBSTR(" + c + ", 1, 9), 'N' FROM " +
                        sNomTable + " p LEFT JOIN DestFilm d ON(d.DestFilm = SUBSTR(" + c +
                        ", 1, 9)) WHERE d.DestFilm IS NULL AND " + c + " IS NOT NULL{KEYS} GROUP BY " + c,
-                   sNomTable + " p", "SUBSTR(" + c + ", 1, 9)", "", false});
+                   sNomTable + " p", "SUBSTR(" + c + ", 1, 9)", "", "", false});
 }
 
 void TransfertTablePretFilm(TTransfertRun& run) {

@@ -1,5 +1,6 @@
 #include "source/tables/staged_move.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "global/fib/fib_query.h"
@@ -52,7 +53,55 @@ std::string KeyText(const Variant& key) { return key.IsNull() ? std::string("NUL
 class Mover {
  public:
   Mover(TTransfertRun& run, const TMoveSpec& spec, const std::string& extra)
-      : run_(run), spec_(spec), extra_(extra), range_(&run.pFIBDatabaseRis), keys_(&run.pFIBDatabaseRis) {}
+      : run_(run), spec_(spec), base_extra_(extra), extra_(extra), range_(&run.pFIBDatabaseRis),
+        keys_(&run.pFIBDatabaseRis) {}
+
+  // Block moves: an identifier this run staged more than once (a legacy identifier
+  // given twice). The final table would take whichever copy its statement met first and
+  // drop the other without a word: the first staged copy moves, each later one is
+  // refused here, logged with its line, and kept out of the block's statements.
+  void SetAsideRepeats(const Variant& lo, const Variant& hi) {
+    if (extra_ != base_extra_) {
+      extra_ = base_extra_;
+      range_.Unprepare();
+    }
+    if (spec_.row.empty()) return;
+    std::vector<Variant> repeated;
+    fib::TpFIBQuery keys(&run_.pFIBDatabaseRis);
+    keys.SetSQLText("SELECT " + spec_.key + " FROM " + spec_.staging + " WHERE " + spec_.key +
+                    " BETWEEN :KEY_LO AND :KEY_HI" + base_extra_ + " GROUP BY " + spec_.key + " HAVING COUNT(*) > 1");
+    keys.ExecWithParams({lo, hi});
+    for (; !keys.Eof(); keys.Next()) repeated.push_back(keys.Fields(0).AsVariant());
+    keys.Close();
+    if (repeated.empty()) return;
+    std::vector<int64_t> later;
+    fib::TpFIBQuery lines(&run_.pFIBDatabaseRis);
+    lines.SetSQLText("SELECT " + spec_.row + " FROM " + spec_.staging + " WHERE " + spec_.key + " = :KEY_ONE" +
+                     base_extra_ + " ORDER BY 1");
+    for (const Variant& key : repeated) {
+      lines.ExecWithParams({key});
+      const int64_t first = lines.Fields(0).AsInteger();
+      for (lines.Next(); !lines.Eof(); lines.Next()) {
+        const int64_t row = lines.Fields(0).AsInteger();
+        later.push_back(row);
+        ++result.refused;
+        run_.DoLogError(nullptr,
+                        "Refuse par " + spec_.target + ", cle " + KeyText(key) + " (ligne " + std::to_string(row) +
+                            "): identifiant deja pris par la ligne " + std::to_string(first) + " de ce transfert",
+                        false);
+      }
+      lines.Close();
+    }
+    // Firebird takes at most 1 500 values in one IN list.
+    for (size_t at = 0; at < later.size(); at += 1000) {
+      std::string list;
+      for (size_t i = at; i < std::min(later.size(), at + 1000); ++i) {
+        list += (list.empty() ? "" : ", ") + std::to_string(later[i]);
+      }
+      extra_ += " AND " + spec_.row + " NOT IN (" + list + ")";
+    }
+    range_.Unprepare();
+  }
 
   // The statement over [lo, hi] of the staged key; false with the server's message
   // when the server refuses it.
@@ -104,7 +153,7 @@ class Mover {
     if (Run(nulls, {}, rows, message)) {
       result.moved += rows;
     } else {
-      Refuse(Variant(), message);
+      RefuseOrSplit(Variant(), message);
     }
   }
 
@@ -157,7 +206,7 @@ class Mover {
       return;
     }
     if (i == j) {
-      Refuse(keys[i], message);
+      RefuseOrSplit(keys[i], message);
       return;
     }
     const size_t mid = i + (j - i) / 2;
@@ -170,8 +219,49 @@ class Mover {
     run_.DoLogError(nullptr, "Refuse par " + spec_.target + ", cle " + KeyText(key) + ": " + message, false);
   }
 
+  // A key (or the keyless rows) that fails alone: with several staged rows and a row
+  // number, each row is tried on its own, in staging order.
+  void RefuseOrSplit(const Variant& key, const std::string& message) {
+    std::vector<Variant> keyValue;
+    if (!key.IsNull()) keyValue.push_back(key);
+    std::vector<int64_t> rows;
+    if (!spec_.row.empty()) {
+      fib::TpFIBQuery lines(&run_.pFIBDatabaseRis);
+      lines.SetSQLText("SELECT " + spec_.row + " FROM " + spec_.staging + " WHERE " + KeyIs(key) + " ORDER BY 1");
+      lines.ExecWithParams(keyValue);
+      for (; !lines.Eof(); lines.Next()) rows.push_back(lines.Fields(0).AsInteger());
+      lines.Close();
+    }
+    if (rows.size() < 2) {
+      Refuse(key, message);
+      return;
+    }
+    fib::TpFIBQuery one(&run_.pFIBDatabaseRis);
+    one.SetSQLText(WithKeys(spec_, KeyIs(key) + " AND " + spec_.row + " = :ROW_NO" + extra_));
+    for (const int64_t row : rows) {
+      std::vector<Variant> values = keyValue;
+      values.emplace_back(row);
+      int64_t moved = 0;
+      std::string why;
+      if (Run(one, values, moved, why)) {
+        result.moved += moved;
+      } else {
+        ++result.refused;
+        run_.DoLogError(nullptr,
+                        "Refuse par " + spec_.target + ", cle " + KeyText(key) + " (ligne " + std::to_string(row) +
+                            "): " + why,
+                        false);
+      }
+    }
+  }
+
+  std::string KeyIs(const Variant& key) const {
+    return spec_.key + (key.IsNull() ? " IS NULL" : " = :KEY_ONE");
+  }
+
   TTransfertRun& run_;
   const TMoveSpec& spec_;
+  const std::string base_extra_;
   std::string extra_;
   fib::TpFIBQuery range_;
   fib::TpFIBQuery keys_;
@@ -220,14 +310,23 @@ std::string HighestId(TTransfertRun& run, const std::string& table, const std::s
   return std::to_string(highest.Fields(0).AsInteger());
 }
 
+std::string FirstStagingLine(TTransfertRun& run) {
+  EnsureTransaction(run);
+  fib::TpFIBQuery line(&run.pFIBDatabaseRis);
+  line.SetSQLText("SELECT GEN_ID(GEN_NO_LIGNE_TMP, 0) + 1 FROM RDB$DATABASE");
+  line.ExecQuery();
+  return std::to_string(line.Fields(0).AsInteger());
+}
+
 std::string NotMovedLatestCopy(const std::string& finalTable, const std::string& finalKey,
-                               const std::string& staging, const std::string& alias, const std::string& stagedKey) {
+                               const std::string& staging, const std::string& alias, const std::string& stagedKey,
+                               const std::string& firstLine) {
   const std::string staged = alias + "." + stagedKey;
   // "+ 0" keeps the server on the identifier's index: a range on the row number would
   // scan the rest of staging for every row.
-  return "NOT EXISTS (SELECT 1 FROM " + finalTable + " x WHERE x." + finalKey + " = " + staged +
-         ") AND NOT EXISTS (SELECT 1 FROM " + staging + " s2 WHERE s2." + stagedKey + " = " + staged +
-         " AND s2.NO_LIGNE + 0 > " + alias + ".NO_LIGNE)";
+  return "NOT EXISTS (SELECT 1 FROM " + finalTable + " x WHERE x." + finalKey + " = " + staged + ") AND NOT (" +
+         alias + ".NO_LIGNE < " + firstLine + " AND EXISTS (SELECT 1 FROM " + staging + " s2 WHERE s2." + stagedKey +
+         " = " + staged + " AND s2.NO_LIGNE + 0 > " + alias + ".NO_LIGNE))";
 }
 
 TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec) {
@@ -296,6 +395,7 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const st
     const int64_t hi = lo + blockSize - 1;
     int64_t rows = 0;
     std::string message;
+    mover.SetAsideRepeats(Variant(lo), Variant(hi));
     if (mover.RunRange(Variant(lo), Variant(hi), rows, message)) {
       mover.result.moved += rows;
     } else {

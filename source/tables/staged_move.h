@@ -38,7 +38,11 @@ struct TMoveSpec {
   // When not empty: the condition, on a row of the statement, that the final table
   // holds it already (an earlier run moved it). Such rows are left out and counted as
   // already present, so a run made again neither doubles them nor logs them as refused.
-  std::string present;
+  std::string present = "";
+  // When not empty: the staged row's own number ("p.NO_LIGNE"). A key that fails alone
+  // is then tried row by row, so two rows of one key (a legacy identifier given twice)
+  // move the first and refuse the second, each counted and logged on its own.
+  std::string row = "";
   // Whether a move with nothing to move still writes its line (the completion of a
   // reference table from an empty column stays silent).
   bool logEmpty = true;
@@ -80,10 +84,19 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const st
 // by the final table's key instead of one of them being taken for an earlier run's.
 std::string HighestId(TTransfertRun& run, const std::string& table, const std::string& column);
 
+// The staging line number the next staged row will take (every staging table numbers
+// its rows from one generator): read before a routine stages anything, it tells this
+// run's rows from an earlier run's.
+std::string FirstStagingLine(TTransfertRun& run);
+
 // The `notMoved` of a staging table that may hold a record more than once (a stopped
-// run, a range run twice): not in the final table yet, and the latest staged copy (the
-// highest NO_LIGNE). `alias` names the staged row in the move statement.
+// run, a range run twice): not in the final table yet, and not an earlier run's copy
+// that a later one superseded (a higher NO_LIGNE). Rows this run staged (NO_LIGNE from
+// `firstLine` on) are all offered: two legacy records of one identifier then meet the
+// final table's key, which refuses the second, logged, instead of leaving it behind
+// without a word. `alias` names the staged row in the move statement.
 std::string NotMovedLatestCopy(const std::string& finalTable, const std::string& finalKey,
-                               const std::string& staging, const std::string& alias, const std::string& stagedKey);
+                               const std::string& staging, const std::string& alias, const std::string& stagedKey,
+                               const std::string& firstLine);
 
 }  // namespace korvel

@@ -152,7 +152,9 @@ void TransfertTablePrescription(TTransfertRun& run) {
   PhysicianLookup physicians;
   bool copied = false;
   TRoutineHooks hooks;
+  std::string firstLine;
   hooks.beforeFirstRecord = [&] {
+    firstLine = FirstStagingLine(run);
     ChangeStateIndex(run, "TMPVISITE", kMessage, true);
     ChangeStateTrigger(run, "TRIG_BEFOREI_VISITE_CREATIONDH", kMessage, true);
     ChangeStateTrigger(run, "TRIG_BEFOREU_VISITE_MODIFDH", kMessage, true);
@@ -253,8 +255,8 @@ void TransfertTablePrescription(TTransfertRun& run) {
          "(SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(v.securite, 1, 20)), v.id_visite, v.Telecopie, "
          "v.dateexamen, v.arrive, v.codedep, v.modifdh, v.modifdh, 'NON-URGENT', v.dateexamen as creationdh FROM "
          "tmpVisite v{WHERE_KEYS}",
-         "tmpVisite v", "v.id_visite"},
-        NotMovedLatestCopy("Visite", "id_visite", "tmpVisite", "v", "id_visite"));
+         "tmpVisite v", "v.id_visite", "", "v.NO_LIGNE"},
+        NotMovedLatestCopy("Visite", "id_visite", "tmpVisite", "v", "id_visite", firstLine));
     ChangeStateIndex(run, "VISITE", kMessage, false);
 
     run.UI().SetOperation("Table Visite\r\n (DELETE tmpVisite_Med ID_VISITE IS NULL)");

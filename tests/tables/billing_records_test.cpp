@@ -126,6 +126,32 @@ TEST_F(BillingRecordsTest, MoneyArrivesToTheLastDigitFromTheSmallestAmountToTheL
   EXPECT_EQ(V(Currency{-25000}).AsInteger(), -3);  // -2.5 rounds away from zero
 }
 
+TEST_F(BillingRecordsTest, APaymentNumberGivenTwiceMovesTheFirstAndRefusesTheSecondAloud) {
+  // A copy staged by an earlier, stopped run: superseded by this run's copy.
+  Exec("INSERT INTO TMPPAIEMENT (ID_PAIEMENT, ECDATE, PAYE) VALUES (8, '2010-03-01', 1)");
+  run->CommitEtProgress();
+  auto payment = [](int64_t id, int64_t cents) {
+    return Values{{"AutoNum", V(id)}, {"EcDate", V(EncodeDate(2010, 3, 1))}, {"Paye", V(Currency{cents * 100})}};
+  };
+  WriteRows("Paiement", {payment(7, 100), payment(7, 200), payment(8, 300), payment(9, 400)});
+  run->Summary.Begin("Paiement");
+  TransfertTablePaiement(*run);
+  run->Summary.End();
+
+  EXPECT_EQ(Select("SELECT LIST(ID_PAIEMENT || ':' || CAST(PAYE AS VARCHAR(20)), ',') FROM (SELECT * FROM PAIEMENT "
+                   "ORDER BY 1)"),
+            V("7:1.0000,8:3.0000,9:4.0000"));
+  const std::string log = ReadLog("TablePaiement");
+  EXPECT_NE(log.find("Refuse par Paiement, cle 7 (ligne "), std::string::npos) << log;
+  EXPECT_NE(log.find("Deplacement vers Paiement: 4 a deplacer, 3 deplaces, 1 refuses"), std::string::npos) << log;
+  EXPECT_EQ(run->Summary.Tables().back().moveRefused, 1);
+
+  // Run again: everything is there; nothing moves and nothing is refused.
+  TransfertTablePaiement(*run);
+  EXPECT_EQ(Count("PAIEMENT"), 3);
+  EXPECT_EQ(ReadLog("TablePaiement").find("Refuse par"), std::string::npos) << ReadLog("TablePaiement");
+}
+
 TEST_F(BillingRecordsTest, OneFormGetsItsRadiologistAndOrphanLinesAreCountedAndNamed) {
   WriteRows("R1606", {{{"Autonum", V(int64_t{7})}, {"GrandTotal", V(Currency{1234567})}, {"Etablissement", V("CLI01")}}});
   TransfertTableR1606(*run);
