@@ -93,17 +93,21 @@ void AssignerStatutVisite2(TTransfertRun& run) {
         "v.rapportinterrompuremarque='TRANSFERT' WHERE exists (SELECT te.id_visite FROM tmpexamen te WHERE te.protocole "
         "= 'R' AND te.id_visite = v.id_visite)");
     run.CommitEtProgress();
+    // After a stop a visit's examinations may be read only in part: clearing its report
+    // dates and transcriber from those would lose what the next run cannot put back
+    // (the transcriber), and so would deactivating visits whose examinations are unread.
+    if (!run.StopAllProcess) {
+      run.DoLogMisc(
+          "Transfert arrete: les dates de rapport et le transcripteur des visites sont conserves, et les visites sans "
+          "examen ne sont pas desactivees (leurs examens n'ont pas ete lus)");
+      return;
+    }
     engine.ExecuteDestQuery(
         "UPDATE visite v SET v.arrive = v.dateexamen, v.datetranscription = NULL, v.dateconfirmation = Null, "
         "v.dateimpression = NULL, v.transcripteur = NULL, v.datedictee = NULL WHERE ( SELECT Count(te.id_examen) FROM "
         "tmpexamen te WHERE te.dictee is null and te.id_visite = v.id_visite) = ( SELECT Count(te2.id_examen) FROM "
         "tmpexamen te2 WHERE te2.id_visite = v.id_visite)");
     run.CommitEtProgress();
-    if (!run.StopAllProcess) {
-      run.DoLogMisc(
-          "Transfert arrete: les visites sans examen ne sont pas desactivees (leurs examens n'ont pas ete lus)");
-      return;
-    }
     engine.ExecuteDestQuery(
         "UPDATE visite v SET v.desactive='O', v.REQUETEANNULEE=v.modifdh, v.arrive =  v.dateexamen WHERE NOT EXISTS "
         "(SELECT 1 FROM examen e WHERE e.id_visite=v.id_visite)");

@@ -220,6 +220,39 @@ TEST_F(VisitsTest, AStoppedRunMovesNothingAndTheNextRunMovesEverythingOnce) {
   EXPECT_EQ(ReadLog("TablePrescription").find("Refuse par"), std::string::npos) << ReadLog("TablePrescription");
 }
 
+TEST_F(VisitsTest, AStopDuringTheExaminationsKeepsTheTranscriberTheNextRunCannotPutBack) {
+  WriteRows("Prescrip", {Visit(10, "20100101-001", 1)});
+  Range(2010, 2010);
+  TransfertTablePrescription(*run);
+  Exec("UPDATE VISITE SET TRANSCRIPTEUR = 5 WHERE ID_VISITE = 10");
+  run->CommitEtProgress();
+  // 2 600 examinations of the visit, read in act order; the last ten are dictated, and
+  // the stop (seen at the first commit, after 2 500) leaves them unread.
+  std::vector<Values> exams;
+  for (int i = 1; i <= 2600; ++i) {
+    char code[8];
+    std::snprintf(code, sizeof code, "C%04d", i);
+    exams.push_back({{"AutoNum", V(int64_t{i})}, {"Autolien", V(int64_t{10})}, {"Prescription", V("20100101-001")},
+                     {"Code", V(code)}, {"Dictee", i > 2590 ? V("oui") : V()}});
+  }
+  WriteRows("Examen", exams);
+  ui.on_events = [&] {
+    if (run->StopAllProcess && run->FDataMgr->NbTried() >= 2500) run->btnStopClick();
+  };
+  TransfertTableExamen(*run);
+  EXPECT_EQ(Count("TMPEXAMEN", "DICTEE IS NOT NULL"), 0);
+  EXPECT_EQ(Select("SELECT TRANSCRIPTEUR FROM VISITE WHERE ID_VISITE = 10"), V(int64_t{5}));
+  EXPECT_EQ(Select("SELECT DESACTIVE FROM VISITE WHERE ID_VISITE = 10"), V("N"));
+
+  // The run made again reads the dictated examination: the visit is reported, its
+  // transcriber still there.
+  ui.on_events = nullptr;
+  run->StopAllProcess = true;
+  TransfertTableExamen(*run);
+  EXPECT_EQ(Count("EXAMEN"), 2600);
+  EXPECT_EQ(Select("SELECT TRANSCRIPTEUR || '|' || ID_STATUTRAPPORT FROM VISITE WHERE ID_VISITE = 10"), V("5|494"));
+}
+
 TEST_F(VisitsTest, ExaminationsGetTheirVisitsSlotsRefusalsAreRegisteredAndVisitsTheirStatus) {
   WriteRows("Prescrip", {Visit(10, "20100101-001", 1, {{"PlageHoraire", V("3")}}), Visit(11, "20100101-002", 2),
                          Visit(12, "20100101-003", 1)});
