@@ -37,6 +37,13 @@ void TRunSummary::AddMove(bool ok, int64_t moved, int64_t refused) {
   t->moveRefused += refused;
 }
 
+void TRunSummary::MissingRequiredSource() {
+  if (TTableSummary* t = Current()) {
+    ++t->loopsNotOpened;
+    ++t->requiredMissing;
+  }
+}
+
 void TRunSummary::RefuseTable() {
   if (TTableSummary* t = Current()) ++t->tablesRefused;
 }

@@ -18,12 +18,15 @@ struct TTableSummary {
   int64_t moved = 0, moveRefused = 0;
   // Record loops that did not open their source, moves that could not run or stopped.
   int loopsNotOpened = 0, movesFailed = 0, tablesRefused = 0;
+  // Legacy tables the clinic's migration cannot do without (its establishments and
+  // settings) that could not be opened.
+  int requiredMissing = 0;
   double seconds = 0;
 
   // read = added + refused + passed over for the record loops, and every move ran to
   // its end (a move counts each row it was given as moved or refused).
   bool Reconciles() const {
-    return read == added + refused + passedOver && movesFailed == 0 && tablesRefused == 0;
+    return read == added + refused + passedOver && movesFailed == 0 && tablesRefused == 0 && requiredMissing == 0;
   }
   double RecordsPerSecond() const { return seconds > 0 ? read / seconds : 0; }
 };
@@ -39,6 +42,9 @@ class TRunSummary {
   // The routine refused its table whole (an index or a range it could not set, a
   // threshold that is not a number): nothing was read, and the row says so.
   void RefuseTable();
+  // A legacy table the run cannot do without could not be opened: the row does not
+  // reconcile (a table some clinics lack is only marked as not opened).
+  void MissingRequiredSource();
 
   const std::vector<TTableSummary>& Tables() const { return tables_; }
   bool Reconciles() const;

@@ -139,21 +139,27 @@ void TransfertTableEtablissement(TTransfertRun& run) {
   TTransfertData& engine = *run.FDataMgr;
   run.FLogMgr.StartTableLog("TableEtablis");
   run.ShowTableOperation("Etablissement ");
-  if (!engine.InitSourceTable("Etablis")) return;
+  if (!engine.InitSourceTable("Etablis")) {
+    run.Summary.MissingRequiredSource();
+    return;
+  }
   const bool placeholder = IsEtablissement99999(run);
   engine.InitCodeDestCopy("Etablissement", {"ETABLISSEMENT", "CODE"}, true);
   engine.InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
   TRecordParams params(run);
-  int64_t read = 0, added = 0;
+  // Each record counted as what became of it, so the summary row can disagree.
+  int64_t read = 0, added = 0, refused = 0;
   while (!engine.EndTransfert() && run.StopAllProcess) {
-    if (EngineAccepts(run)) {
+    if (!EngineAccepts(run)) {
+      ++refused;
+    } else {
       const bool takeover = placeholder && params.Field("Code").AsString() == run.numeroEtablis;
-      if (TransfertRecord(run, params, takeover)) ++added;
+      ++(TransfertRecord(run, params, takeover) ? added : refused);
     }
     engine.NextTransfert();
     ++read;
   }
-  run.Summary.AddLoop(true, read, added, read - added, 0);
+  run.Summary.AddLoop(true, read, added, refused, 0);
   if (run.FDicteeMgr && run.FDicteeMgr->DicteeActif) AssignDicteeDataOptions(run);
   run.SauvegarderLeFichierLogEtCommit();
   TransfertTableParm(run);

@@ -67,7 +67,12 @@ void TransfertTableParm(TTransfertRun& run) {
   TTransfertData& engine = *run.FDataMgr;
   run.FLogMgr.StartTableLog("Parm");
   run.ShowTableOperation("Parm");
-  if (!engine.InitSourceTable("Parm")) return;
+  // A legacy table that cannot be opened is said in the summary (never a row that
+  // reconciles by itself).
+  if (!engine.InitSourceTable("Parm")) {
+    run.Summary.MissingRequiredSource();
+    return;
+  }
   if (engine.EndTransfert()) {
     // Without its one record there is nothing to carry over: the target's settings
     // stay as they are rather than being blanked.
@@ -79,6 +84,7 @@ void TransfertTableParm(TTransfertRun& run) {
   TRecordParams p(run);
   run.FImpExamenNonLu = p.Field("ImpExamNonLu").AsBoolean();
 
+  int64_t refused = 0;
   engine.InitDestination(
       "INSERT INTO Etablissement_agence(Etablissement, no_agence, nom, adresse, ville, Postal, telephoneAgence, "
       "sitePrincipal, telephoneRegie, regiemotPass, regieUsager)",
@@ -99,8 +105,11 @@ void TransfertTableParm(TTransfertRun& run) {
     run.CommitEtProgress();
   } catch (const EDatabaseError& e) {
     run.LogRecordError(e);
+    refused = 1;
   }
-  run.Summary.AddLoop(true, 1, engine.NbAdded(), 1 - engine.NbAdded(), 0);
+  // Counted from what happened: a record neither added nor refused leaves the row
+  // unreconciled.
+  run.Summary.AddLoop(true, 1, engine.NbAdded(), refused, 0);
 
   engine.InitUpdateDestination(
       "UPDATE ETABLISSEMENT_INFO SET ADRESSE = :AParam0, POSTAL = :AParam1, TELEPHONE = :AParam2, TELECOPIEUR = "
@@ -150,7 +159,10 @@ void TransfertTableParmEpur(TTransfertRun& run) {
   TTransfertData& engine = *run.FDataMgr;
   run.FLogMgr.StartTableLog("UpdateEtablissement");
   run.ShowTableOperation("Parm Epur ");
-  if (!engine.InitSourceTable("ParmEpur")) return;
+  if (!engine.InitSourceTable("ParmEpur")) {
+    run.Summary.MissingRequiredSource();
+    return;
+  }
   // Every establishment receives the same delays: legacy field positions, in the
   // order of the statement's parameters.
   static constexpr int kPositions[] = {0, 2, 6, 18, 10, 14, 22, 30, 5, 21, 9, 13, 29, 25, 33};
@@ -162,6 +174,7 @@ void TransfertTableParmEpur(TTransfertRun& run) {
       "EPUREMAMOGRAPHIEINT = :Param16");
   TRecordParams p(run);
   if (!engine.EndTransfert()) {
+    int64_t refused = 0;
     try {
       for (int i = 0; i < 15; ++i) p.Copy(i, p.Field(kPositions[i]));
       p.Constant(15, "N");
@@ -169,9 +182,10 @@ void TransfertTableParmEpur(TTransfertRun& run) {
       engine.Transfert();
     } catch (const EDatabaseError& e) {
       run.LogRecordError(e);
+      refused = 1;
     }
     engine.NextTransfert();
-    run.Summary.AddLoop(true, 1, engine.NbAdded(), 1 - engine.NbAdded(), 0);
+    run.Summary.AddLoop(true, 1, engine.NbAdded(), refused, 0);
   }
   run.SauvegarderLeFichierLogEtCommit();
 }

@@ -210,6 +210,27 @@ TEST_F(EtablissementTest, ParametersGoToTheDefaultEstablishmentAndBadFileNumbers
   EXPECT_EQ(Select("SELECT GEN_ID(GEN_ID_NOFICHIER_FAX, 0) FROM RDB$DATABASE"), V(int64_t{77}));  // untouched
 }
 
+TEST_F(EtablissementTest, ALegacyTableThatCannotBeOpenedLeavesARowThatDoesNotReconcile) {
+  struct Case {
+    const char* name;
+    bool writeEtablis;
+    void (*routine)(TTransfertRun&);
+  };
+  // No Etablis file; Etablis without Parm (read by the same item); no ParmEpur file.
+  const Case cases[] = {{"Etablissement", false, TransfertTableEtablissement},
+                        {"Etablissement", true, TransfertTableEtablissement},
+                        {"ParmEpur", false, TransfertTableParmEpur}};
+  for (const Case& c : cases) {
+    if (c.writeEtablis) WriteEtablis({{{"Code", V("CLI01")}, {"Nom", V("Clinique")}}});
+    run->Summary.Begin(c.name);
+    c.routine(*run);
+    run->Summary.End();
+    const TTableSummary& row = run->Summary.Tables().back();
+    EXPECT_EQ(row.loopsNotOpened, 1) << c.name << c.writeEtablis;
+    EXPECT_FALSE(row.Reconciles()) << c.name << c.writeEtablis;
+  }
+}
+
 TEST_F(EtablissementTest, AnEmptyParmTableLeavesTheSettingsAsTheyAre) {
   Exec("INSERT INTO ETABLISSEMENT (ETABLISSEMENT, NOM, DOSSIER) VALUES ('CLI01', 'Clinique', 500)");
   Exec("UPDATE PARAM SET VALEUR = 'avant'");
