@@ -25,6 +25,10 @@ class EDatabaseError : public std::runtime_error {
   bool HasServerCode() const { return !codes_.empty(); }
   // True when `code` is anywhere in the status vector.
   bool HasCode(int64_t code) const;
+  // An error that no row causes and no other row would escape: the connection or the
+  // database lost, a lock held by another writer, memory exhausted. A statement that
+  // meets one must stop, not be retried row by row.
+  bool NotAboutARow() const;
   const std::vector<int64_t>& Codes() const { return codes_; }
   // The server's message text (the same as what()).
   std::string SQLMessage() const { return what(); }
@@ -38,6 +42,29 @@ inline int64_t EDatabaseError::IBErrorCode() const {
     if (code != 335544569 && code != 335544436) return code;
   }
   return codes_.empty() ? 0 : codes_.front();
+}
+
+inline bool EDatabaseError::NotAboutARow() const {
+  static constexpr int64_t kCodes[] = {
+      335544324,  // isc_bad_db_handle
+      335544336,  // isc_deadlock
+      335544344,  // isc_io_error
+      335544345,  // isc_lock_conflict
+      335544430,  // isc_virmemexh
+      335544451,  // isc_update_conflict
+      335544510,  // isc_lock_timeout
+      335544528,  // isc_shutdown
+      335544648,  // isc_conn_lost
+      335544721,  // isc_network_error
+      335544726,  // isc_net_read_err
+      335544727,  // isc_net_write_err
+      335544741,  // isc_lost_db_connection
+      335544856,  // isc_att_shutdown
+  };
+  for (const int64_t code : kCodes) {
+    if (HasCode(code)) return true;
+  }
+  return false;
 }
 
 inline bool EDatabaseError::HasCode(int64_t code) const {

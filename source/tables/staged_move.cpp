@@ -47,6 +47,14 @@ int64_t CountPresent(TTransfertRun& run, const TMoveSpec& spec) {
   return count.Fields(0).AsInteger();
 }
 
+// A server error no row causes (a lost connection, another writer's lock): it ends the
+// move, whose rows stay staged for the next run, instead of passing for a refusal of
+// every row narrowed down to.
+class EMoveFault : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 std::string KeyText(const Variant& key) { return key.IsNull() ? std::string("NULL") : key.AsString(); }
 
 // One move: its statements, prepared once, and what it has done so far.
@@ -189,6 +197,7 @@ class Mover {
       rows = query.RowsAffected();
       return true;
     } catch (const EDatabaseError& e) {
+      if (e.NotAboutARow()) throw EMoveFault(e.what());
       // The server undoes the failed statement alone; the transaction goes on.
       message = e.what();
       return false;
@@ -277,24 +286,28 @@ void LogMove(TTransfertRun& run, const TMoveSpec& spec, const TMoveResult& resul
   run.DoLogError(nullptr,
                  "Deplacement vers " + spec.target + ": " + std::to_string(result.Staged()) + " a deplacer, " +
                      std::to_string(result.moved) + " deplaces, " + std::to_string(result.refused) + " refuses" +
-                     (spec.present.empty() ? "" : ", " + std::to_string(result.present) + " deja presents"),
+                     (spec.present.empty() ? "" : ", " + std::to_string(result.present) + " deja presents") +
+                     (result.ok ? "" : ", incomplet"),
                  false);
 }
 
-// A statement the server cannot even run (an unknown column...): logged once with its
-// text; its staged rows count as refused.
+// A move ended by a fault: said in the table log and in "Log Generique"; what it moved
+// before stays moved, the rest stays staged.
+void Fault(TTransfertRun& run, const TMoveSpec& spec, TMoveResult& result, const EMoveFault& e) {
+  result.ok = false;
+  const std::string message = "Deplacement vers " + spec.target + " interrompu: " + e.what();
+  run.DoLogError(nullptr, message, false);
+  run.DoLogMisc(message);
+}
+
+// A statement the server cannot even run (an unknown column...): a fault of the move,
+// logged once with its text in the table log and in "Log Generique". Its rows stay
+// staged; none of them is a refused row.
 TMoveResult Unrunnable(TTransfertRun& run, const TMoveSpec& spec, const std::string& sql, const std::exception& e) {
   TMoveResult result;
   result.ok = false;
   run.DoLogError(nullptr, std::string(e.what()) + sql, true);
-  try {
-    fib::TpFIBQuery count(&run.pFIBDatabaseRis);
-    count.SetSQLText("SELECT COUNT(*) FROM " + spec.staging);
-    count.ExecQuery();
-    result.refused = count.Fields(0).AsInteger();
-  } catch (const EDatabaseError&) {
-    // The staging table itself is unreadable: nothing more to count.
-  }
+  run.DoLogMisc("Deplacement vers " + spec.target + " impossible: " + e.what());
   return result;
 }
 
@@ -347,11 +360,16 @@ TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec) {
   Mover mover(run, spec, notPresent.empty() ? "" : " AND " + notPresent);
   mover.result.present = present;
   try {
-    ++mover.result.statements;
-    statement.ExecQuery();
-    mover.result.moved = statement.RowsAffected();
-  } catch (const EDatabaseError& e) {
-    mover.NarrowOrGiveUp("", {}, e.what());
+    try {
+      ++mover.result.statements;
+      statement.ExecQuery();
+      mover.result.moved = statement.RowsAffected();
+    } catch (const EDatabaseError& e) {
+      if (e.NotAboutARow()) throw EMoveFault(e.what());
+      mover.NarrowOrGiveUp("", {}, e.what());
+    }
+  } catch (const EMoveFault& e) {
+    Fault(run, spec, mover.result, e);
   }
   LogMove(run, spec, mover.result);
   return mover.result;
@@ -395,12 +413,17 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const st
     const int64_t hi = lo + blockSize - 1;
     int64_t rows = 0;
     std::string message;
-    mover.SetAsideRepeats(Variant(lo), Variant(hi));
-    if (mover.RunRange(Variant(lo), Variant(hi), rows, message)) {
-      mover.result.moved += rows;
-    } else {
-      mover.NarrowOrGiveUp(" AND " + spec.key + " BETWEEN :KEY_LO AND :KEY_HI" + extra, {Variant(lo), Variant(hi)},
-                           message);
+    try {
+      mover.SetAsideRepeats(Variant(lo), Variant(hi));
+      if (mover.RunRange(Variant(lo), Variant(hi), rows, message)) {
+        mover.result.moved += rows;
+      } else {
+        mover.NarrowOrGiveUp(" AND " + spec.key + " BETWEEN :KEY_LO AND :KEY_HI" + extra, {Variant(lo), Variant(hi)},
+                             message);
+      }
+    } catch (const EMoveFault& e) {
+      Fault(run, spec, mover.result, e);
+      break;
     }
     run.UI().SetCounter(std::to_string(hi + 1));
     run.CommitEtProgress();

@@ -49,8 +49,10 @@ struct TMoveSpec {
 };
 
 struct TMoveResult {
-  // False when the statement could not be run at all (it is then logged with its
-  // text, and every staged row counts as refused).
+  // False when the move did not run to its end: a statement the server cannot run, an
+  // error no row causes (a lost connection, another writer's lock), or a stop. It is
+  // logged, also in "Log Generique" for a fault; the rows not moved stay staged and are
+  // not counted as refused.
   bool ok = true;
   int64_t moved = 0;
   int64_t refused = 0;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "global/fib/fib_database.h"
+#include "global/fib/fib_query.h"
+#include "global/fib/fib_transaction.h"
 #include "source/tables/staged_move.h"
 #include "support/run_fixture.h"
 
@@ -108,6 +111,62 @@ TEST_F(StagedMoveTest, AWholeMoveThatTheServerTakesIsOneStatementAndRowsWithoutK
   EXPECT_EQ(result.refused, 0);
   EXPECT_NE(clean.find("Deplacement vers MOVE_DST: 50 a deplacer, 50 deplaces, 0 refuses"), std::string::npos)
       << clean;
+}
+
+TEST_F(StagedMoveTest, RowsSharingAKeyAreTriedOneByOneSoABadRowTakesNoSiblingWithIt) {
+  // A staged key that several rows share (GRP), and rows without one; the staging
+  // numbers its rows (LIGNE).
+  Exec("CREATE TABLE MOVE_GRP (ID INTEGER, CODE VARCHAR(40), NOM VARCHAR(40), GRP VARCHAR(5), LIGNE INTEGER)");
+  run->CommitEtProgress();
+  const char* rows[] = {"1, 'C1', 'ok', 'G', 1", "2, 'C2', 'un nom bien trop long', 'G', 2", "3, 'C3', 'ok', 'H', 3",
+                        "4, 'C4', 'ok', NULL, 4", "5, 'C5', 'un nom bien trop long', NULL, 5"};
+  for (const char* values : rows) Exec(std::string("INSERT INTO MOVE_GRP VALUES (") + values + ")");
+  run->CommitEtProgress();
+  TMoveSpec spec{"MOVE_DST", "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT p.ID, p.CODE, p.NOM FROM MOVE_GRP p{WHERE_KEYS}",
+                 "MOVE_GRP p", "p.GRP", "", "p.LIGNE"};
+  TMoveResult result;
+  const std::string log = Logged([&] { result = MoveStaged(*run, spec); });
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.moved, 3);
+  EXPECT_EQ(result.refused, 2);
+  EXPECT_EQ(Select("SELECT LIST(ID, ',') FROM (SELECT ID FROM MOVE_DST ORDER BY 1)"), V("1,3,4"));
+  EXPECT_NE(log.find("Refuse par MOVE_DST, cle G (ligne 2): "), std::string::npos) << log;
+  EXPECT_NE(log.find("Refuse par MOVE_DST, cle NULL (ligne 5): "), std::string::npos) << log;
+  EXPECT_NE(log.find("Deplacement vers MOVE_DST: 5 a deplacer, 3 deplaces, 2 refuses"), std::string::npos) << log;
+}
+
+TEST_F(StagedMoveTest, AnotherWritersLockEndsTheMoveAsOneFaultNotAsRefusedRows) {
+  Stage(1, 50);
+  // Each row moved counts itself in a row another writer holds locked.
+  Exec("CREATE TABLE MOVE_COUNT (N INTEGER)");
+  run->CommitEtProgress();
+  Exec("INSERT INTO MOVE_COUNT VALUES (0)");
+  Exec("CREATE TRIGGER MOVE_DST_COUNT FOR MOVE_DST AFTER INSERT AS BEGIN UPDATE MOVE_COUNT SET N = N + 1; END");
+  run->CommitEtProgress();
+  fib::TpFIBDatabase other;
+  other.DatabaseName = database;
+  other.UseMainConnectionSettings();
+  other.Open();
+  fib::TpFIBTransaction writer(&other);
+  writer.StartTransaction();
+  fib::TpFIBQuery lock(&other, &writer);
+  lock.SetSQLText("UPDATE MOVE_COUNT SET N = 100");
+  lock.ExecQuery();
+
+  TMoveResult result;
+  const std::string log = Logged([&] { result = MoveStaged(*run, Spec()); });
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.refused, 0);
+  EXPECT_EQ(log.find("Refuse par"), std::string::npos) << log;
+  EXPECT_NE(log.find("Deplacement vers MOVE_DST interrompu: "), std::string::npos) << log;
+  EXPECT_NE(ReadLog("Log Generique").find("Deplacement vers MOVE_DST interrompu: "), std::string::npos);
+
+  EXPECT_EQ(Count("MOVE_DST"), 0);
+  // The other writer gone, the move made again takes every row.
+  writer.Rollback();
+  result = MoveStaged(*run, Spec());
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.moved, 50);
 }
 
 TEST_F(StagedMoveTest, BlocksWalkWhatIsStagedAndNotMovedOnlyOnceAcrossRuns) {
