@@ -240,7 +240,7 @@ void TransfertTableExamen(TTransfertRun& run) {
          "Modificateur, Mod1, Mod2, Mod3, Mod4, Lot, Nce, Role1, Role7, Total, PlageHoraire, refacOpr, annulopr, "
          "concilOpr, technologue1, RefacLot, RefacNce, ConcilDate, Unite, FACROLE1, FACROLE7 FROM TmpExamen{WHERE_KEYS}",
          "TmpExamen", "id_Examen", "", "TmpExamen.NO_LIGNE"},
-        NotMovedLatestCopy("Examen", "id_examen", "TmpExamen", "TmpExamen", "id_examen", firstLine));
+        TStagedCopies{"Examen", "id_examen", "TmpExamen", "TmpExamen", "id_examen", firstLine});
     ChangeStateIndex(run, "EXAMEN", kMessage, false);
     SetGenerator(run, "Examen", "Id_examen", kMessage);
     if (run.PrivateReportCleanupPending) {

@@ -292,7 +292,7 @@ void TransfertTablePaiement(TTransfertRun& run) {
                       "p.MessagePaiement, p.RecDate, p.Cheque, (SELECT r.Id_Radiologiste FROM Radiologiste r WHERE "
                       "r.licence = p.licence AND r.groupe = p.groupe), ID_Paiement FROM tmpPaiement p{WHERE_KEYS}",
                       "tmpPaiement p", "p.Id_paiement", "", "p.NO_LIGNE"},
-                     NotMovedLatestCopy("Paiement", "ID_Paiement", "tmpPaiement", "p", "Id_paiement", firstLine));
+                     TStagedCopies{"Paiement", "ID_Paiement", "tmpPaiement", "p", "Id_paiement", firstLine});
     ChangeStateIndex(run, "PAIEMENT", message, false);
     SetGenerator(run, "Paiement", "id_Paiement", message);
   };

@@ -19,7 +19,7 @@ constexpr const char* kMessage = "Table Log\r\n";
 // moved by an earlier run is not offered again. `firstLine` is this run's first staged
 // line.
 std::string NotMoved(const std::string& finalTable, const std::string& finalKey, const std::string& firstLine) {
-  return NotMovedLatestCopy(finalTable, finalKey, "tmplog", "t", "id_log", firstLine);
+  return NotMovedLatestCopy({finalTable, finalKey, "tmplog", "t", "id_log", firstLine});
 }
 
 // Users and stations are found under the names their completion gave them: the first

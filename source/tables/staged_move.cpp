@@ -280,13 +280,13 @@ void EnsureTransaction(TTransfertRun& run) {
   if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
 }
 
-void LogMove(TTransfertRun& run, const TMoveSpec& spec, const TMoveResult& result) {
+void LogMove(TTransfertRun& run, const TMoveSpec& spec, const TMoveResult& result, bool showPresent) {
   run.Summary.AddMove(result.ok, result.moved, result.refused);
   if (result.Staged() == 0 && !spec.logEmpty) return;
   run.DoLogError(nullptr,
                  "Deplacement vers " + spec.target + ": " + std::to_string(result.Staged()) + " a deplacer, " +
                      std::to_string(result.moved) + " deplaces, " + std::to_string(result.refused) + " refuses" +
-                     (spec.present.empty() ? "" : ", " + std::to_string(result.present) + " deja presents") +
+                     (showPresent ? ", " + std::to_string(result.present) + " deja presents" : "") +
                      (result.ok ? "" : ", incomplet"),
                  false);
 }
@@ -311,6 +311,9 @@ TMoveResult Unrunnable(TTransfertRun& run, const TMoveSpec& spec, const std::str
   return result;
 }
 
+TMoveResult MoveBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::string& notMoved, int blockSize,
+                       const TMoveResult& start, bool showPresent);
+
 }  // namespace
 
 std::string WholeMoveSql(const TMoveSpec& spec) { return WithKeys(spec, ""); }
@@ -331,15 +334,56 @@ std::string FirstStagingLine(TTransfertRun& run) {
   return std::to_string(line.Fields(0).AsInteger());
 }
 
-std::string NotMovedLatestCopy(const std::string& finalTable, const std::string& finalKey,
-                               const std::string& staging, const std::string& alias, const std::string& stagedKey,
-                               const std::string& firstLine) {
-  const std::string staged = alias + "." + stagedKey;
+std::string NotMovedLatestCopy(const TStagedCopies& c) {
+  const std::string staged = c.alias + "." + c.stagedKey;
   // "+ 0" keeps the server on the identifier's index: a range on the row number would
   // scan the rest of staging for every row.
-  return "NOT EXISTS (SELECT 1 FROM " + finalTable + " x WHERE x." + finalKey + " = " + staged + ") AND NOT (" +
-         alias + ".NO_LIGNE < " + firstLine + " AND EXISTS (SELECT 1 FROM " + staging + " s2 WHERE s2." + stagedKey +
-         " = " + staged + " AND s2.NO_LIGNE + 0 > " + alias + ".NO_LIGNE))";
+  return "NOT EXISTS (SELECT 1 FROM " + c.finalTable + " x WHERE x." + c.finalKey + " = " + staged + ") AND NOT (" +
+         c.alias + ".NO_LIGNE < " + c.firstLine + " AND EXISTS (SELECT 1 FROM " + c.staging + " s2 WHERE s2." +
+         c.stagedKey + " = " + staged + " AND s2.NO_LIGNE + 0 > " + c.alias + ".NO_LIGNE))";
+}
+
+TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const TStagedCopies& c, int blockSize) {
+  EnsureTransaction(run);
+  const std::string staged = c.alias + "." + c.stagedKey;
+  const std::string thisRun = c.staging + " " + c.alias + " WHERE " + c.alias + ".NO_LIGNE >= " + c.firstLine +
+                              " AND EXISTS (SELECT 1 FROM " + c.finalTable + " x WHERE x." + c.finalKey + " = " +
+                              staged + ")";
+  int64_t present = 0;
+  std::vector<std::pair<std::string, int64_t>> conflicts;
+  try {
+    // Before the move: rows of this run whose identifier the final table holds already.
+    fib::TpFIBQuery count(&run.pFIBDatabaseRis);
+    count.SetSQLText("SELECT COUNT(*) FROM " + thisRun);
+    count.ExecQuery();
+    present = count.Fields(0).AsInteger();
+    count.Close();
+    if (present > 0) {
+      // Those no earlier run staged were there before Korvel: a conflict to correct.
+      fib::TpFIBQuery theirs(&run.pFIBDatabaseRis);
+      theirs.SetSQLText("SELECT " + staged + ", " + c.alias + ".NO_LIGNE FROM " + thisRun +
+                        " AND NOT EXISTS (SELECT 1 FROM " + c.staging + " s3 WHERE s3." + c.stagedKey + " = " +
+                        staged + " AND s3.NO_LIGNE < " + c.firstLine + ") ORDER BY 1, 2");
+      for (theirs.ExecQuery(); !theirs.Eof(); theirs.Next()) {
+        conflicts.emplace_back(theirs.Fields(0).AsString(), theirs.Fields(1).AsInteger());
+      }
+      theirs.Close();
+    }
+  } catch (const EDatabaseError& e) {
+    TMoveResult result = Unrunnable(run, spec, "SELECT COUNT(*) FROM " + thisRun, e);
+    LogMove(run, spec, result, false);
+    return result;
+  }
+  for (const auto& [key, line] : conflicts) {
+    run.DoLogError(nullptr,
+                   "Conflit avec " + spec.target + ", cle " + key + " (ligne " + std::to_string(line) +
+                       "): deja dans la cible avant ce transfert, non deplacee",
+                   false);
+  }
+  TMoveResult start;
+  start.present = present - static_cast<int64_t>(conflicts.size());
+  start.refused = static_cast<int64_t>(conflicts.size());
+  return MoveBlocks(run, spec, NotMovedLatestCopy(c), blockSize, start, true);
 }
 
 TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec) {
@@ -354,7 +398,7 @@ TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec) {
     if (!spec.present.empty()) present = CountPresent(run, spec);
   } catch (const EDatabaseError& e) {
     TMoveResult result = Unrunnable(run, spec, whole, e);
-    LogMove(run, spec, result);
+    LogMove(run, spec, result, !spec.present.empty());
     return result;
   }
   Mover mover(run, spec, notPresent.empty() ? "" : " AND " + notPresent);
@@ -371,12 +415,19 @@ TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec) {
   } catch (const EMoveFault& e) {
     Fault(run, spec, mover.result, e);
   }
-  LogMove(run, spec, mover.result);
+  LogMove(run, spec, mover.result, !spec.present.empty());
   return mover.result;
 }
 
 TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::string& notMoved,
                              int blockSize) {
+  return MoveBlocks(run, spec, notMoved, blockSize, TMoveResult(), false);
+}
+
+namespace {
+
+TMoveResult MoveBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::string& notMoved, int blockSize,
+                       const TMoveResult& start, bool showPresent) {
   if (blockSize < 1) throw ERoutineFault("Move into " + spec.target + " in blocks of " + std::to_string(blockSize));
   EnsureTransaction(run);
   const std::string extra = " AND " + notMoved;
@@ -390,6 +441,8 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const st
   fib::TpFIBQuery first(&run.pFIBDatabaseRis);
   fib::TpFIBQuery next(&run.pFIBDatabaseRis);
   Mover mover(run, spec, extra);
+  mover.result.present = start.present;
+  mover.result.refused = start.refused;
   try {
     first.SetSQLText("SELECT FIRST 1 " + spec.key + " FROM " + spec.staging + " WHERE " + spec.key +
                      " IS NOT NULL AND " + notMoved + " ORDER BY " + spec.key);
@@ -399,7 +452,9 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const st
     mover.PrepareRange();
   } catch (const EDatabaseError& e) {
     TMoveResult result = Unrunnable(run, spec, WithKeys(spec, notMoved), e);
-    LogMove(run, spec, result);
+    result.present = start.present;
+    result.refused = start.refused;
+    LogMove(run, spec, result, showPresent);
     return result;
   }
   fib::TpFIBQuery* finder = &first;
@@ -449,8 +504,10 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const st
   }
   finder->Close();
   mover.RefuseKeyless(notMoved);
-  LogMove(run, spec, mover.result);
+  LogMove(run, spec, mover.result, showPresent);
   return mover.result;
 }
+
+}  // namespace
 
 }  // namespace korvel

@@ -86,6 +86,22 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const st
 // by the final table's key instead of one of them being taken for an earlier run's.
 std::string HighestId(TTransfertRun& run, const std::string& table, const std::string& column);
 
+// A block move's staging that may hold a record more than once (a stopped run, a range
+// run twice), and the final table its rows go to.
+struct TStagedCopies {
+  std::string finalTable, finalKey;        // "Paiement", "ID_Paiement"
+  std::string staging, alias, stagedKey;   // "tmpPaiement", "p", "Id_paiement"
+  std::string firstLine;                   // this run's first staged line (FirstStagingLine)
+};
+
+// Moves in blocks the rows of `copies` not moved yet (NotMovedLatestCopy), and
+// accounts for every row this run staged: moved, refused, or already in the final
+// table ("deja presents" when an earlier run staged that identifier too, so moved it;
+// a conflict, logged with its key and counted as refused, when the row was the
+// target's own).
+TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const TStagedCopies& copies,
+                             int blockSize = 2500);
+
 // The staging line number the next staged row will take (every staging table numbers
 // its rows from one generator): read before a routine stages anything, it tells this
 // run's rows from an earlier run's.
@@ -97,8 +113,6 @@ std::string FirstStagingLine(TTransfertRun& run);
 // `firstLine` on) are all offered: two legacy records of one identifier then meet the
 // final table's key, which refuses the second, logged, instead of leaving it behind
 // without a word. `alias` names the staged row in the move statement.
-std::string NotMovedLatestCopy(const std::string& finalTable, const std::string& finalKey,
-                               const std::string& staging, const std::string& alias, const std::string& stagedKey,
-                               const std::string& firstLine);
+std::string NotMovedLatestCopy(const TStagedCopies& copies);
 
 }  // namespace korvel

@@ -256,7 +256,7 @@ void TransfertTablePrescription(TTransfertRun& run) {
          "v.dateexamen, v.arrive, v.codedep, v.modifdh, v.modifdh, 'NON-URGENT', v.dateexamen as creationdh FROM "
          "tmpVisite v{WHERE_KEYS}",
          "tmpVisite v", "v.id_visite", "", "v.NO_LIGNE"},
-        NotMovedLatestCopy("Visite", "id_visite", "tmpVisite", "v", "id_visite", firstLine));
+        TStagedCopies{"Visite", "id_visite", "tmpVisite", "v", "id_visite", firstLine});
     ChangeStateIndex(run, "VISITE", kMessage, false);
 
     run.UI().SetOperation("Table Visite\r\n (DELETE tmpVisite_Med ID_VISITE IS NULL)");

@@ -127,29 +127,39 @@ TEST_F(BillingRecordsTest, MoneyArrivesToTheLastDigitFromTheSmallestAmountToTheL
 }
 
 TEST_F(BillingRecordsTest, APaymentNumberGivenTwiceMovesTheFirstAndRefusesTheSecondAloud) {
-  // A copy staged by an earlier, stopped run: superseded by this run's copy.
+  // A copy staged by an earlier, stopped run: superseded by this run's copy. Payment 20
+  // is the target's own, from before Korvel.
   Exec("INSERT INTO TMPPAIEMENT (ID_PAIEMENT, ECDATE, PAYE) VALUES (8, '2010-03-01', 1)");
+  Exec("INSERT INTO PAIEMENT (ID_PAIEMENT, PAYE) VALUES (20, 99)");
   run->CommitEtProgress();
   auto payment = [](int64_t id, int64_t cents) {
     return Values{{"AutoNum", V(id)}, {"EcDate", V(EncodeDate(2010, 3, 1))}, {"Paye", V(Currency{cents * 100})}};
   };
-  WriteRows("Paiement", {payment(7, 100), payment(7, 200), payment(8, 300), payment(9, 400)});
+  WriteRows("Paiement", {payment(7, 100), payment(7, 200), payment(8, 300), payment(9, 400), payment(20, 500)});
   run->Summary.Begin("Paiement");
   TransfertTablePaiement(*run);
   run->Summary.End();
 
   EXPECT_EQ(Select("SELECT LIST(ID_PAIEMENT || ':' || CAST(PAYE AS VARCHAR(20)), ',') FROM (SELECT * FROM PAIEMENT "
                    "ORDER BY 1)"),
-            V("7:1.0000,8:3.0000,9:4.0000"));
+            V("7:1.0000,8:3.0000,9:4.0000,20:99.0000"));
   const std::string log = ReadLog("TablePaiement");
   EXPECT_NE(log.find("Refuse par Paiement, cle 7 (ligne "), std::string::npos) << log;
-  EXPECT_NE(log.find("Deplacement vers Paiement: 4 a deplacer, 3 deplaces, 1 refuses"), std::string::npos) << log;
-  EXPECT_EQ(run->Summary.Tables().back().moveRefused, 1);
+  EXPECT_NE(log.find("Conflit avec Paiement, cle 20 (ligne "), std::string::npos) << log;
+  // This run staged five: three moved, the second 7 and the target's own 20 refused.
+  EXPECT_NE(log.find("Deplacement vers Paiement: 5 a deplacer, 3 deplaces, 2 refuses, 0 deja presents"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(run->Summary.Tables().back().moveRefused, 2);
 
-  // Run again: everything is there; nothing moves and nothing is refused.
+  // Run again: everything is there; nothing moves, nothing is refused, all is counted.
   TransfertTablePaiement(*run);
-  EXPECT_EQ(Count("PAIEMENT"), 3);
-  EXPECT_EQ(ReadLog("TablePaiement").find("Refuse par"), std::string::npos) << ReadLog("TablePaiement");
+  EXPECT_EQ(Count("PAIEMENT"), 4);
+  const std::string again = ReadLog("TablePaiement");
+  EXPECT_EQ(again.find("Refuse par"), std::string::npos) << again;
+  EXPECT_NE(again.find("Deplacement vers Paiement: 5 a deplacer, 0 deplaces, 0 refuses, 5 deja presents"),
+            std::string::npos)
+      << again;
 }
 
 TEST_F(BillingRecordsTest, OneFormGetsItsRadiologistAndOrphanLinesAreCountedAndNamed) {
