@@ -29,12 +29,13 @@ void TRunSummary::AddLoop(bool opened, int64_t read, int64_t added, int64_t refu
   t->passedOver += passedOver;
 }
 
-void TRunSummary::AddMove(bool ok, int64_t moved, int64_t refused) {
+void TRunSummary::AddMove(bool ok, int64_t moved, int64_t refused, int64_t present) {
   TTableSummary* t = Current();
   if (!t) return;
   if (!ok) ++t->movesFailed;
   t->moved += moved;
   t->moveRefused += refused;
+  t->movePresent += present;
 }
 
 void TRunSummary::MissingRequiredSource() {
@@ -56,27 +57,28 @@ bool TRunSummary::Reconciles() const {
 }
 
 std::string TRunSummary::Text() const {
-  std::string text = fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9} {:>10}  {}\n", "Table", "Lus",
-                                 "Ajoutes", "Refuses", "Ignores", "Deplaces", "Refuses", "Secondes", "Lus/s",
-                                 "Concorde");
+  std::string text = fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9} {:>9} {:>10}  {}\n", "Table",
+                                 "Lus", "Ajoutes", "Refuses", "Ignores", "Deplaces", "Refuses", "Presents", "Secondes",
+                                 "Lus/s", "Concorde");
   for (const TTableSummary& t : tables_) {
     std::string remark = t.Reconciles() ? "oui" : "NON";
     if (t.loopsNotOpened > 0) remark += " (source non ouverte)";
     if (t.movesFailed > 0) remark += " (deplacement incomplet)";
     if (t.tablesRefused > 0) remark += " (table refusee)";
-    text += fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9.1f} {:>10.0f}  {}\n", t.name, t.read,
-                        t.added, t.refused, t.passedOver, t.moved, t.moveRefused, t.seconds, t.RecordsPerSecond(),
-                        remark);
+    text += fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9} {:>9.1f} {:>10.0f}  {}\n", t.name,
+                        t.read, t.added, t.refused, t.passedOver, t.moved, t.moveRefused, t.movePresent, t.seconds,
+                        t.RecordsPerSecond(), remark);
   }
   return text;
 }
 
 std::string TRunSummary::Csv() const {
-  std::string csv = "Table;Lus;Ajoutes;Refuses;Ignores;Deplaces;Deplacements refuses;Secondes;Lus par seconde;"
-                    "Concorde\n";
+  std::string csv = "Table;Lus;Ajoutes;Refuses;Ignores;Deplaces;Deplacements refuses;Deja presents;Secondes;"
+                    "Lus par seconde;Concorde\n";
   for (const TTableSummary& t : tables_) {
-    csv += fmt::format("{};{};{};{};{};{};{};{:.1f};{:.0f};{}\n", t.name, t.read, t.added, t.refused, t.passedOver,
-                       t.moved, t.moveRefused, t.seconds, t.RecordsPerSecond(), t.Reconciles() ? "oui" : "NON");
+    csv += fmt::format("{};{};{};{};{};{};{};{};{:.1f};{:.0f};{}\n", t.name, t.read, t.added, t.refused,
+                       t.passedOver, t.moved, t.moveRefused, t.movePresent, t.seconds, t.RecordsPerSecond(),
+                       t.Reconciles() ? "oui" : "NON");
   }
   return csv;
 }

@@ -16,6 +16,8 @@ struct TTableSummary {
   std::string name;  // the item of the check-list
   int64_t read = 0, added = 0, refused = 0, passedOver = 0;
   int64_t moved = 0, moveRefused = 0;
+  // Staged rows the moves found in their final table already (an earlier run moved them).
+  int64_t movePresent = 0;
   // Record loops that did not open their source, moves that could not run or stopped.
   int loopsNotOpened = 0, movesFailed = 0, tablesRefused = 0;
   // Legacy tables the clinic's migration cannot do without (its establishments and
@@ -38,7 +40,7 @@ class TRunSummary {
   void Begin(const std::string& name);
   void End();
   void AddLoop(bool opened, int64_t read, int64_t added, int64_t refused, int64_t passedOver);
-  void AddMove(bool ok, int64_t moved, int64_t refused);
+  void AddMove(bool ok, int64_t moved, int64_t refused, int64_t present = 0);
   // The routine refused its table whole (an index or a range it could not set, a
   // threshold that is not a number): nothing was read, and the row says so.
   void RefuseTable();

@@ -281,7 +281,7 @@ void EnsureTransaction(TTransfertRun& run) {
 }
 
 void LogMove(TTransfertRun& run, const TMoveSpec& spec, const TMoveResult& result, bool showPresent) {
-  run.Summary.AddMove(result.ok, result.moved, result.refused);
+  run.Summary.AddMove(result.ok, result.moved, result.refused, result.present);
   if (result.Staged() == 0 && !spec.logEmpty) return;
   run.DoLogError(nullptr,
                  "Deplacement vers " + spec.target + ": " + std::to_string(result.Staged()) + " a deplacer, " +

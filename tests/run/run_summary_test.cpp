@@ -12,7 +12,7 @@ TEST(RunSummaryTest, EachRoutineAddsItsLoopsAndMovesAndSaysWhetherTheyReconcile)
   summary.Begin("Patient");
   summary.AddLoop(true, 10, 7, 2, 1);
   summary.AddMove(true, 6, 1);
-  summary.AddMove(true, 3, 0);
+  summary.AddMove(true, 3, 0, 4);  // four rows an earlier run moved
   summary.End();
   summary.Begin("Prescription (visite)");
   summary.AddLoop(true, 4, 4, 0, 0);
@@ -34,8 +34,9 @@ TEST(RunSummaryTest, EachRoutineAddsItsLoopsAndMovesAndSaysWhetherTheyReconcile)
 
   const std::string csv = summary.Csv();
   EXPECT_EQ(csv.substr(0, csv.find('\n')),
-            "Table;Lus;Ajoutes;Refuses;Ignores;Deplaces;Deplacements refuses;Secondes;Lus par seconde;Concorde");
-  EXPECT_NE(csv.find("\nPatient;10;7;2;1;9;1;"), std::string::npos) << csv;
+            "Table;Lus;Ajoutes;Refuses;Ignores;Deplaces;Deplacements refuses;Deja presents;Secondes;Lus par seconde;"
+            "Concorde");
+  EXPECT_NE(csv.find("\nPatient;10;7;2;1;9;1;4;"), std::string::npos) << csv;
   EXPECT_NE(csv.find(";NON\n"), std::string::npos) << csv;
   const std::string text = summary.Text();
   EXPECT_NE(text.find("NON (deplacement incomplet)"), std::string::npos) << text;
