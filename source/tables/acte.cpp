@@ -49,16 +49,10 @@ void FinishActes(TTransfertRun& run) {
       "UPDATE acte ac SET ac.id_activite = (SELECT MIN(av.id_activite) FROM activite av JOIN tmpacte ta ON "
       "(ta.activite = av.activite) WHERE ta.Code = ac.acte HAVING COUNT(DISTINCT av.id_activite) = 1) WHERE EXISTS "
       "(SELECT 1 FROM tmpacte t WHERE t.Code = ac.acte)");
-  ForEachTargetRow(run,
-                   "SELECT av.activite, COUNT(*) FROM activite av WHERE EXISTS (SELECT 1 FROM tmpacte ta WHERE "
-                   "ta.activite = av.activite) GROUP BY av.activite HAVING COUNT(*) > 1 ORDER BY 1",
-                   [&](fib::TpFIBQuery& row) {
-                     run.DoLogError(nullptr,
-                                    "Activite " + row.Fields(0).AsString() + ": " + row.Fields(1).AsString() +
-                                        " activites de ce nom, actes laisses sans activite",
-                                    false);
-                     return true;
-                   });
+  LogSharedNames(run,
+                 "SELECT av.activite, COUNT(*) FROM activite av WHERE EXISTS (SELECT 1 FROM tmpacte ta WHERE "
+                 "ta.activite = av.activite) GROUP BY av.activite HAVING COUNT(*) > 1 ORDER BY 1",
+                 "Activite", "activites", "actes laisses sans activite");
   MoveStaged(run, {"acte_privee",
                    "INSERT INTO acte_privee  (id_acte, debut, fin, montant) SELECT DISTINCT Code, debutPrive, finPrive, "
                    "prive FROM tmpacte WHERE NOT debutPrive IS NULL{KEYS}",

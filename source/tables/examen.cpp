@@ -57,16 +57,10 @@ void ResolveNames(TTransfertRun& run) {
       run.FDataMgr->ExecuteDestQuery(sql);
       run.CommitEtProgress();
     }
-    ForEachTargetRow(run,
-                     "SELECT r.nom, COUNT(*) FROM technologue r WHERE EXISTS (SELECT 1 FROM TmpExamen t WHERE t.Tech "
-                     "= r.nom AND t.Technologue1 IS NULL) GROUP BY r.nom HAVING COUNT(*) > 1 ORDER BY 1",
-                     [&](fib::TpFIBQuery& row) {
-                       run.DoLogError(nullptr,
-                                      "Technologue " + row.Fields(0).AsString() + ": " + row.Fields(1).AsString() +
-                                          " technologues de ce nom, examens laisses sans technologue",
-                                      false);
-                       return true;
-                     });
+    LogSharedNames(run,
+                   "SELECT r.nom, COUNT(*) FROM technologue r WHERE EXISTS (SELECT 1 FROM TmpExamen t WHERE t.Tech = "
+                   "r.nom AND t.Technologue1 IS NULL) GROUP BY r.nom HAVING COUNT(*) > 1 ORDER BY 1",
+                   "Technologue", "technologues", "examens laisses sans technologue");
   } catch (const EDatabaseError& e) {
     run.LogRecordError(e);
   }

@@ -27,6 +27,17 @@ void ForEachTargetRow(TTransfertRun& run, const std::string& sql, const std::fun
   query.Transaction()->Commit();
 }
 
+void LogSharedNames(TTransfertRun& run, const std::string& sql, const std::string& what, const std::string& whats,
+                    const std::string& outcome) {
+  ForEachTargetRow(run, sql, [&](fib::TpFIBQuery& row) {
+    run.DoLogError(nullptr,
+                   what + " " + row.Fields(0).AsString() + ": " + row.Fields(1).AsString() + " " + whats +
+                       " de ce nom, " + outcome,
+                   false);
+    return true;
+  });
+}
+
 std::string TextOf(const fib::TFIBColumn& column) { return column.IsNull() ? std::string() : column.AsString(); }
 
 }  // namespace korvel

@@ -16,6 +16,12 @@ class TTransfertRun;
 // propagate.
 void ForEachTargetRow(TTransfertRun& run, const std::string& sql, const std::function<bool(fib::TpFIBQuery&)>& row);
 
+// Names a look-up by name found on several target rows, linked to none of them: `sql`
+// gives each such name and how many rows carry it, logged as "<what> <name>: <n>
+// <whats> de ce nom, <outcome>".
+void LogSharedNames(TTransfertRun& run, const std::string& sql, const std::string& what, const std::string& whats,
+                    const std::string& outcome);
+
 // A column's text, the empty text for NULL.
 std::string TextOf(const fib::TFIBColumn& column);
 
