@@ -93,13 +93,17 @@ void TransfertTableHistoEtat(TTransfertRun& run) {
   hooks.accept = [&](TRecordParams& p) {
     const TField& date = p.Field("EcDate");
     if (date.IsNull() || date.AsDateTime().value <= 0) return TVerdict::passOver;
+    // Known by the values it would be written with (a zero date or a blank number
+    // is written NULL), as the target's rows were read.
     std::string key;
     for (const char* name : kDates) {
-      const TField& field = p.Field(name);
-      key += (field.IsNull() ? std::string() : DateToStr(field.AsDateTime())) + '\x1f';
+      const TParamValue& value = p.Converter().AssignSrcToDest(p.Field(name));
+      key += (value.IsNull() ? std::string() : DateToStr(value.Value().AsDateTime())) + '\x1f';
     }
-    const TField& number = p.Field("NoPaiement");
-    if (present.count(key + (number.IsNull() ? std::string() : number.AsString())) == 0) return TVerdict::accept;
+    const TParamValue& number = p.Converter().AssignSrcToDest(p.Field("NoPaiement"));
+    if (present.count(key + (number.IsNull() ? std::string() : number.Value().AsString())) == 0) {
+      return TVerdict::accept;
+    }
     ++passedPresent;
     return TVerdict::passOver;
   };

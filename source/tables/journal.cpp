@@ -39,7 +39,7 @@ void InsertTraceLog(TTransfertRun& run, const std::string& firstLine, std::initi
                        kSecurite + ", " + QuotedStr(ps_TableName) + ", " + QuotedStr(ps_Operation) +
                        ", t.remarque FROM tmplog t WHERE " + matches + " AND " +
                        NotMoved("tracelog", "ID_tracelog", firstLine) + "{KEYS}",
-                   "tmplog t", "t.id_log"});
+                   "tmplog t", "t.id_log", "", "t.NO_LIGNE"});
   run.CommitEtProgress();
 }
 
@@ -56,7 +56,7 @@ void MoveJournal(TTransfertRun& run, const std::string& firstLine) {
                        "'Station non trouvée (%' OR t.remarque like 'Login (Talvo)%' OR t.remarque like 'Logout "
                        "(Talvo)%' OR t.remarque like 'Changement d''usager%') AND t.acces >= '2005-01-01 00:00' AND " +
                        NotMoved("Log", "Id_Log", firstLine) + "{KEYS}",
-                   "tmplog t", "t.id_log"});
+                   "tmplog t", "t.id_log", "", "t.NO_LIGNE"});
   run.CommitEtProgress();
   // The audit rules, in order. The unread-report remark is found written with one
   // apostrophe and with two (older versions doubled it), and both are audit entries.

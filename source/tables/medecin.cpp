@@ -26,7 +26,8 @@ void FinishMedecins(TTransfertRun& run) {
   run.UI().SetOperation("Table Medecin \r\nFinalisation du transfert");
   // Each staged row has its own internal number: a physician the final table refuses
   // (a licence and id already there) is refused alone. One an earlier run moved (there
-  // before this move) is only counted.
+  // before this move, and staged again since) is only counted; the target's own
+  // physician, staged once, is still refused by the key and logged.
   MoveStaged(run, {"Medecin",
                    "INSERT INTO Medecin(Licence, MedecinID, Nom, Prenom, Adresse1, Adresse2, Ville, Postal, Telephone, "
                    "Desactive, Langue, Courriel, Telecopieur, Specialite, Telvano, ConsidererFaxOk, Clinique, "
@@ -37,7 +38,9 @@ void FinishMedecins(TTransfertRun& run) {
                    "tmpMedecin", "noInterne",
                    "EXISTS (SELECT 1 FROM Medecin x WHERE x.ID_MEDECIN <= " + HighestId(run, "Medecin", "ID_MEDECIN") +
                        " AND x.Licence IS NOT DISTINCT FROM tmpMedecin.Licence AND x.MedecinID IS NOT DISTINCT FROM "
-                       "tmpMedecin.MedecinID)"});
+                       "tmpMedecin.MedecinID) AND EXISTS (SELECT 1 FROM tmpMedecin s2 WHERE s2.Licence IS NOT "
+                       "DISTINCT FROM tmpMedecin.Licence AND s2.MedecinID IS NOT DISTINCT FROM tmpMedecin.MedecinID "
+                       "AND s2.noInterne <> tmpMedecin.noInterne)"});
   run.CommitEtProgress();
   run.FDataMgr->ExecuteDestQuery(
       "update medecin set desactive = 'N' where licence in (select licence from referantramq)");

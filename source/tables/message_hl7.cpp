@@ -268,7 +268,8 @@ void TransfertTableHL7Radiol(TTransfertRun& run) {
     p.Constant(4, run.numeroEtablis);
   };
   hooks.closing = [&] {
-    // Codes an earlier run moved (there before this move) are only counted.
+    // Codes an earlier run moved (there before this move, and staged again since) are
+    // only counted; the target's own, staged once, are still refused by the key.
     const std::string before = HighestId(run, "RADIOLOGISTEHL7", "ID_RADIOLOGISTEHL7");
     MoveStaged(run, {"RADIOLOGISTEHL7",
                      "INSERT INTO RADIOLOGISTEHL7 (ID_RADIOLOGISTE, LICENCEHOP,  ETABLISSEMENT, DESACTIVE) SELECT (SELECT "
@@ -279,7 +280,9 @@ void TransfertTableHL7Radiol(TTransfertRun& run) {
                          " AND x.ID_RADIOLOGISTE IS NOT DISTINCT FROM (SELECT "
                      "r.Id_Radiologiste FROM Radiologiste r WHERE r.licence = r7.licence AND r.groupe = r7.groupe) AND "
                      "x.ETABLISSEMENT IS NOT DISTINCT FROM r7.etablissement AND x.LICENCEHOP IS NOT DISTINCT FROM "
-                     "r7.code)"});
+                     "r7.code) AND EXISTS (SELECT 1 FROM tmphl7radiol s2 WHERE s2.code IS NOT DISTINCT FROM r7.code AND "
+                     "s2.licence IS NOT DISTINCT FROM r7.licence AND s2.groupe IS NOT DISTINCT FROM r7.groupe AND "
+                     "s2.NO_LIGNE <> r7.NO_LIGNE)"});
   };
   TTableRoutine routine{"HL7Radiol", "HL7Radiol ", "HL7Radiol",
                         "INSERT INTO TMPHL7RADIOL (CODE, LICENCE, GROUPE, FACTURATION, ETABLISSEMENT)", 5};

@@ -479,6 +479,11 @@ TMoveResult MoveBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::str
     } catch (const EMoveFault& e) {
       Fault(run, spec, mover.result, e);
       break;
+    } catch (const EDatabaseError& e) {
+      // The block's own look-ups failed (its repeated identifiers, its statement
+      // prepared again): the move cannot go on either.
+      Fault(run, spec, mover.result, EMoveFault(e.what()));
+      break;
     }
     run.UI().SetCounter(std::to_string(hi + 1));
     run.CommitEtProgress();
@@ -503,7 +508,7 @@ TMoveResult MoveBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::str
     }
   }
   finder->Close();
-  mover.RefuseKeyless(notMoved);
+  if (mover.result.ok || !run.StopAllProcess) mover.RefuseKeyless(notMoved);  // not after a fault
   LogMove(run, spec, mover.result, showPresent);
   return mover.result;
 }

@@ -301,7 +301,10 @@ int TTransfertData::PreparePKQuery() {
       AssignFieldValue(FPkQuery->Params(1), *FFFTable->Fields(FSecIndex));
     }
   }
-  if (FPkColumns.size() == 1 && FPkQuery->Params(0).IsNull()) return NullKeyCount();
+  // Only where a found key refuses the record: a check that needs the key to exist
+  // keeps "=", under which a record without key finds nothing.
+  if (FPkColumns.size() == 1 && FPkQuery->Params(0).IsNull() && FCanType != TCanTransfertType::ctPkExistsSrcNotEmpty)
+    return NullKeyCount();
   if (KnownAbsent()) return 0;
   // The server answers: it must see the records still waiting in the batch.
   FlushBatch();
