@@ -84,6 +84,24 @@ TEST_F(ReferenceMoreTest, PhysiciansKeptByTheirDecisionSplitAddressesAndADuplica
   EXPECT_EQ(PostalCode6("H2X1Y "), "H2X1Y");
 }
 
+TEST_F(ReferenceMoreTest, APhysicianTheTargetHeldIsRefusedOnceAndOnlyCountedWhenTheRunIsMadeAgain) {
+  Exec("INSERT INTO MEDECIN (ID_MEDECIN, LICENCE, MEDECINID, NOM) VALUES (900, '0000009', 'M9', 'Du RIS')");
+  Exec("INSERT INTO TMPMEDECINFF (NOM, LICENCE, NOUVELLE_LICENCE_OPERATION, NBPRESCRIPTION, NOUVEAU_MEDECINID, "
+       "DESACTIVE) VALUES ('Neuf', '0000009', 'FLAG_OK', 0, 'M9', 'N')");
+  run->CommitEtProgress();
+  TransfertTableMedecin(*run);
+  // The target's own physician: the legacy one is refused by the key, and said.
+  Logged("TableMedecin", "Deplacement vers Medecin: 1 a deplacer, 0 deplaces, 1 refuses, 0 deja presents");
+  Logged("TableMedecin", "Refuse par Medecin, cle ");
+  EXPECT_EQ(Select("SELECT NOM FROM MEDECIN WHERE LICENCE = '0000009'"), V("Du RIS"));
+
+  // Made again, both staged copies of the physician are only counted: nothing is
+  // refused twice.
+  TransfertTableMedecin(*run);
+  Logged("TableMedecin", "Deplacement vers Medecin: 2 a deplacer, 0 deplaces, 0 refuses, 2 deja presents");
+  EXPECT_EQ(Count("MEDECIN"), 1);
+}
+
 TEST_F(ReferenceMoreTest, ActsSpreadOverTheirLinkTablesWithANullModalityPresent) {
   Exec("INSERT INTO MODALITE (MODALITE, DESCRIPTION) VALUES ('RX', 'Radiographie')");
   Exec("INSERT INTO MODALITE (MODALITE, DESCRIPTION) VALUES ('CT', 'Tomodensitometrie')");
