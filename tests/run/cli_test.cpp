@@ -164,9 +164,7 @@ TEST_F(CliTest, AllReferenceTablesOfASampleClinicWithTheBackupBetweenTheLists) {
 // columns, sorted: what a second run must leave exactly as it found it.
 std::map<std::string, std::vector<std::string>> FinalTables(const std::string& database) {
   fib::TpFIBDatabase db;
-  db.DatabaseName = database;
-  db.UseMainConnectionSettings();
-  db.Open();
+  testing::OpenTarget(db, database);
   fib::TpFIBTransaction transaction(&db);
   transaction.StartTransaction();
   std::vector<std::string> names;

@@ -66,11 +66,15 @@ bool RunFixture::LogExists(const std::string& name) const {
   return std::filesystem::exists(folder + "/LogErreur/" + FormatDateTime("yyyymmdd", Now()) + "/" + name + ".txt");
 }
 
-Variant RunFixture::Select(const std::string& sql) {
-  fib::TpFIBDatabase db;
+void OpenTarget(fib::TpFIBDatabase& db, const std::string& database) {
   db.DatabaseName = database;
   db.UseMainConnectionSettings();
   db.Open();
+}
+
+Variant RunFixture::Select(const std::string& sql) {
+  fib::TpFIBDatabase db;
+  OpenTarget(db, database);
   return fib::GlobalFIB().GetValueFromSelectWP(sql, {}, &db);
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "global/fib/fib_database.h"
 #include "global/variant.h"
 #include "source/run/transfert_run.h"
 #include "support/recording_ui.h"
@@ -18,6 +19,10 @@ namespace korvel::testing {
 
 // A legacy record by field name.
 using LegacyValues = std::vector<std::pair<std::string, Variant>>;
+
+// Opens a connection of its own on the target `database` (beside the run's): a reader
+// in its own transaction, or another writer.
+void OpenTarget(fib::TpFIBDatabase& db, const std::string& database);
 
 class RunFixture : public ::testing::Test {
  protected:

@@ -144,9 +144,7 @@ TEST_F(StagedMoveTest, AnotherWritersLockEndsTheMoveAsOneFaultNotAsRefusedRows) 
   Exec("CREATE TRIGGER MOVE_DST_COUNT FOR MOVE_DST AFTER INSERT AS BEGIN UPDATE MOVE_COUNT SET N = N + 1; END");
   run->CommitEtProgress();
   fib::TpFIBDatabase other;
-  other.DatabaseName = database;
-  other.UseMainConnectionSettings();
-  other.Open();
+  testing::OpenTarget(other, database);
   fib::TpFIBTransaction writer(&other);
   writer.StartTransaction();
   fib::TpFIBQuery lock(&other, &writer);
