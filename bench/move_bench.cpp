@@ -14,7 +14,7 @@
 #include <string>
 
 #include "global/fib/fib_query.h"
-#include "source/run/transfert_run.h"
+#include "source/driver/transfert_run.h"
 #include "source/tables/staged_move.h"
 
 namespace {
@@ -43,7 +43,7 @@ class QuietUI : public TOperatorInterface {
 
 double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-void Exec(TTransfertRun& run, const std::string& sql) {
+void Exec(RunContext& run, const std::string& sql) {
   if (!run.FDataMgr->ExecuteDestQuery(sql).ok) {
     std::fprintf(stderr, "refused: %s\n", sql.c_str());
     std::exit(1);
@@ -71,12 +71,12 @@ int main(int argc, char** argv) {
   if (chdir(dir.c_str()) != 0) return 1;  // the logs go there
 
   QuietUI ui;
-  TTransfertRun run(ui, dir.string() + "/");
-  run.PrepareTransfert();
-  run.pFIBDatabaseRis.DatabaseName = db_path;
-  run.pFIBDatabaseRis.Open();
-  run.FDataMgr->InitDataConnections(&run.ffSession, nullptr, &run.pFIBDatabaseRis);
-  run.pFIBTransactionRis.StartTransaction();
+  TTransfertRun driver(ui, dir.string() + "/");
+  driver.PrepareTransfert();
+  RunContext& run = driver.Context();
+  run.target.Open(db_path);
+  run.FDataMgr->InitDataConnections(&run.ffSession, nullptr, run.target.Db());
+  run.target.Begin();
   run.FLogMgr.StartTableLog("MoveBench");
 
   Exec(run, std::string("CREATE TABLE MOVE_SRC ") + kColumns);
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
   }
 
   // Staging, one prepared INSERT per row: the per-row rate the moves compare with.
-  fib::TpFIBQuery ins(&run.pFIBDatabaseRis);
+  fib::TpFIBQuery ins(run.target.Db());
   ins.SetSQLText("INSERT INTO MOVE_SRC VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   ins.Prepare();
   auto start = Clock::now();
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
   report("blocks of 2500 identifiers", r, Seconds(start), 0);
 
   run.SauvegarderLeFichierLogEtCommit();
-  run.FormClose();
+  driver.FormClose();
   fs::remove_all(dir);
   return 0;
 }

@@ -24,7 +24,7 @@
 #include "global/text_encoding.h"
 #include "source/cli/progress_line.h"
 #include "source/cli/run_file.h"
-#include "source/run/transfert_run.h"
+#include "source/driver/transfert_run.h"
 
 namespace {
 
@@ -54,13 +54,13 @@ class TerminalUI : public korvel::TOperatorInterface {
       return;
     }
     // The reader knows the table's live record count (of its range).
-    const korvel::TffTable* table = run && run->FDataMgr ? run->FDataMgr->SrcTable() : nullptr;
+    const korvel::TffTable* table = run && run->Context().FDataMgr ? run->Context().FDataMgr->SrcTable() : nullptr;
     const int64_t total = table && table->Active() ? table->RecordCount() : 0;
     const std::string line = progress_.Update(read, total, korvel::TProgressLine::Clock::now());
     if (!line.empty()) Show(line, false);
   }
   void ProcessEvents() override {
-    if (g_interrupted && run && run->StopAllProcess) {
+    if (g_interrupted && run && run->Context().StopAllProcess) {
       EndLine();
       std::cerr << "korvel-cli: stop requested; the current table ends after this record\n";
       run->btnStopClick();
@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
   ui.run = &run;
   std::signal(SIGINT, OnInterrupt);
   run.PrepareTransfert();
-  run.numeroEtablis = file.options.numeroEtablis;
+  run.Context().numeroEtablis = file.options.numeroEtablis;
   try {
     run.btnTransfertClick();
   } catch (const std::exception& e) {
@@ -173,14 +173,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   PrintFinalReport();
-  std::cout << "\nRESUME\n" << run.Summary.Text();
+  std::cout << "\nRESUME\n" << run.Context().Summary.Text();
   if (korvel::Trim(file.options.edSmtp).empty()) std::cerr << "korvel-cli: no SMTP server configured: no e-mail sent\n";
   if (run.TablePhaseFailed) {
     std::cerr << "korvel-cli: an error ended the table phase early; the later tables were not run (see Log "
                  "Generique)\n";
     return 3;
   }
-  if (!run.Summary.Reconciles()) {
+  if (!run.Context().Summary.Reconciles()) {
     std::cerr << "korvel-cli: the counts of some tables do not reconcile (NON in the summary)\n";
     return 4;
   }

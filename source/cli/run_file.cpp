@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "global/string_utils.h"
-#include "source/run/transfert_run.h"
+#include "source/driver/transfert_run.h"
 
 namespace korvel {
 namespace {

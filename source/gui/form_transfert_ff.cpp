@@ -20,7 +20,7 @@
 
 #include "global/ini_file.h"
 #include "source/gui/message_boxes.h"
-#include "source/transfert/dictee_options.h"
+#include "source/transfert/station_list.h"
 
 namespace korvel {
 namespace {
@@ -345,14 +345,14 @@ void TFormTransfertFF::AssignFichier(QLineEdit* edit, const QString& path) {
 
 void TFormTransfertFF::DBComboBoxEtablisExit() {
   const QString text = DBComboBoxEtablis->currentText();
-  if (!text.isEmpty()) run_->numeroEtablis = S(text);
+  if (!text.isEmpty()) run_->Context().numeroEtablis = S(text);
 }
 
 // ------------------------------------------------------------ TOperatorInterface
 
 TRunOptions TFormTransfertFF::Options() {
   TRunOptions o;
-  o.numeroEtablis = run_->numeroEtablis;
+  o.numeroEtablis = run_->Context().numeroEtablis;
   o.dtpDebut = ToDateTime(dtpDebut->date());
   o.dtpFin = ToDateTime(dtpFin->date());
   SplitFileOption(edIniFile, o.edIniFileHint, o.edIniFile);

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "source/run/operator_interface.h"
-#include "source/run/transfert_run.h"
+#include "source/driver/transfert_run.h"
 
 class QCheckBox;
 class QComboBox;

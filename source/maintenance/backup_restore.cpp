@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "global/date_time.h"
-#include "source/run/transfert_run.h"
+#include "source/run/run_context.h"
 
 namespace korvel {
 namespace {
@@ -12,13 +12,13 @@ const char* const kServiceUser = "user_name=SYSDBA";
 const char* const kServicePassword = "password=quilmorane";
 
 // A step of a service: in the operation label and the monitor log, then a repaint.
-void Announce(TTransfertRun& run, const std::string& text) {
+void Announce(RunContext& run, const std::string& text) {
   run.UI().SetOperation(text);
   run.DoLogMonitor(text, Now());
   run.UI().ProcessEvents();
 }
 
-void LogServiceOutput(TTransfertRun& run, fib::TpFIBService& service) {
+void LogServiceOutput(RunContext& run, fib::TpFIBService& service) {
   for (std::string line; service.GetNextLine(line);) run.DoLogMonitor(line, Now());
 }
 
@@ -36,9 +36,9 @@ void PointAt(fib::TpFIBService& service, const TServiceTarget& target) {
 }
 
 // The backup; false when it failed, after showing the error to the operator.
-bool Backup(TTransfertRun& run, const std::string& name) {
+bool Backup(RunContext& run, const std::string& name) {
   fib::TpFIBService& service = run.BackupService1;
-  const TServiceTarget target = SplitDatabaseName(run.pFIBDatabaseRis.DatabaseName);
+  const TServiceTarget target = SplitDatabaseName(run.target.Name());
   PointAt(service, target);
   const std::string backupPath = target.BackupPath(name);
   try {
@@ -72,11 +72,11 @@ std::string TServiceTarget::BackupPath(const std::string& fileName) const {
   return databasePath.substr(0, last + 1) + databasePath[last] + fileName;
 }
 
-void DatabaseBackup(TTransfertRun& run, const std::string& name) { Backup(run, name); }
+void DatabaseBackup(RunContext& run, const std::string& name) { Backup(run, name); }
 
-void DatabaseRestore(TTransfertRun& run, const std::string& name) {
+void DatabaseRestore(RunContext& run, const std::string& name) {
   fib::TpFIBService& service = run.RestoreService1;
-  const TServiceTarget target = SplitDatabaseName(run.pFIBDatabaseRis.DatabaseName);
+  const TServiceTarget target = SplitDatabaseName(run.target.Name());
   PointAt(service, target);
   try {
     service.Attach();
@@ -91,9 +91,8 @@ void DatabaseRestore(TTransfertRun& run, const std::string& name) {
   }
 }
 
-void DatabaseBackupRestore(TTransfertRun& run, const std::string& NomFichierFBK) {
-  if (run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.Commit();
-  run.pFIBDatabaseRis.Close();
+void DatabaseBackupRestore(RunContext& run, const std::string& NomFichierFBK) {
+  run.target.CommitAndClose();
   // A restore replaces the database, and a restore that fails deletes it: never
   // restore from a backup that did not complete (the file would be missing, partial,
   // or a stale one of the same name). The database stays as it was.
@@ -104,8 +103,7 @@ void DatabaseBackupRestore(TTransfertRun& run, const std::string& NomFichierFBK)
     run.DoLogMonitor(text, Now());
     run.DoLogMisc(text);
   }
-  run.pFIBDatabaseRis.Open();
-  run.pFIBTransactionRis.StartTransaction();
+  run.target.OpenAndBegin();
 }
 
 }  // namespace korvel

@@ -6,7 +6,7 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
 // Where the services work for a database name "server:path" (split at the first
 // colon; no colon: the local service manager and the whole name as path).
@@ -18,8 +18,8 @@ struct TServiceTarget {
 };
 TServiceTarget SplitDatabaseName(const std::string& databaseName);
 
-void DatabaseBackupRestore(TTransfertRun& run, const std::string& NomFichierFBK);
-void DatabaseBackup(TTransfertRun& run, const std::string& name);
-void DatabaseRestore(TTransfertRun& run, const std::string& name);
+void DatabaseBackupRestore(RunContext& run, const std::string& NomFichierFBK);
+void DatabaseBackup(RunContext& run, const std::string& name);
+void DatabaseRestore(RunContext& run, const std::string& name);
 
 }  // namespace korvel

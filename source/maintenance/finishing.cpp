@@ -15,7 +15,7 @@
 #include "source/maintenance/backup_restore.h"
 #include "source/maintenance/index_control.h"
 #include "source/maintenance/sql_names.h"
-#include "source/run/transfert_run.h"
+#include "source/run/run_context.h"
 
 namespace korvel {
 namespace {
@@ -44,11 +44,8 @@ std::string ReadModelText(const std::string& path) {
   return Cp1252ToUtf8(text);
 }
 
-void Reconnect(TTransfertRun& run) {
-  if (run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.Commit();
-  run.pFIBDatabaseRis.Close();
-  run.pFIBDatabaseRis.Open();
-  run.pFIBTransactionRis.StartTransaction();
+void Reconnect(RunContext& run) {
+  run.target.CommitAndReconnect();
 }
 
 bool HasLogin(const std::vector<std::string>& slUsers, const std::string& login) {
@@ -59,10 +56,10 @@ bool HasLogin(const std::vector<std::string>& slUsers, const std::string& login)
 }
 
 // The grant runs on the target connection in a transaction of its own.
-void GrantAdministrateur(TTransfertRun& run, const std::string& login) {
+void GrantAdministrateur(RunContext& run, const std::string& login) {
   try {
     std::unique_ptr<fib::TpFIBQuery> grant = fib::GlobalFIB().NewQuery(
-        &run.pFIBDatabaseRis, false, "GRANT role_administrateur TO " + login + " WITH ADMIN OPTION", true);
+        run.target.Db(), false, "GRANT role_administrateur TO " + login + " WITH ADMIN OPTION", true);
     grant->Transaction()->StartTransaction();
     grant->ExecQuery();
     grant->Transaction()->Commit();
@@ -73,7 +70,7 @@ void GrantAdministrateur(TTransfertRun& run, const std::string& login) {
 
 }  // namespace
 
-void CopyModelToDatabase(TTransfertRun& run) {
+void CopyModelToDatabase(RunContext& run) {
   const TRunOptions options = run.Options();
   const std::string principal = ReadModelText(options.edModelePrincipaleHint + options.edModelePrincipale);
   run.FDataMgr->InitUpdateDestination(
@@ -89,14 +86,14 @@ void CopyModelToDatabase(TTransfertRun& run) {
   WriteToDataBase(run, secondaire);
 }
 
-void WriteToDataBase(TTransfertRun& run, const std::string& modelText) {
+void WriteToDataBase(RunContext& run, const std::string& modelText) {
   try {
     TTransfertData& data = *run.FDataMgr;
     TSrcToDest& converter = *run.FParamMgr;
     data.SetDestParam(0, converter.AssignSrcToDestNotNull(nullptr, TDefault{modelText}));
     data.SetDestParam(1, converter.AssignSrcToDestNotNull(nullptr, TDefault{run.numeroEtablis}));
     data.SetDestParam(2, converter.AssignSrcToDestNotNull(nullptr, TDefault{"R"}));
-    if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
+    run.target.Begin();
     data.Transfert();
     run.CommitEtProgress();
   } catch (const std::exception& e) {
@@ -104,10 +101,10 @@ void WriteToDataBase(TTransfertRun& run, const std::string& modelText) {
   }
 }
 
-void AjoutDesDroits(TTransfertRun& run) {
+void AjoutDesDroits(RunContext& run) {
   fib::TpFIBService& security = run.FBSecurityService;
   try {
-    security.ServerName = SplitDatabaseName(run.pFIBDatabaseRis.DatabaseName).server;
+    security.ServerName = SplitDatabaseName(run.target.Name()).server;
     security.Params = {"user_name=SYSDBA", std::string("password=") + kPassword};
     security.Attach();
     const std::vector<std::string> slUsers = security.DisplayUsers();
@@ -146,7 +143,7 @@ void AjoutDesDroits(TTransfertRun& run) {
   Reconnect(run);
 }
 
-void FinTransfert(TTransfertRun& run) {
+void FinTransfert(RunContext& run) {
   try {
     TTransfertData& data = *run.FDataMgr;
     data.ExecuteDestQuery(

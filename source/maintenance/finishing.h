@@ -5,13 +5,13 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void CopyModelToDatabase(TTransfertRun& run);
+void CopyModelToDatabase(RunContext& run);
 // Binds the prepared update to the model text, the default establishment and the
 // department "R", and executes it.
-void WriteToDataBase(TTransfertRun& run, const std::string& modelText);
-void AjoutDesDroits(TTransfertRun& run);
-void FinTransfert(TTransfertRun& run);
+void WriteToDataBase(RunContext& run, const std::string& modelText);
+void AjoutDesDroits(RunContext& run);
+void FinTransfert(RunContext& run);
 
 }  // namespace korvel

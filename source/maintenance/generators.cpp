@@ -4,7 +4,7 @@
 
 #include "global/string_utils.h"
 #include "source/maintenance/sql_names.h"
-#include "source/run/transfert_run.h"
+#include "source/run/run_context.h"
 
 namespace korvel {
 namespace {
@@ -21,7 +21,7 @@ const fib::TFIBColumn* FirstColumn(TTransfertData& data) {
 
 }  // namespace
 
-void SetGenerator(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomCle,
+void SetGenerator(RunContext& run, const std::string& sNomTable, const std::string& sNomCle,
                   const std::string& sMessage) {
   run.UI().SetOperation(sMessage + " SetGenerator table:" + sNomTable);
   run.UI().ProcessEvents();
@@ -52,11 +52,11 @@ void SetGenerator(TTransfertRun& run, const std::string& sNomTable, const std::s
   data.ExecuteDestQuery("SET GENERATOR " + storedName + " TO " + vValue);
 }
 
-void GestionDesGenerator(TTransfertRun& run) {
+void GestionDesGenerator(RunContext& run) {
   fib::TpFIBDataSet& relations = run.pFIBDataSetRis;
   if (relations.Active()) relations.Close();
   relations.SetSelectSQL("Select RDB$relation_name from RDB$relations where RDB$system_flag = 0");
-  if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
+  run.target.Begin();
   relations.OpenDataSet();
   while (!relations.Eof()) {
     const std::string table = Trim(relations.Fields(0).AsString());
@@ -77,19 +77,16 @@ void GestionDesGenerator(TTransfertRun& run) {
   }
   relations.Close();
 
-  if (run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.Commit();
   if (run.IBTransactionReferant.Active()) run.IBTransactionReferant.Commit();
-  run.pFIBDatabaseRis.Close();
-  run.pFIBDatabaseRis.Open();
-  run.pFIBTransactionRis.StartTransaction();
+  run.target.CommitAndReconnect();
 }
 
-void UpdateIdGlobal(TTransfertRun& run) {
+void UpdateIdGlobal(RunContext& run) {
   fib::TpFIBQuery& query = run.pFIBQueryExecute;
   query.Close();
   query.SetSQLText("UPDATE param p SET p.valeur=" + QuotedStr(run.Options().edtPrefixGlobal) +
                    " WHERE p.id_param='Préfixe Global'");
-  if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
+  run.target.Begin();
   query.ExecQuery();
   run.CommitEtProgress();
 }

@@ -6,13 +6,13 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
 // Moves GEN_ID_<sNomTable> to the highest sNomCle of sNomTable.
-void SetGenerator(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomCle,
+void SetGenerator(RunContext& run, const std::string& sNomTable, const std::string& sNomCle,
                   const std::string& sMessage);
 // SetGenerator for every user table of the target (SECURITE excepted).
-void GestionDesGenerator(TTransfertRun& run);
-void UpdateIdGlobal(TTransfertRun& run);
+void GestionDesGenerator(RunContext& run);
+void UpdateIdGlobal(RunContext& run);
 
 }  // namespace korvel

@@ -9,7 +9,7 @@
 #include "global/fib/global_fib.h"
 #include "global/string_utils.h"
 #include "source/maintenance/sql_names.h"
-#include "source/run/transfert_run.h"
+#include "source/run/run_context.h"
 
 namespace korvel {
 namespace {
@@ -23,20 +23,20 @@ TStateWords StateWords(bool pb_Inactive) {
   return pb_Inactive ? TStateWords{" INACTIVE", " (Désactivation"} : TStateWords{" ACTIVE", " (Réactivation"};
 }
 
-void EnsureMainTransaction(TTransfertRun& run) {
-  if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
+void EnsureMainTransaction(RunContext& run) {
+  run.target.Begin();
 }
 
 }  // namespace
 
-void ChangeStateIndex(TTransfertRun& run, const std::string& ps_TableName, const std::string& ps_Message,
+void ChangeStateIndex(RunContext& run, const std::string& ps_TableName, const std::string& ps_Message,
                       bool pb_Inactive) {
   const TStateWords words = StateWords(pb_Inactive);
   run.UI().SetOperation(ps_Message + words.message + " des index de la table: " + ps_TableName + ")");
   run.UI().ProcessEvents();
 
   EnsureMainTransaction(run);
-  fib::TpFIBQuery indexes(&run.pFIBDatabaseRis, &run.pFIBTransactionRis);
+  fib::TpFIBQuery indexes(run.target.Db());
   indexes.SetSQLText(
       "SELECT DISTINCT a.RDB$INDEX_NAME FROM RDB$INDICES a LEFT JOIN rdb$relation_constraints c ON "
       "(c.rdb$constraint_name = a.rdb$index_name OR c.rdb$index_name = a.rdb$index_name) AND "
@@ -46,7 +46,7 @@ void ChangeStateIndex(TTransfertRun& run, const std::string& ps_TableName, const
   indexes.ParamByName("TABLENAME").SetValue(Variant(ps_TableName));
   indexes.ExecQuery();
 
-  fib::TpFIBQuery pFIBQueryIndex(&run.pFIBDatabaseRis, &run.pFIBTransactionRis);
+  fib::TpFIBQuery pFIBQueryIndex(run.target.Db());
   while (!indexes.Eof()) {
     const std::string statement = "ALTER INDEX " + SqlObjectName(indexes.Fields(0).AsString()) + words.inactive;
     pFIBQueryIndex.Close();
@@ -56,26 +56,26 @@ void ChangeStateIndex(TTransfertRun& run, const std::string& ps_TableName, const
     pFIBQueryIndex.ExecQuery();
     indexes.Next();
     // Each switch is durable before the next; the cursor survives the retaining commit.
-    run.pFIBTransactionRis.CommitRetaining();
+    run.target.CommitRetaining();
   }
   indexes.Close();
   run.CommitEtProgress();
 }
 
-void ChangeStateTrigger(TTransfertRun& run, const std::string& ps_Trigername, const std::string& ps_Message,
+void ChangeStateTrigger(RunContext& run, const std::string& ps_Trigername, const std::string& ps_Message,
                         bool pb_Inactive) {
   const TStateWords words = StateWords(pb_Inactive);
   run.UI().SetOperation(ps_Message + words.message + " du Trigger " + ps_Trigername);
   run.UI().ProcessEvents();
 
   EnsureMainTransaction(run);
-  fib::TpFIBQuery pFIBQueryIndex(&run.pFIBDatabaseRis, &run.pFIBTransactionRis);
+  fib::TpFIBQuery pFIBQueryIndex(run.target.Db());
   pFIBQueryIndex.SetSQLText("ALTER TRIGGER " + ps_Trigername + words.inactive);
   pFIBQueryIndex.ExecQuery();
   run.CommitEtProgress();
 }
 
-void RecomputeIndex(TTransfertRun& run, const std::string& ps_Table, const std::string& ps_Message) {
+void RecomputeIndex(RunContext& run, const std::string& ps_Table, const std::string& ps_Message) {
   run.UI().SetOperation(ps_Message + " (Recompute Index de la table " + ps_Table + ")");
   run.UI().ProcessEvents();
 
@@ -84,12 +84,12 @@ void RecomputeIndex(TTransfertRun& run, const std::string& ps_Table, const std::
   EnsureMainTransaction(run);
   std::vector<std::string> names;
   {
-    fib::TpFIBQuery indexes(&run.pFIBDatabaseRis, &run.pFIBTransactionRis);
+    fib::TpFIBQuery indexes(run.target.Db());
     indexes.SetSQLText("SELECT RDB$INDEX_NAME FROM rdb$indices WHERE rdb$relation_name = " + QuotedStr(ps_Table) +
                        " ORDER BY 1");
     for (indexes.ExecQuery(); !indexes.Eof(); indexes.Next()) names.push_back(indexes.Fields(0).AsString());
   }
-  fib::TpFIBQuery pFIBQueryIndex(&run.pFIBDatabaseRis, &run.pFIBTransactionRis);
+  fib::TpFIBQuery pFIBQueryIndex(run.target.Db());
   for (const std::string& name : names) {
     pFIBQueryIndex.SetSQLText("SET STATISTICS INDEX " + SqlObjectName(name));
     pFIBQueryIndex.ExecQuery();
@@ -104,9 +104,9 @@ void RecomputeIndex(TTransfertRun& run, const std::string& ps_Table, const std::
 // the two calls. Indexes have no other safety net, and rebuilding the active ones
 // would cost a full rebuild of every large table for nothing. A failed rebuild is
 // logged and the pass goes on, so one bad index does not leave the rest off.
-void ReIndexPostTransfert(TTransfertRun& run) {
+void ReIndexPostTransfert(RunContext& run) {
   std::unique_ptr<fib::TpFIBTransaction> transaction =
-      fib::GlobalFIB().NewTransaction(&run.pFIBDatabaseRis, /*ReadOnly=*/false, /*NoWait=*/true);
+      fib::GlobalFIB().NewTransaction(run.target.Db(), /*ReadOnly=*/false, /*NoWait=*/true);
   fib::TpFIBDataSet& dataset = run.pFIBDataSetRis;
   if (dataset.Active()) dataset.Close();
   dataset.SetSelectSQL(
@@ -117,7 +117,7 @@ void ReIndexPostTransfert(TTransfertRun& run) {
   EnsureMainTransaction(run);
   dataset.Prepare();
   dataset.OpenDataSet();
-  std::unique_ptr<fib::TpFIBQuery> query = fib::GlobalFIB().NewQuery(&run.pFIBDatabaseRis, transaction.get(), "");
+  std::unique_ptr<fib::TpFIBQuery> query = fib::GlobalFIB().NewQuery(run.target.Db(), transaction.get(), "");
 
   for (; !dataset.Eof(); dataset.Next()) {
     const fib::TFIBColumn& inactive = dataset.Fields(1);

@@ -5,13 +5,13 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void ChangeStateIndex(TTransfertRun& run, const std::string& ps_TableName, const std::string& ps_Message,
+void ChangeStateIndex(RunContext& run, const std::string& ps_TableName, const std::string& ps_Message,
                       bool pb_Inactive);
-void ChangeStateTrigger(TTransfertRun& run, const std::string& ps_Trigername, const std::string& ps_Message,
+void ChangeStateTrigger(RunContext& run, const std::string& ps_Trigername, const std::string& ps_Message,
                         bool pb_Inactive);
-void RecomputeIndex(TTransfertRun& run, const std::string& ps_Table, const std::string& ps_Message);
-void ReIndexPostTransfert(TTransfertRun& run);
+void RecomputeIndex(RunContext& run, const std::string& ps_Table, const std::string& ps_Message);
+void ReIndexPostTransfert(RunContext& run);
 
 }  // namespace korvel

@@ -11,7 +11,7 @@ namespace {
 // Modalities that acts name and the target lacks, added deactivated. NOT EXISTS: "NOT
 // IN (SELECT MODALITE FROM MODALITE)" adds nothing at all once one modality code is
 // NULL, and the target accepts a NULL modality.
-void InsertMissingActeModalities(TTransfertRun& run) {
+void InsertMissingActeModalities(RunContext& run) {
   try {
     MoveStaged(run, {"Modalite",
                      "INSERT INTO Modalite(Modalite, DESCRIPTION, DESACTIVE) SELECT DISTINCT(TA.Modalite), 'DESC', 'O' "
@@ -34,7 +34,7 @@ constexpr const char* kActeTariPresent =
 
 // The statements that build the target's acts from the staged ones, in order. Those
 // that copy many rows are moves: a row the target refuses is refused alone.
-void FinishActes(TTransfertRun& run) {
+void FinishActes(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   MoveStaged(run, {"Acte",
                    "INSERT INTO Acte(Acte, Description, Abregee, epuration, calculnombre, plafondRole1, plafondrole7, "
@@ -108,7 +108,7 @@ void FinishActes(TTransfertRun& run) {
 
 }  // namespace
 
-void TransfertTableActeTmp(TTransfertRun& run) {
+void TransfertTableActeTmp(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("tmpActe", {"Code", "CODE"}, true); };
   hooks.assign = [&](TRecordParams& p) {

@@ -4,8 +4,8 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableActeTmp(TTransfertRun& run);
+void TransfertTableActeTmp(RunContext& run);
 
 }  // namespace korvel

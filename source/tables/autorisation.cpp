@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "source/run/transfert_run.h"
+#include "source/run/run_context.h"
 #include "source/tables/table_loop.h"
 
 namespace korvel {
@@ -12,7 +12,7 @@ constexpr int64_t kNamed = 10;
 
 }  // namespace
 
-void TransfertTableAutorisation(TTransfertRun& run) {
+void TransfertTableAutorisation(RunContext& run) {
   TRoutineHooks hooks;
   // The legacy record holds its visit in its second field.
   hooks.assign = [](TRecordParams& p) {

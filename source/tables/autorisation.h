@@ -5,8 +5,8 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableAutorisation(TTransfertRun& run);
+void TransfertTableAutorisation(RunContext& run);
 
 }  // namespace korvel

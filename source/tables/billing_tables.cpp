@@ -20,7 +20,7 @@ void ModifierColumns(TRecordParams& p) {
 
 }  // namespace
 
-void TransfertTableModific(TTransfertRun& run) {
+void TransfertTableModific(RunContext& run) {
   RunTableRoutine(
       run,
       {"TableModific", "Modificateur", "Modific",
@@ -38,7 +38,7 @@ void TransfertTableModific(TTransfertRun& run) {
       });
 }
 
-void TransfertTableModSoft(TTransfertRun& run) {
+void TransfertTableModSoft(RunContext& run) {
   RunTableRoutine(
       run,
       {"TableModSoft", "ModSoft", "ModSoft",
@@ -53,7 +53,7 @@ void TransfertTableModSoft(TTransfertRun& run) {
       });
 }
 
-void TransfertTableModCompl(TTransfertRun& run) {
+void TransfertTableModCompl(RunContext& run) {
   // No duplicate check: the target alone refuses a repeated rule.
   TTableRoutine routine{"TableModCompl", "ModCompl", "ModCompl",
                         "INSERT INTO ModCompl(Mod, Code1, Code2, Cs, Renseignement, ArretSurEcran, Desactive)", 7};
@@ -69,7 +69,7 @@ void TransfertTableModCompl(TTransfertRun& run) {
   });
 }
 
-void TransfertTableRemMajoree(TTransfertRun& run) {
+void TransfertTableRemMajoree(RunContext& run) {
   RunTableRoutine(
       run,
       {"TableRemMajoree", "RemMajoree ", "RemMajoree",
@@ -83,7 +83,7 @@ void TransfertTableRemMajoree(TTransfertRun& run) {
       [&] { RecomputeIndex(run, "RemMajoree", "Table RemMajoree \r\n"); });
 }
 
-void TransfertTableCodeTransac(TTransfertRun& run) {
+void TransfertTableCodeTransac(RunContext& run) {
   RunTableRoutine(
       run,
       {"TableCodeTransac", "Code Transaction", "CodeTransac", "INSERT INTO CODETRANSAC(CODETRANSAC, Description, Desactive)",
@@ -96,7 +96,7 @@ void TransfertTableCodeTransac(TTransfertRun& run) {
       });
 }
 
-void TransfertTableActivite(TTransfertRun& run) {
+void TransfertTableActivite(RunContext& run) {
   RunTableRoutine(
       run,
       {"Table.Activite", "Activite", "Activite", "INSERT INTO Activite(id_activite, Activite, CompteGrLivre, Desactive)",
@@ -114,7 +114,7 @@ void TransfertTableActivite(TTransfertRun& run) {
       [&] { SetGenerator(run, "Activite", "ID_Activite", "Table Activite\r\n"); });
 }
 
-void TransfertTableEtatType(TTransfertRun& run) {
+void TransfertTableEtatType(RunContext& run) {
   RunTableRoutine(
       run,
       {"TableEtatType", "Etat type", "EtatType",
@@ -130,7 +130,7 @@ void TransfertTableEtatType(TTransfertRun& run) {
       });
 }
 
-void TransfertTableEtatTypeTitre(TTransfertRun& run) {
+void TransfertTableEtatTypeTitre(RunContext& run) {
   RunTableRoutine(
       run, {"TableEtatTypeTitre", "Etat Type Titre", "EtatTypeTitre", "INSERT INTO EtatTypeTitre(TypeNo, Categorie, Nom)", 3},
       [&] { run.FDataMgr->InitCodeDestCopy("EtatTypeTitre", {"TypeNo", "Numero"}, true); },

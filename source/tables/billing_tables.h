@@ -5,15 +5,15 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableModific(TTransfertRun& run);
-void TransfertTableModSoft(TTransfertRun& run);
-void TransfertTableModCompl(TTransfertRun& run);
-void TransfertTableRemMajoree(TTransfertRun& run);
-void TransfertTableCodeTransac(TTransfertRun& run);
-void TransfertTableActivite(TTransfertRun& run);
-void TransfertTableEtatType(TTransfertRun& run);
-void TransfertTableEtatTypeTitre(TTransfertRun& run);
+void TransfertTableModific(RunContext& run);
+void TransfertTableModSoft(RunContext& run);
+void TransfertTableModCompl(RunContext& run);
+void TransfertTableRemMajoree(RunContext& run);
+void TransfertTableCodeTransac(RunContext& run);
+void TransfertTableActivite(RunContext& run);
+void TransfertTableEtatType(RunContext& run);
+void TransfertTableEtatTypeTitre(RunContext& run);
 
 }  // namespace korvel

@@ -3,7 +3,7 @@
 #include "global/string_utils.h"
 #include "source/tables/parametres.h"
 #include "source/tables/table_loop.h"
-#include "source/transfert/dictee_options.h"
+#include "source/tables/dictee_options.h"
 
 namespace korvel {
 namespace {
@@ -26,7 +26,7 @@ constexpr const char* kUpdateInfo =
     "UPDATE etablissement_info e SET e.ville = :AParam1, e.courriel = :AParam2, e.departement = :AParam3 WHERE "
     "e.etablissement =:AParam0";
 
-void AssignEtablissement(TTransfertRun& run, TRecordParams& p) {
+void AssignEtablissement(RunContext& run, TRecordParams& p) {
   p.Copy(0, p.Field("Code"));
   p.Set(1, run.FDataMgr->MakePKString("ETABLISSEMENT", "NOM", p.Field("Nom").AsString(), 60, TFieldType::ftInteger));
   p.CopyOr(2, p.Field("IndiceSpec"), "A");
@@ -64,7 +64,7 @@ void AssignInfo(TRecordParams& p) {
 // Runs one statement of the record; a refused value is logged with the record. Returns
 // the rows it changed, or -1 when refused. The establishment row counts as the record
 // added once it has landed; its contact row does not count again.
-int64_t Execute(TTransfertRun& run, TRecordParams& p, void (*assign)(TTransfertRun&, TRecordParams&), bool count) {
+int64_t Execute(RunContext& run, TRecordParams& p, void (*assign)(RunContext&, TRecordParams&), bool count) {
   try {
     assign(run, p);
     run.FDataMgr->ExecuteDestination();
@@ -82,10 +82,10 @@ int64_t Execute(TTransfertRun& run, TRecordParams& p, void (*assign)(TTransfertR
 // gone or refuses the update, the establishment is inserted instead, and the log says
 // why, so later steps never write to an establishment that does not exist. True when
 // the establishment has landed.
-bool TransfertRecord(TTransfertRun& run, TRecordParams& p, bool takeover) {
+bool TransfertRecord(RunContext& run, TRecordParams& p, bool takeover) {
   TTransfertData& engine = *run.FDataMgr;
-  auto etablissement = [](TTransfertRun& r, TRecordParams& q) { AssignEtablissement(r, q); };
-  auto info = [](TTransfertRun&, TRecordParams& q) { AssignInfo(q); };
+  auto etablissement = [](RunContext& r, TRecordParams& q) { AssignEtablissement(r, q); };
+  auto info = [](RunContext&, TRecordParams& q) { AssignInfo(q); };
   bool took_over = false;
   if (takeover) {
     engine.InitUpdateDestination(kUpdateEtablissement);
@@ -120,9 +120,9 @@ bool TransfertRecord(TTransfertRun& run, TRecordParams& p, bool takeover) {
 
 }  // namespace
 
-bool IsEtablissement99999(TTransfertRun& run) {
+bool IsEtablissement99999(RunContext& run) {
   try {
-    if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
+    run.target.Begin();
     run.pFIBDataSetRis.Close();
     run.pFIBDataSetRis.SetSelectSQL(
         "SELECT Count(e.etablissement) as total FROM etablissement e WHERE e.etablissement='99999'");
@@ -135,7 +135,7 @@ bool IsEtablissement99999(TTransfertRun& run) {
   }
 }
 
-void TransfertTableEtablissement(TTransfertRun& run) {
+void TransfertTableEtablissement(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   run.FLogMgr.StartTableLog("TableEtablis");
   run.ShowTableOperation("Etablissement ");

@@ -5,10 +5,10 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableEtablissement(TTransfertRun& run);
+void TransfertTableEtablissement(RunContext& run);
 // Whether the target holds the placeholder establishment '99999' (false on any error).
-bool IsEtablissement99999(TTransfertRun& run);
+bool IsEtablissement99999(RunContext& run);
 
 }  // namespace korvel

@@ -20,7 +20,7 @@ constexpr int kStatutRapport = 494;
 
 bool Blank(const TField& field) { return field.IsNull() || Trim(field.AsString()).empty(); }
 
-void AssignUniteToExams(TTransfertRun& run) {
+void AssignUniteToExams(RunContext& run) {
   try {
     run.UI().SetOperation("Table Examen\r\n (AssignUniteToExams)");
     run.FDataMgr->ExecuteDestQuery("UPDATE tmpexamen e SET e.unite = (SELECT a.unite FROM acte a WHERE a.acte=e.acte)");
@@ -34,7 +34,7 @@ void AssignUniteToExams(TTransfertRun& run) {
 // characters), and of two technologists of the same family name the first is taken:
 // the legacy statements linked long names to nothing and failed whole on a repeated
 // technologist name.
-void ResolveNames(TTransfertRun& run) {
+void ResolveNames(RunContext& run) {
   static const std::pair<const char*, const char*> kSteps[] = {
       {"Table Examen\r\n UPDATE TmpExamen concilopr",
        "UPDATE TmpExamen t SET t.concilopr = (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(t.cOpr, 1, "
@@ -68,7 +68,7 @@ void ResolveNames(TTransfertRun& run) {
 
 }  // namespace
 
-void AssignerStatutVisite2(TTransfertRun& run) {
+void AssignerStatutVisite2(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   RecomputeIndex(run, "VISITE", "Table Visite\r\n");
   RecomputeIndex(run, "TMPEXAMEN", "Table Visite\r\n");
@@ -111,9 +111,9 @@ void AssignerStatutVisite2(TTransfertRun& run) {
   }
 }
 
-void TransfertTableExamen(TTransfertRun& run) {
+void TransfertTableExamen(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
-  fib::TpFIBQuery rejected(&run.pFIBDatabaseRis);
+  fib::TpFIBQuery rejected(run.target.Db());
   bool copied = false;
   TRoutineHooks hooks;
   std::string firstLine;

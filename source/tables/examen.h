@@ -6,11 +6,11 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableExamen(TTransfertRun& run);
+void TransfertTableExamen(RunContext& run);
 // The report dates and status of the visits, from their staged examinations. After a
 // stop, visits without examination are not deactivated (theirs were not reached).
-void AssignerStatutVisite2(TTransfertRun& run);
+void AssignerStatutVisite2(RunContext& run);
 
 }  // namespace korvel

@@ -21,7 +21,7 @@ void AssignRadiologiste(TRecordParams& p, int licenceParam) {
 }
 
 // The run's date range as keys of an index whose first field is a date.
-void DateRange(TTransfertRun& run, TTableRoutine& routine, const char* index) {
+void DateRange(RunContext& run, TTableRoutine& routine, const char* index) {
   const TRunOptions options = run.Options();
   routine.Range(index, Variant(DateOf(options.dtpDebut)), Variant(DateOf(options.dtpFin)));
 }
@@ -35,7 +35,7 @@ constexpr const char* kOneVisit =
 // carry, stay staged; the log says how many visit numbers they name. Rows already in
 // the final table, or staged again by a later run, are offered once: the latest staged
 // copy of a visit number.
-void CountUnattached(TTransfertRun& run, const std::string& staging) {
+void CountUnattached(RunContext& run, const std::string& staging) {
   TTransfertData& engine = *run.FDataMgr;
   static const std::pair<const char*, const char*> kCounts[] = {
       {"NOT EXISTS (SELECT 1 FROM visite v WHERE v.prescription = f.prescrip)", " sans visite dans la base"},
@@ -55,7 +55,7 @@ void CountUnattached(TTransfertRun& run, const std::string& staging) {
 
 }  // namespace
 
-void TransfertTableEtat(TTransfertRun& run) {
+void TransfertTableEtat(RunContext& run) {
   TRoutineHooks hooks;
   hooks.beforeFirstRecord = [&] { ChangeStateIndex(run, "ETAT", "Table Etat \r\n", true); };
   hooks.assign = [](TRecordParams& p) {
@@ -74,7 +74,7 @@ void TransfertTableEtat(TTransfertRun& run) {
   RunTableRoutine(run, routine, hooks);
 }
 
-void TransfertTableReleve(TTransfertRun& run) {
+void TransfertTableReleve(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("Releve", {"id_releve", "SEQ"}, true);
@@ -99,7 +99,7 @@ void TransfertTableReleve(TTransfertRun& run) {
                   hooks);
 }
 
-void TransfertTableR1606(TTransfertRun& run) {
+void TransfertTableR1606(RunContext& run) {
   const std::string message = "Table R1606\r\n";
   TRoutineHooks hooks;
   hooks.setup = [&] {
@@ -142,7 +142,7 @@ void TransfertTableR1606(TTransfertRun& run) {
   RunTableRoutine(run, routine, hooks);
 }
 
-void TransfertTableR1606b(TTransfertRun& run) {
+void TransfertTableR1606b(RunContext& run) {
   const std::string message = "Table R1606B\r\n";
   TTransfertData& engine = *run.FDataMgr;
   TRoutineHooks hooks;
@@ -188,7 +188,7 @@ void TransfertTableR1606b(TTransfertRun& run) {
   RunTableRoutine(run, routine, hooks);
 }
 
-void TransfertTableFacturationExt(TTransfertRun& run) {
+void TransfertTableFacturationExt(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitTransfertCondition(TC::ctSrcNotEmpty, 2); };
   hooks.assign = [](TRecordParams& p) {
@@ -209,7 +209,7 @@ void TransfertTableFacturationExt(TTransfertRun& run) {
                   hooks);
 }
 
-void TransfertTableFaccsc(TTransfertRun& run) {
+void TransfertTableFaccsc(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitTransfertCondition(TC::ctSrcNotEmpty, "prescrip"); };
   hooks.assign = [](TRecordParams& p) {
@@ -234,7 +234,7 @@ void TransfertTableFaccsc(TTransfertRun& run) {
                   hooks);
 }
 
-void TransfertTableFaccsd(TTransfertRun& run) {
+void TransfertTableFaccsd(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitTransfertCondition(TC::ctSrcNotEmpty, "prescrip"); };
   hooks.assign = [](TRecordParams& p) {
@@ -258,7 +258,7 @@ void TransfertTableFaccsd(TTransfertRun& run) {
                   hooks);
 }
 
-void TransfertTablePaiement(TTransfertRun& run) {
+void TransfertTablePaiement(RunContext& run) {
   const std::string message = "Table Paiement\r\n";
   TRoutineHooks hooks;
   std::string firstLine;

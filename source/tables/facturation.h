@@ -4,15 +4,15 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableEtat(TTransfertRun& run);
-void TransfertTableReleve(TTransfertRun& run);
-void TransfertTableR1606(TTransfertRun& run);
-void TransfertTableR1606b(TTransfertRun& run);
-void TransfertTableFacturationExt(TTransfertRun& run);
-void TransfertTableFaccsc(TTransfertRun& run);
-void TransfertTableFaccsd(TTransfertRun& run);
-void TransfertTablePaiement(TTransfertRun& run);
+void TransfertTableEtat(RunContext& run);
+void TransfertTableReleve(RunContext& run);
+void TransfertTableR1606(RunContext& run);
+void TransfertTableR1606b(RunContext& run);
+void TransfertTableFacturationExt(RunContext& run);
+void TransfertTableFaccsc(RunContext& run);
+void TransfertTableFaccsd(RunContext& run);
+void TransfertTablePaiement(RunContext& run);
 
 }  // namespace korvel

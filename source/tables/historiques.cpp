@@ -16,7 +16,7 @@ using TC = TCanTransfertType;
 // The clinic's agency number: field "Agence No" of the first legacy settings record
 // (empty when there is none). A settings table that cannot be read is logged and
 // counts as no number: the histories still migrate.
-std::string AgencyNumber(TTransfertRun& run) {
+std::string AgencyNumber(RunContext& run) {
   TffTable& parm = run.TableParm;
   std::string agency;
   try {
@@ -46,14 +46,14 @@ void CopyFields(TRecordParams& p, std::initializer_list<const char*> names) {
   for (const char* name : names) p.Copy(i++, p.Field(name));
 }
 
-void Finalisation(TTransfertRun& run, const char* label) {
+void Finalisation(RunContext& run, const char* label) {
   run.CommitEtProgress();
   run.UI().SetOperation(std::string(label) + "\r\nFinalisation du transfert");
 }
 
 }  // namespace
 
-void TransfertTableHistoEpur(TTransfertRun& run) {
+void TransfertTableHistoEpur(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("HistoEpur", {"NomTable", "NomTable"}, {"DateEffect", "DateEffect"});
@@ -67,7 +67,7 @@ void TransfertTableHistoEpur(TTransfertRun& run) {
                   hooks);
 }
 
-void TransfertTableHistoEtat(TTransfertRun& run) {
+void TransfertTableHistoEtat(RunContext& run) {
   TParamValue agency;
   // The legacy statements have no identifier and the target numbers them: a statement
   // is known by its values, and one the target held before this run (an earlier run
@@ -124,7 +124,7 @@ void TransfertTableHistoEtat(TTransfertRun& run) {
   RunTableRoutine(run, routine, hooks);
 }
 
-void TransfertTableHistoLot(TTransfertRun& run) {
+void TransfertTableHistoLot(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("tmpHistoLot", {"Numero", "Numero"}, true);
@@ -168,7 +168,7 @@ void TransfertTableHistoLot(TTransfertRun& run) {
                   hooks);
 }
 
-void TransfertTableHistoReleve(TTransfertRun& run) {
+void TransfertTableHistoReleve(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("tmpHistoReleve", {"ReleveDate", "ReleveDate"}, true);
@@ -200,7 +200,7 @@ void TransfertTableHistoReleve(TTransfertRun& run) {
                   hooks);
 }
 
-void TransfertTableHistoTransfert(TTransfertRun& run) {
+void TransfertTableHistoTransfert(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("tmpHistoTransfert", {"DateHeure", "Date+Heure"}, {"Opr", "Opr"});

@@ -6,12 +6,12 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableHistoEpur(TTransfertRun& run);
-void TransfertTableHistoEtat(TTransfertRun& run);
-void TransfertTableHistoLot(TTransfertRun& run);
-void TransfertTableHistoReleve(TTransfertRun& run);
-void TransfertTableHistoTransfert(TTransfertRun& run);
+void TransfertTableHistoEpur(RunContext& run);
+void TransfertTableHistoEtat(RunContext& run);
+void TransfertTableHistoLot(RunContext& run);
+void TransfertTableHistoReleve(RunContext& run);
+void TransfertTableHistoTransfert(RunContext& run);
 
 }  // namespace korvel

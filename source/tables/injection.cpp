@@ -3,7 +3,7 @@
 #include "global/string_utils.h"
 #include "global/text_encoding.h"
 #include "source/maintenance/index_control.h"
-#include "source/run/transfert_run.h"
+#include "source/run/run_context.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
 
@@ -29,12 +29,12 @@ std::string LinkSql(const std::string& table, const std::string& id, const std::
          " x WHERE x.id_examen = i.id_examen AND x.id_refinjreact = " + id + "){KEYS}";
 }
 
-void MoveLink(TTransfertRun& run, const std::string& table, const std::string& sql) {
+void MoveLink(RunContext& run, const std::string& table, const std::string& sql) {
   MoveStaged(run, {table, sql, "injection i", "i.id_examen"});
   run.CommitEtProgress();
 }
 
-void FinishInjections(TTransfertRun& run) {
+void FinishInjections(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   // Sites become reference rows, each description once.
   MoveStaged(run, {"refinjreact",
@@ -135,7 +135,7 @@ TTechnologueName SplitInitiales(const std::string& sIniTech) {
   return {Utf8Mid(sIniTech, 2, 5), Utf8Mid(sIniTech, 0, 2)};
 }
 
-std::string InsertTechnologue(TTransfertRun& run, std::unordered_map<std::string, std::string>& known,
+std::string InsertTechnologue(RunContext& run, std::unordered_map<std::string, std::string>& known,
                               const std::string& sIniTech) {
   if (Trim(sIniTech).empty()) return "";
   const auto found = known.find(sIniTech);
@@ -145,7 +145,7 @@ std::string InsertTechnologue(TTransfertRun& run, std::unordered_map<std::string
   // technologist they created.
   const Variant nom(AnsiUpperCase(parts.nom)), prenom(AnsiUpperCase(parts.prenom));
   try {
-    fib::TpFIBQuery insert(&run.pFIBDatabaseRis);
+    fib::TpFIBQuery insert(run.target.Db());
     insert.SetSQLText(
         "INSERT INTO TECHNOLOGUE(nom, prenom, desactive, STAGIAIRETECH) SELECT FIRST 1 CAST(:NOM AS VARCHAR(60)), "
         "CAST(:PRENOM AS VARCHAR(60)),'N','N' FROM examen WHERE NOT EXISTS (SELECT FIRST 1 1 FROM technologue t WHERE "
@@ -155,7 +155,7 @@ std::string InsertTechnologue(TTransfertRun& run, std::unordered_map<std::string
     run.DoLogMisc(e.what());
   }
   std::string id;
-  fib::TpFIBQuery lookup(&run.pFIBDatabaseRis);
+  fib::TpFIBQuery lookup(run.target.Db());
   lookup.SetSQLText("SELECT t.id_technologue FROM technologue t WHERE t.nom=:NOM AND t.prenom=:PRENOM");
   lookup.ExecWithParams({nom, prenom});
   if (!lookup.Eof()) id = lookup.Fields(0).AsString();
@@ -164,7 +164,7 @@ std::string InsertTechnologue(TTransfertRun& run, std::unordered_map<std::string
   return id;
 }
 
-void TransfertTableInjection(TTransfertRun& run) {
+void TransfertTableInjection(RunContext& run) {
   std::unordered_map<std::string, std::string> technologues;
   TRoutineHooks hooks;
   hooks.assign = [&](TRecordParams& p) {

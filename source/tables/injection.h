@@ -9,9 +9,9 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableInjection(TTransfertRun& run);
+void TransfertTableInjection(RunContext& run);
 
 // The family and given names the initials stand for: "JD" is J. D, any other is two
 // letters of given name and up to three of family name ("JPDUB": JP DUB).
@@ -24,7 +24,7 @@ TTechnologueName SplitInitiales(const std::string& sIniTech);
 // created active and not a trainee when missing (while the target holds an
 // examination). Names are stored and looked up upper-cased; each set of initials is
 // resolved once per table through `known`.
-std::string InsertTechnologue(TTransfertRun& run, std::unordered_map<std::string, std::string>& known,
+std::string InsertTechnologue(RunContext& run, std::unordered_map<std::string, std::string>& known,
                               const std::string& sIniTech);
 
 }  // namespace korvel

@@ -5,7 +5,7 @@
 #include "global/string_utils.h"
 #include "source/maintenance/generators.h"
 #include "source/maintenance/index_control.h"
-#include "source/run/transfert_run.h"
+#include "source/run/run_context.h"
 #include "source/tables/reference_completion.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
@@ -27,7 +27,7 @@ std::string NotMoved(const std::string& finalTable, const std::string& finalKey,
 constexpr const char* kSecurite = "(SELECT id_securite FROM securite WHERE utilisateur = SUBSTR(t.usager, 1, 20))";
 
 // A rule matches any of its remark patterns.
-void InsertTraceLog(TTransfertRun& run, const std::string& firstLine, std::initializer_list<const char*> ps_Conditions,
+void InsertTraceLog(RunContext& run, const std::string& firstLine, std::initializer_list<const char*> ps_Conditions,
                     const std::string& ps_TableName, const std::string& ps_Operation) {
   std::string matches;
   for (const char* condition : ps_Conditions)
@@ -43,7 +43,7 @@ void InsertTraceLog(TTransfertRun& run, const std::string& firstLine, std::initi
   run.CommitEtProgress();
 }
 
-void MoveJournal(TTransfertRun& run, const std::string& firstLine) {
+void MoveJournal(RunContext& run, const std::string& firstLine) {
   InsertSecuriteTmp(run, "tmplog", "Usager", kMessage);
   InsertStationTmp(run, "tmplog", "Poste");
   run.CommitEtProgress();
@@ -71,7 +71,7 @@ void MoveJournal(TTransfertRun& run, const std::string& firstLine) {
 
 }  // namespace
 
-void TransfertTableLog(TTransfertRun& run) {
+void TransfertTableLog(RunContext& run) {
   TRoutineHooks hooks;
   std::string firstLine;
   hooks.beforeFirstRecord = [&] {

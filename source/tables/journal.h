@@ -7,8 +7,8 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableLog(TTransfertRun& run);
+void TransfertTableLog(RunContext& run);
 
 }  // namespace korvel

@@ -22,7 +22,7 @@ TParamValue Text(const std::string& text) {
 }
 
 // The move into Medecin and the reactivation of the physicians of the register.
-void FinishMedecins(TTransfertRun& run) {
+void FinishMedecins(RunContext& run) {
   run.UI().SetOperation("Table Medecin \r\nFinalisation du transfert");
   // Each staged row has its own internal number: a physician the final table refuses
   // (a licence and id already there) is refused alone. One an earlier run moved (there
@@ -54,7 +54,7 @@ std::string PostalCode6(const std::string& text) {
   return Trim(Utf8Length(text) <= 6 || Utf8Length(compact) > 6 ? Utf8Left(text, 6) : compact);
 }
 
-void TransfertTableMedecin(TTransfertRun& run) {
+void TransfertTableMedecin(RunContext& run) {
   TSrcToDest& conv = *run.FParamMgr;
   conv.ClearPreviousParameters();
   std::string overflow;

@@ -6,9 +6,9 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableMedecin(TTransfertRun& run);
+void TransfertTableMedecin(RunContext& run);
 
 // A postal code within 6 characters: written without its blanks when that makes it
 // fit ("H2X 1Y4" gives "H2X1Y4"), else its first 6 characters; trimmed, "" when blank.

@@ -32,7 +32,7 @@ std::string GroupKey(const std::string& sender, int64_t moment) { return sender 
 // nothing twice and its moves find every row already there.
 class MessageGroups {
  public:
-  explicit MessageGroups(TTransfertRun& run) : run_(run) {}
+  explicit MessageGroups(RunContext& run) : run_(run) {}
 
   void LoadStaged() {
     ForEachTargetRow(run_, "SELECT SECURITE, DATEHEURE, ID_MESSAGEENVOYE FROM TMPMESSAGEENVOYE",
@@ -77,7 +77,7 @@ class MessageGroups {
   void SentStaged() { sent_pending_ = false; }
 
  private:
-  TTransfertRun& run_;
+  RunContext& run_;
   std::unordered_map<std::string, int64_t> staged_groups_;
   std::unordered_set<std::string> staged_records_;
   std::string key_;
@@ -87,7 +87,7 @@ class MessageGroups {
 
 }  // namespace
 
-void TransfertTableMessage(TTransfertRun& run) {
+void TransfertTableMessage(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   MessageGroups groups(run);
   int64_t id = 0;
@@ -204,7 +204,7 @@ void TransfertTableMessage(TTransfertRun& run) {
   RunTableRoutine(run, routine, hooks);
 }
 
-void TransfertTableHL7ExamenHop(TTransfertRun& run) {
+void TransfertTableHL7ExamenHop(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("ACTE_HOPITALHL7", {"ACTEHOP", "CODE"}, true); };
   hooks.assign = [&](TRecordParams& p) {
@@ -226,7 +226,7 @@ void TransfertTableHL7ExamenHop(TTransfertRun& run) {
                   hooks);
 }
 
-void TransfertTableHL7ExamenRX(TTransfertRun& run) {
+void TransfertTableHL7ExamenRX(RunContext& run) {
   TRoutineHooks hooks;
   hooks.accept = [&](TRecordParams& p) {
     const TField& code = p.Field("CodeRx");
@@ -257,7 +257,7 @@ void TransfertTableHL7ExamenRX(TTransfertRun& run) {
   RunTableRoutine(run, routine, hooks);
 }
 
-void TransfertTableHL7Radiol(TTransfertRun& run) {
+void TransfertTableHL7Radiol(RunContext& run) {
   TRoutineHooks hooks;
   hooks.assign = [&](TRecordParams& p) {
     p.Copy(0, p.Field("Code"));

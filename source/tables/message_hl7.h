@@ -4,11 +4,11 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableMessage(TTransfertRun& run);
-void TransfertTableHL7ExamenHop(TTransfertRun& run);
-void TransfertTableHL7ExamenRX(TTransfertRun& run);
-void TransfertTableHL7Radiol(TTransfertRun& run);
+void TransfertTableMessage(RunContext& run);
+void TransfertTableHL7ExamenHop(RunContext& run);
+void TransfertTableHL7ExamenRX(RunContext& run);
+void TransfertTableHL7Radiol(RunContext& run);
 
 }  // namespace korvel

@@ -25,7 +25,7 @@ std::optional<int32_t> FileNumber(const std::string& text) {
 
 // One of the guarded steps after the agency: a refused value is logged with the
 // record and the next step still runs.
-void Step(TTransfertRun& run, const std::function<void()>& step) {
+void Step(RunContext& run, const std::function<void()>& step) {
   try {
     step();
   } catch (const EDatabaseError& e) {
@@ -34,12 +34,12 @@ void Step(TTransfertRun& run, const std::function<void()>& step) {
 }
 
 // A free statement followed by a commit.
-void ExecuteAndCommit(TTransfertRun& run, const std::string& sql) {
+void ExecuteAndCommit(RunContext& run, const std::string& sql) {
   run.FDataMgr->ExecuteDestQuery(sql);
   run.CommitEtProgress();
 }
 
-void UpdateDossier(TTransfertRun& run) {
+void UpdateDossier(RunContext& run) {
   TffTable& parm = run.TableParm;
   const TField& dossier = *parm.FieldByName("Prochain No Dossier");
   const std::optional<int32_t> next = FileNumber(dossier.AsString());
@@ -63,7 +63,7 @@ void UpdateDossier(TTransfertRun& run) {
 
 }  // namespace
 
-void TransfertTableParm(TTransfertRun& run) {
+void TransfertTableParm(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   run.FLogMgr.StartTableLog("Parm");
   run.ShowTableOperation("Parm");
@@ -155,7 +155,7 @@ void TransfertTableParm(TTransfertRun& run) {
   run.SauvegarderLeFichierLogEtCommit();
 }
 
-void TransfertTableParmEpur(TTransfertRun& run) {
+void TransfertTableParmEpur(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   run.FLogMgr.StartTableLog("UpdateEtablissement");
   run.ShowTableOperation("Parm Epur ");

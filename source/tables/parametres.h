@@ -5,10 +5,10 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
 // Run at the end of the establishments.
-void TransfertTableParm(TTransfertRun& run);
-void TransfertTableParmEpur(TTransfertRun& run);
+void TransfertTableParm(RunContext& run);
+void TransfertTableParmEpur(RunContext& run);
 
 }  // namespace korvel

@@ -82,7 +82,7 @@ constexpr const char* kMessage = "Table Patient \r\n";
 
 }  // namespace
 
-void TransfertTablePatient(TTransfertRun& run) {
+void TransfertTablePatient(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   // Read once, before anything changes: a threshold that is not a number refuses this
   // table only.

@@ -8,9 +8,9 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTablePatient(TTransfertRun& run);
+void TransfertTablePatient(RunContext& run);
 
 // The city cleaning: the three province patterns compiled once, tried in order; the
 // first that matches is removed (every occurrence of its matched text) and gives the

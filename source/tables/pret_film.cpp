@@ -28,16 +28,16 @@ std::string CompletText(const TField& field) {
 // exactly one user (35 characters), else that placeholder user is created. A name two
 // users share credits neither: the loans go to the placeholder and the name is said.
 // The staged loans then name the user, so the move finds their lender.
-void InsertPretFilmSecurite(TTransfertRun& run) {
-  fib::TpFIBQuery lookup(&run.pFIBDatabaseRis);
+void InsertPretFilmSecurite(RunContext& run) {
+  fib::TpFIBQuery lookup(run.target.Db());
   lookup.SetSQLText(
       "SELECT UTILISATEUR, CASE WHEN UTILISATEUR = :UTILISATEUR OR UTILISATEUR = :CREE THEN 1 ELSE 0 END FROM "
       "SECURITE WHERE NOM = :NOM OR UTILISATEUR = :UTILISATEUR OR UTILISATEUR = :CREE ORDER BY 2 DESC, ID_SECURITE");
-  fib::TpFIBQuery create(&run.pFIBDatabaseRis);
+  fib::TpFIBQuery create(run.target.Db());
   create.SetSQLText("INSERT INTO SECURITE(UTILISATEUR, MOTDEPASSE, DESACTIVE) VALUES(:AUSER, 'KELP','O')");
-  fib::TpFIBQuery rename(&run.pFIBDatabaseRis);
+  fib::TpFIBQuery rename(run.target.Db());
   rename.SetSQLText("UPDATE tmpPretFilm SET NOMPRETEUR = :AUSER WHERE NOMPRETEUR = :TEXTE");
-  if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
+  run.target.Begin();
   std::vector<std::string> lenders;
   ForEachTargetRow(run, "SELECT DISTINCT NOMPRETEUR FROM TMPPRETFILM WHERE NOMPRETEUR IS NOT NULL",
                    [&](fib::TpFIBQuery& row) {
@@ -76,11 +76,10 @@ void InsertPretFilmSecurite(TTransfertRun& run) {
       run.DoLogMisc(e.what());
     }
   }
-  if (run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.Commit();
-  run.pFIBTransactionRis.StartTransaction();
+  run.target.Commit();
 }
 
-void MoveLoans(TTransfertRun& run) {
+void MoveLoans(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   // Loans already moved by an earlier run are left out: the staging keeps them for
   // the passes.
@@ -119,14 +118,14 @@ void MoveLoans(TTransfertRun& run) {
 // The link and history statements of the passes, prepared once.
 class LoanPasses {
  public:
-  explicit LoanPasses(TTransfertRun& run)
+  explicit LoanPasses(RunContext& run)
       : run_(run),
-        link_(&run.pFIBDatabaseRis),
-        linkActe_(&run.pFIBDatabaseRis),
-        count_(&run.pFIBDatabaseRis),
-        exams_(&run.pFIBDatabaseRis),
-        examsActe_(&run.pFIBDatabaseRis),
-        history_(&run.pFIBDatabaseRis) {
+        link_(run.target.Db()),
+        linkActe_(run.target.Db()),
+        count_(run.target.Db()),
+        exams_(run.target.Db()),
+        examsActe_(run.target.Db()),
+        history_(run.target.Db()) {
     link_.SetSQLText("UPDATE Examen SET Id_PretFilm = :AParam0 WHERE Id_Visite = :AParam1");
     linkActe_.SetSQLText("UPDATE Examen SET Id_PretFilm = :AParam0 WHERE Id_Visite = :AParam1 AND SUBSTR(ACTE, 1, 5) = "
                          ":AParam2");
@@ -142,7 +141,7 @@ class LoanPasses {
 
   // Walks one pass: `write` gets the row; a failed write is logged with the loan.
   void Pass(const std::string& sql, bool commit, const std::function<void(fib::TpFIBQuery&)>& write) {
-    if (!run_.pFIBTransactionRis.Active()) run_.pFIBTransactionRis.StartTransaction();
+    run_.target.Begin();
     try {
       ForEachTargetRow(run_, sql, [&](fib::TpFIBQuery& row) {
         if (!run_.StopAllProcess) return false;
@@ -201,7 +200,7 @@ class LoanPasses {
     return n;
   }
 
-  TTransfertRun& run_;
+  RunContext& run_;
   fib::TpFIBQuery link_, linkActe_, count_, exams_, examsActe_, history_;
 };
 
@@ -211,7 +210,7 @@ Variant ValueOf(fib::TpFIBQuery& row, int index) {
 
 // Every pass reads the staged loans that are in pretFilm: a loan the move left out
 // (refused, or all of them when the move could not run) links and dates nothing.
-void RunPasses(TTransfertRun& run) {
+void RunPasses(RunContext& run) {
   LoanPasses passes(run);
   const std::string loans = " FROM tmpPretFilm t JOIN pretFilm m ON(m.Id_PretFilm = t.Id_PretFilm)";
   const std::string by_visit = loans + " JOIN visite v ON(t.prescription = v.prescription)";
@@ -255,7 +254,7 @@ std::string BooleanToString(const std::string& sBoolean) {
   return sBoolean == "true" ? "O" : "N";
 }
 
-void InsertDestFilm(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp) {
+void InsertDestFilm(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp) {
   const std::string c = "p." + sNomChamp;
   MoveStaged(run, {"DestFilm",
                    "INSERT INTO DestFilm(DestFilm, desactive) SELECT DISTINCT SUBSTR(" + c + ", 1, 9), 'N' FROM " +
@@ -264,7 +263,7 @@ void InsertDestFilm(TTransfertRun& run, const std::string& sNomTable, const std:
                    sNomTable + " p", "SUBSTR(" + c + ", 1, 9)", "", "", false});
 }
 
-void TransfertTablePretFilm(TTransfertRun& run) {
+void TransfertTablePretFilm(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("tmpPretFilm", {"Id_pretFilm", "Autonum"}, true); };
   hooks.assign = [](TRecordParams& p) {

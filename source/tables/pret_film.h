@@ -8,15 +8,15 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTablePretFilm(TTransfertRun& run);
+void TransfertTablePretFilm(RunContext& run);
 
 // "O" for "true", "N" for any other text, "" for "null" or a blank text (case matters).
 std::string BooleanToString(const std::string& sBoolean);
 
 // Every borrower of the staging column, cut to 9 characters, as an active film
 // destination if it is not one yet.
-void InsertDestFilm(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp);
+void InsertDestFilm(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp);
 
 }  // namespace korvel

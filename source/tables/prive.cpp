@@ -12,7 +12,7 @@ using TC = TCanTransfertType;
 
 }  // namespace
 
-void TransfertTablePrive(TTransfertRun& run) {
+void TransfertTablePrive(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("CiePrivee", {"CiePrivee", "Code"}, true);
@@ -46,7 +46,7 @@ void TransfertTablePrive(TTransfertRun& run) {
                   hooks);
 }
 
-void TransfertTablePriveActe(TTransfertRun& run) {
+void TransfertTablePriveActe(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("tmpCiePrivee_Acte", {"Cie_Privee", "Cie"}, {"Acte", "Code"});
@@ -74,7 +74,7 @@ void TransfertTablePriveActe(TTransfertRun& run) {
   RunTableRoutine(run, routine, hooks);
 }
 
-void DeletePrivateReportsWithoutExamination(TTransfertRun& run) {
+void DeletePrivateReportsWithoutExamination(RunContext& run) {
   run.PrivateReportCleanupPending = false;
   const TExecResult deleted = run.FDataMgr->ExecuteDestQuery(
       "DELETE FROM rapportprivee r WHERE NOT EXISTS (SELECT FIRST 1 1 FROM examen e WHERE e.attestation=r.numero)");
@@ -84,7 +84,7 @@ void DeletePrivateReportsWithoutExamination(TTransfertRun& run) {
   run.FDataMgr->CommitDestQuery();
 }
 
-void TransfertTableRapportPrive(TTransfertRun& run) {
+void TransfertTableRapportPrive(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("tmpRapportPrivee", {"Numero", "Numero"}, true);

@@ -4,13 +4,13 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTablePrive(TTransfertRun& run);
-void TransfertTablePriveActe(TTransfertRun& run);
-void TransfertTableRapportPrive(TTransfertRun& run);
+void TransfertTablePrive(RunContext& run);
+void TransfertTablePriveActe(RunContext& run);
+void TransfertTableRapportPrive(RunContext& run);
 // The reports no examination refers to, deleted once the run's examinations are in;
 // the count goes to the current table's log.
-void DeletePrivateReportsWithoutExamination(TTransfertRun& run);
+void DeletePrivateReportsWithoutExamination(RunContext& run);
 
 }  // namespace korvel

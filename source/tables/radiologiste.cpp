@@ -6,7 +6,7 @@
 
 namespace korvel {
 
-void TransfertTableRadiol(TTransfertRun& run) {
+void TransfertTableRadiol(RunContext& run) {
   TSrcToDest& conv = *run.FParamMgr;
   conv.ClearPreviousParameters();
   TDefault fallback;
@@ -78,7 +78,7 @@ namespace {
 
 // The dictation copy station chosen in the window, added when missing. No choice adds
 // no nameless station.
-void AddCopyStation(TTransfertRun& run) {
+void AddCopyStation(RunContext& run) {
   const std::string station = run.Options().cmbStationDicteeCopie;
   if (Trim(station).empty()) return;
   try {
@@ -96,7 +96,7 @@ void AddCopyStation(TTransfertRun& run) {
 
 }  // namespace
 
-void TransfertTableStation(TTransfertRun& run) {
+void TransfertTableStation(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("Station", {"NomStation", "Station"}, true); };
   hooks.assign = [](TRecordParams& p) {

@@ -5,9 +5,9 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableRadiol(TTransfertRun& run);
-void TransfertTableStation(TTransfertRun& run);
+void TransfertTableRadiol(RunContext& run);
+void TransfertTableStation(RunContext& run);
 
 }  // namespace korvel

@@ -117,7 +117,7 @@ TMoveSpec Spec(TCompletion op, const std::string& T, const std::string& C, const
 
 // The frame every operation shares: label, statement(s), commit, and the trap that
 // keeps any error inside the operation.
-void Complete(TTransfertRun& run, const char* label, const std::string& sMessage, bool commit,
+void Complete(RunContext& run, const char* label, const std::string& sMessage, bool commit,
               const std::function<void()>& body) {
   try {
     if (label) {
@@ -131,7 +131,7 @@ void Complete(TTransfertRun& run, const char* label, const std::string& sMessage
   }
 }
 
-void Move(TTransfertRun& run, TCompletion op, const std::string& T, const std::string& C,
+void Move(RunContext& run, TCompletion op, const std::string& T, const std::string& C,
           const std::string& C2 = "") {
   TMoveSpec spec = Spec(op, T, C, C2);
   spec.logEmpty = false;
@@ -144,17 +144,17 @@ std::string CompletionSql(TCompletion op, const std::string& T, const std::strin
   return WholeMoveSql(Spec(op, T, C, C2));
 }
 
-void InsertSecuriteTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertSecuriteTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                        const std::string& sMessage) {
   Complete(run, " InsertSecuriteTmp", sMessage, true,
            [&] { Move(run, TCompletion::Securite, sNomTable, sNomChamp); });
 }
 
-void InsertStationTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp) {
+void InsertStationTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp) {
   Complete(run, nullptr, "", false, [&] { Move(run, TCompletion::Station, sNomTable, sNomChamp); });
 }
 
-void InsertActeTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertActeTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                    const std::string& sMessage) {
   // Three steps, each in its own trap: the departments and both commits run whatever
   // happened to the acts.
@@ -165,69 +165,69 @@ void InsertActeTmp(TTransfertRun& run, const std::string& sNomTable, const std::
   Complete(run, nullptr, "", true, [&] { Move(run, TCompletion::ActeDepartement, sNomTable, sNomChamp); });
 }
 
-void InsertPriveetmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertPriveetmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                      const std::string& sMessage) {
   Complete(run, " InsertPriveeTmp", sMessage, false, [&] { Move(run, TCompletion::Privee, sNomTable, sNomChamp); });
 }
 
-void InsertRadiologisteTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sMessage) {
+void InsertRadiologisteTmp(RunContext& run, const std::string& sNomTable, const std::string& sMessage) {
   Complete(run, " InsertRadiologisteTmp", sMessage, false,
            [&] { Move(run, TCompletion::Radiologiste, sNomTable, ""); });
 }
 
-void InsertEtablissementTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertEtablissementTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                             const std::string& sMessage) {
   Complete(run, " InsertEtablissementTmp", sMessage, false,
            [&] { Move(run, TCompletion::Etablissement, sNomTable, sNomChamp); });
 }
 
-void InsertCodeTransacTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertCodeTransacTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                           const std::string& sMessage) {
   Complete(run, " InsertCodeTransacTmp", sMessage, false,
            [&] { Move(run, TCompletion::CodeTransac, sNomTable, sNomChamp); });
 }
 
-void InsertCodeSpecTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp) {
+void InsertCodeSpecTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp) {
   Complete(run, nullptr, "", false, [&] { Move(run, TCompletion::CodeSpec, sNomTable, sNomChamp); });
 }
 
-void InsertMedecinTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertMedecinTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                       const std::string& sNomChamp2, const std::string& sMessage) {
   Complete(run, " InsertMedecinTmp", sMessage, true,
            [&] { Move(run, TCompletion::Medecin, sNomTable, sNomChamp, sNomChamp2); });
 }
 
-void InsertTextePreInsTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertTextePreInsTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                           const std::string& sMessage) {
   Complete(run, " InsertTextePreInsTmp", sMessage, true,
            [&] { Move(run, TCompletion::TextePreIns, sNomTable, sNomChamp); });
 }
 
-void InsertProtocoleTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertProtocoleTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                         const std::string& sMessage) {
   Complete(run, " InsertProtocoleTmp", sMessage, true,
            [&] { Move(run, TCompletion::Protocole, sNomTable, sNomChamp); });
 }
 
-void InsertTechnologuetmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertTechnologuetmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                           const std::string& sMessage) {
   Complete(run, " InsertTechnologuetmp", sMessage, true,
            [&] { Move(run, TCompletion::Technologue, sNomTable, sNomChamp); });
 }
 
-void InsertDiagnostique(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertDiagnostique(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                         const std::string& sMessage) {
   Complete(run, " InsertDiagnostique", sMessage, false,
            [&] { Move(run, TCompletion::Diagnostique, sNomTable, sNomChamp); });
 }
 
-void InsertModificateur(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertModificateur(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                         const std::string& sMessage) {
   Complete(run, " InsertModificateur", sMessage, true,
            [&] { Move(run, TCompletion::Modificateur, sNomTable, sNomChamp); });
 }
 
-void DeleteTableMissingPatient(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void DeleteTableMissingPatient(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                                const std::string& sMessage) {
   Complete(run, " DeleteTableMissingPatient", sMessage, true, [&] {
     const TExecResult deleted = run.FDataMgr->ExecuteDestQuery(

@@ -13,42 +13,42 @@
 
 #include <string>
 
-#include "source/run/transfert_run.h"
+#include "source/run/run_context.h"
 
 namespace korvel {
 
-void InsertSecuriteTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertSecuriteTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                        const std::string& sMessage);
-void InsertStationTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp);
-void InsertActeTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertStationTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp);
+void InsertActeTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                    const std::string& sMessage);
-void InsertPriveetmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertPriveetmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                      const std::string& sMessage);
 // Reads the staging columns licence and groupe.
-void InsertRadiologisteTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sMessage);
-void InsertEtablissementTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertRadiologisteTmp(RunContext& run, const std::string& sNomTable, const std::string& sMessage);
+void InsertEtablissementTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                             const std::string& sMessage);
-void InsertCodeTransacTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertCodeTransacTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                           const std::string& sMessage);
-void InsertCodeSpecTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp);
+void InsertCodeSpecTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp);
 // Physicians by licence (sNomChamp) and physician id (sNomChamp2), named from
 // tmpMedecin, which is always joined on the staging columns Medecin and MedecinId.
-void InsertMedecinTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertMedecinTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                       const std::string& sNomChamp2, const std::string& sMessage);
-void InsertTextePreInsTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertTextePreInsTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                           const std::string& sMessage);
-void InsertProtocoleTmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertProtocoleTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                         const std::string& sMessage);
-void InsertTechnologuetmp(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertTechnologuetmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                           const std::string& sMessage);
 // Diagnosis codes, with the code as description (no commit of its own).
-void InsertDiagnostique(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertDiagnostique(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                         const std::string& sMessage);
 // Billing modifier codes.
-void InsertModificateur(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void InsertModificateur(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                         const std::string& sMessage);
 // Staged rows whose patient is not in the target are dropped.
-void DeleteTableMissingPatient(TTransfertRun& run, const std::string& sNomTable, const std::string& sNomChamp,
+void DeleteTableMissingPatient(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                                const std::string& sMessage);
 
 // The statements, as the server receives them for the whole staging table.

@@ -21,7 +21,7 @@ TParamValue TextOrNull(const std::string& text) {
 
 }  // namespace
 
-void TransfertTableSecurite(TTransfertRun& run) {
+void TransfertTableSecurite(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("Securite", {"Utilisateur", "Initiale"}, true); };
   hooks.assign = [&](TRecordParams& p) {
@@ -47,7 +47,7 @@ void TransfertTableSecurite(TTransfertRun& run) {
                   hooks);
 }
 
-void ConfigSuperUser(TTransfertRun& run) {
+void ConfigSuperUser(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   try {
     engine.InitUpdateDestination(

@@ -4,10 +4,10 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableSecurite(TTransfertRun& run);
+void TransfertTableSecurite(RunContext& run);
 // Points PROG at the default establishment and department 'R', dictation type 1.
-void ConfigSuperUser(TTransfertRun& run);
+void ConfigSuperUser(RunContext& run);
 
 }  // namespace korvel

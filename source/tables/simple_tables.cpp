@@ -18,7 +18,7 @@ void CodeDescriptionInactive(TRecordParams& p) {
 
 }  // namespace
 
-void TransfertTableAnatom(TTransfertRun& run) {
+void TransfertTableAnatom(RunContext& run) {
   TTableRoutine routine{"TableAnatom", "region", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 3};
   routine.batchOnlyAfterAccepted = true;
   RunTableRoutine(
@@ -26,7 +26,7 @@ void TransfertTableAnatom(TTransfertRun& run) {
       CodeDescriptionInactive);
 }
 
-void TransfertTableModalite(TTransfertRun& run) {
+void TransfertTableModalite(RunContext& run) {
   RunTableRoutine(
       run, {"TableModalite", "Modalite", "Modalite", "INSERT INTO Modalite(Modalite, Description, Desactive)", 3},
       [&] {
@@ -36,7 +36,7 @@ void TransfertTableModalite(TTransfertRun& run) {
       CodeDescriptionInactive);
 }
 
-void TransfertTableDictio(TTransfertRun& run) {
+void TransfertTableDictio(RunContext& run) {
   RunTableRoutine(
       run, {"TableDicto", "Dictionnaire", "Dictio", "INSERT INTO Dictionnaire(Mot, Description, Desactive)", 3},
       [&] {
@@ -46,7 +46,7 @@ void TransfertTableDictio(TTransfertRun& run) {
       CodeDescriptionInactive);
 }
 
-void TransfertTableMotCorr(TTransfertRun& run) {
+void TransfertTableMotCorr(RunContext& run) {
   RunTableRoutine(
       run, {"TableMotCorr", "MotCor", "MotCorr", "INSERT INTO MotCor(Remplacer, Par, desactive)", 3},
       [&] { run.FDataMgr->InitCodeDestCopy("MotCor", {"Remplacer", "Remplacer"}, true); },
@@ -57,7 +57,7 @@ void TransfertTableMotCorr(TTransfertRun& run) {
       });
 }
 
-void TransfertTableDiagnos(TTransfertRun& run) {
+void TransfertTableDiagnos(RunContext& run) {
   TTableRoutine routine{"TableDiagnos", "Diagnostique", "Diagnos",
                         "INSERT INTO Diagnostique(Diagnos, Description, Desactive)", 3};
   routine.refreshCounterAtEnd = false;
@@ -66,7 +66,7 @@ void TransfertTableDiagnos(TTransfertRun& run) {
       CodeDescriptionInactive);
 }
 
-void TransfertTableTypePres(TTransfertRun& run) {
+void TransfertTableTypePres(RunContext& run) {
   // The check compares the source Description while the code inserted is field 1.
   RunTableRoutine(
       run, {"TableTypePres", "TypeFact", "TypePres", "INSERT INTO TypeFact(TypeFact, Desactive)", 2},
@@ -77,7 +77,7 @@ void TransfertTableTypePres(TTransfertRun& run) {
       });
 }
 
-void TransfertTableTxtProto(TTransfertRun& run) {
+void TransfertTableTxtProto(RunContext& run) {
   RunTableRoutine(
       run,
       {"TableTxtProto", "TextePreIns", "TxtProto",
@@ -101,7 +101,7 @@ void TransfertTableTxtProto(TTransfertRun& run) {
       });
 }
 
-void TransfertTableExport(TTransfertRun& run) {
+void TransfertTableExport(RunContext& run) {
   TTableRoutine routine{"TableExport", "Export", "Export", "INSERT INTO Export(ID_EXPORT, DateHeure, ExportType)", 3};
   routine.checkAcceptance = false;
   routine.refreshCounterAtEnd = false;  // shown after the closing commit instead

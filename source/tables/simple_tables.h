@@ -4,15 +4,15 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableAnatom(TTransfertRun& run);
-void TransfertTableModalite(TTransfertRun& run);
-void TransfertTableDictio(TTransfertRun& run);
-void TransfertTableMotCorr(TTransfertRun& run);
-void TransfertTableDiagnos(TTransfertRun& run);
-void TransfertTableTypePres(TTransfertRun& run);
-void TransfertTableTxtProto(TTransfertRun& run);
-void TransfertTableExport(TTransfertRun& run);
+void TransfertTableAnatom(RunContext& run);
+void TransfertTableModalite(RunContext& run);
+void TransfertTableDictio(RunContext& run);
+void TransfertTableMotCorr(RunContext& run);
+void TransfertTableDiagnos(RunContext& run);
+void TransfertTableTypePres(RunContext& run);
+void TransfertTableTxtProto(RunContext& run);
+void TransfertTableExport(RunContext& run);
 
 }  // namespace korvel

@@ -6,7 +6,7 @@
 
 namespace korvel {
 
-void TransfertTableSorvane(TTransfertRun& run) {
+void TransfertTableSorvane(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("tmpSorvane", {"Acte", "CODE"}, true); };
   hooks.assign = [](TRecordParams& p) { p.Copy(0, p.Field(0)); };

@@ -4,8 +4,8 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTableSorvane(TTransfertRun& run);
+void TransfertTableSorvane(RunContext& run);
 
 }  // namespace korvel

@@ -30,7 +30,7 @@ std::string WithKeys(const TMoveSpec& spec, const std::string& condition) {
 
 // The rows the final table already holds, counted with the statement's own FROM and
 // WHERE: the SELECT after the INSERT's column list.
-int64_t CountPresent(TTransfertRun& run, const TMoveSpec& spec) {
+int64_t CountPresent(RunContext& run, const TMoveSpec& spec) {
   const std::string sql = WithKeys(spec, "(" + spec.present + ")");
   const size_t open = sql.find('(');
   const size_t close = open == std::string::npos ? open : sql.find(')', open);
@@ -41,7 +41,7 @@ int64_t CountPresent(TTransfertRun& run, const TMoveSpec& spec) {
   for (size_t at = sql.find(',', open); at < close; at = sql.find(',', at + 1)) {
     names += ", C" + std::to_string(++column);
   }
-  fib::TpFIBQuery count(&run.pFIBDatabaseRis);
+  fib::TpFIBQuery count(run.target.Db());
   count.SetSQLText("SELECT COUNT(*) FROM (" + sql.substr(close + 1) + ") AS T (" + names + ")");
   count.ExecQuery();
   return count.Fields(0).AsInteger();
@@ -60,9 +60,9 @@ std::string KeyText(const Variant& key) { return key.IsNull() ? std::string("NUL
 // One move: its statements, prepared once, and what it has done so far.
 class Mover {
  public:
-  Mover(TTransfertRun& run, const TMoveSpec& spec, const std::string& extra)
-      : run_(run), spec_(spec), base_extra_(extra), extra_(extra), range_(&run.pFIBDatabaseRis),
-        keys_(&run.pFIBDatabaseRis) {}
+  Mover(RunContext& run, const TMoveSpec& spec, const std::string& extra)
+      : run_(run), spec_(spec), base_extra_(extra), extra_(extra), range_(run.target.Db()),
+        keys_(run.target.Db()) {}
 
   // Block moves: an identifier this run staged more than once (a legacy identifier
   // given twice). The final table would take whichever copy its statement met first and
@@ -75,7 +75,7 @@ class Mover {
     }
     if (spec_.row.empty()) return;
     std::vector<Variant> repeated;
-    fib::TpFIBQuery keys(&run_.pFIBDatabaseRis);
+    fib::TpFIBQuery keys(run_.target.Db());
     keys.SetSQLText("SELECT " + spec_.key + " FROM " + spec_.staging + " WHERE " + spec_.key +
                     " BETWEEN :KEY_LO AND :KEY_HI" + base_extra_ + " GROUP BY " + spec_.key + " HAVING COUNT(*) > 1");
     keys.ExecWithParams({lo, hi});
@@ -83,7 +83,7 @@ class Mover {
     keys.Close();
     if (repeated.empty()) return;
     std::vector<int64_t> later;
-    fib::TpFIBQuery lines(&run_.pFIBDatabaseRis);
+    fib::TpFIBQuery lines(run_.target.Db());
     lines.SetSQLText("SELECT " + spec_.row + " FROM " + spec_.staging + " WHERE " + spec_.key + " = :KEY_ONE" +
                      base_extra_ + " ORDER BY 1");
     for (const Variant& key : repeated) {
@@ -154,7 +154,7 @@ class Mover {
 
   // Staged rows without a key: no range reaches them, so they are tried together once.
   void MoveKeyless() {
-    fib::TpFIBQuery nulls(&run_.pFIBDatabaseRis);
+    fib::TpFIBQuery nulls(run_.target.Db());
     nulls.SetSQLText(WithKeys(spec_, spec_.key + " IS NULL" + extra_));
     int64_t rows = 0;
     std::string message;
@@ -170,7 +170,7 @@ class Mover {
   void RefuseKeyless(const std::string& notMoved) {
     int64_t keyless = 0;
     try {
-      fib::TpFIBQuery count(&run_.pFIBDatabaseRis);
+      fib::TpFIBQuery count(run_.target.Db());
       count.SetSQLText("SELECT COUNT(*) FROM " + spec_.staging + " WHERE " + spec_.key + " IS NULL AND " + notMoved);
       count.ExecQuery();
       keyless = count.Fields(0).AsInteger();
@@ -235,7 +235,7 @@ class Mover {
     if (!key.IsNull()) keyValue.push_back(key);
     std::vector<int64_t> rows;
     if (!spec_.row.empty()) {
-      fib::TpFIBQuery lines(&run_.pFIBDatabaseRis);
+      fib::TpFIBQuery lines(run_.target.Db());
       lines.SetSQLText("SELECT " + spec_.row + " FROM " + spec_.staging + " WHERE " + KeyIs(key) + " ORDER BY 1");
       lines.ExecWithParams(keyValue);
       for (; !lines.Eof(); lines.Next()) rows.push_back(lines.Fields(0).AsInteger());
@@ -245,7 +245,7 @@ class Mover {
       Refuse(key, message);
       return;
     }
-    fib::TpFIBQuery one(&run_.pFIBDatabaseRis);
+    fib::TpFIBQuery one(run_.target.Db());
     one.SetSQLText(WithKeys(spec_, KeyIs(key) + " AND " + spec_.row + " = :ROW_NO" + extra_));
     for (const int64_t row : rows) {
       std::vector<Variant> values = keyValue;
@@ -268,7 +268,7 @@ class Mover {
     return spec_.key + (key.IsNull() ? " IS NULL" : " = :KEY_ONE");
   }
 
-  TTransfertRun& run_;
+  RunContext& run_;
   const TMoveSpec& spec_;
   const std::string base_extra_;
   std::string extra_;
@@ -276,11 +276,11 @@ class Mover {
   fib::TpFIBQuery keys_;
 };
 
-void EnsureTransaction(TTransfertRun& run) {
-  if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
+void EnsureTransaction(RunContext& run) {
+  run.target.Begin();
 }
 
-void LogMove(TTransfertRun& run, const TMoveSpec& spec, const TMoveResult& result, bool showPresent) {
+void LogMove(RunContext& run, const TMoveSpec& spec, const TMoveResult& result, bool showPresent) {
   run.Summary.AddMove(result.ok, result.moved, result.refused, result.present);
   if (result.Staged() == 0 && !spec.logEmpty) return;
   run.DoLogError(nullptr,
@@ -293,7 +293,7 @@ void LogMove(TTransfertRun& run, const TMoveSpec& spec, const TMoveResult& resul
 
 // A move ended by a fault: said in the table log and in "Log Generique"; what it moved
 // before stays moved, the rest stays staged.
-void Fault(TTransfertRun& run, const TMoveSpec& spec, TMoveResult& result, const EMoveFault& e) {
+void Fault(RunContext& run, const TMoveSpec& spec, TMoveResult& result, const EMoveFault& e) {
   result.ok = false;
   const std::string message = "Deplacement vers " + spec.target + " interrompu: " + e.what();
   run.DoLogError(nullptr, message, false);
@@ -303,7 +303,7 @@ void Fault(TTransfertRun& run, const TMoveSpec& spec, TMoveResult& result, const
 // A statement the server cannot even run (an unknown column...): a fault of the move,
 // logged once with its text in the table log and in "Log Generique". Its rows stay
 // staged; none of them is a refused row.
-TMoveResult Unrunnable(TTransfertRun& run, const TMoveSpec& spec, const std::string& sql, const std::exception& e) {
+TMoveResult Unrunnable(RunContext& run, const TMoveSpec& spec, const std::string& sql, const std::exception& e) {
   TMoveResult result;
   result.ok = false;
   run.DoLogError(nullptr, std::string(e.what()) + sql, true);
@@ -311,24 +311,24 @@ TMoveResult Unrunnable(TTransfertRun& run, const TMoveSpec& spec, const std::str
   return result;
 }
 
-TMoveResult MoveBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::string& notMoved, int blockSize,
+TMoveResult MoveBlocks(RunContext& run, const TMoveSpec& spec, const std::string& notMoved, int blockSize,
                        const TMoveResult& start, bool showPresent);
 
 }  // namespace
 
 std::string WholeMoveSql(const TMoveSpec& spec) { return WithKeys(spec, ""); }
 
-std::string HighestId(TTransfertRun& run, const std::string& table, const std::string& column) {
+std::string HighestId(RunContext& run, const std::string& table, const std::string& column) {
   EnsureTransaction(run);
-  fib::TpFIBQuery highest(&run.pFIBDatabaseRis);
+  fib::TpFIBQuery highest(run.target.Db());
   highest.SetSQLText("SELECT COALESCE(MAX(" + column + "), 0) FROM " + table);
   highest.ExecQuery();
   return std::to_string(highest.Fields(0).AsInteger());
 }
 
-std::string FirstStagingLine(TTransfertRun& run) {
+std::string FirstStagingLine(RunContext& run) {
   EnsureTransaction(run);
-  fib::TpFIBQuery line(&run.pFIBDatabaseRis);
+  fib::TpFIBQuery line(run.target.Db());
   line.SetSQLText("SELECT GEN_ID(GEN_NO_LIGNE_TMP, 0) + 1 FROM RDB$DATABASE");
   line.ExecQuery();
   return std::to_string(line.Fields(0).AsInteger());
@@ -343,7 +343,7 @@ std::string NotMovedLatestCopy(const TStagedCopies& c) {
          c.stagedKey + " = " + staged + " AND s2.NO_LIGNE + 0 > " + c.alias + ".NO_LIGNE))";
 }
 
-TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const TStagedCopies& c, int blockSize) {
+TMoveResult MoveStagedBlocks(RunContext& run, const TMoveSpec& spec, const TStagedCopies& c, int blockSize) {
   EnsureTransaction(run);
   const std::string staged = c.alias + "." + c.stagedKey;
   const std::string thisRun = c.staging + " " + c.alias + " WHERE " + c.alias + ".NO_LIGNE >= " + c.firstLine +
@@ -353,14 +353,14 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const TS
   std::vector<std::pair<std::string, int64_t>> conflicts;
   try {
     // Before the move: rows of this run whose identifier the final table holds already.
-    fib::TpFIBQuery count(&run.pFIBDatabaseRis);
+    fib::TpFIBQuery count(run.target.Db());
     count.SetSQLText("SELECT COUNT(*) FROM " + thisRun);
     count.ExecQuery();
     present = count.Fields(0).AsInteger();
     count.Close();
     if (present > 0) {
       // Those no earlier run staged were there before Korvel: a conflict to correct.
-      fib::TpFIBQuery theirs(&run.pFIBDatabaseRis);
+      fib::TpFIBQuery theirs(run.target.Db());
       theirs.SetSQLText("SELECT " + staged + ", " + c.alias + ".NO_LIGNE FROM " + thisRun +
                         " AND NOT EXISTS (SELECT 1 FROM " + c.staging + " s3 WHERE s3." + c.stagedKey + " = " +
                         staged + " AND s3.NO_LIGNE < " + c.firstLine + ") ORDER BY 1, 2");
@@ -386,11 +386,11 @@ TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const TS
   return MoveBlocks(run, spec, NotMovedLatestCopy(c), blockSize, start, true);
 }
 
-TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec) {
+TMoveResult MoveStaged(RunContext& run, const TMoveSpec& spec) {
   EnsureTransaction(run);
   const std::string notPresent = spec.present.empty() ? "" : "NOT (" + spec.present + ")";
   const std::string whole = WithKeys(spec, notPresent);
-  fib::TpFIBQuery statement(&run.pFIBDatabaseRis);
+  fib::TpFIBQuery statement(run.target.Db());
   int64_t present = 0;
   try {
     statement.SetSQLText(whole);
@@ -419,14 +419,14 @@ TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec) {
   return mover.result;
 }
 
-TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::string& notMoved,
+TMoveResult MoveStagedBlocks(RunContext& run, const TMoveSpec& spec, const std::string& notMoved,
                              int blockSize) {
   return MoveBlocks(run, spec, notMoved, blockSize, TMoveResult(), false);
 }
 
 namespace {
 
-TMoveResult MoveBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::string& notMoved, int blockSize,
+TMoveResult MoveBlocks(RunContext& run, const TMoveSpec& spec, const std::string& notMoved, int blockSize,
                        const TMoveResult& start, bool showPresent) {
   if (blockSize < 1) throw ERoutineFault("Move into " + spec.target + " in blocks of " + std::to_string(blockSize));
   EnsureTransaction(run);
@@ -438,8 +438,8 @@ TMoveResult MoveBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::str
   // block statement itself.
   const std::string next_sql = "SELECT FIRST 1 " + spec.key + " FROM " + spec.staging + " WHERE " + spec.key +
                                " > :LAST ORDER BY " + spec.key;
-  fib::TpFIBQuery first(&run.pFIBDatabaseRis);
-  fib::TpFIBQuery next(&run.pFIBDatabaseRis);
+  fib::TpFIBQuery first(run.target.Db());
+  fib::TpFIBQuery next(run.target.Db());
   Mover mover(run, spec, extra);
   mover.result.present = start.present;
   mover.result.refused = start.refused;
@@ -492,7 +492,7 @@ TMoveResult MoveBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::str
     if (!run.StopAllProcess) {
       // What is left stays staged and not moved: the next run's blocks find it. The move
       // is then incomplete, and says so only when something is left.
-      fib::TpFIBQuery rest(&run.pFIBDatabaseRis);
+      fib::TpFIBQuery rest(run.target.Db());
       rest.SetSQLText("SELECT FIRST 1 " + spec.key + " FROM " + spec.staging + " WHERE " + spec.key + " > :LAST AND " +
                       notMoved);
       rest.ExecWithParams({Variant(hi)});

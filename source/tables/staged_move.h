@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string>
 
-#include "source/run/transfert_run.h"
+#include "source/run/run_context.h"
 
 namespace korvel {
 
@@ -67,7 +67,7 @@ struct TMoveResult {
 std::string WholeMoveSql(const TMoveSpec& spec);
 
 // Moves every staged row the statement selects.
-TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec);
+TMoveResult MoveStaged(RunContext& run, const TMoveSpec& spec);
 
 // Moves in blocks of `blockSize` consecutive identifiers (an integer key), each block
 // one statement and one commit, walking only the identifiers staged and not moved yet:
@@ -77,14 +77,14 @@ TMoveResult MoveStaged(TTransfertRun& run, const TMoveSpec& spec);
 // nothing, and a second range, a stopped run or a re-run moves exactly what is missing.
 // Stops after the current block when the run is stopped (the move is then incomplete
 // when something is left).
-TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const std::string& notMoved,
+TMoveResult MoveStagedBlocks(RunContext& run, const TMoveSpec& spec, const std::string& notMoved,
                              int blockSize = 2500);
 
 // The highest value of an identifier column of a final table, as text ("0" when the
 // table is empty): with it, a move's `present` condition can name the rows that were
 // there before the move, so two staged rows of one key in this move are still refused
 // by the final table's key instead of one of them being taken for an earlier run's.
-std::string HighestId(TTransfertRun& run, const std::string& table, const std::string& column);
+std::string HighestId(RunContext& run, const std::string& table, const std::string& column);
 
 // A block move's staging that may hold a record more than once (a stopped run, a range
 // run twice), and the final table its rows go to.
@@ -99,13 +99,13 @@ struct TStagedCopies {
 // table ("deja presents" when an earlier run staged that identifier too, so moved it;
 // a conflict, logged with its key and counted as refused, when the row was the
 // target's own).
-TMoveResult MoveStagedBlocks(TTransfertRun& run, const TMoveSpec& spec, const TStagedCopies& copies,
+TMoveResult MoveStagedBlocks(RunContext& run, const TMoveSpec& spec, const TStagedCopies& copies,
                              int blockSize = 2500);
 
 // The staging line number the next staged row will take (every staging table numbers
 // its rows from one generator): read before a routine stages anything, it tells this
 // run's rows from an earlier run's.
-std::string FirstStagingLine(TTransfertRun& run);
+std::string FirstStagingLine(RunContext& run);
 
 // The `notMoved` of a staging table that may hold a record more than once (a stopped
 // run, a range run twice): not in the final table yet, and not an earlier run's copy

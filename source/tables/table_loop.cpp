@@ -101,7 +101,7 @@ namespace {
 // record trap, sub-statements each in their own trap. Returns whether the record was
 // accepted (for the batch test).
 template <typename Source, typename Hooks, typename Refused>
-bool TransferOneRecord(TTransfertRun& run, bool engineAccepted, Source& source, const Hooks& hooks,
+bool TransferOneRecord(RunContext& run, bool engineAccepted, Source& source, const Hooks& hooks,
                        const Refused& logRefused, TLoopResult& result) {
   if (!engineAccepted) {
     ++result.refused;  // the engine's check has logged why
@@ -153,7 +153,7 @@ bool TransferOneRecord(TTransfertRun& run, bool engineAccepted, Source& source, 
   return true;
 }
 
-void FinishLoop(TTransfertRun& run, bool refreshCounter, const std::function<void()>& closing,
+void FinishLoop(RunContext& run, bool refreshCounter, const std::function<void()>& closing,
                 const std::function<void()>& afterSave) {
   if (refreshCounter) run.ShowCounter();
   if (closing) closing();
@@ -163,7 +163,7 @@ void FinishLoop(TTransfertRun& run, bool refreshCounter, const std::function<voi
 
 }  // namespace
 
-bool EngineAccepts(TTransfertRun& run) {
+bool EngineAccepts(RunContext& run) {
   try {
     return run.FDataMgr->CanTransfert();
   } catch (const EDatabaseError& e) {
@@ -176,14 +176,14 @@ namespace {
 
 // Every loop's outcome counts in the run's summary, whichever way it ends.
 struct SummaryOf {
-  TTransfertRun& run;
+  RunContext& run;
   const TLoopResult& result;
   ~SummaryOf() { run.Summary.AddLoop(result.opened, result.read, result.added, result.refused, result.passedOver); }
 };
 
 }  // namespace
 
-TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const TRoutineHooks& hooks) {
+TLoopResult RunTableRoutine(RunContext& run, const TTableRoutine& routine, const TRoutineHooks& hooks) {
   TTransfertData& engine = *run.FDataMgr;
   TLoopResult result;
   SummaryOf summary{run, result};
@@ -256,7 +256,7 @@ TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, co
   return result;
 }
 
-TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const std::function<void()>& setup,
+TLoopResult RunTableRoutine(RunContext& run, const TTableRoutine& routine, const std::function<void()>& setup,
                             const std::function<void(TRecordParams&)>& assign, const std::function<void()>& closing) {
   TRoutineHooks hooks;
   hooks.setup = setup;
@@ -285,21 +285,18 @@ class QueryRowLog : public LogRecordSource {
 
 }  // namespace
 
-TLoopResult RunQueryRoutine(TTransfertRun& run, const TQueryRoutine& routine, const TQueryHooks& hooks) {
+TLoopResult RunQueryRoutine(RunContext& run, const TQueryRoutine& routine, const TQueryHooks& hooks) {
   TTransfertData& engine = *run.FDataMgr;
   TLoopResult result;
   SummaryOf summary{run, result};
   run.FLogMgr.StartTableLog(routine.logName);
   run.ShowTableOperation(routine.labelName);
   engine.InitQuerySource();
-  fib::TpFIBQuery source(&run.pFIBDatabaseRis);
-  auto reader = std::make_unique<fib::TpFIBTransaction>(&run.pFIBDatabaseRis);
-  // A snapshot: the rows the loop itself commits never join the set it is reading.
-  reader->TRParams = {"read", "nowait", "concurrency"};
-  source.AdoptTransaction(std::move(reader));
+  fib::TpFIBQuery source(run.target.Db());
   try {
+    // A snapshot: the rows the loop itself commits never join the set it is reading.
+    run.target.ReadSnapshot(source);
     source.SetSQLText(routine.selectSql);
-    source.Transaction()->StartTransaction();
     source.ExecQuery();
   } catch (const std::exception& e) {
     engine.SetErrMsg(std::string("Erreur Ouverture, ne peut transferer: ") + e.what() + " " + routine.selectSql,

@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "global/fib/fib_query.h"
-#include "source/run/transfert_run.h"
+#include "source/run/run_context.h"
 
 namespace korvel {
 
 // Destination parameters of the current record, assigned in increasing order.
 class TRecordParams {
  public:
-  explicit TRecordParams(TTransfertRun& run) : run_(run) {}
+  explicit TRecordParams(RunContext& run) : run_(run) {}
 
   // The source field by position / by name (names resolved once per table, after the
   // index and range are set). An unknown one is an ERoutineFault.
@@ -52,7 +52,7 @@ class TRecordParams {
   TSrcToDest& Converter() { return *run_.FParamMgr; }
 
  private:
-  TTransfertRun& run_;
+  RunContext& run_;
   // Logs an auxiliary value that is not a number.
   void NotANumber(const TField& field, const TField& key);
   template <typename T>
@@ -143,16 +143,16 @@ struct TLoopResult {
   int64_t subRefused = 0;
 };
 
-TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const TRoutineHooks& hooks);
+TLoopResult RunTableRoutine(RunContext& run, const TTableRoutine& routine, const TRoutineHooks& hooks);
 
 // The engine's acceptance of the current record. A value the target refuses during the
 // duplicate check (a key longer than its column...) refuses this record, logged with
 // its fields, instead of ending the table.
-bool EngineAccepts(TTransfertRun& run);
+bool EngineAccepts(RunContext& run);
 
 // The code-table shape: `setup` sets the duplicate check and policy, `assign` fills
 // the parameters of an accepted record, `closing` runs before the table is closed.
-TLoopResult RunTableRoutine(TTransfertRun& run, const TTableRoutine& routine, const std::function<void()>& setup,
+TLoopResult RunTableRoutine(RunContext& run, const TTableRoutine& routine, const std::function<void()>& setup,
                             const std::function<void(TRecordParams&)>& assign,
                             const std::function<void()>& closing = {});
 
@@ -182,6 +182,6 @@ struct TQueryHooks {
 
 // The query reads in a read-only transaction of its own, so the batch commits of the
 // main transaction never close its cursor.
-TLoopResult RunQueryRoutine(TTransfertRun& run, const TQueryRoutine& routine, const TQueryHooks& hooks);
+TLoopResult RunQueryRoutine(RunContext& run, const TQueryRoutine& routine, const TQueryHooks& hooks);
 
 }  // namespace korvel

@@ -3,17 +3,14 @@
 #include <memory>
 
 #include "global/fib/fib_transaction.h"
-#include "source/run/transfert_run.h"
+#include "source/run/run_context.h"
 
 namespace korvel {
 
-void ForEachTargetRow(TTransfertRun& run, const std::string& sql, const std::function<bool(fib::TpFIBQuery&)>& row) {
-  fib::TpFIBQuery query(&run.pFIBDatabaseRis);
-  auto reader = std::make_unique<fib::TpFIBTransaction>(&run.pFIBDatabaseRis);
-  reader->TRParams = {"read", "nowait", "concurrency"};
-  query.AdoptTransaction(std::move(reader));
+void ForEachTargetRow(RunContext& run, const std::string& sql, const std::function<bool(fib::TpFIBQuery&)>& row) {
+  fib::TpFIBQuery query(run.target.Db());
+  run.target.ReadSnapshot(query);
   query.SetSQLText(sql);
-  query.Transaction()->StartTransaction();
   try {
     for (query.ExecQuery(); !query.Eof(); query.Next()) {
       if (!row(query)) break;
@@ -27,7 +24,7 @@ void ForEachTargetRow(TTransfertRun& run, const std::string& sql, const std::fun
   query.Transaction()->Commit();
 }
 
-void LogSharedNames(TTransfertRun& run, const std::string& sql, const std::string& what, const std::string& whats,
+void LogSharedNames(RunContext& run, const std::string& sql, const std::string& what, const std::string& whats,
                     const std::string& outcome) {
   ForEachTargetRow(run, sql, [&](fib::TpFIBQuery& row) {
     run.DoLogError(nullptr,

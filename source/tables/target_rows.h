@@ -10,16 +10,16 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
 // Calls `row` for each row of `sql` until it returns false. Errors of the query itself
 // propagate.
-void ForEachTargetRow(TTransfertRun& run, const std::string& sql, const std::function<bool(fib::TpFIBQuery&)>& row);
+void ForEachTargetRow(RunContext& run, const std::string& sql, const std::function<bool(fib::TpFIBQuery&)>& row);
 
 // Names a look-up by name found on several target rows, linked to none of them: `sql`
 // gives each such name and how many rows carry it, logged as "<what> <name>: <n>
 // <whats> de ce nom, <outcome>".
-void LogSharedNames(TTransfertRun& run, const std::string& sql, const std::string& what, const std::string& whats,
+void LogSharedNames(RunContext& run, const std::string& sql, const std::string& what, const std::string& whats,
                     const std::string& outcome);
 
 // A column's text, the empty text for NULL.

@@ -27,13 +27,10 @@ class PhysicianLookup {
     std::string licence, id;
   };
 
-  void Load(TTransfertRun& run) {
-    fib::TpFIBQuery query(&run.pFIBDatabaseRis);
-    auto reader = std::make_unique<fib::TpFIBTransaction>(&run.pFIBDatabaseRis);
-    reader->TRParams = {"read", "nowait", "rec_version", "read_committed"};
-    query.AdoptTransaction(std::move(reader));
+  void Load(RunContext& run) {
+    fib::TpFIBQuery query(run.target.Db());
+    run.target.ReadCommitted(query);
     query.SetSQLText("SELECT LICENCE, NOUVELLE_LICENCE, NOUVEAU_MEDECINID FROM TMPMEDECINFF");
-    query.Transaction()->StartTransaction();
     for (query.ExecQuery(); !query.Eof(); query.Next()) {
       if (query.Fields(0).IsNull()) continue;
       Entry entry;
@@ -64,17 +61,15 @@ TParamValue Text(const std::string& text) {
 
 // The physicians of the visits into Visite_Med, row by row; a row the target refuses
 // is logged with its licence and id. The batch test is made for every row.
-void CopyVisiteMed(TTransfertRun& run) {
+void CopyVisiteMed(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   run.UI().SetOperation("Table Visite\r\n (Transfert visite_med)");
   run.UI().ProcessEvents();
-  if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
+  run.target.Begin();
   engine.InitUpdateDestination(
       "INSERT INTO Visite_Med(Id_Visite, Medecin, MedecinId, Referant) VALUES(:AParam0, :AParam1, :AParam2, :AParam3)");
-  fib::TpFIBQuery rows(&run.pFIBDatabaseRis);
-  auto reader = std::make_unique<fib::TpFIBTransaction>(&run.pFIBDatabaseRis);
-  reader->TRParams = {"read", "nowait", "concurrency"};
-  rows.AdoptTransaction(std::move(reader));
+  fib::TpFIBQuery rows(run.target.Db());
+  run.target.ReadSnapshot(rows);
   // Each physician of a visit once, and only when not there yet: staged again by a
   // stopped run or a second range, it is not copied twice. Named twice on one visit
   // (main and other), it is the main physician ('O' sorts after 'N').
@@ -83,7 +78,6 @@ void CopyVisiteMed(TTransfertRun& run) {
       "v WHERE v.id_visite = t.Id_Visite) AND NOT EXISTS (SELECT 1 FROM Visite_Med m WHERE m.Id_Visite = t.Id_Visite "
       "AND m.Medecin IS NOT DISTINCT FROM t.Medecin AND m.MedecinId IS NOT DISTINCT FROM t.MedecinId) GROUP BY "
       "Id_Visite, Medecin, MedecinId");
-  rows.Transaction()->StartTransaction();
   int counter = 0;
   int64_t shown = 0;
   TParamValue value;
@@ -105,25 +99,22 @@ void CopyVisiteMed(TTransfertRun& run) {
                          " MedecinId: " + (rows.Fields(2).IsNull() ? std::string() : rows.Fields(2).AsString()),
                      true);
     }
-    if (++counter == 2500 && run.pFIBTransactionRis.Active()) {
+    if (++counter == 2500 && run.target.InTransaction()) {
       shown += 2500;
       run.UI().SetCounter(std::to_string(shown));
-      run.pFIBTransactionRis.CommitRetaining();
+      run.target.CommitRetaining();
       counter = 0;
     }
   }
   rows.Close();
   rows.Transaction()->Commit();
-  if (run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.Commit();
-  run.pFIBDatabaseRis.Close();
-  run.pFIBDatabaseRis.Open();
-  run.pFIBTransactionRis.StartTransaction();
+  run.target.CommitAndReconnect();
 }
 
-void FinishVisites(TTransfertRun& run) {
+void FinishVisites(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   try {
-    if (!run.pFIBTransactionRis.Active()) run.pFIBTransactionRis.StartTransaction();
+    run.target.Begin();
     RecomputeIndex(run, "VISITE", kMessage);
     run.UI().SetOperation("Table Visite\r\n (Update visite Dateexamen)");
     engine.ExecuteDestQuery(
@@ -146,7 +137,7 @@ void FinishVisites(TTransfertRun& run) {
 
 }  // namespace
 
-void TransfertTablePrescription(TTransfertRun& run) {
+void TransfertTablePrescription(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   TPlageHoraireList plages;
   PhysicianLookup physicians;

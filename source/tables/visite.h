@@ -6,8 +6,8 @@
 
 namespace korvel {
 
-class TTransfertRun;
+class RunContext;
 
-void TransfertTablePrescription(TTransfertRun& run);
+void TransfertTablePrescription(RunContext& run);
 
 }  // namespace korvel

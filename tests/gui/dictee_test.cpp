@@ -7,7 +7,8 @@
 #include "global/computer_name.h"
 #include "global/fib/global_fib.h"
 #include "global/in_param_str.h"
-#include "source/transfert/dictee_options.h"
+#include "source/tables/dictee_options.h"
+#include "source/transfert/station_list.h"
 #include "support/run_fixture.h"
 
 namespace korvel {
@@ -28,7 +29,7 @@ class DicteeOptionsTest : public testing::RunFixture {
     Exec("", "INSERT INTO ETABLISSEMENT (ETABLISSEMENT, NOM) VALUES ('CLI02', 'AUTRE')");
     Exec("", "INSERT INTO STATION (ID_STATION, NOMSTATION) VALUES (7, 'POSTE''07')");
     Connect();
-    dictee = run->FDicteeMgr.get();
+    dictee = ctx->FDicteeMgr.get();
     dictee->DicteeActif = true;
   }
   // DDL or DML on its own connection; a CREATE is skipped when `table` exists.
@@ -78,7 +79,7 @@ TEST_F(DicteeOptionsTest, WritesTheOptionsOfTheDefaultEstablishmentOnly) {
     dictee->PathImportAuto = c.import ? "" : "I:\\Import";
     dictee->PathImportTransit = c.import ? "" : "I:\\Transit";
     const int events = ui.events;
-    AssignDicteeDataOptions(*run);
+    AssignDicteeDataOptions(*ctx);
     EXPECT_EQ(Row("CLI01"), c.expected) << c.name;  // read on another connection: committed
     EXPECT_EQ(ui.events, events + 1) << c.name;      // CommitEtProgress
   }
@@ -88,10 +89,10 @@ TEST_F(DicteeOptionsTest, WritesTheOptionsOfTheDefaultEstablishmentOnly) {
 TEST_F(DicteeOptionsTest, ARefusedUpdateGoesToTheGeneralLogAndStillCommits) {
   dictee->PathDictee = std::string(300, 'x');  // wider than its column
   const int events = ui.events;
-  AssignDicteeDataOptions(*run);
+  AssignDicteeDataOptions(*ctx);
   EXPECT_EQ(ui.events, events + 1);
   EXPECT_EQ(Row("CLI01"), "-|-|-|-|-|-|-|-");
-  run->FLogMgr.Close();
+  ctx->FLogMgr.Close();
   EXPECT_NE(ReadLog("Log Generique").find("truncation"), std::string::npos) << ReadLog("Log Generique");
 }
 

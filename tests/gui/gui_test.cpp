@@ -78,9 +78,9 @@ class WindowTest : public ::testing::Test {
   // the window is shown, so showing it prepares the run without an address file.
   void Open() {
     window = std::make_unique<TFormTransfertFF>(folder + "/");
-    window->Run().ffSession.AddAlias("radio", legacy);
-    window->Run().ffCommsEngine.Open();
-    window->Run().ffSession.Open();
+    window->Run().Context().ffSession.AddAlias("radio", legacy);
+    window->Run().Context().ffCommsEngine.Open();
+    window->Run().Context().ffSession.Open();
     window->show();
   }
   template <typename W>
@@ -198,10 +198,10 @@ TEST_F(WindowTest, LeavingTheEstablishmentListEmptyKeepsTheChosenCode) {
   auto* combo = Find<QComboBox>("DBComboBoxEtablis");
   combo->setEditText("CLI01");
   window->DBComboBoxEtablisExit();
-  EXPECT_EQ(window->Run().numeroEtablis, "CLI01");
+  EXPECT_EQ(window->Run().Context().numeroEtablis, "CLI01");
   combo->setEditText("");
   window->DBComboBoxEtablisExit();
-  EXPECT_EQ(window->Run().numeroEtablis, "CLI01");
+  EXPECT_EQ(window->Run().Context().numeroEtablis, "CLI01");
 }
 
 // Whole runs on an embedded target, with the end-of-run e-mail going to a loopback

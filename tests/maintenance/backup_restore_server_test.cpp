@@ -24,17 +24,17 @@ TEST_F(BackupRestoreServerTest, BacksUpBesideTheDatabaseAndRestoresThroughTheSer
   ASSERT_TRUE(server.Start(&why)) << why;
   std::ofstream(folder + "/Database.ini") << "[Database]\r\nDatabaseName=localhost:" << database << "\r\n";
   ConnectRun();
-  ASSERT_TRUE(run->pFIBDatabaseRis.Connected());
-  ASSERT_EQ(run->pFIBDatabaseRis.DatabaseName, "localhost:" + database);
+  ASSERT_TRUE(ctx->target.Connected());
+  ASSERT_EQ(ctx->target.Name(), "localhost:" + database);
   const std::string created = RunValue("SELECT CAST(MON$CREATION_DATE AS VARCHAR(30)) FROM MON$DATABASE").AsString();
   const std::string name = "RIS_APRES_PREALABLE_" + FormatDateTime("yyyymmdd_hhnnss", Now()) + ".FBK";
 
-  DatabaseBackupRestore(*run, name);
+  DatabaseBackupRestore(*ctx, name);
 
   EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
   EXPECT_TRUE(fs::exists(fs::path(database).parent_path() / name));
-  ASSERT_TRUE(run->pFIBDatabaseRis.Connected());
-  EXPECT_TRUE(run->pFIBTransactionRis.Active());
+  ASSERT_TRUE(ctx->target.Connected());
+  EXPECT_TRUE(ctx->target.InTransaction());
   EXPECT_EQ(RunValue("SELECT MON$REMOTE_PROTOCOL FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = CURRENT_CONNECTION")
                 .AsString()
                 .substr(0, 3),
@@ -45,7 +45,7 @@ TEST_F(BackupRestoreServerTest, BacksUpBesideTheDatabaseAndRestoresThroughTheSer
   for (const std::string step : {"Début backup: ", "Fin backup: ", "Début restore: ", "Fin restore: "}) {
     EXPECT_NE(monitor.find(step + name), std::string::npos) << step << " in\n" << monitor;
   }
-  run->pFIBDatabaseRis.Close();  // before the server stops
+  ctx->target.Close();  // before the server stops
 }
 
 }  // namespace

@@ -47,15 +47,15 @@ TEST_F(BackupRestoreTest, BacksUpBesideTheDatabaseRestoresOverItAndReconnects) {
   Prepare({"INSERT INTO VISITE (ID_VISITE, PRESCRIPTION) VALUES (5, 'P-5')"});
   ConnectRun();
   const std::string created = CreationDate();
-  run->FDataMgr->ExecuteDestQuery("INSERT INTO VISITE (ID_VISITE, PRESCRIPTION) VALUES (6, 'P-6')");  // not committed
+  ctx->FDataMgr->ExecuteDestQuery("INSERT INTO VISITE (ID_VISITE, PRESCRIPTION) VALUES (6, 'P-6')");  // not committed
   const std::string name = "RIS_APRES_PREALABLE_" + FormatDateTime("yyyymmdd_hhnnss", Now()) + ".FBK";
   ASSERT_TRUE(std::regex_match(name, std::regex(R"(RIS_APRES_PREALABLE_\d{8}_\d{6}\.FBK)")));
 
-  DatabaseBackupRestore(*run, name);
+  DatabaseBackupRestore(*ctx, name);
 
   EXPECT_TRUE(fs::exists(fs::path(database).parent_path() / name));
-  ASSERT_TRUE(run->pFIBDatabaseRis.Connected());
-  EXPECT_TRUE(run->pFIBTransactionRis.Active());
+  ASSERT_TRUE(ctx->target.Connected());
+  EXPECT_TRUE(ctx->target.InTransaction());
   EXPECT_GT(CreationDate(), created);  // a new database file, rebuilt from the backup
   EXPECT_EQ(RunValue("SELECT LIST(PRESCRIPTION, ',') FROM (SELECT PRESCRIPTION FROM VISITE ORDER BY 1)").AsString(),
             "P-5,P-6");
@@ -80,7 +80,7 @@ TEST_F(BackupRestoreTest, AFailedBackupIsShownAndNothingIsRestoredFromIt) {
   const std::string name = "RIS_APRES_PREALABLE_20120131_140509.FBK";
   fs::create_directory(fs::path(database).parent_path() / name);
 
-  DatabaseBackupRestore(*run, name);
+  DatabaseBackupRestore(*ctx, name);
 
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_FALSE(ui.messages[0].empty());
@@ -88,8 +88,8 @@ TEST_F(BackupRestoreTest, AFailedBackupIsShownAndNothingIsRestoredFromIt) {
   EXPECT_EQ(ui.operations, std::vector<std::string>{"Début backup: " + name});
   EXPECT_NE(NewGenericLog().find("Restore annulé, le backup a échoué: " + name), std::string::npos);
   EXPECT_NE(ReadLog("Monitor Log").find("Restore annulé, le backup a échoué: " + name), std::string::npos);
-  ASSERT_TRUE(run->pFIBDatabaseRis.Connected());
-  EXPECT_TRUE(run->pFIBTransactionRis.Active());
+  ASSERT_TRUE(ctx->target.Connected());
+  EXPECT_TRUE(ctx->target.InTransaction());
   EXPECT_EQ(CreationDate(), created);
   EXPECT_EQ(RunValue("SELECT PRESCRIPTION FROM VISITE").AsString(), "P-5");
 }

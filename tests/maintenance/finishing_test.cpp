@@ -41,7 +41,7 @@ TEST_F(FinishingTest, CopyModelToDatabaseWritesTheModelsAsCrLfText) {
   ui.options.edModeleSecondaireHint = folder + "/";
   ui.options.edModeleSecondaire = "   ";
 
-  CopyModelToDatabase(*run);
+  CopyModelToDatabase(*ctx);
   EXPECT_EQ(Model("MODELERAPPORT", "CLI01").AsString(), "{\\rtf1\r\nModèle\r\nfin\r\nde ligne\r\n");
   EXPECT_TRUE(Model("MODELERAPPORTSEC", "CLI01").IsNull());  // a blank secondary name: main model only
   EXPECT_TRUE(Model("MODELERAPPORT", "CLI02").IsNull());
@@ -49,16 +49,16 @@ TEST_F(FinishingTest, CopyModelToDatabaseWritesTheModelsAsCrLfText) {
   WriteFile("second.rtf", "");
   WriteFile("modele.rtf", "principal\r\n");
   ui.options.edModeleSecondaire = "second.rtf";
-  CopyModelToDatabase(*run);
+  CopyModelToDatabase(*ctx);
   EXPECT_EQ(Model("MODELERAPPORT", "CLI01").AsString(), "principal\r\n");
   EXPECT_TRUE(Model("MODELERAPPORTSEC", "CLI01").IsNull());  // an empty file is no text
 
   WriteFile("second.rtf", "secondaire");
-  CopyModelToDatabase(*run);
+  CopyModelToDatabase(*ctx);
   EXPECT_EQ(Model("MODELERAPPORTSEC", "CLI01").AsString(), "secondaire\r\n");
 
   ui.options.edModelePrincipale = "absent.rtf";
-  EXPECT_THROW(CopyModelToDatabase(*run), std::runtime_error);
+  EXPECT_THROW(CopyModelToDatabase(*ctx), std::runtime_error);
   EXPECT_EQ(Model("MODELERAPPORT", "CLI01").AsString(), "principal\r\n");
   EXPECT_EQ(NewGenericLog(), "");
 }
@@ -79,15 +79,15 @@ TEST_F(FinishingTest, AjoutDesDroitsMakesLoginsOnceAndGrantsEachTime) {
            "INSERT INTO SECURITE (ID_SECURITE, UTILISATEUR) VALUES (3, 'BOB')"});
   ConnectRun();
 
-  AjoutDesDroits(*run);
+  AjoutDesDroits(*ctx);
   EXPECT_EQ(Count("SEC$USERS", "SEC$USER_NAME IN ('USER_1', 'USER_2', 'USER_3')"), 3);
   EXPECT_EQ(Grantees(), "USER_1 USER_2 USER_3");
   EXPECT_EQ(NewGenericLog(), "");  // nothing refused, USER_3 not added again
-  EXPECT_TRUE(run->pFIBDatabaseRis.Connected());
-  EXPECT_TRUE(run->pFIBTransactionRis.Active());
+  EXPECT_TRUE(ctx->target.Connected());
+  EXPECT_TRUE(ctx->target.InTransaction());
 
   Prepare({"REVOKE role_administrateur FROM USER_2"});
-  AjoutDesDroits(*run);
+  AjoutDesDroits(*ctx);
   EXPECT_EQ(Grantees(), "USER_1 USER_2 USER_3");  // granted again
   EXPECT_EQ(Count("SEC$USERS", "SEC$USER_NAME STARTING WITH 'USER_'"), 3);
   const std::string second = NewGenericLog();
@@ -95,7 +95,7 @@ TEST_F(FinishingTest, AjoutDesDroitsMakesLoginsOnceAndGrantsEachTime) {
 
   // Every refused grant is logged, and the other users are still processed.
   Prepare({"DROP ROLE role_administrateur"});
-  AjoutDesDroits(*run);
+  AjoutDesDroits(*ctx);
   const std::string third = NewGenericLog();
   size_t refusals = 0;
   for (size_t at = third.find("ROLE_ADMINISTRATEUR"); at != std::string::npos;
@@ -103,7 +103,7 @@ TEST_F(FinishingTest, AjoutDesDroitsMakesLoginsOnceAndGrantsEachTime) {
     ++refusals;
   }
   EXPECT_EQ(refusals, 3u) << third;
-  EXPECT_TRUE(run->pFIBTransactionRis.Active());
+  EXPECT_TRUE(ctx->target.InTransaction());
   EXPECT_TRUE(engine_messages.empty());
 }
 
@@ -118,7 +118,7 @@ TEST_F(FinishingTest, FinTransfertLinksUsersSwitchesTriggersOnAndStampsLastAcces
   ConnectRun();
 
   for (int pass = 0; pass < 2; ++pass) {  // a second run links nobody twice
-    FinTransfert(*run);
+    FinTransfert(*ctx);
     EXPECT_EQ(InactiveTriggers(), 0);
     EXPECT_EQ(Select("SELECT LIST(ID_SECURITE || ETABLISSEMENT || CODEDEP, ' ') FROM (SELECT * FROM "
                      "SECURITE_ETAB_DEP ORDER BY ID_SECURITE)")
@@ -129,7 +129,7 @@ TEST_F(FinishingTest, FinTransfertLinksUsersSwitchesTriggersOnAndStampsLastAcces
   }
   EXPECT_TRUE(engine_messages.empty()) << engine_messages.front();
   EXPECT_EQ(NewGenericLog(), "");
-  EXPECT_TRUE(run->pFIBTransactionRis.Active());
+  EXPECT_TRUE(ctx->target.InTransaction());
   EXPECT_EQ(ui.operations.back(), " (Réactivation du Trigger TRIG_AFTERU_EXAMEN");
 }
 
@@ -142,7 +142,7 @@ TEST_F(FinishingTest, FinTransfertSwitchesTheOtherTriggersOnWhenOneIsMissing) {
   }
   Prepare(setup);
   ConnectRun();
-  FinTransfert(*run);
+  FinTransfert(*ctx);
   EXPECT_EQ(InactiveTriggers(), 0);
   EXPECT_EQ(Count("SECURITE", "CAST(DERNIERACCES AS DATE) = CURRENT_DATE"), 1);
   EXPECT_NE(NewGenericLog().find("TRIG_BEFOREI_VISITE_CREATIONDH"), std::string::npos)

@@ -39,8 +39,8 @@ TEST_F(GeneratorTest, SetGeneratorMovesTheGeneratorPastTheHighestKey) {
       {"Paiement", "id_Paiement", "GEN_ID_PAIEMENT", 6},  // empty table: unchanged
       {"SansGenerateur", "Id_ETAT", "", 0},               // no generator: nothing happens
   };
-  for (const Case& c : cases) SetGenerator(*run, c.table, c.key, "Table " + std::string(c.table) + "\r\n");
-  run->CommitEtProgress();
+  for (const Case& c : cases) SetGenerator(*ctx, c.table, c.key, "Table " + std::string(c.table) + "\r\n");
+  ctx->CommitEtProgress();
 
   for (const Case& c : cases) {
     if (*c.generator) {
@@ -64,7 +64,7 @@ TEST_F(GeneratorTest, GestionDesGeneratorSkipsSecuriteAndGoesPastViewsAndTextKey
       "INSERT INTO CODES VALUES ('12 ; DROP')",
   });
   ConnectRun();
-  GestionDesGenerator(*run);
+  GestionDesGenerator(*ctx);
 
   EXPECT_EQ(NextValue("GEN_ID_SECURITE"), 2);  // PROG's 1, not ALICE's 50
   EXPECT_EQ(NextValue("GEN_ID_VISITE"), 41);
@@ -75,8 +75,8 @@ TEST_F(GeneratorTest, GestionDesGeneratorSkipsSecuriteAndGoesPastViewsAndTextKey
   EXPECT_NE(engine_messages[0].find("GEN_ID_CODES"), std::string::npos) << engine_messages[0];
   EXPECT_EQ(NewGenericLog(), "");
   // Reconnected, ready for the next step.
-  EXPECT_TRUE(run->pFIBDatabaseRis.Connected());
-  EXPECT_TRUE(run->pFIBTransactionRis.Active());
+  EXPECT_TRUE(ctx->target.Connected());
+  EXPECT_TRUE(ctx->target.InTransaction());
   EXPECT_NE(std::find(ui.operations.begin(), ui.operations.end(), "GENERATOR SetGenerator table:VISITE"),
             ui.operations.end());
 }
@@ -84,7 +84,7 @@ TEST_F(GeneratorTest, GestionDesGeneratorSkipsSecuriteAndGoesPastViewsAndTextKey
 TEST_F(GeneratorTest, UpdateIdGlobalStoresThePrefixAndCommits) {
   ConnectRun();
   ui.options.edtPrefixGlobal = "K'V";
-  UpdateIdGlobal(*run);
+  UpdateIdGlobal(*ctx);
   EXPECT_EQ(Select("SELECT VALEUR FROM PARAM WHERE ID_PARAM = 'Pr' || ASCII_CHAR(233) || 'fixe Global'").AsString(),
             "K'V");
   EXPECT_EQ(Count("PARAM", "VALEUR IS NOT NULL"), 1);

@@ -51,7 +51,7 @@ TEST_F(IndexControlTest, ChangeStateIndexSwitchesOnlyPlainSecondaryIndexes) {
                              .AsString();
   ConnectRun();
 
-  ChangeStateIndex(*run, "T_IDX", "Table T\r\n", true);
+  ChangeStateIndex(*ctx, "T_IDX", "Table T\r\n", true);
   EXPECT_EQ(ui.operations.back(), "Table T\r\n (Désactivation des index de la table: T_IDX)");
   const std::string off = IndexStates("T_IDX");
   for (const char* expected : {"IX_T_IDX_A=1", "IX_T_IDX_B=1", "UX_T_IDX_C=0", "FK_T_IDX_VISITE=0"}) {
@@ -61,34 +61,34 @@ TEST_F(IndexControlTest, ChangeStateIndexSwitchesOnlyPlainSecondaryIndexes) {
   EXPECT_EQ(MonitorLines(), (std::vector<std::string>{"ALTER INDEX IX_T_IDX_A INACTIVE", "ALTER INDEX IX_T_IDX_B INACTIVE"}));
 
   // The catalogue stores the name in upper case: another spelling finds nothing.
-  ChangeStateIndex(*run, "t_idx", "Table T\r\n", false);
+  ChangeStateIndex(*ctx, "t_idx", "Table T\r\n", false);
   EXPECT_EQ(IndexStates("T_IDX"), off);
   EXPECT_EQ(MonitorLines().size(), 2u);
 
-  ChangeStateIndex(*run, "T_IDX", "Table T\r\n", false);
+  ChangeStateIndex(*ctx, "T_IDX", "Table T\r\n", false);
   EXPECT_EQ(ui.operations.back(), "Table T\r\n (Réactivation des index de la table: T_IDX)");
   EXPECT_EQ(IndexStates("T_IDX").find("=1"), std::string::npos);
   EXPECT_EQ(MonitorLines().back(), "ALTER INDEX IX_T_IDX_B ACTIVE");
-  EXPECT_TRUE(run->pFIBTransactionRis.Active());
+  EXPECT_TRUE(ctx->target.InTransaction());
 }
 
 TEST_F(IndexControlTest, ChangeStateTriggerSwitchesAndRepeatsAndRaisesForAMissingTrigger) {
   ConnectRun();
-  ChangeStateTrigger(*run, "TRIG_BEFOREI_VISITE_CREATIONDH", "Table Visite\r\n", true);
-  ChangeStateTrigger(*run, "TRIG_BEFOREI_VISITE_CREATIONDH", "Table Visite\r\n", true);  // again: no error
+  ChangeStateTrigger(*ctx, "TRIG_BEFOREI_VISITE_CREATIONDH", "Table Visite\r\n", true);
+  ChangeStateTrigger(*ctx, "TRIG_BEFOREI_VISITE_CREATIONDH", "Table Visite\r\n", true);  // again: no error
   EXPECT_EQ(ui.operations.back(), "Table Visite\r\n (Désactivation du Trigger TRIG_BEFOREI_VISITE_CREATIONDH");
   EXPECT_EQ(TriggerInactive("TRIG_BEFOREI_VISITE_CREATIONDH"), 1);
   // A visit loaded now keeps its own creation time (none here).
-  run->FDataMgr->ExecuteDestQuery("INSERT INTO VISITE (ID_VISITE) VALUES (1)");
-  run->CommitEtProgress();
+  ctx->FDataMgr->ExecuteDestQuery("INSERT INTO VISITE (ID_VISITE) VALUES (1)");
+  ctx->CommitEtProgress();
   EXPECT_EQ(Count("VISITE", "CREATIONDH IS NULL"), 1);
 
-  ChangeStateTrigger(*run, "trig_beforeiu_tmpexamen", "TMPEXAMEN", true);
-  ChangeStateTrigger(*run, "trig_beforeiu_tmpexamen", "TMPEXAMEN", false);
+  ChangeStateTrigger(*ctx, "trig_beforeiu_tmpexamen", "TMPEXAMEN", true);
+  ChangeStateTrigger(*ctx, "trig_beforeiu_tmpexamen", "TMPEXAMEN", false);
   EXPECT_EQ(ui.operations.back(), "TMPEXAMEN (Réactivation du Trigger trig_beforeiu_tmpexamen");
   EXPECT_EQ(TriggerInactive("TRIG_BEFOREIU_TMPEXAMEN"), 0);
 
-  EXPECT_THROW(ChangeStateTrigger(*run, "TRIG_QUI_N_EXISTE_PAS", "", false), EDatabaseError);
+  EXPECT_THROW(ChangeStateTrigger(*ctx, "TRIG_QUI_N_EXISTE_PAS", "", false), EDatabaseError);
   EXPECT_TRUE(engine_messages.empty());
 }
 
@@ -104,14 +104,14 @@ TEST_F(IndexControlTest, RecomputeIndexRecomputesTheStatisticsOfEveryIndexOfTheT
   ASSERT_EQ(Select(statistics).AsString(), "0.0000 0.0000");  // computed on the empty table
   ConnectRun();
 
-  RecomputeIndex(*run, "STATS", "Table Stats\r\n");
+  RecomputeIndex(*ctx, "STATS", "Table Stats\r\n");
   EXPECT_EQ(ui.operations.back(), "Table Stats\r\n (Recompute Index de la table STATS)");
   // One key in ten for A, one in fifty for the primary key (its name sorts after IX_).
   EXPECT_EQ(Select(statistics).AsString(), "0.1000 0.0200");
 
   // Another spelling of the name matches no index: nothing to do, no error.
-  EXPECT_NO_THROW(RecomputeIndex(*run, "Stats", "Table Stats\r\n"));
-  EXPECT_TRUE(run->pFIBTransactionRis.Active());
+  EXPECT_NO_THROW(RecomputeIndex(*ctx, "Stats", "Table Stats\r\n"));
+  EXPECT_TRUE(ctx->target.InTransaction());
 }
 
 TEST_F(IndexControlTest, ReIndexPostTransfertSwitchesLeftOverIndexesBackOn) {
@@ -126,7 +126,7 @@ TEST_F(IndexControlTest, ReIndexPostTransfertSwitchesLeftOverIndexesBackOn) {
       "INSERT INTO T_IDX VALUES (2, 5, 7)",
   });
   ConnectRun();
-  ReIndexPostTransfert(*run);
+  ReIndexPostTransfert(*ctx);
 
   EXPECT_EQ(Select("SELECT COALESCE(RDB$INDEX_INACTIVE, 0) FROM RDB$INDICES WHERE RDB$INDEX_NAME = 'IX_T_IDX_A'")
                 .AsInteger(),

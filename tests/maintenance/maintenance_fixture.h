@@ -33,14 +33,14 @@ class MaintenanceFixture : public RunFixture {
   }
   void ConnectRun() {
     Connect();
-    run->FDataMgr->OnHaveMsgEvent = [this](const void*, const std::string& text, bool) {
+    ctx->FDataMgr->OnHaveMsgEvent = [this](const void*, const std::string& text, bool) {
       engine_messages.push_back(text);
     };
   }
   // One value through the run's own connection and transaction.
   Variant RunValue(const std::string& sql) {
-    run->FDataMgr->ExecuteDestQuery(sql);
-    const fib::TFIBColumn* column = run->FDataMgr->GetExeQryField(0);
+    ctx->FDataMgr->ExecuteDestQuery(sql);
+    const fib::TFIBColumn* column = ctx->FDataMgr->GetExeQryField(0);
     return column && !column->IsNull() ? column->AsVariant() : Variant();
   }
 

@@ -200,7 +200,7 @@ TEST_F(CliTest, TheSampleClinicRunTwiceLeavesEveryFinalTableAsTheFirstRunLeftIt)
   for (std::string line; std::getline(prepared, line);) {
     if (line.rfind("INSERT", 0) == 0) Exec(line.substr(0, line.rfind(';')));
   }
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   run.reset();
   std::ofstream(folder + "/all.run") << "[options]\n"
                                         "etablissement=CLI01\n"

@@ -75,7 +75,7 @@ TEST_F(RunCoreTest, StopDuringTheFirstListEndsThatTableCleanlyAndSkipsTheRest) {
   Tick(1, "Anatom");
   Tick(1, "Dictionnaire");
   ui.on_events = [&] {
-    if (run->StopAllProcess && run->FDataMgr->NbTried() >= 2500) run->btnStopClick();
+    if (ctx->StopAllProcess && ctx->FDataMgr->NbTried() >= 2500) run->btnStopClick();
   };
   RunAll();
   EXPECT_TRUE(run->LastRunCompleted);
@@ -110,13 +110,13 @@ TEST_F(RunCoreTest, ValidationShowsTheLastFailingCheck) {
   Connect();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit("DELETE FROM TMPMEDECINFF", {}, &run->pFIBDatabaseRis));
+    ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit("DELETE FROM TMPMEDECINFF", {}, ctx->target.Db()));
     for (const auto& [nouvelle, ancienne] : c.licences) {
       ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit(
           "INSERT INTO TMPMEDECINFF (NOUVELLE_LICENCE, LICENCE, NOUVELLE_LICENCE_OK) VALUES (?, ?, 'F')",
-          {nouvelle ? V(nouvelle) : V(), ancienne ? V(ancienne) : V()}, &run->pFIBDatabaseRis));
+          {nouvelle ? V(nouvelle) : V(), ancienne ? V(ancienne) : V()}, ctx->target.Db()));
     }
-    run->numeroEtablis = c.etablissement;
+    ctx->numeroEtablis = c.etablissement;
     ui.options.edModelePrincipale = c.modele;
     ui.options.edtPrefixGlobal = c.prefixe;
     ui.messages.clear();
@@ -124,12 +124,12 @@ TEST_F(RunCoreTest, ValidationShowsTheLastFailingCheck) {
     EXPECT_EQ(ui.messages, c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
   }
   // The radiologists' table counts too, and a settled row does not.
-  ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit("DELETE FROM TMPMEDECINFF", {}, &run->pFIBDatabaseRis));
+  ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit("DELETE FROM TMPMEDECINFF", {}, ctx->target.Db()));
   ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit(
-      "INSERT INTO TMPRADIOLFF (NOUVELLE_LICENCE, NOUVELLE_LICENCE_OK) VALUES ('12', 'F')", {}, &run->pFIBDatabaseRis));
+      "INSERT INTO TMPRADIOLFF (NOUVELLE_LICENCE, NOUVELLE_LICENCE_OK) VALUES ('12', 'F')", {}, ctx->target.Db()));
   EXPECT_FALSE(run->ValidateAllLicences());
   ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit("UPDATE TMPRADIOLFF SET NOUVELLE_LICENCE_OK = 'T'", {},
-                                             &run->pFIBDatabaseRis));
+                                             ctx->target.Db()));
   EXPECT_TRUE(run->ValidateAllLicences());
 }
 

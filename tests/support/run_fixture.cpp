@@ -27,14 +27,18 @@ void RunFixture::SetUp() {
   ui.options.edModelePrincipale = "modele.rtf";
   ui.options.edtPrefixGlobal = "KV";
   run = std::make_unique<TTransfertRun>(ui, folder + "/");
-  run->ffSession.AddAlias("radio", legacy);
-  run->ffCommsEngine.Open();
-  run->ffSession.Open();
+  ctx = &run->Context();
+  ctx->ffSession.AddAlias("radio", legacy);
+  ctx->ffCommsEngine.Open();
+  ctx->ffSession.Open();
   run->PrepareTransfert();
-  run->numeroEtablis = "CLI01";
+  ctx->numeroEtablis = "CLI01";
 }
 
-void RunFixture::TearDown() { run.reset(); }
+void RunFixture::TearDown() {
+  ctx = nullptr;
+  run.reset();
+}
 
 void RunFixture::WriteTable(const std::string& table, const std::vector<std::vector<Variant>>& rows) {
   ff2::Ff2Writer writer(legacy + "/" + table + ".FF2");
@@ -50,7 +54,7 @@ void RunFixture::WriteRows(const std::string& table, const std::vector<LegacyVal
   WriteTable(table, rows);
 }
 
-void RunFixture::Exec(const std::string& sql) { ASSERT_TRUE(run->FDataMgr->ExecuteDestQuery(sql).ok) << sql; }
+void RunFixture::Exec(const std::string& sql) { ASSERT_TRUE(ctx->FDataMgr->ExecuteDestQuery(sql).ok) << sql; }
 
 std::string RunFixture::ReadLog(const std::string& name) const {
   std::ifstream in(folder + "/LogErreur/" + FormatDateTime("yyyymmdd", Now()) + "/" + name + ".txt",

@@ -12,7 +12,7 @@
 
 #include "global/fib/fib_database.h"
 #include "global/variant.h"
-#include "source/run/transfert_run.h"
+#include "source/driver/transfert_run.h"
 #include "support/recording_ui.h"
 
 namespace korvel::testing {
@@ -46,6 +46,7 @@ class RunFixture : public ::testing::Test {
 
   RecordingUI ui;
   std::unique_ptr<TTransfertRun> run;
+  RunContext* ctx = nullptr;  // the run's context, which the routines receive
   std::string folder;      // the test's folder (current directory)
   std::string legacy;      // the "radio" alias folder
   std::string database;    // target database path

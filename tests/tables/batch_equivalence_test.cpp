@@ -40,16 +40,15 @@ class BatchEquivalenceTest : public testing::RunFixture {
     std::ofstream(folder + "/Database.ini") << "[Database]\r\nDatabaseName=" << database << "\r\n";
     fs::remove_all(folder + "/LogErreur");
     ui.options.unParUn = oneByOne;
-    if (run->pFIBTransactionRis.Active()) run->pFIBTransactionRis.Commit();
-    if (run->pFIBDatabaseRis.Connected()) run->pFIBDatabaseRis.Close();
+    if (ctx->target.Connected()) ctx->target.CommitAndClose();
     Connect();
-    run->FLogMgr.StartTransfertLog();
-    const int64_t checks = run->FDataMgr->CheckRoundTrips();
-    const int64_t batches = run->FDataMgr->BatchesSent();
+    ctx->FLogMgr.StartTransfertLog();
+    const int64_t checks = ctx->FDataMgr->CheckRoundTrips();
+    const int64_t batches = ctx->FDataMgr->BatchesSent();
     work();
     Outcome outcome;
-    outcome.checkRoundTrips = run->FDataMgr->CheckRoundTrips() - checks;
-    outcome.batches = run->FDataMgr->BatchesSent() - batches;
+    outcome.checkRoundTrips = ctx->FDataMgr->CheckRoundTrips() - checks;
+    outcome.batches = ctx->FDataMgr->BatchesSent() - batches;
     outcome.tables = DumpTables();
     for (const auto& entry : fs::recursive_directory_iterator(folder + "/LogErreur")) {
       const std::string name = entry.path().stem().string();
@@ -62,11 +61,8 @@ class BatchEquivalenceTest : public testing::RunFixture {
 
   std::map<std::string, std::string> DumpTables() {
     std::map<std::string, std::string> tables;
-    fib::TpFIBQuery query(&run->pFIBDatabaseRis);
-    auto reader = std::make_unique<fib::TpFIBTransaction>(&run->pFIBDatabaseRis);
-    reader->TRParams = {"read", "nowait", "concurrency"};
-    query.AdoptTransaction(std::move(reader));
-    query.Transaction()->StartTransaction();
+    fib::TpFIBQuery query(ctx->target.Db());
+    ctx->target.ReadSnapshot(query);
     std::vector<std::string> names;
     query.SetSQLText(
         "SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 AND RDB$VIEW_BLR IS "
@@ -110,7 +106,7 @@ TEST_F(BatchEquivalenceTest, CodeTablesOfASampleClinicGiveTheSameTargetsAndLogs)
                           TransfertTableModific, TransfertTableModSoft, TransfertTableModCompl,
                           TransfertTableRemMajoree, TransfertTableCodeTransac, TransfertTableActivite,
                           TransfertTableEtatType, TransfertTableEtatTypeTitre}) {
-      routine(*run);
+      routine(*ctx);
     }
   };
   const Outcome one = RunIn(true, all);
@@ -133,10 +129,10 @@ class BatchRefusalTest : public BatchEquivalenceTest {
     Exec("CREATE TABLE T_GEN (ID INTEGER NOT NULL PRIMARY KEY, CODE VARCHAR(10) NOT NULL UNIQUE, TXT VARCHAR(5) "
          "UNIQUE, N INTEGER NOT NULL)");
     Exec("CREATE GENERATOR GEN_T_GEN");
-    run->CommitEtProgress();
+    ctx->CommitEtProgress();
     Exec("CREATE TRIGGER T_GEN_ID FOR T_GEN ACTIVE BEFORE INSERT POSITION 0 AS BEGIN NEW.ID = GEN_ID(GEN_T_GEN, 1); "
          "END");
-    run->CommitEtProgress();
+    ctx->CommitEtProgress();
   }
 
   // Anatom records (CODE, Description) into `table`(CODE, TXT, N): N is NULL for a code
@@ -144,23 +140,23 @@ class BatchRefusalTest : public BatchEquivalenceTest {
   // writes a log line while its values are being set.
   TLoopResult Copy(const std::string& stopAt = "", const char* table = "T_LOT") {
     TRoutineHooks hooks;
-    hooks.setup = [&] { run->FDataMgr->InitCodeDestCopy(table, {"CODE", "CODE"}, true); };
+    hooks.setup = [&] { ctx->FDataMgr->InitCodeDestCopy(table, {"CODE", "CODE"}, true); };
     hooks.assign = [&](TRecordParams& p) {
       const std::string code = p.Field("CODE").AsString();
       p.Copy(0, p.Field("CODE"));
-      if (code == "C50") run->DoLogError(nullptr, "Note au milieu de C50", false);
+      if (code == "C50") ctx->DoLogError(nullptr, "Note au milieu de C50", false);
       p.Copy(1, p.Field("Description"));
       if (code[0] == 'N') {
         p.Set(2, TParamValue());
       } else {
         p.Constant(2, "1");
       }
-      if (code == stopAt) run->StopAllProcess = false;
+      if (code == stopAt) ctx->StopAllProcess = false;
     };
     const std::string insert = std::string("INSERT INTO ") + table + "(CODE, TXT, N)";
     TTableRoutine routine{"TableLot", "Lot", "Anatom", insert.c_str(), 3};
-    const TLoopResult result = RunTableRoutine(*run, routine, hooks);
-    run->StopAllProcess = true;
+    const TLoopResult result = RunTableRoutine(*ctx, routine, hooks);
+    ctx->StopAllProcess = true;
     return result;
   }
 

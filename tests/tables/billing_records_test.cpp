@@ -17,7 +17,7 @@ class BillingRecordsTest : public testing::RunFixture {
   void SetUp() override {
     RunFixture::SetUp();
     Connect();
-    run->FLogMgr.StartTransfertLog();
+    ctx->FLogMgr.StartTransfertLog();
     ui.options.dtpDebut = EncodeDate(2010, 1, 1);
     ui.options.dtpFin = EncodeDate(2010, 12, 31);
   }
@@ -36,10 +36,10 @@ TEST_F(BillingRecordsTest, EveryPaymentAmountArrivesOrIsRefusedAndNamedToTheLast
   // The target already holds payment 5000; payment 1234 is one the target refuses.
   Exec("INSERT INTO PAIEMENT (ID_PAIEMENT, PAYE) VALUES (5000, 1)");
   Exec("CREATE EXCEPTION PAIEMENT_REFUSE 'paiement refuse par la cible'");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   Exec("CREATE TRIGGER TEST_REFUS_1234 FOR PAIEMENT BEFORE INSERT AS BEGIN IF (NEW.ID_PAIEMENT = 1234) THEN "
        "EXCEPTION PAIEMENT_REFUSE; END");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   // Payments 1..2500 and 5001..5003 in 2010, amounts with four decimals, negative and
   // zero ones; 2 payments outside the range are not read. Payment n pays n + 0.0001 * (n % 7)
   // dollars, negated when n is a multiple of 100, zero when n % 1000 == 1.
@@ -60,7 +60,7 @@ TEST_F(BillingRecordsTest, EveryPaymentAmountArrivesOrIsRefusedAndNamedToTheLast
   rows.push_back({{"AutoNum", V(int64_t{9001})}, {"EcDate", V(EncodeDate(2009, 12, 31))}, {"Paye", V(Currency{1})}});
   rows.push_back({{"AutoNum", V(int64_t{9002})}, {"EcDate", V(EncodeDate(2011, 1, 1))}, {"Paye", V(Currency{1})}});
   WriteRows("Paiement", rows);
-  TransfertTablePaiement(*run);
+  TransfertTablePaiement(*ctx);
 
   // By hand: the sum of n over 1..2500 and 5001..5003 with the signs and zeros above.
   int64_t legacy = 0;
@@ -103,13 +103,13 @@ TEST_F(BillingRecordsTest, MoneyArrivesToTheLastDigitFromTheSmallestAmountToTheL
   }
   // A payment the staging refuses is logged with its exact amount.
   Exec("CREATE EXCEPTION STAGING_REFUSE 'refuse par la cible'");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   Exec("CREATE TRIGGER TEST_REFUS_6 FOR TMPPAIEMENT BEFORE INSERT AS BEGIN IF (NEW.ID_PAIEMENT = 6) THEN EXCEPTION "
        "STAGING_REFUSE; END");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   rows.push_back({{"AutoNum", V(int64_t{6})}, {"EcDate", V(EncodeDate(2010, 6, 2))}, {"Paye", V(Currency{INT64_MAX})}});
   WriteRows("Paiement", rows);
-  TransfertTablePaiement(*run);
+  TransfertTablePaiement(*ctx);
 
   for (const Case& c : cases) {
     const std::string where = " WHERE ID_PAIEMENT = " + std::to_string(c.id);
@@ -131,14 +131,14 @@ TEST_F(BillingRecordsTest, APaymentNumberGivenTwiceMovesTheFirstAndRefusesTheSec
   // is the target's own, from before Korvel.
   Exec("INSERT INTO TMPPAIEMENT (ID_PAIEMENT, ECDATE, PAYE) VALUES (8, '2010-03-01', 1)");
   Exec("INSERT INTO PAIEMENT (ID_PAIEMENT, PAYE) VALUES (20, 99)");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   auto payment = [](int64_t id, int64_t cents) {
     return Values{{"AutoNum", V(id)}, {"EcDate", V(EncodeDate(2010, 3, 1))}, {"Paye", V(Currency{cents * 100})}};
   };
   WriteRows("Paiement", {payment(7, 100), payment(7, 200), payment(8, 300), payment(9, 400), payment(20, 500)});
-  run->Summary.Begin("Paiement");
-  TransfertTablePaiement(*run);
-  run->Summary.End();
+  ctx->Summary.Begin("Paiement");
+  TransfertTablePaiement(*ctx);
+  ctx->Summary.End();
 
   EXPECT_EQ(Select("SELECT LIST(ID_PAIEMENT || ':' || CAST(PAYE AS VARCHAR(20)), ',') FROM (SELECT * FROM PAIEMENT "
                    "ORDER BY 1)"),
@@ -150,10 +150,10 @@ TEST_F(BillingRecordsTest, APaymentNumberGivenTwiceMovesTheFirstAndRefusesTheSec
   EXPECT_NE(log.find("Deplacement vers Paiement: 5 a deplacer, 3 deplaces, 2 refuses, 0 deja presents"),
             std::string::npos)
       << log;
-  EXPECT_EQ(run->Summary.Tables().back().moveRefused, 2);
+  EXPECT_EQ(ctx->Summary.Tables().back().moveRefused, 2);
 
   // Run again: everything is there; nothing moves, nothing is refused, all is counted.
-  TransfertTablePaiement(*run);
+  TransfertTablePaiement(*ctx);
   EXPECT_EQ(Count("PAIEMENT"), 4);
   const std::string again = ReadLog("TablePaiement");
   EXPECT_EQ(again.find("Refuse par"), std::string::npos) << again;
@@ -164,14 +164,14 @@ TEST_F(BillingRecordsTest, APaymentNumberGivenTwiceMovesTheFirstAndRefusesTheSec
 
 TEST_F(BillingRecordsTest, OneFormGetsItsRadiologistAndOrphanLinesAreCountedAndNamed) {
   WriteRows("R1606", {{{"Autonum", V(int64_t{7})}, {"GrandTotal", V(Currency{1234567})}, {"Etablissement", V("CLI01")}}});
-  TransfertTableR1606(*run);
+  TransfertTableR1606(*ctx);
   WriteRows("R1606b", {{{"AutoNum", V(int64_t{1})}, {"Autolien", V(int64_t{7})}, {"Code", V("08001")},
                         {"Mod", V("M1")}, {"Tarif", V(1.005)}, {"Total", V(Currency{10050})}},
                        {{"AutoNum", V(int64_t{2})}, {"Autolien", V(int64_t{7})}, {"Code", V("08002")},
                         {"Tarif", V(0.285)}},
                        {{"AutoNum", V(int64_t{3})}, {"Autolien", V(int64_t{99})}, {"Code", V("08003")}},
                        {{"AutoNum", V(int64_t{4})}, {"Autolien", V(int64_t{98})}, {"Code", V("08003")}}});
-  TransfertTableR1606b(*run);
+  TransfertTableR1606b(*ctx);
 
   struct Case {
     std::string sql;
@@ -203,9 +203,9 @@ TEST_F(BillingRecordsTest, OneFormGetsItsRadiologistAndOrphanLinesAreCountedAndN
 TEST_F(BillingRecordsTest, AFormStagedByAStoppedRunStillGetsItsRadiologistWhenNothingNewIsStaged) {
   // The stopped run staged form 8; this run finds it staged already and adds nothing.
   Exec("INSERT INTO TMPR1606 (ID_R1606, LICENCE, GROUPE, ETABLISSEMENT) VALUES (8, '7654321', '02', 'CLI01')");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   WriteRows("R1606", {{{"Autonum", V(int64_t{8})}, {"Licence", V("7654321")}, {"Etablissement", V("CLI01")}}});
-  TransfertTableR1606(*run);
+  TransfertTableR1606(*ctx);
   EXPECT_EQ(Select("SELECT r.LICENCE || '/' || r.GROUPE FROM R1606 f JOIN RADIOLOGISTE r ON r.ID_RADIOLOGISTE = "
                    "f.ID_RADIOLOGISTE WHERE f.ID_R1606 = 8"),
             V("7654321/02"));
@@ -215,7 +215,7 @@ TEST_F(BillingRecordsTest, ExternalBillingWithoutRadiologistIsRefusedAndSuppleme
   WriteRows("FacturationExt", {{{"DateDebut", V(EncodeDate(2010, 1, 1))}, {"Radiologiste", V("1234567")},
                                 {"Montant", V(Currency{5000000})}},
                                {{"DateDebut", V(EncodeDate(2010, 2, 1))}, {"Radiologiste", V("")}}});
-  TransfertTableFacturationExt(*run);
+  TransfertTableFacturationExt(*ctx);
   EXPECT_EQ(Select("SELECT RADIOLOGISTE || '/' || CAST(MONTANT AS VARCHAR(20)) FROM FACTURATIONEXT"), V("1234567/500.0000"));
   EXPECT_NE(ReadLog("FacturationExt").find("Table source: FacturationExt a une cle vide: 2010-02-01"),
             std::string::npos)
@@ -224,12 +224,12 @@ TEST_F(BillingRecordsTest, ExternalBillingWithoutRadiologistIsRefusedAndSuppleme
   Exec("INSERT INTO VISITE (ID_VISITE, PRESCRIPTION) VALUES (1, '20100101-001')");
   Exec("INSERT INTO VISITE (ID_VISITE, PRESCRIPTION) VALUES (3, '20100202-001')");  // one number, two visits
   Exec("INSERT INTO VISITE (ID_VISITE, PRESCRIPTION) VALUES (4, '20100202-001')");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   WriteRows("faccsc", {{{"prescrip", V("20100101-001")}, {"nom", V("Roy")}},
                        {{"prescrip", V("20090101-001")}, {"nom", V("Hors periode")}},
                        {{"prescrip", V("")}, {"nom", V("Sans numero")}},
                        {{"prescrip", V("20100202-001")}, {"nom", V("Double")}}});
-  TransfertTableFaccsc(*run);
+  TransfertTableFaccsc(*ctx);
   EXPECT_EQ(Select("SELECT ID_VISITE || NOM FROM FACCSC"), V("1Roy"));
   EXPECT_EQ(Count("TMPFACCSC"), 3);  // outside the range, or of two visits: staged
   const std::string log = ReadLog("TableFaccsc");
@@ -241,8 +241,8 @@ TEST_F(BillingRecordsTest, ExternalBillingWithoutRadiologistIsRefusedAndSuppleme
 
   // Its visit migrated later: the next run attaches it, once, and refuses nothing.
   Exec("INSERT INTO VISITE (ID_VISITE, PRESCRIPTION) VALUES (2, '20090101-001')");
-  run->CommitEtProgress();
-  TransfertTableFaccsc(*run);
+  ctx->CommitEtProgress();
+  TransfertTableFaccsc(*ctx);
   EXPECT_EQ(Select("SELECT LIST(ID_VISITE || NOM, ',') FROM (SELECT ID_VISITE, NOM FROM FACCSC ORDER BY 1)"),
             V("1Roy,2Hors periode"));
   EXPECT_EQ(ReadLog("TableFaccsc").find("Refuse par"), std::string::npos) << ReadLog("TableFaccsc");
@@ -252,11 +252,11 @@ TEST_F(BillingRecordsTest, TransmissionsOfTheRangeBothEndsAndRemittancesOnce) {
   WriteRows("Etat", {{{"Sequence", V(int64_t{1})}, {"EcDate", V(EncodeDate(2010, 1, 1))}, {"Type", V("A")}},
                      {{"Sequence", V(int64_t{2})}, {"EcDate", V(EncodeDate(2010, 12, 31))}, {"Type", V("B")}},
                      {{"Sequence", V(int64_t{3})}, {"EcDate", V(EncodeDate(2011, 1, 1))}, {"Type", V("C")}}});
-  TransfertTableEtat(*run);
+  TransfertTableEtat(*ctx);
   EXPECT_EQ(Select("SELECT LIST(ID_ETAT, ',') FROM (SELECT ID_ETAT FROM ETAT ORDER BY 1)"), V("1,2"));
   WriteRows("Releve", {{{"seq", V(int64_t{10})}, {"Code", V("08001")}, {"Montant", V(Currency{-25000})}},
                        {{"seq", V(int64_t{10})}, {"Code", V("08002")}}});
-  TransfertTableReleve(*run);
+  TransfertTableReleve(*ctx);
   EXPECT_EQ(Select("SELECT ACTE || '/' || CAST(MONTANT AS VARCHAR(20)) FROM RELEVE"), V("08001/-2.5000"));
   EXPECT_NE(ReadLog("TableReleve").find("Table destination: Releve a deja cette cle: 10"), std::string::npos);
 }

@@ -45,7 +45,7 @@ TEST_F(BillingTablesTest, BillingCodeTablesAsATableOfCases) {
   for (auto routine : {TransfertTableModific, TransfertTableModSoft, TransfertTableModCompl, TransfertTableRemMajoree,
                        TransfertTableCodeTransac, TransfertTableActivite, TransfertTableEtatType,
                        TransfertTableEtatTypeTitre}) {
-    routine(*run);
+    routine(*ctx);
   }
 
   struct Case {

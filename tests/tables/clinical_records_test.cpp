@@ -39,7 +39,7 @@ class ClinicalRecordsTest : public testing::RunFixture {
   void SetUp() override {
     RunFixture::SetUp();
     Connect();
-    run->FLogMgr.StartTransfertLog();
+    ctx->FLogMgr.StartTransfertLog();
   }
 
   // Patients 1 (file 100) and 2 (file 200); visits 10 and 11 of patient 1, 20 of
@@ -53,7 +53,7 @@ class ClinicalRecordsTest : public testing::RunFixture {
     for (const char* exam : {"(101, 10, '08001')", "(102, 10, '08002')", "(111, 11, '08001')", "(201, 20, '08003')"}) {
       Exec(std::string("INSERT INTO EXAMEN (ID_EXAMEN, ID_VISITE, ACTE) VALUES ") + exam);
     }
-    run->CommitEtProgress();
+    ctx->CommitEtProgress();
   }
 
   bool Logged(const std::string& log, const std::string& line) const {
@@ -68,7 +68,7 @@ TEST_F(ClinicalRecordsTest, FilmLoansGoThroughEveryPassWithTheirLenders) {
   Exec("INSERT INTO SECURITE (UTILISATEUR, NOM) VALUES ('JTREMBLAY', 'Jean Tremblay')");
   Exec("INSERT INTO SECURITE (UTILISATEUR, NOM) VALUES ('MROY', 'Dr Roy')");  // namesakes
   Exec("INSERT INTO SECURITE (UTILISATEUR, NOM) VALUES ('PROY', 'Dr Roy')");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   const V returned(EncodeDate(2009, 5, 1));
   auto loan = [](int64_t id, const char* dossier, V visit, V acte, V retour, const char* preteur = "") {
     return Values{{"Autonum", V(id)},         {"DateEmprunt", V(EncodeDate(2009, 4, 1))},
@@ -95,8 +95,8 @@ TEST_F(ClinicalRecordsTest, FilmLoansGoThroughEveryPassWithTheirLenders) {
   loans[2].push_back({"Complet", V(false)});
   loans[7].push_back({"Emprunteur", V("")});
   WriteRows("PretFilm", loans);
-  TransfertTablePretFilm(*run);
-  run->FLogMgr.EndTransfertLog();
+  TransfertTablePretFilm(*ctx);
+  ctx->FLogMgr.EndTransfertLog();
 
   struct Case {
     std::string sql;
@@ -133,7 +133,7 @@ TEST_F(ClinicalRecordsTest, FilmLoansGoThroughEveryPassWithTheirLenders) {
   EXPECT_NE(Report().find("TablePretFilm, Nombre total de Record de transferer : 9/10"), std::string::npos) << Report();
 
   // A second run finds every loan staged: nothing is refused, nothing doubled.
-  TransfertTablePretFilm(*run);
+  TransfertTablePretFilm(*ctx);
   EXPECT_EQ(Count("HISTOPRETFILM"), 6);
   EXPECT_EQ(Count("PRETFILM"), 7);
   EXPECT_EQ(ReadLog("TablePretFilm").find("Erreur pour tous les exams"), std::string::npos) << ReadLog("TablePretFilm");
@@ -142,7 +142,7 @@ TEST_F(ClinicalRecordsTest, FilmLoansGoThroughEveryPassWithTheirLenders) {
 TEST_F(ClinicalRecordsTest, InjectionsOnePerExaminationWithTechnologistNeedlesSiteAndReactions) {
   ClinicTarget();
   Exec("INSERT INTO EXAMEN (ID_EXAMEN, ID_VISITE, ACTE) VALUES (103, 10, '08004')");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   auto injection = [](int64_t visit, V produit, const char* aiguille, const char* reaction, const char* tech) {
     return Values{{"Autolien", V(visit)},          {"ProduitContraste", produit},
                   {"FormatAiguille", V(aiguille)}, {"ReactionInjection", V(reaction)},
@@ -158,7 +158,7 @@ TEST_F(ClinicalRecordsTest, InjectionsOnePerExaminationWithTechnologistNeedlesSi
   rows[0].push_back({"MessagerieReseau", V("Note réseau")});
   rows[0].push_back({"QuantiteProduit", V("100 ml par voie IV")});
   WriteRows("Injection", rows);
-  TransfertTableInjection(*run);
+  TransfertTableInjection(*ctx);
 
   const std::string jd = Select("SELECT ID_TECHNOLOGUE FROM TECHNOLOGUE WHERE NOM = 'D' AND PRENOM = 'J'").AsString();
   const std::string jpdub =
@@ -205,7 +205,7 @@ TEST_F(ClinicalRecordsTest, InjectionsOnePerExaminationWithTechnologistNeedlesSi
       << ReadLog("TableInjection");
 
   // A second run adds no injection, link or site twice.
-  TransfertTableInjection(*run);
+  TransfertTableInjection(*ctx);
   EXPECT_EQ(Count("INJECTION"), 2);
   EXPECT_EQ(Count("INJECTION_CATHETER"), 3);
   EXPECT_EQ(Count("REFINJREACT", "TYPEINJREACT = 'SITEINJECTION'"), 1);
@@ -219,12 +219,12 @@ TEST_F(ClinicalRecordsTest, TheExaminationTriggersAreOnAgainWhenTheRemarkUpdateF
   Exec("CREATE EXCEPTION E_REMARQUE 'remarque refusee'");
   Exec("CREATE TRIGGER T_REMARQUE FOR EXAMEN BEFORE UPDATE AS BEGIN IF (NEW.TECHNOLOGUEREMARQUE = 'panne') THEN "
        "EXCEPTION E_REMARQUE; END");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   WriteRows("Injection", {{{"Autolien", V(int64_t{10})},
                            {"ProduitContraste", V("Omnipaque")},
                            {"MessagerieReseau", V("panne")},
                            {"DateInjection", V(EncodeDate(2009, 5, 1))}}});
-  TransfertTableInjection(*run);
+  TransfertTableInjection(*ctx);
   EXPECT_EQ(Select("SELECT SUM(RDB$TRIGGER_INACTIVE) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME IN "
                    "('TRIG_AFTERI_EXAMEN_LOG', 'TRIG_AFTERU_EXAMEN')"),
             V(int64_t{0}));
@@ -257,7 +257,7 @@ TEST_F(ClinicalRecordsTest, TheJournalIsSortedByItsRemarksFrom2005On) {
   };
   rows[12].push_back({"Poste", V("POSTE-DE-LECTURE-DU-RADIOLOGISTE-PRINCIPAL-SALLE-12-BIS")});
   WriteRows("Log", rows);
-  TransfertTableLog(*run);
+  TransfertTableLog(*ctx);
 
   struct Case {
     std::string sql;
@@ -286,7 +286,7 @@ TEST_F(ClinicalRecordsTest, TheJournalIsSortedByItsRemarksFrom2005On) {
   for (const Case& c : cases) EXPECT_EQ(Select(c.sql).AsString(), c.expected.AsString()) << c.sql;
 
   // A stopped run staged the journal again: every entry still moves once.
-  TransfertTableLog(*run);
+  TransfertTableLog(*ctx);
   EXPECT_EQ(Count("TMPLOG"), 30);
   EXPECT_EQ(Count("LOG"), 4);
   EXPECT_EQ(Count("TRACELOG"), 7);
@@ -298,7 +298,7 @@ TEST_F(ClinicalRecordsTest, HistoriesKeepTheirKeysUsersAndTheAgencyAsTyped) {
   Exec("UPDATE EXAMEN SET ATTESTATION = 'L9' WHERE ID_EXAMEN = 201");  // CSST visit
   Exec("UPDATE EXAMEN SET ATTESTATION = 'L8' WHERE ID_EXAMEN = 111");  // private visit
   Exec("UPDATE EXAMEN SET ATTESTATION = 'L1' WHERE ID_EXAMEN = 101");  // a staged lot
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   WriteRows("Parm", {{{"Agence No", V("0'12")}}});
   const V d1(EncodeDate(2008, 1, 15)), d2(EncodeDate(2008, 2, 15));
   WriteRows("HistoEpur", {{{"NomTable", V("Examen")}, {"DateEffect", d1}, {"NbrEpure", V(int64_t{10})}},
@@ -317,12 +317,12 @@ TEST_F(ClinicalRecordsTest, HistoriesKeepTheirKeysUsersAndTheAgencyAsTyped) {
              {{"Type", V("COURRIEL")}, {"Date", d1}, {"Heure", noon}, {"OPR", V("SROY")}, {"Etablissement", V("CLI02")}},
              {{"Type", V("TELECOPIE")}, {"Date", d2}, {"Heure", noon}, {"OPR", V("SROY")}}});
   for (int pass = 0; pass < 2; ++pass) {  // a second run adds nothing
-    TransfertTableHistoEpur(*run);
-    TransfertTableHistoLot(*run);
-    TransfertTableHistoReleve(*run);
-    TransfertTableHistoTransfert(*run);
+    TransfertTableHistoEpur(*ctx);
+    TransfertTableHistoLot(*ctx);
+    TransfertTableHistoReleve(*ctx);
+    TransfertTableHistoTransfert(*ctx);
   }
-  TransfertTableHistoEtat(*run);
+  TransfertTableHistoEtat(*ctx);
 
   struct Case {
     std::string sql;
@@ -344,7 +344,7 @@ TEST_F(ClinicalRecordsTest, HistoriesKeepTheirKeysUsersAndTheAgencyAsTyped) {
   };
   for (const Case& c : cases) EXPECT_EQ(Select(c.sql).AsString(), c.expected.AsString()) << c.sql;
   // The statements have no identifier: run again, those already there are passed over.
-  TransfertTableHistoEtat(*run);
+  TransfertTableHistoEtat(*ctx);
   EXPECT_EQ(Count("HISTOETAT"), 2);
   EXPECT_TRUE(Logged("TableHistoEtat", "Historiques d'etats deja presents dans la base, non transferes: 2"))
       << ReadLog("TableHistoEtat");
@@ -365,8 +365,8 @@ TEST_F(ClinicalRecordsTest, WithoutAgencyNumberStatementsHaveNoneAndRemittancesS
   WriteRows("Parm", {{{"Agence No", V("")}}});
   WriteRows("HistoEtat", {{{"EcDate", V(EncodeDate(2008, 1, 15))}, {"NoPaiement", V("P1")}}});
   WriteRows("HistoReleve", {{{"ReleveDate", V(EncodeDate(2008, 1, 15))}}});
-  TransfertTableHistoEtat(*run);
-  TransfertTableHistoReleve(*run);
+  TransfertTableHistoEtat(*ctx);
+  TransfertTableHistoReleve(*ctx);
   EXPECT_EQ(Select("SELECT COALESCE(AGENCE, 'NULL') FROM HISTOETAT"), V("NULL"));
   EXPECT_EQ(Count("HISTORELEVE"), 0);
   EXPECT_EQ(Count("TMPHISTORELEVE"), 1);
@@ -376,18 +376,18 @@ TEST_F(ClinicalRecordsTest, WithoutAgencyNumberStatementsHaveNoneAndRemittancesS
 TEST_F(ClinicalRecordsTest, AuthorisationsReachTheirVisitsAndMammographyActsAreCompleted) {
   ClinicTarget();
   Exec("INSERT INTO ACTE (ACTE, UNITE, DESACTIVE) VALUES ('08001', 1, 'N')");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   WriteRows("Autorisation", {{{"numero", V("A1")}, {"Autolien", V(int64_t{10})}},
                              {{"numero", V("A2")}, {"Autolien", V(int64_t{10})}},
                              {{"numero", V("A3")}, {"Autolien", V(int64_t{99})}},
                              {{"numero", V("A4")}, {"Autolien", V(int64_t{20})}},
                              {{"numero", V("A5")}, {"Autolien", V()}}});
-  run->Summary.Begin("Autorisation");
-  TransfertTableAutorisation(*run);
-  run->Summary.End();
+  ctx->Summary.Begin("Autorisation");
+  TransfertTableAutorisation(*ctx);
+  ctx->Summary.End();
   WriteRows("Sorvane", {{{"CODE", V("08001")}}, {{"CODE", V("08001")}}, {{"CODE", V("MAMMO9")}}, {{"CODE", V("")}}});
-  TransfertTableSorvane(*run);
-  run->FLogMgr.EndTransfertLog();
+  TransfertTableSorvane(*ctx);
+  ctx->FLogMgr.EndTransfertLog();
 
   EXPECT_EQ(Select("SELECT LIST(ID_VISITE || ':' || COALESCE(NOAUTORISATION, '-'), ',') FROM (SELECT * FROM VISITE "
                    "ORDER BY 1)"),
@@ -398,7 +398,7 @@ TEST_F(ClinicalRecordsTest, AuthorisationsReachTheirVisitsAndMammographyActsAreC
                      "(vide)))"))
       << ReadLog("TableAutorisation");
   EXPECT_EQ(ReadLog("TableAutorisation").find("introuvable"), std::string::npos);
-  const TTableSummary& row = run->Summary.Tables().back();
+  const TTableSummary& row = ctx->Summary.Tables().back();
   EXPECT_EQ(row.name, "Autorisation");
   EXPECT_EQ(std::vector<int64_t>({row.read, row.added, row.refused, row.passedOver}),
             std::vector<int64_t>({5, 3, 0, 2}));

@@ -55,12 +55,12 @@ class ClinicalTest : public testing::RunFixture {
   void SetUp() override {
     RunFixture::SetUp();
     Connect();
-    run->FLogMgr.StartTransfertLog();
+    ctx->FLogMgr.StartTransfertLog();
   }
 
   void Range(int from, int to) {
-    run->numeroPrescripDebut = std::to_string(from) + "0101-000";
-    run->numeroPrescripFin = std::to_string(to) + "1231-999";
+    ctx->numeroPrescripDebut = std::to_string(from) + "0101-000";
+    ctx->numeroPrescripFin = std::to_string(to) + "1231-999";
   }
 
   bool BackupExists(const std::string& prefix) const {
@@ -82,8 +82,8 @@ TEST_F(ClinicalTest, PatientsFromTheThresholdWithTheirFreeFieldsAndProvince) {
                          {"Ville", V("Ottawa Ont.")}},
                         {{"AutoNum", V(int64_t{102})}, {"Nom", V("Trois")}, {"Sexe", V(" ")}, {"Ville", V("Toronto ON")}},
                         {{"AutoNum", V(int64_t{103})}, {"Nom", V("Quatre")}, {"Sexe", V("X")}}});
-  TransfertTablePatient(*run);
-  run->FLogMgr.EndTransfertLog();
+  TransfertTablePatient(*ctx);
+  ctx->FLogMgr.EndTransfertLog();
 
   struct Case {
     std::string sql;
@@ -111,7 +111,7 @@ TEST_F(ClinicalTest, PatientsFromTheThresholdWithTheirFreeFieldsAndProvince) {
 TEST_F(ClinicalTest, AThresholdThatIsNotANumberRefusesOnlyThePatients) {
   ui.options.Edit1 = "22863A";
   WriteRows("patient", {{{"AutoNum", V(int64_t{300000})}, {"Nom", V("Roy")}}});
-  TransfertTablePatient(*run);
+  TransfertTablePatient(*ctx);
   EXPECT_EQ(Count("PATIENT"), 0);
   const std::string line = "Numero de patient de depart invalide: '22863A', la table Patient n'est pas transferee";
   EXPECT_NE(ReadLog("TablePatient").find(line), std::string::npos) << ReadLog("TablePatient");
@@ -130,7 +130,7 @@ class VisitsTest : public ClinicalTest {
     Exec("INSERT INTO TMPMEDECINFF (LICENCE, NOUVELLE_LICENCE, NOUVEAU_MEDECINID) VALUES ('L3', '1000003', NULL)");
     Exec("INSERT INTO TMPMEDECIN (LICENCE, MEDECINID, NOM, PRENOM) VALUES ('1000001', 'M1', 'Bouchard', 'Luc')");
     Exec("INSERT INTO TMPMEDECIN (LICENCE, MEDECINID, NOM, PRENOM) VALUES ('L2', 'M2', 'Pelletier', 'Anne')");
-    run->CommitEtProgress();
+    ctx->CommitEtProgress();
   }
 
   Values Visit(int autonum, const char* numero, int patient, Values more = {}) {
@@ -151,8 +151,8 @@ TEST_F(VisitsTest, TheRangeBothEndsIncludedPhysiciansSlotsAndRefusalsAlone) {
                          Visit(14, "20100615-001", 99),                                   // no such patient
                          Visit(15, "20100615-002", 1, {{"PlageHoraire", V("x")}})});     // migrates without slot
   Range(2010, 2010);
-  TransfertTablePrescription(*run);
-  run->FLogMgr.EndTransfertLog();
+  TransfertTablePrescription(*ctx);
+  ctx->FLogMgr.EndTransfertLog();
 
   struct Case {
     std::string sql;
@@ -174,12 +174,12 @@ TEST_F(VisitsTest, TheRangeBothEndsIncludedPhysiciansSlotsAndRefusalsAlone) {
        V("JTREMBLAY")},
   };
   for (const Case& c : cases) EXPECT_EQ(Select(c.sql), c.expected) << c.sql;
-  ASSERT_TRUE(run->FPlageMgr);
-  const int slot = run->FPlageMgr->IndexOfVisit("10");
+  ASSERT_TRUE(ctx->FPlageMgr);
+  const int slot = ctx->FPlageMgr->IndexOfVisit("10");
   ASSERT_GE(slot, 0);
-  EXPECT_EQ(run->FPlageMgr->GetPlageHoraire(slot)->PlageHoraire, 3);
+  EXPECT_EQ(ctx->FPlageMgr->GetPlageHoraire(slot)->PlageHoraire, 3);
   const std::string log = ReadLog("TablePrescription");
-  EXPECT_EQ(run->FPlageMgr->IndexOfVisit("15"), -1);
+  EXPECT_EQ(ctx->FPlageMgr->IndexOfVisit("15"), -1);
   EXPECT_NE(log.find("AutoNum 15: PlageHoraire 'x' n'est pas un nombre, valeur ignoree"), std::string::npos) << log;
   EXPECT_NE(log.find("1 lignes de tmpVisite sans patient dans la base supprimees"), std::string::npos) << log;
   EXPECT_EQ(log.find("PRIMARY"), std::string::npos) << log;
@@ -190,7 +190,7 @@ TEST_F(VisitsTest, TheRangeBothEndsIncludedPhysiciansSlotsAndRefusalsAlone) {
   // An earlier range later: its visit has an identifier below the highest one moved.
   WriteRows("Prescrip", {Visit(5, "20091231-999", 2), Visit(10, "20100101-000", 1)});
   Range(2009, 2010);
-  TransfertTablePrescription(*run);
+  TransfertTablePrescription(*ctx);
   EXPECT_EQ(Select("SELECT LIST(ID_VISITE, ',') FROM (SELECT ID_VISITE FROM VISITE ORDER BY 1)"), V("5,10,11,15"));
   EXPECT_EQ(Count("VISITE_MED"), 2);  // visit 10's physicians staged again, not copied twice
 }
@@ -205,16 +205,16 @@ TEST_F(VisitsTest, AStoppedRunMovesNothingAndTheNextRunMovesEverythingOnce) {
   WriteRows("Prescrip", visits);
   Range(2010, 2010);
   ui.on_events = [&] {
-    if (run->StopAllProcess && run->FDataMgr->NbTried() >= 2500) run->btnStopClick();
+    if (ctx->StopAllProcess && ctx->FDataMgr->NbTried() >= 2500) run->btnStopClick();
   };
-  TransfertTablePrescription(*run);
+  TransfertTablePrescription(*ctx);
   EXPECT_EQ(Count("VISITE"), 0);
   EXPECT_EQ(Count("TMPVISITE"), 2501);  // the record read when the stop was seen is staged too
   EXPECT_NE(ReadLog("TablePrescription").find("Transfert arrete"), std::string::npos);
 
   ui.on_events = nullptr;
-  run->StopAllProcess = true;
-  TransfertTablePrescription(*run);
+  ctx->StopAllProcess = true;
+  TransfertTablePrescription(*ctx);
   EXPECT_EQ(Count("VISITE"), 2600);
   EXPECT_EQ(Count("TMPVISITE"), 5101);  // staging keeps both copies; each visit moved once
   EXPECT_EQ(ReadLog("TablePrescription").find("Refuse par"), std::string::npos) << ReadLog("TablePrescription");
@@ -223,9 +223,9 @@ TEST_F(VisitsTest, AStoppedRunMovesNothingAndTheNextRunMovesEverythingOnce) {
 TEST_F(VisitsTest, AStopDuringTheExaminationsKeepsTheTranscriberTheNextRunCannotPutBack) {
   WriteRows("Prescrip", {Visit(10, "20100101-001", 1)});
   Range(2010, 2010);
-  TransfertTablePrescription(*run);
+  TransfertTablePrescription(*ctx);
   Exec("UPDATE VISITE SET TRANSCRIPTEUR = 5 WHERE ID_VISITE = 10");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   // 2 600 examinations of the visit, read in act order; the last ten are dictated, and
   // the stop (seen at the first commit, after 2 500) leaves them unread.
   std::vector<Values> exams;
@@ -237,9 +237,9 @@ TEST_F(VisitsTest, AStopDuringTheExaminationsKeepsTheTranscriberTheNextRunCannot
   }
   WriteRows("Examen", exams);
   ui.on_events = [&] {
-    if (run->StopAllProcess && run->FDataMgr->NbTried() >= 2500) run->btnStopClick();
+    if (ctx->StopAllProcess && ctx->FDataMgr->NbTried() >= 2500) run->btnStopClick();
   };
-  TransfertTableExamen(*run);
+  TransfertTableExamen(*ctx);
   EXPECT_EQ(Count("TMPEXAMEN", "DICTEE IS NOT NULL"), 0);
   EXPECT_EQ(Select("SELECT TRANSCRIPTEUR FROM VISITE WHERE ID_VISITE = 10"), V(int64_t{5}));
   EXPECT_EQ(Select("SELECT DESACTIVE FROM VISITE WHERE ID_VISITE = 10"), V("N"));
@@ -247,8 +247,8 @@ TEST_F(VisitsTest, AStopDuringTheExaminationsKeepsTheTranscriberTheNextRunCannot
   // The run made again reads the dictated examination: the visit is reported, its
   // transcriber still there.
   ui.on_events = nullptr;
-  run->StopAllProcess = true;
-  TransfertTableExamen(*run);
+  ctx->StopAllProcess = true;
+  TransfertTableExamen(*ctx);
   EXPECT_EQ(Count("EXAMEN"), 2600);
   EXPECT_EQ(Select("SELECT TRANSCRIPTEUR || '|' || ID_STATUTRAPPORT FROM VISITE WHERE ID_VISITE = 10"), V("5|494"));
 }
@@ -257,8 +257,8 @@ TEST_F(VisitsTest, ExaminationsGetTheirVisitsSlotsRefusalsAreRegisteredAndVisits
   WriteRows("Prescrip", {Visit(10, "20100101-001", 1, {{"PlageHoraire", V("3")}}), Visit(11, "20100101-002", 2),
                          Visit(12, "20100101-003", 1)});
   Range(2010, 2010);
-  TransfertTablePrescription(*run);
-  run->FImpExamenNonLu = false;
+  TransfertTablePrescription(*ctx);
+  ctx->FImpExamenNonLu = false;
   WriteRows("Examen",
             {{{"AutoNum", V(int64_t{100})}, {"Autolien", V(int64_t{10})}, {"Prescription", V("20100101-001")},
               {"Code", V("A1")}, {"Dictee", V("oui")}, {"Lot", V("L7")}, {"Role1", V("2")}, {"Role7", V("0")},
@@ -271,8 +271,8 @@ TEST_F(VisitsTest, ExaminationsGetTheirVisitsSlotsRefusalsAreRegisteredAndVisits
   // Two technologists share the family name the legacy examination gives.
   Exec("INSERT INTO TECHNOLOGUE (ID_TECHNOLOGUE, NOM, PRENOM) VALUES (501, 'Roy', 'Marie')");
   Exec("INSERT INTO TECHNOLOGUE (ID_TECHNOLOGUE, NOM, PRENOM) VALUES (502, 'Roy', 'Jean')");
-  run->CommitEtProgress();
-  TransfertTableExamen(*run);
+  ctx->CommitEtProgress();
+  TransfertTableExamen(*ctx);
 
   struct Case {
     std::string sql;

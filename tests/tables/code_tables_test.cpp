@@ -29,12 +29,12 @@ TEST_P(CodeTablesTest, CodeTablesCopyCodesRejectDuplicatesAndDefaultDescriptions
   WriteTable("MotCorr", {{V("rdio"), V("radio")}, {V("rdio"), V("radiologie")}});
   WriteTable("Diagnos", {{V("D1"), V("Fracture")}, {V("D2"), V("   ")}, {V("D1"), V("Autre")}});
   WriteTable("TypePres", {{V("R"), V("RAMQ")}, {V("X"), V("RAMQ")}});
-  TransfertTableAnatom(*run);
-  TransfertTableModalite(*run);
-  TransfertTableDictio(*run);
-  TransfertTableMotCorr(*run);
-  TransfertTableDiagnos(*run);
-  TransfertTableTypePres(*run);
+  TransfertTableAnatom(*ctx);
+  TransfertTableModalite(*ctx);
+  TransfertTableDictio(*ctx);
+  TransfertTableMotCorr(*ctx);
+  TransfertTableDiagnos(*ctx);
+  TransfertTableTypePres(*ctx);
 
   struct Case {
     const char* sql;
@@ -81,10 +81,10 @@ TEST_P(CodeTablesTest, AnatomCommitsOnlyAfterAnAcceptedRecordModaliteAfterAnyRec
   WriteTable("Modalite", modalites);
 
   ui.counters.clear();
-  TransfertTableAnatom(*run);
+  TransfertTableAnatom(*ctx);
   EXPECT_EQ(ui.counters, std::vector<std::string>{"2501"});  // no batch commit, only the final count
   ui.counters.clear();
-  TransfertTableModalite(*run);
+  TransfertTableModalite(*ctx);
   EXPECT_EQ(ui.counters, (std::vector<std::string>{"2500", "2501"}));
   EXPECT_EQ(Count("Region"), 2500);
   EXPECT_EQ(Count("Modalite"), 2500);
@@ -94,7 +94,7 @@ TEST_P(CodeTablesTest, ProtocolTextsAndExports) {
   WriteTable("TxtProto", {{V("P1"), V("  Protocole ANGLAIS "), V("texte"), V(true), V("Protocol"), V("text")},
                           {V("P2"), V("Protocole anglais du genou"), V(), V(false), V(), V()},
                           {V("P3"), V(), V("x"), V(), V(), V()}});
-  TransfertTableTxtProto(*run);
+  TransfertTableTxtProto(*ctx);
   EXPECT_EQ(Select("SELECT langue FROM TextePreins WHERE TextePreins = 'P1'"), V("EN"));
   EXPECT_EQ(Select("SELECT langue FROM TextePreins WHERE TextePreins = 'P2'"), V("EN"));
   EXPECT_EQ(Select("SELECT langue FROM TextePreins WHERE TextePreins = 'P3'"), V("FR"));
@@ -106,7 +106,7 @@ TEST_P(CodeTablesTest, ProtocolTextsAndExports) {
   WriteTable("Export", {{V(), V(day), V(EncodeTime(14, 5, 0)), V("RAMQ")},
                         {V(), V(day), V(), V("PACS")},
                         {V(), V(day), V(EncodeTime(9, 0, 0)), V("HL7")}});
-  TransfertTableExport(*run);
+  TransfertTableExport(*ctx);
   EXPECT_EQ(Count("Export"), 3);
   EXPECT_EQ(Select("SELECT CAST(DateHeure AS VARCHAR(30)) FROM Export WHERE ExportType = 'RAMQ'"),
             V("2010-05-06 14:05:00.0000"));
@@ -118,7 +118,7 @@ TEST_P(CodeTablesTest, AValueRefusedWhileAssigningRefusesOnlyItsRecordAWrongLayo
   WriteTable("Anatom", {{V("A"), V("a")}, {V("B"), V("b")}, {V("C"), V("c")}});
   TTableRoutine routine{"TableEssai", "essai", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 3};
   routine.checkAcceptance = false;
-  RunTableRoutine(*run, routine, {}, [](TRecordParams& p) {
+  RunTableRoutine(*ctx, routine, {}, [](TRecordParams& p) {
     if (p.Field(0).AsString() == "B") throw EDatabaseError("'2005-13-45' is not a valid date");
     p.Copy(0, p.Field(0));
     p.Copy(1, p.Field(1));
@@ -128,9 +128,9 @@ TEST_P(CodeTablesTest, AValueRefusedWhileAssigningRefusesOnlyItsRecordAWrongLayo
   EXPECT_NE(ReadLog("TableEssai").find("'2005-13-45' is not a valid date"), std::string::npos) << ReadLog("TableEssai");
   // A fault of the routine is not refused data: an unknown field or a parameter
   // position past the statement ends the table.
-  EXPECT_THROW(RunTableRoutine(*run, routine, {}, [](TRecordParams& p) { p.Copy(0, p.Field("Absent")); }),
+  EXPECT_THROW(RunTableRoutine(*ctx, routine, {}, [](TRecordParams& p) { p.Copy(0, p.Field("Absent")); }),
                ERoutineFault);
-  EXPECT_THROW(RunTableRoutine(*run, routine, {}, [](TRecordParams& p) { p.Constant(3, "N"); }), ERoutineFault);
+  EXPECT_THROW(RunTableRoutine(*ctx, routine, {}, [](TRecordParams& p) { p.Constant(3, "N"); }), ERoutineFault);
 }
 
 TEST_P(CodeTablesTest, ShortProtocolLayoutLeavesTheSecondaryColumnsNull) {
@@ -138,7 +138,7 @@ TEST_P(CodeTablesTest, ShortProtocolLayoutLeavesTheSecondaryColumnsNull) {
   for (const auto& f : sample::LegacyLayoutTxtProtoShort()) writer.AddField(f.name, f.type, f.size);
   writer.AppendRecord({V("P1"), V("Protocole"), V("texte"), V(true)});
   writer.Finish();
-  TransfertTableTxtProto(*run);
+  TransfertTableTxtProto(*ctx);
   EXPECT_EQ(Count("TextePreins", "DESCRIPTIONSECONDAIRE IS NULL AND TexteSecondaire IS NULL"), 1);
 }
 

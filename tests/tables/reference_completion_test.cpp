@@ -20,9 +20,9 @@ class ReferenceCompletionTest : public testing::RunFixture {
   // Runs the operations inside a table log and returns the log's text.
   template <typename F>
   std::string Logged(const F& operations) {
-    run->FLogMgr.StartTableLog("TableCompletion");
+    ctx->FLogMgr.StartTableLog("TableCompletion");
     operations();
-    run->SauvegarderLeFichierLogEtCommit();
+    ctx->SauvegarderLeFichierLogEtCommit();
     return ReadLog("TableCompletion");
   }
 
@@ -67,22 +67,22 @@ TEST_F(ReferenceCompletionTest, EachOperationAddsEveryMissingCodeOnceWithItsFixe
   for (const char* values : {"'1111111', 'M1'", "'1111111', 'M1'", "'2222222', NULL", "'3333333', 'X'"}) {
     Exec(std::string("INSERT INTO TMPVISITE_MED (MEDECIN, MEDECINID) VALUES (") + values + ")");
   }
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
 
   const std::string msg = "Table Visite\r\n";
   const std::string log = Logged([&] {
-    InsertSecuriteTmp(*run, "tmpVisite", "Securite", msg);
-    InsertRadiologisteTmp(*run, "tmpVisite", msg);
-    InsertEtablissementTmp(*run, "tmpVisite", "Etablissement", msg);
-    InsertPriveetmp(*run, "tmpVisite", "CiePrivee", msg);
-    InsertMedecinTmp(*run, "tmpVisite_Med", "Medecin", "MedecinId", msg);
-    InsertActeTmp(*run, "TmpExamen", "Acte", msg);
-    InsertTextePreInsTmp(*run, "TmpExamen", "TextePreIns", msg);
-    InsertProtocoleTmp(*run, "TmpExamen", "protocole", msg);
-    InsertTechnologuetmp(*run, "TmpExamen", "tech", msg);
-    InsertStationTmp(*run, "tmplog", "Poste");
-    InsertCodeTransacTmp(*run, "tmpPaiement", "TRANSAC", msg);
-    InsertCodeSpecTmp(*run, "tmpMedecin", "specialite");
+    InsertSecuriteTmp(*ctx, "tmpVisite", "Securite", msg);
+    InsertRadiologisteTmp(*ctx, "tmpVisite", msg);
+    InsertEtablissementTmp(*ctx, "tmpVisite", "Etablissement", msg);
+    InsertPriveetmp(*ctx, "tmpVisite", "CiePrivee", msg);
+    InsertMedecinTmp(*ctx, "tmpVisite_Med", "Medecin", "MedecinId", msg);
+    InsertActeTmp(*ctx, "TmpExamen", "Acte", msg);
+    InsertTextePreInsTmp(*ctx, "TmpExamen", "TextePreIns", msg);
+    InsertProtocoleTmp(*ctx, "TmpExamen", "protocole", msg);
+    InsertTechnologuetmp(*ctx, "TmpExamen", "tech", msg);
+    InsertStationTmp(*ctx, "tmplog", "Poste");
+    InsertCodeTransacTmp(*ctx, "tmpPaiement", "TRANSAC", msg);
+    InsertCodeSpecTmp(*ctx, "tmpMedecin", "specialite");
   });
 
   struct Case {
@@ -136,11 +136,11 @@ TEST_F(ReferenceCompletionTest, EachOperationAddsEveryMissingCodeOnceWithItsFixe
   // is staged as missing again and the radiologists' key refuses it, alone and logged;
   // the new pair of the same licence still arrives.
   Exec("INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE) VALUES ('MGAGNON', '7654321', '02')");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   const std::string again = Logged([&] {
-    InsertSecuriteTmp(*run, "tmpVisite", "Securite", msg);
-    InsertRadiologisteTmp(*run, "tmpVisite", msg);
-    InsertActeTmp(*run, "TmpExamen", "Acte", msg);
+    InsertSecuriteTmp(*ctx, "tmpVisite", "Securite", msg);
+    InsertRadiologisteTmp(*ctx, "tmpVisite", msg);
+    InsertActeTmp(*ctx, "TmpExamen", "Acte", msg);
   });
   EXPECT_EQ(Select("SELECT COUNT(*) FROM SECURITE"), V(int64_t{3}));
   EXPECT_EQ(Select("SELECT COUNT(*) FROM RADIOLOGISTE"), V(int64_t{3}));
@@ -151,9 +151,9 @@ TEST_F(ReferenceCompletionTest, EachOperationAddsEveryMissingCodeOnceWithItsFixe
 
 TEST_F(ReferenceCompletionTest, EmptyStagingAddsNothingAndLogsNothing) {
   const std::string log = Logged([&] {
-    InsertSecuriteTmp(*run, "tmpRapportPrivee", "usagerA", "Table Rapport\r\n");
-    InsertActeTmp(*run, "tmpSorvane", "Acte", "Table Sorvane\r\n");
-    InsertRadiologisteTmp(*run, "tmpR1606", "Table R1606\r\n");
+    InsertSecuriteTmp(*ctx, "tmpRapportPrivee", "usagerA", "Table Rapport\r\n");
+    InsertActeTmp(*ctx, "tmpSorvane", "Acte", "Table Sorvane\r\n");
+    InsertRadiologisteTmp(*ctx, "tmpR1606", "Table R1606\r\n");
   });
   EXPECT_EQ(log.find("Deplacement"), std::string::npos) << log;
   EXPECT_EQ(log.find("Refuse"), std::string::npos) << log;

@@ -21,7 +21,7 @@ class ReferenceMoreTest : public testing::RunFixture {
   void SetUp() override {
     RunFixture::SetUp();
     Connect();
-    run->FLogMgr.StartTransfertLog();
+    ctx->FLogMgr.StartTransfertLog();
   }
 
   struct Case {
@@ -55,8 +55,8 @@ TEST_F(ReferenceMoreTest, PhysiciansKeptByTheirDecisionSplitAddressesAndADuplica
     Exec(insert + values);
   }
   Exec("INSERT INTO REFERANTRAMQ (LICENCE, NOM) VALUES ('1000001', 'Un')");
-  run->CommitEtProgress();
-  TransfertTableMedecin(*run);
+  ctx->CommitEtProgress();
+  TransfertTableMedecin(*ctx);
 
   const std::string m = " FROM MEDECIN WHERE LICENCE = ";
   Check({
@@ -88,8 +88,8 @@ TEST_F(ReferenceMoreTest, APhysicianTheTargetHeldIsRefusedOnceAndOnlyCountedWhen
   Exec("INSERT INTO MEDECIN (ID_MEDECIN, LICENCE, MEDECINID, NOM) VALUES (900, '0000009', 'M9', 'Du RIS')");
   Exec("INSERT INTO TMPMEDECINFF (NOM, LICENCE, NOUVELLE_LICENCE_OPERATION, NBPRESCRIPTION, NOUVEAU_MEDECINID, "
        "DESACTIVE) VALUES ('Neuf', '0000009', 'FLAG_OK', 0, 'M9', 'N')");
-  run->CommitEtProgress();
-  TransfertTableMedecin(*run);
+  ctx->CommitEtProgress();
+  TransfertTableMedecin(*ctx);
   // The target's own physician: the legacy one is refused by the key, and said.
   Logged("TableMedecin", "Deplacement vers Medecin: 1 a deplacer, 0 deplaces, 1 refuses, 0 deja presents");
   Logged("TableMedecin", "Refuse par Medecin, cle ");
@@ -97,7 +97,7 @@ TEST_F(ReferenceMoreTest, APhysicianTheTargetHeldIsRefusedOnceAndOnlyCountedWhen
 
   // Made again, both staged copies of the physician are only counted: nothing is
   // refused twice.
-  TransfertTableMedecin(*run);
+  TransfertTableMedecin(*ctx);
   Logged("TableMedecin", "Deplacement vers Medecin: 2 a deplacer, 0 deplaces, 0 refuses, 2 deja presents");
   EXPECT_EQ(Count("MEDECIN"), 1);
 }
@@ -113,7 +113,7 @@ TEST_F(ReferenceMoreTest, ActsSpreadOverTheirLinkTablesWithANullModalityPresent)
   Exec("INSERT INTO ACTETARIRAMQ (ID_ACTE) VALUES ('0A100')");
   Exec("INSERT INTO ACTETARIRAMQ (ID_ACTE) VALUES ('1A100')");
   Exec("INSERT INTO ACTETARIRAMQ (ID_ACTE) VALUES ('B2002')");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   WriteRows("Acte", {{{"CODE", V("A1001")},
                       {"Abregee", V("Radiographie du crâne")},
                       {"NBChiffreRamQ", V(int64_t{4})},
@@ -136,7 +136,7 @@ TEST_F(ReferenceMoreTest, ActsSpreadOverTheirLinkTablesWithANullModalityPresent)
                       {"AncienFinPrive", V(EncodeDate(2009, 12, 31))},
                       {"Ancienprive", V(Currency{200000})}},
                      {{"CODE", V("A1001")}, {"Description", V("doublon")}}});
-  TransfertTableActeTmp(*run);
+  TransfertTableActeTmp(*ctx);
 
   Check({
       {"SELECT COUNT(*) FROM ACTE", V(int64_t{4})},
@@ -183,7 +183,7 @@ TEST_F(ReferenceMoreTest, AnActLayoutWithoutTheOptionalFieldsStillMigratesItsAct
     if (fields[i].name == "PlafondRole1") rows[0][i] = V(Currency{125000});
   }
   testing::WriteLegacyTable(legacy, "Acte", fields, rows);
-  TransfertTableActeTmp(*run);
+  TransfertTableActeTmp(*ctx);
   EXPECT_EQ(Count("ACTE", "ACTE IN ('08001', '08002')"), 2);
   EXPECT_EQ(Select("SELECT CAST(PLAFONDROLE1 AS VARCHAR(20)) || '|' || COALESCE(PLAFONDROLE7, -1) FROM ACTE WHERE "
                    "ACTE = '08001'"),
@@ -208,8 +208,8 @@ TEST_F(ReferenceMoreTest, RadiologistsByDecisionAndStationsWithTheCopyStation) {
         "('4444444', '4444499', 'USE_NEW', '01', 'Nouvelle', 'Licence', NULL, 'RAD', NULL, NULL)"}) {
     Exec(std::string(insert) + values);
   }
-  run->CommitEtProgress();
-  TransfertTableRadiol(*run);
+  ctx->CommitEtProgress();
+  TransfertTableRadiol(*ctx);
   Check({
       {"SELECT COUNT(*) FROM RADIOLOGISTE", V(int64_t{2})},
       {"SELECT '[' || GROUPE || ']' || TELEPHONE || DESACTIVE FROM RADIOLOGISTE WHERE LICENCE = '1111111'",
@@ -222,15 +222,15 @@ TEST_F(ReferenceMoreTest, RadiologistsByDecisionAndStationsWithTheCopyStation) {
   WriteRows("Station", {{{"Station", V("POSTE01")}, {"ActivationHop", V(true)}},
                         {{"Station", V("POSTE01")}, {"DictioPath", V("doublon")}}});
   ui.options.cmbStationDicteeCopie = "L'accueil";
-  TransfertTableStation(*run);
+  TransfertTableStation(*ctx);
   ui.options.cmbStationDicteeCopie = "  ";  // no choice: no nameless station
-  TransfertTableStation(*run);
+  TransfertTableStation(*ctx);
   Check({
       {"SELECT COUNT(*) FROM STATION", V(int64_t{2})},
       {"SELECT ACTIVATIONHOPITAL || DESACTIVE || TRANSCRIPTIONNUM FROM STATION WHERE NOMSTATION = 'POSTE01'", V("ONO")},
       {"SELECT DESACTIVE FROM STATION WHERE NOMSTATION = 'L''accueil'", V("N")},
   });
-  run->FLogMgr.EndTransfertLog();
+  ctx->FLogMgr.EndTransfertLog();
   Logged("RAPPORT FINAL", "TableStation, Nombre total de Record de transferer : 1/2");
 }
 
@@ -239,16 +239,16 @@ TEST_F(ReferenceMoreTest, PrivateInsurersPricesAndReportsKeptUntilExaminationsAr
                       {{"Code", V("C2")}, {"Contact", V("M. Cote")}, {"Nom", V("SSQ Assurances")}, {"CieActif", V(true)},
                        {"Telephone", V("514 555-0100")}},
                       {{"Code", V("C3")}, {"Contact", V("")}, {"Nom", V("Sans contact")}}});
-  TransfertTablePrive(*run);
+  TransfertTablePrive(*ctx);
   WriteRows("PriveActe", {{{"Cie", V("C1")}, {"Code", V("A1")}, {"Montant", V(Currency{100000})}},
                           {{"Cie", V("C1")}, {"Code", V("A1")}, {"Montant", V(Currency{120000})}},
                           {{"Cie", V("NEWCIE")}, {"Code", V("NEWACT")}, {"Montant", V(Currency{50000})}}});
-  TransfertTablePriveActe(*run);
+  TransfertTablePriveActe(*ctx);
   const V prod(EncodeDate(2010, 5, 4)), heure(EncodeTime(9, 30, 0));
   WriteRows("RapportPrivee", {{{"Numero", V("R1")}, {"DateProd", prod}, {"HeureProd", heure},
                                {"UsagerProd", V("TECHNICIENNE_RADIO_1_SOIR")}, {"Total", V(Currency{125000})}},
                               {{"Numero", V("R2")}, {"DateProd", prod}, {"HeureProd", heure}}});
-  TransfertTableRapportPrive(*run);
+  TransfertTableRapportPrive(*ctx);
 
   Check({
       {"SELECT NOM || DESACTIVE FROM CIEPRIVEE WHERE CIEPRIVEE = 'C1'", V("C1O")},
@@ -270,21 +270,21 @@ TEST_F(ReferenceMoreTest, PrivateInsurersPricesAndReportsKeptUntilExaminationsAr
   // With the examinations ticked, the reports wait for them: R1, which an examination
   // refers to, stays and R2 goes, once the examinations are in.
   Exec("INSERT INTO EXAMEN (ID_EXAMEN, ATTESTATION) VALUES (1, 'R1')");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   for (size_t i = 0; i < ListeClinique().size(); ++i) {
     if (std::string(ListeClinique()[i].text) == "Examen") ui.checked.insert({2, static_cast<int>(i)});
   }
-  TransfertTableRapportPrive(*run);
+  TransfertTableRapportPrive(*ctx);
   EXPECT_EQ(Count("RAPPORTPRIVEE"), 2);
   Logged("TableRapportPrivee", "Les rapports prives sans examen seront supprimes apres la table Examen");
-  run->numeroPrescripDebut = "20000101-000";
-  run->numeroPrescripFin = "20201231-999";
+  ctx->numeroPrescripDebut = "20000101-000";
+  ctx->numeroPrescripFin = "20201231-999";
   WriteRows("Examen", {});
-  TransfertTableExamen(*run);
+  TransfertTableExamen(*ctx);
   EXPECT_EQ(Count("RAPPORTPRIVEE"), 1);
   EXPECT_EQ(Select("SELECT NUMERO FROM RAPPORTPRIVEE"), V("R1"));
   Logged("TableExamen", "1 rapports prives sans examen supprimes");
-  EXPECT_FALSE(run->PrivateReportCleanupPending);
+  EXPECT_FALSE(ctx->PrivateReportCleanupPending);
 }
 
 TEST_F(ReferenceMoreTest, AMessageToThreeRecipientsAndTheHl7Tables) {
@@ -298,7 +298,7 @@ TEST_F(ReferenceMoreTest, AMessageToThreeRecipientsAndTheHl7Tables) {
                         {{"De", V("MGAGNON")}, {"A", V("JTREMBLAY")}, {"DATE", day}, {"Heure", t2},
                          {"Objet", V("Re: Horaire")}, {"Message", V("Merci")}},
                         {{"De", V("")}, {"A", V("SROY")}, {"DATE", day}, {"Heure", t2}}});
-  TransfertTableMessage(*run);
+  TransfertTableMessage(*ctx);
   const std::string sent_by_jt =
       "(SELECT e.ID_MESSAGEENVOYE FROM MESSAGEENVOYE e JOIN SECURITE s ON s.ID_SECURITE = e.DE WHERE s.UTILISATEUR = "
       "'JTREMBLAY')";
@@ -316,7 +316,7 @@ TEST_F(ReferenceMoreTest, AMessageToThreeRecipientsAndTheHl7Tables) {
   Logged("TableMessage", "Table source: Message a une cle vide: ");
   // Run again (or after a stop): the legacy messages have no identifier, yet nothing is
   // staged or moved twice.
-  TransfertTableMessage(*run);
+  TransfertTableMessage(*ctx);
   Check({
       {"SELECT COUNT(*) FROM MESSAGEENVOYE", V(int64_t{2})},
       {"SELECT COUNT(*) FROM MESSAGERECU", V(int64_t{4})},
@@ -329,17 +329,17 @@ TEST_F(ReferenceMoreTest, AMessageToThreeRecipientsAndTheHl7Tables) {
   WriteRows("HL7ExamHop", {{{"Code", V("H1")}, {"Description", V("Thorax")}, {"Facturation", V("aucune")}},
                            {{"Code", V("H2")}, {"Facturation", V("Normale")}},
                            {{"Code", V("H1")}, {"Facturation", V("doublon")}}});
-  TransfertTableHL7ExamenHop(*run);
+  TransfertTableHL7ExamenHop(*ctx);
   WriteRows("HL7ExamRx", {{{"Autolien", V(int64_t{1})}, {"CodeRx", V("A1001")}, {"Facturation", V("1200")}},
                           {{"Autolien", V(int64_t{2})}, {"CodeRx", V("B2002")}, {"Facturation", V("01200")}},
                           {{"Autolien", V(int64_t{99})}, {"CodeRx", V("C3003")}, {"Facturation", V("1200")}},
                           {{"Autolien", V(int64_t{1})}, {"CodeRx", V("")}}});
-  TransfertTableHL7ExamenRX(*run);
+  TransfertTableHL7ExamenRX(*ctx);
   Exec("INSERT INTO RADIOLOGISTE (LICENCE, GROUPE) VALUES ('1234567', '01')");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   WriteRows("HL7Radiol", {{{"Code", V("HR1")}, {"Licence", V("1234567")}, {"Groupe", V("01")}, {"Facturation", V(true)}},
                           {{"Code", V("HR2")}, {"Licence", V("9999999")}}});
-  TransfertTableHL7Radiol(*run);
+  TransfertTableHL7Radiol(*ctx);
   Check({
       {"SELECT AUCUNEIMPORTATION || ETABLISSEMENT FROM ACTE_HOPITALHL7 WHERE ACTEHOP = 'H1'", V("OCLI01")},
       {"SELECT AUCUNEIMPORTATION FROM ACTE_HOPITALHL7 WHERE ACTEHOP = 'H2'", V("N")},

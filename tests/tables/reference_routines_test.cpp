@@ -39,10 +39,10 @@ TEST_F(ReferenceRoutinesTest, UsersTheirRightsAndTheSuperUser) {
   Exec("INSERT INTO SECURITE_DICTEE (ID_SECURITE, DICTEETYPE) SELECT ID_SECURITE, 0 FROM SECURITE WHERE "
        "UTILISATEUR = 'PROG' AND NOT EXISTS (SELECT 1 FROM SECURITE_DICTEE d WHERE d.ID_SECURITE = SECURITE.ID_SECURITE)");
   Exec("UPDATE SECURITE_DICTEE SET DICTEETYPE = 0");
-  run->CommitEtProgress();
-  run->FLogMgr.StartTransfertLog();
-  TransfertTableSecurite(*run);
-  run->FLogMgr.EndTransfertLog();
+  ctx->CommitEtProgress();
+  ctx->FLogMgr.StartTransfertLog();
+  TransfertTableSecurite(*ctx);
+  ctx->FLogMgr.EndTransfertLog();
 
   const std::string j = " FROM SECURITE WHERE UTILISATEUR = 'JTREMBLAY'";
   struct Case {
@@ -111,7 +111,7 @@ TEST_F(EtablissementTest, AnEmptyTargetReceivesEveryEstablishmentWithItsFixedSet
                 {{"Code", V("CLI04")}, {"Nom", V("")}},
                 {{"Code", V("CLI01")}, {"Nom", V("Doublon")}}});
   WriteParm({});
-  TransfertTableEtablissement(*run);
+  TransfertTableEtablissement(*ctx);
 
   struct Case {
     std::string sql;
@@ -144,14 +144,14 @@ TEST_F(EtablissementTest, AnEmptyTargetReceivesEveryEstablishmentWithItsFixedSet
 }
 
 TEST_F(EtablissementTest, TheDefaultEstablishmentTakesOverThePlaceholderEvenWithAQuoteInItsCode) {
-  run->numeroEtablis = "CLI'01";
+  ctx->numeroEtablis = "CLI'01";
   Exec("INSERT INTO ETABLISSEMENT (ETABLISSEMENT, NOM) VALUES ('99999', 'A remplacer')");
   Exec("INSERT INTO ETABLISSEMENT_INFO (ETABLISSEMENT, DEPARTEMENT, VILLE) VALUES ('99999', 'R', 'Nulle part')");
   Exec("INSERT INTO SECURITE (ID_SECURITE, UTILISATEUR) VALUES (99999, 'ADMIN')");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   WriteEtablis({{{"Code", V("CLI'01")}, {"Nom", V("Clinique")}}, {{"Code", V("CLI02")}, {"Nom", V("Autre")}}});
   WriteParm({});
-  TransfertTableEtablissement(*run);
+  TransfertTableEtablissement(*ctx);
 
   EXPECT_EQ(Count("ETABLISSEMENT"), 2);
   EXPECT_EQ(Count("ETABLISSEMENT", "ETABLISSEMENT = '99999'"), 0);
@@ -166,9 +166,9 @@ TEST_F(EtablissementTest, TheDefaultEstablishmentTakesOverThePlaceholderEvenWith
 TEST_F(EtablissementTest, ParametersGoToTheDefaultEstablishmentAndBadFileNumbersSkipOnlyTheirStatement) {
   Exec("INSERT INTO ETABLISSEMENT (ETABLISSEMENT, NOM) VALUES ('CLI01', 'Clinique')");
   Exec("INSERT INTO ETABLISSEMENT_INFO (ETABLISSEMENT, DEPARTEMENT) VALUES ('CLI01', 'R')");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   WriteParm({});
-  TransfertTableParm(*run);
+  TransfertTableParm(*ctx);
 
   struct Case {
     std::string sql;
@@ -187,7 +187,7 @@ TEST_F(EtablissementTest, ParametersGoToTheDefaultEstablishmentAndBadFileNumbers
       {"SELECT GEN_ID(GEN_ID_NOFICHIER_FAX, 0) FROM RDB$DATABASE", V(int64_t{77})},
   };
   for (const Case& c : cases) EXPECT_EQ(Select(c.sql), c.expected) << c.sql;
-  EXPECT_FALSE(run->FImpExamenNonLu);
+  EXPECT_FALSE(ctx->FImpExamenNonLu);
 
   // Not an integer, then beyond 32 bits: logged, only the file-number statement
   // skipped; the other settings still arrive.
@@ -195,9 +195,9 @@ TEST_F(EtablissementTest, ParametersGoToTheDefaultEstablishmentAndBadFileNumbers
     Exec("UPDATE PARAM SET VALEUR = NULL");
     Exec("UPDATE ETABLISSEMENT SET SORVANE_PROCHAINFICHIER = NULL, SORVANE_TYPEDOSSIER = NULL, SORVANE_REPERTOIRE = "
          "NULL, SORVANE_ACTIF = NULL");
-    run->CommitEtProgress();
+    ctx->CommitEtProgress();
     WriteParm({{"Prochain No Dossier", V(bad)}, {"AgenceSite", V("P")}, {"ProchainFichierQRP", V()}});
-    TransfertTableParm(*run);
+    TransfertTableParm(*ctx);
     EXPECT_NE(ReadLog("Parm").find(std::string("Prochain No Dossier invalide: '") + bad + "'"), std::string::npos)
         << ReadLog("Parm");
     EXPECT_EQ(Select("SELECT VALEUR FROM PARAM WHERE ID_PARAM = 'CodeRegional'"), V("0'6")) << bad;
@@ -214,7 +214,7 @@ TEST_F(EtablissementTest, ALegacyTableThatCannotBeOpenedLeavesARowThatDoesNotRec
   struct Case {
     const char* name;
     bool writeEtablis;
-    void (*routine)(TTransfertRun&);
+    void (*routine)(RunContext&);
   };
   // No Etablis file; Etablis without Parm (read by the same item); no ParmEpur file.
   const Case cases[] = {{"Etablissement", false, TransfertTableEtablissement},
@@ -222,10 +222,10 @@ TEST_F(EtablissementTest, ALegacyTableThatCannotBeOpenedLeavesARowThatDoesNotRec
                         {"ParmEpur", false, TransfertTableParmEpur}};
   for (const Case& c : cases) {
     if (c.writeEtablis) WriteEtablis({{{"Code", V("CLI01")}, {"Nom", V("Clinique")}}});
-    run->Summary.Begin(c.name);
-    c.routine(*run);
-    run->Summary.End();
-    const TTableSummary& row = run->Summary.Tables().back();
+    ctx->Summary.Begin(c.name);
+    c.routine(*ctx);
+    ctx->Summary.End();
+    const TTableSummary& row = ctx->Summary.Tables().back();
     EXPECT_EQ(row.loopsNotOpened, 1) << c.name << c.writeEtablis;
     EXPECT_FALSE(row.Reconciles()) << c.name << c.writeEtablis;
   }
@@ -234,11 +234,11 @@ TEST_F(EtablissementTest, ALegacyTableThatCannotBeOpenedLeavesARowThatDoesNotRec
 TEST_F(EtablissementTest, AnEmptyParmTableLeavesTheSettingsAsTheyAre) {
   Exec("INSERT INTO ETABLISSEMENT (ETABLISSEMENT, NOM, DOSSIER) VALUES ('CLI01', 'Clinique', 500)");
   Exec("UPDATE PARAM SET VALEUR = 'avant'");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   WriteRows("Parm", {});
-  run->Summary.Begin("Parm");
-  TransfertTableParm(*run);
-  run->Summary.End();
+  ctx->Summary.Begin("Parm");
+  TransfertTableParm(*ctx);
+  ctx->Summary.End();
 
   EXPECT_EQ(Select("SELECT DOSSIER FROM ETABLISSEMENT"), V(int64_t{500}));
   EXPECT_EQ(Count("PARAM", "VALEUR IS DISTINCT FROM 'avant'"), 0);
@@ -246,13 +246,13 @@ TEST_F(EtablissementTest, AnEmptyParmTableLeavesTheSettingsAsTheyAre) {
   EXPECT_NE(ReadLog("Parm").find("Table Parm vide: les parametres de la clinique ne sont pas transferes"),
             std::string::npos)
       << ReadLog("Parm");
-  EXPECT_TRUE(run->Summary.Tables().back().Reconciles());
+  EXPECT_TRUE(ctx->Summary.Tables().back().Reconciles());
 }
 
 TEST_F(EtablissementTest, PurgeDelaysOfTheFirstRecordGoToEveryEstablishment) {
   Exec("INSERT INTO ETABLISSEMENT (ETABLISSEMENT, NOM) VALUES ('CLI01', 'Un')");
   Exec("INSERT INTO ETABLISSEMENT (ETABLISSEMENT, NOM) VALUES ('CLI02', 'Deux')");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   std::vector<std::vector<Variant>> rows(2);
   for (int r = 0; r < 2; ++r) {
     for (size_t i = 0; i < sample::LegacyLayout("ParmEpur").size(); ++i) {
@@ -264,7 +264,7 @@ TEST_F(EtablissementTest, PurgeDelaysOfTheFirstRecordGoToEveryEstablishment) {
     }
   }
   WriteTable("ParmEpur", rows);
-  TransfertTableParmEpur(*run);
+  TransfertTableParmEpur(*ctx);
   // Positions: prescriptions 2 and 5, lots 6 and 9, payments 18 and 21, statements
   // 29, R1606 33; the mammography purge is fixed.
   EXPECT_EQ(Count("ETABLISSEMENT", "ALARME = 'O' AND EPUREPRESCRIP = 'O' AND EPUREPRESCRIPINT = 105 AND "

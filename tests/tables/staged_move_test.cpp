@@ -23,9 +23,9 @@ class StagedMoveTest : public testing::RunFixture {
     Exec("CREATE INDEX IX_MOVE_SRC_ID ON MOVE_SRC (ID)");
     Exec("CREATE TABLE MOVE_DST (ID INTEGER NOT NULL PRIMARY KEY, CODE VARCHAR(20) NOT NULL, NOM VARCHAR(10))");
     Exec("CREATE TABLE DIGITS (D INTEGER)");
-    run->CommitEtProgress();
+    ctx->CommitEtProgress();
     for (int d = 0; d < 10; ++d) Exec("INSERT INTO DIGITS VALUES (" + std::to_string(d) + ")");
-    run->CommitEtProgress();
+    ctx->CommitEtProgress();
   }
 
   // Stages ids first..last (below 100,000), code 'C<id>', name 'N<id>'.
@@ -50,9 +50,9 @@ class StagedMoveTest : public testing::RunFixture {
   // Runs `move` inside a table log and returns the log's text.
   template <typename F>
   std::string Logged(const F& move) {
-    run->FLogMgr.StartTableLog("TableMove");
+    ctx->FLogMgr.StartTableLog("TableMove");
     move();
-    run->SauvegarderLeFichierLogEtCommit();
+    ctx->SauvegarderLeFichierLogEtCommit();
     return ReadLog("TableMove");
   }
 
@@ -66,9 +66,9 @@ class StagedMoveTest : public testing::RunFixture {
 TEST_F(StagedMoveTest, ARefusedSetMovesEveryOtherRowAndLogsEachRefusedKey) {
   Stage(1, 10000);
   StageRefusals(500, 5000, 9000);
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   TMoveResult result;
-  const std::string log = Logged([&] { result = MoveStaged(*run, Spec()); });
+  const std::string log = Logged([&] { result = MoveStaged(*ctx, Spec()); });
 
   EXPECT_TRUE(result.ok);
   EXPECT_EQ(result.moved, 9997);
@@ -86,19 +86,19 @@ TEST_F(StagedMoveTest, ARefusedSetMovesEveryOtherRowAndLogsEachRefusedKey) {
   EXPECT_NE(log.find("Deplacement vers MOVE_DST: 10000 a deplacer, 9997 deplaces, 3 refuses"), std::string::npos)
       << log;
   // Moves never count as records added by the table.
-  EXPECT_EQ(run->FDataMgr->NbAdded(), 0);
+  EXPECT_EQ(ctx->FDataMgr->NbAdded(), 0);
 }
 
 TEST_F(StagedMoveTest, AWholeMoveThatTheServerTakesIsOneStatementAndRowsWithoutKeyMoveTogether) {
   Stage(1, 50);
   Exec("INSERT INTO MOVE_SRC VALUES (NULL, 'sans', 'cle')");
   Exec("INSERT INTO MOVE_SRC VALUES (NULL, NULL, 'cle')");  // refused with the other keyless row
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   TMoveSpec spec = Spec();
   spec.sql = "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT COALESCE(p.ID, 0), p.CODE, p.NOM FROM MOVE_SRC p "
              "WHERE 1 = 1{KEYS}";
   TMoveResult result;
-  const std::string log = Logged([&] { result = MoveStaged(*run, spec); });
+  const std::string log = Logged([&] { result = MoveStaged(*ctx, spec); });
   EXPECT_EQ(result.moved, 50);
   EXPECT_EQ(result.refused, 1);
   EXPECT_NE(log.find("Refuse par MOVE_DST, cle NULL: "), std::string::npos) << log;
@@ -106,7 +106,7 @@ TEST_F(StagedMoveTest, AWholeMoveThatTheServerTakesIsOneStatementAndRowsWithoutK
   // Nothing refused: one statement, and the log says so.
   Exec("DELETE FROM MOVE_SRC WHERE ID IS NULL");
   Exec("DELETE FROM MOVE_DST");
-  const std::string clean = Logged([&] { result = MoveStaged(*run, Spec()); });
+  const std::string clean = Logged([&] { result = MoveStaged(*ctx, Spec()); });
   EXPECT_EQ(result.moved, 50);
   EXPECT_EQ(result.refused, 0);
   EXPECT_NE(clean.find("Deplacement vers MOVE_DST: 50 a deplacer, 50 deplaces, 0 refuses"), std::string::npos)
@@ -117,15 +117,15 @@ TEST_F(StagedMoveTest, RowsSharingAKeyAreTriedOneByOneSoABadRowTakesNoSiblingWit
   // A staged key that several rows share (GRP), and rows without one; the staging
   // numbers its rows (LIGNE).
   Exec("CREATE TABLE MOVE_GRP (ID INTEGER, CODE VARCHAR(40), NOM VARCHAR(40), GRP VARCHAR(5), LIGNE INTEGER)");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   const char* rows[] = {"1, 'C1', 'ok', 'G', 1", "2, 'C2', 'un nom bien trop long', 'G', 2", "3, 'C3', 'ok', 'H', 3",
                         "4, 'C4', 'ok', NULL, 4", "5, 'C5', 'un nom bien trop long', NULL, 5"};
   for (const char* values : rows) Exec(std::string("INSERT INTO MOVE_GRP VALUES (") + values + ")");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   TMoveSpec spec{"MOVE_DST", "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT p.ID, p.CODE, p.NOM FROM MOVE_GRP p{WHERE_KEYS}",
                  "MOVE_GRP p", "p.GRP", "", "p.LIGNE"};
   TMoveResult result;
-  const std::string log = Logged([&] { result = MoveStaged(*run, spec); });
+  const std::string log = Logged([&] { result = MoveStaged(*ctx, spec); });
   EXPECT_TRUE(result.ok);
   EXPECT_EQ(result.moved, 3);
   EXPECT_EQ(result.refused, 2);
@@ -139,10 +139,10 @@ TEST_F(StagedMoveTest, AnotherWritersLockEndsTheMoveAsOneFaultNotAsRefusedRows) 
   Stage(1, 50);
   // Each row moved counts itself in a row another writer holds locked.
   Exec("CREATE TABLE MOVE_COUNT (N INTEGER)");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   Exec("INSERT INTO MOVE_COUNT VALUES (0)");
   Exec("CREATE TRIGGER MOVE_DST_COUNT FOR MOVE_DST AFTER INSERT AS BEGIN UPDATE MOVE_COUNT SET N = N + 1; END");
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   fib::TpFIBDatabase other;
   testing::OpenTarget(other, database);
   fib::TpFIBTransaction writer(&other);
@@ -152,7 +152,7 @@ TEST_F(StagedMoveTest, AnotherWritersLockEndsTheMoveAsOneFaultNotAsRefusedRows) 
   lock.ExecQuery();
 
   TMoveResult result;
-  const std::string log = Logged([&] { result = MoveStaged(*run, Spec()); });
+  const std::string log = Logged([&] { result = MoveStaged(*ctx, Spec()); });
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.refused, 0);
   EXPECT_EQ(log.find("Refuse par"), std::string::npos) << log;
@@ -162,7 +162,7 @@ TEST_F(StagedMoveTest, AnotherWritersLockEndsTheMoveAsOneFaultNotAsRefusedRows) 
   EXPECT_EQ(Count("MOVE_DST"), 0);
   // The other writer gone, the move made again takes every row.
   writer.Rollback();
-  result = MoveStaged(*run, Spec());
+  result = MoveStaged(*ctx, Spec());
   EXPECT_TRUE(result.ok);
   EXPECT_EQ(result.moved, 50);
 }
@@ -176,11 +176,11 @@ TEST_F(StagedMoveTest, BlocksWalkWhatIsStagedAndNotMovedOnlyOnceAcrossRuns) {
   Exec("INSERT INTO MOVE_DST VALUES (60000, 'C60000', 'N60000')");  // the final table's maximum
   Exec("UPDATE MOVE_SRC SET NOM = 'un nom bien trop long' WHERE ID = 10050");
   Exec("INSERT INTO MOVE_SRC VALUES (NULL, 'sans', 'cle')");  // no identifier: never moved, refused and said
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   const std::string not_moved = "NOT EXISTS (SELECT 1 FROM MOVE_DST d WHERE d.ID = p.ID)";
 
   TMoveResult first;
-  const std::string log = Logged([&] { first = MoveStagedBlocks(*run, Spec(), not_moved); });
+  const std::string log = Logged([&] { first = MoveStagedBlocks(*ctx, Spec(), not_moved); });
   EXPECT_EQ(first.moved, 2999 + 100 + 1);
   EXPECT_EQ(first.refused, 2);
   EXPECT_EQ(Count("MOVE_DST"), 2 + 2999 + 100 + 1);
@@ -191,7 +191,7 @@ TEST_F(StagedMoveTest, BlocksWalkWhatIsStagedAndNotMovedOnlyOnceAcrossRuns) {
 
   // Again: only the refused rows are still missing; nothing arrives twice.
   TMoveResult second;
-  Logged([&] { second = MoveStagedBlocks(*run, Spec(), not_moved); });
+  Logged([&] { second = MoveStagedBlocks(*ctx, Spec(), not_moved); });
   EXPECT_EQ(second.moved, 0);
   EXPECT_EQ(second.refused, 2);
 
@@ -199,7 +199,7 @@ TEST_F(StagedMoveTest, BlocksWalkWhatIsStagedAndNotMovedOnlyOnceAcrossRuns) {
   Exec("DELETE FROM MOVE_SRC WHERE ID IS NULL");
   Exec("UPDATE MOVE_SRC SET NOM = 'court' WHERE ID = 10050");
   TMoveResult third;
-  Logged([&] { third = MoveStagedBlocks(*run, Spec(), not_moved, 100); });
+  Logged([&] { third = MoveStagedBlocks(*ctx, Spec(), not_moved, 100); });
   EXPECT_EQ(third.moved, 1);
   EXPECT_EQ(third.refused, 0);
   EXPECT_EQ(Count("MOVE_DST"), 2 + 3101);
@@ -207,17 +207,17 @@ TEST_F(StagedMoveTest, BlocksWalkWhatIsStagedAndNotMovedOnlyOnceAcrossRuns) {
 
 TEST_F(StagedMoveTest, AStoppedRunEndsTheBlocksAfterTheCurrentOneAndTheNextRunMovesTheRest) {
   Stage(1, 6000);
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   const std::string not_moved = "NOT EXISTS (SELECT 1 FROM MOVE_DST d WHERE d.ID = p.ID)";
-  run->StopAllProcess = false;
+  ctx->StopAllProcess = false;
   TMoveResult stopped;
-  const std::string log = Logged([&] { stopped = MoveStagedBlocks(*run, Spec(), not_moved); });
+  const std::string log = Logged([&] { stopped = MoveStagedBlocks(*ctx, Spec(), not_moved); });
   EXPECT_FALSE(stopped.ok);  // incomplete, and the summary will say so
   EXPECT_EQ(stopped.moved, 2500);
   EXPECT_NE(log.find("Deplacement vers MOVE_DST arrete apres le bloc 1-2500"), std::string::npos) << log;
-  run->StopAllProcess = true;
+  ctx->StopAllProcess = true;
   TMoveResult rest;
-  Logged([&] { rest = MoveStagedBlocks(*run, Spec(), not_moved); });
+  Logged([&] { rest = MoveStagedBlocks(*ctx, Spec(), not_moved); });
   EXPECT_TRUE(rest.ok);
   EXPECT_EQ(rest.moved, 3500);
   EXPECT_EQ(Count("MOVE_DST"), 6000);

@@ -17,7 +17,7 @@ class TableLoopTest : public testing::RunFixture {
   void SetUp() override {
     RunFixture::SetUp();
     Connect();
-    run->FLogMgr.StartTransfertLog();
+    ctx->FLogMgr.StartTransfertLog();
     // Dated records with an index on the date: two outside 2010.
     const auto day = [](int y, int m, int d) { return V(EncodeDate(y, m, d)); };
     testing::WriteLegacyTable(legacy, "Essai",
@@ -45,13 +45,13 @@ TEST_F(TableLoopTest, EveryRecordOfTheRangeEndsAddedRefusedOrPassedOverAndTheHoo
   hooks.beforeFirstRecord = [&] { steps.push_back("beforeFirstRecord"); };
   hooks.setup = [&] {
     steps.push_back("setup");
-    run->FDataMgr->InitCodeDestCopy("Region", {"Region", "Code"}, true);
+    ctx->FDataMgr->InitCodeDestCopy("Region", {"Region", "Code"}, true);
   };
   hooks.accept = [&](TRecordParams& p) {
     const std::string nom = p.Field("Nom").AsString();
     if (nom == "passer") return TVerdict::passOver;
     if (nom == "refuser") {
-      run->DoLogError(nullptr, "refuse par la routine", false);
+      ctx->DoLogError(nullptr, "refuse par la routine", false);
       return TVerdict::refuse;
     }
     return TVerdict::accept;
@@ -67,7 +67,7 @@ TEST_F(TableLoopTest, EveryRecordOfTheRangeEndsAddedRefusedOrPassedOverAndTheHoo
                          [&](TRecordParams&) { steps.push_back("second sub"); }};
   hooks.closing = [&] { steps.push_back("closing"); };
   hooks.afterSave = [&] { steps.push_back(LogExists("TableEssai") ? "afterSave, log saved" : "afterSave"); };
-  const TLoopResult result = RunTableRoutine(*run, Routine("xJour"), hooks);
+  const TLoopResult result = RunTableRoutine(*ctx, Routine("xJour"), hooks);
 
   EXPECT_TRUE(result.opened);
   EXPECT_EQ(result.read, 5);  // the two records outside the range are never read
@@ -91,7 +91,7 @@ TEST_F(TableLoopTest, AnIndexOrRangeThatCannotBeSetRefusesTheTableInsteadOfReadi
   TRoutineHooks hooks;
   hooks.assign = [&](TRecordParams&) { ++assigned; };
   for (const char* index : {"xInconnu", "Seq. Access Index"}) {
-    const TLoopResult result = RunTableRoutine(*run, Routine(index), hooks);
+    const TLoopResult result = RunTableRoutine(*ctx, Routine(index), hooks);
     EXPECT_FALSE(result.opened) << index;
     const std::string line = std::string("Index ou intervalle impossible pour Essai: index ") + index +
                              ", de (2010-01-01) a (2010-12-31): ";
@@ -105,18 +105,18 @@ TEST_F(TableLoopTest, AnIndexOrRangeThatCannotBeSetRefusesTheTableInsteadOfReadi
 TEST_F(TableLoopTest, ARoutineReadsAQueryOfTheTargetAndLogsARefusedRowWithItsColumns) {
   for (const char* values : {"'L1', 'Bouchard'", "'L2', 'Pelletier'", "'L1', 'Doublon'"}) {
     ASSERT_TRUE(
-        run->FDataMgr->ExecuteDestQuery(std::string("INSERT INTO TMPMEDECINFF (LICENCE, NOM) VALUES (") + values + ")")
+        ctx->FDataMgr->ExecuteDestQuery(std::string("INSERT INTO TMPMEDECINFF (LICENCE, NOM) VALUES (") + values + ")")
             .ok);
   }
-  run->CommitEtProgress();
+  ctx->CommitEtProgress();
   TQueryHooks hooks;
   hooks.assign = [&](fib::TpFIBQuery& row) {
-    run->FDataMgr->SetDestParam(0, run->FParamMgr->AssignSrcToDest(row.FieldByName("LICENCE")));
-    run->FDataMgr->SetDestParam(1, run->FParamMgr->AssignSrcToDest(row.FieldByName("NOM")));
-    run->FDataMgr->SetDestParam(2, TParamValue());
+    ctx->FDataMgr->SetDestParam(0, ctx->FParamMgr->AssignSrcToDest(row.FieldByName("LICENCE")));
+    ctx->FDataMgr->SetDestParam(1, ctx->FParamMgr->AssignSrcToDest(row.FieldByName("NOM")));
+    ctx->FDataMgr->SetDestParam(2, TParamValue());
   };
   const TLoopResult result = RunQueryRoutine(
-      *run,
+      *ctx,
       {"TableMedecinFF", "MedecinFF", "SELECT LICENCE, NOM FROM TMPMEDECINFF ORDER BY NOM",
        "INSERT INTO Region(Region, Description, Desactive)", 3},
       hooks);

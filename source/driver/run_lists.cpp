@@ -1,6 +1,6 @@
 // The two check-lists. An item's position selects its routine; its text is only
 // shown. A null routine is listed and not run: that table is not migrated yet.
-#include "source/run/transfert_run.h"
+#include "source/driver/transfert_run.h"
 #include "source/tables/acte.h"
 #include "source/tables/autorisation.h"
 #include "source/tables/billing_tables.h"

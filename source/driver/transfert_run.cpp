@@ -1,4 +1,4 @@
-#include "source/run/transfert_run.h"
+#include "source/driver/transfert_run.h"
 
 #include <unistd.h>
 
@@ -36,25 +36,8 @@ TKorvelIni LoadINI(const std::string& path) {
 }
 
 TTransfertRun::TTransfertRun(TOperatorInterface& ui, std::string settingsFolder, TTransfertLogMgr::Clock clock)
-    : FLogMgr(std::move(clock)), ui_(ui), settings_folder_(std::move(settingsFolder)) {
-  if (settings_folder_.empty()) settings_folder_ = ExecutableFolder();
-  ffSession.SetCommsEngine(&ffCommsEngine);
-  ffDatabaseRadio.SetSession(&ffSession);
-  ffDatabaseRadio.SetAliasName("radio");
-  ffDatabaseDictee.SetSession(&ffSession);
-  ffDatabaseDictee.SetAliasName("Dictee");
-  ffDatabaseDictee.SetDatabaseName("Dictee");
-  TableEtablis.SetDatabase(&ffDatabaseRadio);
-  TableEtablis.SetTableName("Etablis");
-  TableEtablis.SetIndexName("Seq. Access Index");
-  TableParm.SetDatabase(&ffDatabaseRadio);
-  TableParm.SetTableName("Parm");
-  TableParm.SetIndexName("Primaire");
-  pFIBDatabaseRis.UseMainConnectionSettings();
-  pFIBDatabaseRis.DefaultTransaction = &pFIBTransactionRis;
-  pFIBTransactionRis.TRParams = {"write", "nowait", "rec_version", "read_committed"};
-  IBTransactionReferant.TRParams = {"write", "nowait", "rec_version", "read_committed"};
-  pFIBDataSetRis.SetSelectSQL("SELECT ETABLISSEMENT, NOM FROM ETABLISSEMENT");
+    : ui_(ui), ctx_(ui, std::move(settingsFolder), std::move(clock)) {
+  ctx_.SetClinicalTicked([this](std::string_view text) { return ClinicalItemTicked(text); });
 }
 
 TTransfertRun::~TTransfertRun() {
@@ -67,108 +50,27 @@ TTransfertRun::~TTransfertRun() {
 // ------------------------------------------------------------ window life
 
 void TTransfertRun::PrepareTransfert() {
-  FDataMgr = std::make_unique<TTransfertData>();
-  FParamMgr = std::make_unique<TSrcToDest>();
-  FDicteeMgr = std::make_unique<TTransfertDictee>();
-  FStatutMgr = std::make_unique<TTransfertStatut>();
-  slEtablissement.clear();
-  auto log_error = [this](const void* sender, const std::string& msg, bool stack) { DoLogError(sender, msg, stack); };
-  FDataMgr->OnHaveMsgEvent = log_error;
-  FParamMgr->OnHaveMsgEvent = log_error;
-  if (!ffCommsEngine.Active() || !ffSession.Active()) {
-    StartSession(ffCommsEngine, ffSession, true, [this](const std::string& text) { ui_.ShowMessage(text); });
-  }
+  ctx_.PrepareEngine();
   try {
-    if (!TableEtablis.Active()) TableEtablis.Open();
+    if (!ctx_.TableEtablis.Active()) ctx_.TableEtablis.Open();
   } catch (const std::exception& e) {
     // Without a source the window still opens; the runs then fail table by table.
-    DoLogMisc(e.what());
+    ctx_.DoLogMisc(e.what());
   }
 }
 
 std::vector<std::string> TTransfertRun::EtablissementCodes() {
   std::vector<std::string> codes;
-  if (!TableEtablis.Active()) return codes;
-  const TField* code = TableEtablis.FindField("Code");
+  TffTable& table = ctx_.TableEtablis;
+  if (!table.Active()) return codes;
+  const TField* code = table.FindField("Code");
   if (!code) return codes;
-  for (TableEtablis.First(); !TableEtablis.Eof(); TableEtablis.Next()) codes.push_back(code->AsString());
-  TableEtablis.First();
+  for (table.First(); !table.Eof(); table.Next()) codes.push_back(code->AsString());
+  table.First();
   return codes;
 }
 
-void TTransfertRun::FormClose() {
-  slRadiologiste.clear();
-  slTechnologue.clear();
-  slEtablissement.clear();
-  try {
-    pFIBDatabaseRis.Close();
-  } catch (const std::exception& e) {
-    DoLogMisc(e.what());
-  }
-  FDicteeMgr.reset();
-  FStatutMgr.reset();
-  FPlageMgr.reset();
-  try {
-    FDataMgr.reset();
-  } catch (const std::exception& e) {
-    DoLogMisc(e.what());
-  }
-  FParamMgr.reset();
-  FLogMgr.Close();
-}
-
-// ------------------------------------------------------------ logs
-
-// Records still waiting in the engine's batch go first: whatever the server says of
-// them belongs before any later line, as when each record was sent on its own.
-void TTransfertRun::FlushPending() {
-  if (FDataMgr) FDataMgr->FlushBatch();
-}
-
-void TTransfertRun::DoLogError(const void*, const std::string& AMsg, bool ASaveCallStack) {
-  FlushPending();
-  FLogMgr.TableErrorLog(AMsg, ASaveCallStack);
-}
-
-void TTransfertRun::DoLogMonitor(const std::string& EventText, TDateTime EventTime) {
-  FLogMgr.MonitorLog(EventText, EventTime);
-}
-
-void TTransfertRun::DoLogMisc(const std::string& AMsg) {
-  FlushPending();
-  FLogMgr.GenericErrorLog(AMsg);
-}
-
-void TTransfertRun::LogRecordError(const std::exception& error) {
-  FlushPending();
-  FLogMgr.TableErrorLog(error, SourceRecordLog(FDataMgr ? FDataMgr->SrcTable() : nullptr));
-}
-
-// ------------------------------------------------------------ shared by the routines
-
-void TTransfertRun::ShowTableOperation(const std::string& displayName) {
-  ui_.SetOperation("Table " + displayName + "\r\nTransfert des donnees");
-}
-
-void TTransfertRun::ShowCounter() { ui_.SetCounter(std::to_string(FDataMgr->NbTried())); }
-
-void TTransfertRun::CommitEtProgress() {
-  FlushPending();
-  if (pFIBTransactionRis.Active()) pFIBTransactionRis.Commit();
-  pFIBTransactionRis.StartTransaction();
-  ui_.ProcessEvents();
-}
-
-void TTransfertRun::SauvegarderLeFichierLogEtCommit() {
-  FlushPending();
-  FLogMgr.EndTableLog(FDataMgr->NbAdded(), FDataMgr->NbTried());
-  FParamMgr->ClearPreviousParameters();
-  ui_.SetOperation("");
-  if (pFIBTransactionRis.Active()) pFIBTransactionRis.Commit();
-  pFIBDatabaseRis.Close();
-  pFIBDatabaseRis.Open();
-  pFIBTransactionRis.StartTransaction();
-}
+void TTransfertRun::FormClose() { ctx_.Release(); }
 
 // ------------------------------------------------------------ connection
 
@@ -176,27 +78,25 @@ void TTransfertRun::ForceNewDataPath() {
   try {
     const TRunOptions options = ui_.Options();
     if (!Trim(options.edIniFile).empty()) {
-      if (pFIBDatabaseRis.Connected()) pFIBDatabaseRis.Close();
-      pFIBDatabaseRis.DatabaseName = fib::ReadDatabaseName(options.edIniFileHint + options.edIniFile);
-      pFIBDatabaseRis.Open();
+      ctx_.target.Open(fib::ReadDatabaseName(options.edIniFileHint + options.edIniFile));
     } else {
-      fib::IBDatabaseLogin(pFIBDatabaseRis, [this](const std::string& msg) { DoLogMisc(msg); }, settings_folder_);
+      fib::IBDatabaseLogin(*ctx_.target.Db(), [this](const std::string& msg) { ctx_.DoLogMisc(msg); },
+                           ctx_.SettingsFolder());
     }
-    if (!pFIBDatabaseRis.Connected()) pFIBDatabaseRis.Open();
+    ctx_.target.Connect();
     TargetError.clear();
   } catch (const std::exception& e) {
     TargetError = e.what();
-    DoLogMisc(std::string("ForceNewDataPath ") + e.what());
+    ctx_.DoLogMisc(std::string("ForceNewDataPath ") + e.what());
   }
   // The engine is bound even when the target could not be opened: each table then
   // fails on the closed connection and says so in the logs.
-  if (!FDataMgr) PrepareTransfert();
-  FDataMgr->InitDataConnections(&ffSession, &ffDatabaseRadio, &pFIBDatabaseRis);
-  FDataMgr->SetRecordAtATime(ui_.Options().unParUn);
+  if (!ctx_.FDataMgr) PrepareTransfert();
+  ctx_.BindEngine(ui_.Options().unParUn);
   try {
-    if (pFIBDatabaseRis.Connected() && !pFIBTransactionRis.Active()) pFIBTransactionRis.StartTransaction();
+    if (ctx_.target.Connected()) ctx_.target.Begin();
   } catch (const std::exception& e) {
-    DoLogMisc(std::string("ForceNewDataPath ") + e.what());
+    ctx_.DoLogMisc(std::string("ForceNewDataPath ") + e.what());
   }
 }
 
@@ -205,7 +105,8 @@ void TTransfertRun::ForceNewDataPath() {
 bool TTransfertRun::ValidateAllLicences() {
   bool valid = true;
   try {
-    if (!pFIBTransactionRis.Active()) pFIBTransactionRis.StartTransaction();
+    ctx_.target.Begin();
+    fib::TpFIBDataSet& pFIBDataSetRis = ctx_.pFIBDataSetRis;
     pFIBDataSetRis.Close();
     pFIBDataSetRis.SetSelectSQL(
         "SELECT NOUVELLE_LICENCE, LICENCE FROM TMPMEDECINFF tm WHERE tm.nouvelle_licence_ok = 'F' AND "
@@ -228,15 +129,12 @@ bool TTransfertRun::ValidateAllLicences() {
     }
     pFIBDataSetRis.Close();
   } catch (const std::exception& e) {
-    DoLogMisc(e.what());
+    ctx_.DoLogMisc(e.what());
   }
   try {
-    if (pFIBTransactionRis.Active()) pFIBTransactionRis.Commit();
-    pFIBDatabaseRis.Close();
-    pFIBDatabaseRis.Open();
-    pFIBTransactionRis.StartTransaction();
+    ctx_.target.CommitAndReconnect();
   } catch (const std::exception& e) {
-    DoLogMisc(e.what());
+    ctx_.DoLogMisc(e.what());
   }
   return valid;
 }
@@ -253,7 +151,7 @@ bool TTransfertRun::ValidateTransfertOptions() {
   std::string message;
   try {
     const TRunOptions options = ui_.Options();
-    if (numeroEtablis.empty()) {
+    if (ctx_.numeroEtablis.empty()) {
       message = "Un etablissement doit etre selectionner";
     } else if (Trim(options.edModelePrincipale).empty()) {
       message = "Un modele de rapport doit etre specifier";
@@ -265,6 +163,7 @@ bool TTransfertRun::ValidateTransfertOptions() {
     if (ClinicalItemTicked("Patient") && !IntegerFromText(options.Edit1)) {
       message = "Le numero de patient de depart doit etre un nombre entier: '" + options.Edit1 + "'";
     }
+    const std::unique_ptr<TTransfertDictee>& FDicteeMgr = ctx_.FDicteeMgr;
     if (FDicteeMgr && FDicteeMgr->DicteeActif) {
       if (FDicteeMgr->DicteeSecurise) {
         if (Trim(FDicteeMgr->GetPathSecurise()).empty()) {
@@ -289,43 +188,43 @@ bool TTransfertRun::ValidateTransfertOptions() {
 // ------------------------------------------------------------ the run
 
 void TTransfertRun::btnStopClick() {
-  StopAllProcess = false;
-  DoLogMisc("USER FORCED STOP");
+  ctx_.StopAllProcess = false;
+  ctx_.DoLogMisc("USER FORCED STOP");
 }
 
 void TTransfertRun::Trap(const std::function<void()>& step) {
   try {
     step();
   } catch (const std::exception& e) {
-    DoLogMisc(e.what());
+    ctx_.DoLogMisc(e.what());
   }
 }
 
 void TTransfertRun::RunList(const std::vector<TTableItem>& items, int list) {
   for (size_t i = 0; i < items.size(); ++i) {
-    if (!StopAllProcess) break;
+    if (!ctx_.StopAllProcess) break;
     if (!items[i].routine || !ui_.IsChecked(list, static_cast<int>(i))) continue;
-    Summary.Begin(items[i].text);
+    ctx_.Summary.Begin(items[i].text);
     try {
-      items[i].routine(*this);
+      items[i].routine(ctx_);
     } catch (...) {
-      Summary.End();
+      ctx_.Summary.End();
       throw;
     }
-    Summary.End();
+    ctx_.Summary.End();
   }
 }
 
 bool TTransfertRun::CheckTarget() {
-  if (pFIBDatabaseRis.Connected()) return true;
+  if (ctx_.target.Connected()) return true;
   ui_.ShowMessage("La base de donnees cible ne peut pas etre ouverte: " +
-                  (TargetError.empty() ? pFIBDatabaseRis.DatabaseName : TargetError));
+                  (TargetError.empty() ? ctx_.target.Name() : TargetError));
   return false;
 }
 
 bool TTransfertRun::CheckLegacy() {
   try {
-    if (!ffDatabaseRadio.Active()) ffDatabaseRadio.Open();
+    if (!ctx_.ffDatabaseRadio.Active()) ctx_.ffDatabaseRadio.Open();
   } catch (const std::exception& e) {
     ui_.ShowMessage(std::string("Les tables de l'ancien systeme ne peuvent pas etre lues: ") + e.what());
     return false;
@@ -334,9 +233,9 @@ bool TTransfertRun::CheckLegacy() {
 }
 
 void TTransfertRun::WriteSummaryFiles() {
-  const std::string text_path = FLogMgr.CreateSaveToFileName("RESUME");
+  const std::string text_path = ctx_.FLogMgr.CreateSaveToFileName("RESUME");
   const std::string csv_path = text_path.substr(0, text_path.size() - 4) + ".csv";
-  for (const auto& [path, content] : {std::pair{text_path, Summary.Text()}, std::pair{csv_path, Summary.Csv()}}) {
+  for (const auto& [path, content] : {std::pair{text_path, ctx_.Summary.Text()}, std::pair{csv_path, ctx_.Summary.Csv()}}) {
     std::string bytes = Utf8ToCp1252(content);
     std::string crlf;
     for (const char c : bytes) {
@@ -345,17 +244,17 @@ void TTransfertRun::WriteSummaryFiles() {
     }
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << crlf;
-    if (!out) DoLogMisc("Le resume ne peut pas etre ecrit: " + path);
+    if (!out) ctx_.DoLogMisc("Le resume ne peut pas etre ecrit: " + path);
   }
 }
 
 void TTransfertRun::btnTransfertClick() {
   LastRunCompleted = false;
   TablePhaseFailed = false;
-  PrivateReportCleanupPending = false;
-  StopAllProcess = true;
-  FImpExamenNonLu = true;
-  Summary.Clear();
+  ctx_.PrivateReportCleanupPending = false;
+  ctx_.StopAllProcess = true;
+  ctx_.FImpExamenNonLu = true;
+  ctx_.Summary.Clear();
   ForceNewDataPath();
   // A run that cannot reach its target or its legacy tables does not start: the
   // operator sees why at once instead of in every table's log.
@@ -363,10 +262,10 @@ void TTransfertRun::btnTransfertClick() {
   if (!ValidateTransfertOptions()) return;
   if (!CheckLegacy()) return;
   ui_.SetOptionsEnabled(false);
-  FLogMgr.StartTransfertLog();
+  ctx_.FLogMgr.StartTransfertLog();
   const TRunOptions options = ui_.Options();
-  numeroPrescripDebut = FormatDateTime("yyyymmdd", options.dtpDebut) + "-000";
-  numeroPrescripFin = FormatDateTime("yyyymmdd", options.dtpFin) + "-999";
+  ctx_.numeroPrescripDebut = FormatDateTime("yyyymmdd", options.dtpDebut) + "-000";
+  ctx_.numeroPrescripFin = FormatDateTime("yyyymmdd", options.dtpFin) + "-999";
   const std::string log_folder = CurrentDirectory() + "/LogErreur/";
   std::error_code ec;
   std::filesystem::create_directories(log_folder, ec);
@@ -381,25 +280,25 @@ void TTransfertRun::btnTransfertClick() {
     for (size_t i = 0; i < ListePrealable().size(); ++i) any_prealable |= ui_.IsChecked(1, static_cast<int>(i));
     RunList(ListePrealable(), 1);
     if (any_prealable) {
-      DatabaseBackupRestore(*this, "RIS_APRES_PREALABLE_" + FormatDateTime("yyyymmdd_hhnnss", Now()) + ".FBK");
+      DatabaseBackupRestore(ctx_, "RIS_APRES_PREALABLE_" + FormatDateTime("yyyymmdd_hhnnss", Now()) + ".FBK");
     }
     RunList(ListeClinique(), 2);
   } catch (const std::exception& e) {
-    DoLogMisc(e.what());
+    ctx_.DoLogMisc(e.what());
     TablePhaseFailed = true;
     // The table that failed keeps what it logged, under its own name.
-    FLogMgr.CloseTableLog();
+    ctx_.FLogMgr.CloseTableLog();
   }
 
-  Trap([&] { CopyModelToDatabase(*this); });
-  if (ui_.Options().chkUserPermission) Trap([&] { AjoutDesDroits(*this); });
-  if (ui_.Options().chkGenerator) Trap([&] { GestionDesGenerator(*this); });
+  Trap([&] { CopyModelToDatabase(ctx_); });
+  if (ui_.Options().chkUserPermission) Trap([&] { AjoutDesDroits(ctx_); });
+  if (ui_.Options().chkGenerator) Trap([&] { GestionDesGenerator(ctx_); });
   Trap([&] {
     ui_.SetOptionsEnabled(true);
-    FLogMgr.EndTransfertLog();
+    ctx_.FLogMgr.EndTransfertLog();
   });
-  Trap([&] { ReIndexPostTransfert(*this); });
-  Trap([&] { FinTransfert(*this); });
+  Trap([&] { ReIndexPostTransfert(ctx_); });
+  Trap([&] { FinTransfert(ctx_); });
   Trap([&] { WriteSummaryFiles(); });
 
   ui_.SetBusy(false);

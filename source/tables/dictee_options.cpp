@@ -1,14 +1,13 @@
-#include "source/transfert/dictee_options.h"
+#include "source/tables/dictee_options.h"
 
 #include <exception>
 
-#include "global/computer_name.h"
 #include "global/string_utils.h"
-#include "source/run/transfert_run.h"
+#include "source/run/run_context.h"
 
 namespace korvel {
 
-void AssignDicteeDataOptions(TTransfertRun& run) {
+void AssignDicteeDataOptions(RunContext& run) {
   try {
     const TTransfertDictee& dictee = *run.FDicteeMgr;
     TTransfertData& data = *run.FDataMgr;
@@ -43,14 +42,5 @@ void AssignDicteeDataOptions(TTransfertRun& run) {
   }
   run.CommitEtProgress();
 }
-
-void FillComboStation(std::vector<std::string>& items, const std::string& computerName) {
-  for (const std::string& item : items) {
-    if (SameText(item, computerName)) return;
-  }
-  items.push_back(computerName);
-}
-
-void FillComboStation(std::vector<std::string>& items) { FillComboStation(items, GetComputerName(false, false)); }
 
 }  // namespace korvel

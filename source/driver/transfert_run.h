@@ -1,0 +1,92 @@
+// The driver of a migration: the two check-lists, the start checks, the ordered run
+// of the ticked routines with its traps, the finishing sequence and the notice. It
+// owns the run context the routines receive, and is the only part of the program that
+// knows the routines. The Qt window and the command-line front end are thin shells
+// around one driver.
+//
+// One thread: the run happens inside btnTransfertClick and yields to the operator
+// interface only where the routines say so.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "source/run/operator_interface.h"
+#include "source/run/run_context.h"
+
+namespace korvel {
+
+// One item of a check-list: its text and the routine it selects (null while the
+// routine is not part of the program yet: the item is listed and not run).
+struct TTableItem {
+  const char* text;
+  void (*routine)(RunContext&);
+};
+
+// The two lists in their fixed order: "Préalable" (26 items) and "Clinique" (25).
+const std::vector<TTableItem>& ListePrealable();
+const std::vector<TTableItem>& ListeClinique();
+
+// E-mail settings of "Korvel.ini" (keys SMTP, PORT, DESTINATAIRE, any letter case).
+struct TKorvelIni {
+  std::string smtp, port, destinataire;
+};
+// Raises when the file cannot be read, as the original start-up did.
+TKorvelIni LoadINI(const std::string& path);
+
+class TTransfertRun {
+ public:
+  // `settingsFolder` holds "Database.ini" (the executable's folder when empty).
+  explicit TTransfertRun(TOperatorInterface& ui, std::string settingsFolder = "",
+                         TTransfertLogMgr::Clock clock = Now);
+  ~TTransfertRun();
+  TTransfertRun(const TTransfertRun&) = delete;
+  TTransfertRun& operator=(const TTransfertRun&) = delete;
+
+  // What the routines receive: engine, logs, target session, the run's values.
+  RunContext& Context() { return ctx_; }
+
+  // Window preparation: engine objects, source session, establishment table.
+  void PrepareTransfert();
+  // The codes of the source establishment table, for the establishment list.
+  std::vector<std::string> EtablissementCodes();
+  // Window close: target disconnected, engine objects freed, logs closed.
+  void FormClose();
+
+  // The run (the click on "Transférer").
+  void btnTransfertClick();
+  void btnStopClick();
+  // (Re)connects the target and binds the engine to both databases.
+  void ForceNewDataPath();
+  bool ValidateTransfertOptions();
+  bool ValidateAllLicences();
+  void SendEmail();
+
+  // Whether the item of the clinical list shown as `text` is ticked.
+  bool ClinicalItemTicked(std::string_view text);
+
+  const std::string& SettingsFolder() const { return ctx_.SettingsFolder(); }
+
+  // Whether the last run got past validation and through its finishing steps.
+  bool LastRunCompleted = false;
+  // Whether an error ended the table phase of the last run (later tables not run).
+  bool TablePhaseFailed = false;
+  // Why the target could not be opened ("" when it could).
+  std::string TargetError;
+
+ private:
+  void RunList(const std::vector<TTableItem>& items, int list);
+  // The checks made before the first table: the target opened (before the options are
+  // validated, which reads it), the legacy folder there (after).
+  bool CheckTarget();
+  bool CheckLegacy();
+  void WriteSummaryFiles();
+  void Trap(const std::function<void()>& step);
+
+  TOperatorInterface& ui_;
+  RunContext ctx_;
+};
+
+}  // namespace korvel
