@@ -17,6 +17,7 @@
 #include "source/maintenance/generators.h"
 #include "source/maintenance/index_control.h"
 #include "source/notification/send_email.h"
+#include "source/run/traps.h"
 #include "source/transfert/source_record_log.h"
 
 namespace korvel {
@@ -192,14 +193,6 @@ void TTransfertRun::btnStopClick() {
   ctx_.DoLogMisc("USER FORCED STOP");
 }
 
-void TTransfertRun::Trap(const std::function<void()>& step) {
-  try {
-    step();
-  } catch (const std::exception& e) {
-    ctx_.DoLogMisc(e.what());
-  }
-}
-
 void TTransfertRun::RunList(const std::vector<TTableItem>& items, int list) {
   for (size_t i = 0; i < items.size(); ++i) {
     if (!ctx_.StopAllProcess) break;
@@ -290,16 +283,16 @@ void TTransfertRun::btnTransfertClick() {
     ctx_.FLogMgr.CloseTableLog();
   }
 
-  Trap([&] { CopyModelToDatabase(ctx_); });
-  if (ui_.Options().chkUserPermission) Trap([&] { AjoutDesDroits(ctx_); });
-  if (ui_.Options().chkGenerator) Trap([&] { GestionDesGenerator(ctx_); });
-  Trap([&] {
+  RunFinishingStep(ctx_, [&] { CopyModelToDatabase(ctx_); });
+  if (ui_.Options().chkUserPermission) RunFinishingStep(ctx_, [&] { AjoutDesDroits(ctx_); });
+  if (ui_.Options().chkGenerator) RunFinishingStep(ctx_, [&] { GestionDesGenerator(ctx_); });
+  RunFinishingStep(ctx_, [&] {
     ui_.SetOptionsEnabled(true);
     ctx_.FLogMgr.EndTransfertLog();
   });
-  Trap([&] { ReIndexPostTransfert(ctx_); });
-  Trap([&] { FinTransfert(ctx_); });
-  Trap([&] { WriteSummaryFiles(); });
+  RunFinishingStep(ctx_, [&] { ReIndexPostTransfert(ctx_); });
+  RunFinishingStep(ctx_, [&] { FinTransfert(ctx_); });
+  RunFinishingStep(ctx_, [&] { WriteSummaryFiles(); });
 
   ui_.SetBusy(false);
   ui_.MarkRunFinished();

@@ -83,7 +83,6 @@ class TTransfertRun {
   bool CheckTarget();
   bool CheckLegacy();
   void WriteSummaryFiles();
-  void Trap(const std::function<void()>& step);
 
   TOperatorInterface& ui_;
   RunContext ctx_;

@@ -16,6 +16,7 @@
 #include "source/maintenance/index_control.h"
 #include "source/maintenance/sql_names.h"
 #include "source/run/run_context.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -57,15 +58,13 @@ bool HasLogin(const std::vector<std::string>& slUsers, const std::string& login)
 
 // The grant runs on the target connection in a transaction of its own.
 void GrantAdministrateur(RunContext& run, const std::string& login) {
-  try {
+  SkipStepOnError(run, [&] {
     std::unique_ptr<fib::TpFIBQuery> grant = fib::GlobalFIB().NewQuery(
         run.target.Db(), false, "GRANT role_administrateur TO " + login + " WITH ADMIN OPTION", true);
     grant->Transaction()->StartTransaction();
     grant->ExecQuery();
     grant->Transaction()->Commit();
-  } catch (const std::exception& e) {
-    run.DoLogMisc(e.what());
-  }
+  });
 }
 
 }  // namespace
@@ -87,7 +86,7 @@ void CopyModelToDatabase(RunContext& run) {
 }
 
 void WriteToDataBase(RunContext& run, const std::string& modelText) {
-  try {
+  SkipStepOnError(run, [&] {
     TTransfertData& data = *run.FDataMgr;
     TSrcToDest& converter = *run.FParamMgr;
     data.SetDestParam(0, converter.AssignSrcToDestNotNull(nullptr, TDefault{modelText}));
@@ -96,9 +95,7 @@ void WriteToDataBase(RunContext& run, const std::string& modelText) {
     run.target.Begin();
     data.Transfert();
     run.CommitEtProgress();
-  } catch (const std::exception& e) {
-    run.DoLogMisc(e.what());
-  }
+  });
 }
 
 void AjoutDesDroits(RunContext& run) {
@@ -123,11 +120,9 @@ void AjoutDesDroits(RunContext& run) {
       const std::string login = "user_" + idText;
       security.Attach();
       if (!HasLogin(slUsers, login)) {
-        try {
+        SkipStepOnError(run, [&] {
           security.AddUser(login, kPassword);
-        } catch (const std::exception& e) {
-          run.DoLogMisc(e.what());
-        }
+        });
       }
       security.Detach();
       GrantAdministrateur(run, login);
@@ -144,7 +139,7 @@ void AjoutDesDroits(RunContext& run) {
 }
 
 void FinTransfert(RunContext& run) {
-  try {
+  SkipStepOnError(run, [&] {
     TTransfertData& data = *run.FDataMgr;
     data.ExecuteDestQuery(
         "INSERT INTO securite_etab_dep(id_securite, etablissement, codedep) SELECT id_securite, " +
@@ -159,18 +154,14 @@ void FinTransfert(RunContext& run) {
     // others off in production.
     for (const char* trigger : {"TRIG_BEFOREI_VISITE_CREATIONDH", "TRIG_BEFOREU_VISITE_MODIFDH",
                                 "TRIG_AFTERI_EXAMEN_LOG", "TRIG_AFTERU_EXAMEN"}) {
-      try {
+      SkipStepOnError(run, [&] {
         ChangeStateTrigger(run, trigger, "", false);
-      } catch (const std::exception& e) {
-        run.DoLogMisc(e.what());
-      }
+      });
     }
     data.CommitDestQuery();
     data.ExecuteDestQuery("UPDATE Securite SET dernierAcces = '" + FormatDateTime("yyyy-mm-dd", Now()) + "'");
     data.CommitDestQuery();
-  } catch (const std::exception& e) {
-    run.DoLogMisc(e.what());
-  }
+  });
 }
 
 }  // namespace korvel

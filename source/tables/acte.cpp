@@ -4,6 +4,7 @@
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
 #include "source/tables/target_rows.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -12,7 +13,7 @@ namespace {
 // IN (SELECT MODALITE FROM MODALITE)" adds nothing at all once one modality code is
 // NULL, and the target accepts a NULL modality.
 void InsertMissingActeModalities(RunContext& run) {
-  try {
+  SkipStepOnError(run, [&] {
     MoveStaged(run, {"Modalite",
                      "INSERT INTO Modalite(Modalite, DESCRIPTION, DESACTIVE) SELECT DISTINCT(TA.Modalite), 'DESC', 'O' "
                      "FROM tmpacte TA WHERE (TA.Modalite IS NOT NULL AND NOT EXISTS (SELECT 1 FROM MODALITE M WHERE "
@@ -24,9 +25,7 @@ void InsertMissingActeModalities(RunContext& run) {
                      "WHERE M.MODALITE = TA2.Modalite2)){KEYS}",
                      "tmpActe TA2", "TA2.Modalite2"});
     run.FDataMgr->CommitDestQuery();
-  } catch (const std::exception& e) {
-    run.DoLogMisc(e.what());
-  }
+  });
 }
 
 constexpr const char* kActeTariPresent =

@@ -4,11 +4,12 @@
 
 #include "global/string_utils.h"
 #include "source/run/run_context.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 
 void AssignDicteeDataOptions(RunContext& run) {
-  try {
+  SkipStepOnError(run, [&] {
     const TTransfertDictee& dictee = *run.FDicteeMgr;
     TTransfertData& data = *run.FDataMgr;
     data.ExecuteDestQuery("SELECT s.id_station FROM station s WHERE s.nomstation=" +
@@ -37,9 +38,7 @@ void AssignDicteeDataOptions(RunContext& run) {
       data.SetDestParam(i, run.FParamMgr->AssignSrcToDestNotNull(nullptr, TDefault{values[i]}));
     }
     data.Transfert();
-  } catch (const std::exception& e) {
-    run.DoLogMisc(e.what());
-  }
+  });
   run.CommitEtProgress();
 }
 

@@ -4,6 +4,7 @@
 #include "source/tables/parametres.h"
 #include "source/tables/table_loop.h"
 #include "source/tables/dictee_options.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -65,17 +66,16 @@ void AssignInfo(TRecordParams& p) {
 // the rows it changed, or -1 when refused. The establishment row counts as the record
 // added once it has landed; its contact row does not count again.
 int64_t Execute(RunContext& run, TRecordParams& p, void (*assign)(RunContext&, TRecordParams&), bool count) {
-  try {
+  int64_t rows = -1;
+  RefuseRecordOnError(run, [&] {
     assign(run, p);
     run.FDataMgr->ExecuteDestination();
-    const int64_t rows = run.FDataMgr->LastRowsAffected();
-    if (count && rows > 0) run.FDataMgr->CountAdded();
+    const int64_t changed = run.FDataMgr->LastRowsAffected();
+    if (count && changed > 0) run.FDataMgr->CountAdded();
     run.CommitEtProgress();
-    return rows;
-  } catch (const EDatabaseError& e) {
-    run.LogRecordError(e);
-    return -1;
-  }
+    rows = changed;
+  });
+  return rows;
 }
 
 // The takeover of '99999' by the default establishment; when the placeholder row is

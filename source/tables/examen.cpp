@@ -11,6 +11,7 @@
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
 #include "source/tables/target_rows.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -21,13 +22,11 @@ constexpr int kStatutRapport = 494;
 bool Blank(const TField& field) { return field.IsNull() || Trim(field.AsString()).empty(); }
 
 void AssignUniteToExams(RunContext& run) {
-  try {
+  SkipStepOnError(run, [&] {
     run.UI().SetOperation("Table Examen\r\n (AssignUniteToExams)");
     run.FDataMgr->ExecuteDestQuery("UPDATE tmpexamen e SET e.unite = (SELECT a.unite FROM acte a WHERE a.acte=e.acte)");
     run.CommitEtProgress();
-  } catch (const std::exception& e) {
-    run.DoLogMisc(e.what());
-  }
+  });
 }
 
 // Users are found under the name their completion gave them (the first 20
@@ -51,7 +50,7 @@ void ResolveNames(RunContext& run) {
        "UPDATE TmpExamen t SET t.Technologue1 = (SELECT MIN(id_technologue) FROM technologue WHERE nom = t.Tech "
        "HAVING COUNT(*) = 1) WHERE t.tech IS NOT NULL"},
   };
-  try {
+  RefuseRecordOnError(run, [&] {
     for (const auto& [label, sql] : kSteps) {
       run.UI().SetOperation(label);
       run.FDataMgr->ExecuteDestQuery(sql);
@@ -61,9 +60,7 @@ void ResolveNames(RunContext& run) {
                    "SELECT r.nom, COUNT(*) FROM technologue r WHERE EXISTS (SELECT 1 FROM TmpExamen t WHERE t.Tech = "
                    "r.nom AND t.Technologue1 IS NULL) GROUP BY r.nom HAVING COUNT(*) > 1 ORDER BY 1",
                    "Technologue", "technologues", "examens laisses sans technologue");
-  } catch (const EDatabaseError& e) {
-    run.LogRecordError(e);
-  }
+  });
 }
 
 }  // namespace
@@ -74,7 +71,7 @@ void AssignerStatutVisite2(RunContext& run) {
   RecomputeIndex(run, "TMPEXAMEN", "Table Visite\r\n");
   run.UI().SetOperation("Assigner les Statuts (Opérations)");
   run.UI().ProcessEvents();
-  try {
+  SkipStepOnError(run, [&] {
     engine.ExecuteDestQuery(
         "UPDATE visite v SET v.arrive=v.dateexamen, v.datedictee = v.modifdh, v.id_statutrapport=" +
         std::to_string(kStatutRapport) + "," + " v.dateimpression = v.modifdh, v.dateconfirmation = v.modifdh," +
@@ -106,9 +103,7 @@ void AssignerStatutVisite2(RunContext& run) {
         "UPDATE visite v SET v.desactive='O', v.REQUETEANNULEE=v.modifdh, v.arrive =  v.dateexamen WHERE NOT EXISTS "
         "(SELECT 1 FROM examen e WHERE e.id_visite=v.id_visite)");
     run.CommitEtProgress();
-  } catch (const std::exception& e) {
-    run.DoLogMisc(e.what());
-  }
+  });
 }
 
 void TransfertTableExamen(RunContext& run) {
@@ -249,11 +244,9 @@ void TransfertTableExamen(RunContext& run) {
   };
   hooks.afterSave = [&] {
     if (!copied) return;
-    try {
+    SkipStepOnError(run, [&] {
       AssignerStatutVisite2(run);
-    } catch (const std::exception& e) {
-      run.DoLogMisc(e.what());
-    }
+    });
   };
   TTableRoutine routine{"TableExamen", "Examen", "Examen",
                         "INSERT INTO tmpExamen(ID_Visite, ACTE, Protocole, Films, TextePreins, AnnulDate, Desactive, "

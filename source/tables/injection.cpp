@@ -6,6 +6,7 @@
 #include "source/run/run_context.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -107,24 +108,20 @@ void FinishInjections(RunContext& run) {
   // switches, and the table goes on.
   const auto switch_triggers = [&](bool inactive) {
     for (const char* trigger : {"TRIG_AFTERI_EXAMEN_LOG", "TRIG_AFTERU_EXAMEN"}) {
-      try {
+      SkipStepOnError(run, [&] {
         ChangeStateTrigger(run, trigger, kMessage, inactive);
-      } catch (const std::exception& e) {
-        run.DoLogMisc(e.what());
-      }
+      });
     }
   };
   switch_triggers(true);
   // Switched on again whatever happens in between, a failed commit included.
-  try {
+  SkipStepOnError(run, [&] {
     engine.ExecuteDestQuery(
         "UPDATE examen e SET e.technologueremarque=(SELECT FIRST 1 ti.messageriereseau FROM tmpinjection ti WHERE "
         "ti.id_visite=e.id_visite AND ti.messageriereseau IS NOT NULL ORDER BY ti.NO_LIGNE) WHERE EXISTS (SELECT FIRST "
         "1 1 FROM tmpinjection ti1 WHERE ti1.id_visite=e.id_visite AND ti1.messageriereseau IS NOT NULL)");
     run.CommitEtProgress();
-  } catch (const std::exception& e) {
-    run.DoLogError(nullptr, e.what(), true);
-  }
+  }, StepLog::table);
   switch_triggers(false);
 }
 
@@ -144,16 +141,14 @@ std::string InsertTechnologue(RunContext& run, std::unordered_map<std::string, s
   // Stored upper-cased, so looked up upper-cased: lower-case initials find the
   // technologist they created.
   const Variant nom(AnsiUpperCase(parts.nom)), prenom(AnsiUpperCase(parts.prenom));
-  try {
+  SkipStepOnError(run, [&] {
     fib::TpFIBQuery insert(run.target.Db());
     insert.SetSQLText(
         "INSERT INTO TECHNOLOGUE(nom, prenom, desactive, STAGIAIRETECH) SELECT FIRST 1 CAST(:NOM AS VARCHAR(60)), "
         "CAST(:PRENOM AS VARCHAR(60)),'N','N' FROM examen WHERE NOT EXISTS (SELECT FIRST 1 1 FROM technologue t WHERE "
         "t.nom=:NOM AND t.prenom=:PRENOM)");
     insert.ExecWithParams({nom, prenom});
-  } catch (const std::exception& e) {
-    run.DoLogMisc(e.what());
-  }
+  });
   std::string id;
   fib::TpFIBQuery lookup(run.target.Db());
   lookup.SetSQLText("SELECT t.id_technologue FROM technologue t WHERE t.nom=:NOM AND t.prenom=:PRENOM");

@@ -9,6 +9,7 @@
 #include "source/tables/reference_completion.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -89,28 +90,22 @@ void TransfertTableLog(RunContext& run) {
     run.CommitEtProgress();
     // The stamps of the new system's journal stay off while the legacy entries move
     // with their own times, and are switched on again whatever happened.
-    try {
+    SkipStepOnError(run, [&] {
       ChangeStateIndex(run, "TMPLOG", kMessage, false);
       ChangeStateTrigger(run, "TRIG_BEFORE_ACCES_LOG", kMessage, true);
       ChangeStateTrigger(run, "TRIG_BEFOREI_TRACELOG", kMessage, true);
       MoveJournal(run, firstLine);
-    } catch (const std::exception& e) {
-      run.DoLogError(nullptr, e.what(), true);
-    }
+    }, StepLog::table);
     for (const char* trigger : {"TRIG_BEFORE_ACCES_LOG", "TRIG_BEFOREI_TRACELOG"}) {
-      try {
+      SkipStepOnError(run, [&] {
         ChangeStateTrigger(run, trigger, kMessage, false);
-      } catch (const std::exception& e) {
-        run.DoLogMisc(e.what());
-      }
+      });
     }
     run.ShowCounter();
-    try {
+    SkipStepOnError(run, [&] {
       SetGenerator(run, "Log", "ID_LOG", kMessage);
       SetGenerator(run, "TRACELOG", "ID_TRACELOG", kMessage);
-    } catch (const std::exception& e) {
-      run.DoLogMisc(e.what());
-    }
+    });
   };
   TTableRoutine routine{"TableLog", "Log", "Log", "INSERT INTO tmpLog(Id_Log, Acces, Remarque, Poste, Usager)", 5};
   routine.checkAcceptance = false;

@@ -8,6 +8,7 @@
 #include "source/tables/reference_completion.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -103,20 +104,16 @@ void TransfertTableMedecin(RunContext& run) {
   // A failure of a finishing step is an error line of the table, never the end of
   // the table phase.
   auto trapped = [&](const std::function<void()>& step) {
-    try {
+    SkipStepOnError(run, [&] {
       step();
-    } catch (const std::exception& e) {
-      run.DoLogError(nullptr, e.what(), true);
-    }
+    }, StepLog::table);
   };
   hooks.closing = [&] {
     trapped([&] { run.CommitEtProgress(); });
-    try {
+    SkipStepOnError(run, [&] {
       InsertCodeSpecTmp(run, "tmpMedecin", "specialite");
       run.CommitEtProgress();
-    } catch (const std::exception& e) {
-      run.DoLogMisc(e.what());
-    }
+    });
     trapped([&] { FinishMedecins(run); });
   };
   TQueryRoutine routine{"TableMedecin", "Medecin ",

@@ -10,6 +10,7 @@
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
 #include "source/tables/target_rows.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -159,7 +160,7 @@ void TransfertTableMessage(RunContext& run) {
     InsertSecuriteTmp(run, "tmpMessageEnvoye", "Securite", msg);
     InsertSecuriteTmp(run, "tmpMessageEnvDestinataire", "Securite", msg);
     run.CommitEtProgress();
-    try {
+    SkipStepOnError(run, [&] {
       // Rows an earlier run moved are those of sent messages there before these moves;
       // a recipient named twice in one message is still refused by the key.
       const std::string sentBefore = HighestId(run, "messageEnvoye", "ID_MessageEnvoye");
@@ -190,9 +191,7 @@ void TransfertTableMessage(RunContext& run) {
                            " AND EXISTS (SELECT 1 FROM MessageEnvDestinataire x WHERE x.Id_MessageEnvoye = "
                            "t.Id_MessageEnvoye AND x.A IS NOT DISTINCT FROM (SELECT s.Id_Securite FROM securite s WHERE "
                            "utilisateur = substr(t.Securite,1,20)))"});
-    } catch (const std::exception& e) {
-      run.DoLogMisc(e.what());
-    }
+    });
     SetGenerator(run, "messageEnvoye", "ID_messageEnvoye", msg);
     SetGenerator(run, "MessageRecu", "ID_MessageRecu", msg);
   };

@@ -7,6 +7,7 @@
 
 #include "global/string_utils.h"
 #include "source/tables/table_loop.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -21,16 +22,6 @@ std::optional<int32_t> FileNumber(const std::string& text) {
   const auto [end, ec] = std::from_chars(first, last, value);
   if (first == last || ec != std::errc() || end != last) return std::nullopt;
   return value;
-}
-
-// One of the guarded steps after the agency: a refused value is logged with the
-// record and the next step still runs.
-void Step(RunContext& run, const std::function<void()>& step) {
-  try {
-    step();
-  } catch (const EDatabaseError& e) {
-    run.LogRecordError(e);
-  }
 }
 
 // A free statement followed by a commit.
@@ -89,7 +80,7 @@ void TransfertTableParm(RunContext& run) {
       "INSERT INTO Etablissement_agence(Etablissement, no_agence, nom, adresse, ville, Postal, telephoneAgence, "
       "sitePrincipal, telephoneRegie, regiemotPass, regieUsager)",
       11);
-  try {
+  if (!RefuseRecordOnError(run, [&] {
     p.Constant(0, run.numeroEtablis);
     p.CopyOr(1, p.Field("Agence No"), "0");
     p.Copy(2, p.Field("Agence Nom"));
@@ -103,8 +94,7 @@ void TransfertTableParm(RunContext& run) {
     p.Copy(10, p.Field("RegieUsagerRegie"));
     engine.Transfert();
     run.CommitEtProgress();
-  } catch (const EDatabaseError& e) {
-    run.LogRecordError(e);
+  })) {
     refused = 1;
   }
   // Counted from what happened: a record neither added nor refused leaves the row
@@ -114,7 +104,7 @@ void TransfertTableParm(RunContext& run) {
   engine.InitUpdateDestination(
       "UPDATE ETABLISSEMENT_INFO SET ADRESSE = :AParam0, POSTAL = :AParam1, TELEPHONE = :AParam2, TELECOPIEUR = "
       ":AParam3 WHERE ETABLISSEMENT = :AParam4");
-  try {
+  RefuseRecordOnError(run, [&] {
     p.Copy(0, p.Field("Agence Adresse"));
     p.Copy(1, p.Field("Agence Code Postal"));
     p.Set(2, run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("Agence Telephone")));
@@ -122,30 +112,28 @@ void TransfertTableParm(RunContext& run) {
     p.Constant(4, run.numeroEtablis);
     engine.ExecuteDestination();
     run.CommitEtProgress();
-  } catch (const EDatabaseError& e) {
-    run.LogRecordError(e);
-  }
+  });
 
   const std::string code_regional = p.Field("Code Regional").AsString();
-  Step(run, [&] {
+  RefuseRecordOnError(run, [&] {
     run.ShowCounter();
     run.TableParm.Close();
     run.TableParm.Open();
     run.TableParm.First();
     UpdateDossier(run);
   });
-  Step(run, [&] {
+  RefuseRecordOnError(run, [&] {
     ExecuteAndCommit(run, "UPDATE PARAM p SET p.valeur=" + QuotedStr(code_regional) + " WHERE p.id_param='CodeRegional'");
   });
-  Step(run, [&] { ExecuteAndCommit(run, "UPDATE PARAM p SET p.valeur='1' WHERE p.id_param='PositionNumTelephone'"); });
-  Step(run, [&] {
+  RefuseRecordOnError(run, [&] { ExecuteAndCommit(run, "UPDATE PARAM p SET p.valeur='1' WHERE p.id_param='PositionNumTelephone'"); });
+  RefuseRecordOnError(run, [&] {
     const TField& pacs = *run.TableParm.FieldByName("NumerisationPACS");
     if (pacs.IsNull()) return;
     ExecuteAndCommit(run, "UPDATE ETABLISSEMENT SET NUMERISATIONPACS = " +
                               QuotedStr(FormatDateTime("yyyy-mm-dd", pacs.AsDateTime())) +
                               " WHERE ETABLISSEMENT = " + QuotedStr(run.numeroEtablis));
   });
-  Step(run, [&] {
+  RefuseRecordOnError(run, [&] {
     const TField& qrp = *run.TableParm.FieldByName("ProchainFichierQRP");
     if (qrp.IsNull()) return;
     ExecuteAndCommit(run, "SET GENERATOR GEN_ID_NOFICHIER_FAX TO " + std::to_string(qrp.AsInteger()));
@@ -175,13 +163,12 @@ void TransfertTableParmEpur(RunContext& run) {
   TRecordParams p(run);
   if (!engine.EndTransfert()) {
     int64_t refused = 0;
-    try {
+    if (!RefuseRecordOnError(run, [&] {
       for (int i = 0; i < 15; ++i) p.Copy(i, p.Field(kPositions[i]));
       p.Constant(15, "N");
       p.Constant(16, "3650");
       engine.Transfert();
-    } catch (const EDatabaseError& e) {
-      run.LogRecordError(e);
+    })) {
       refused = 1;
     }
     engine.NextTransfert();

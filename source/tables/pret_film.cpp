@@ -6,6 +6,7 @@
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
 #include "source/tables/target_rows.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -97,7 +98,7 @@ void MoveLoans(RunContext& run) {
   // A move statement the server could not run at all moved nothing: the staged loans
   // stay for the next run instead of being deleted.
   if (!moved.ok) return;
-  try {
+  SkipStepOnError(run, [&] {
     // The passes work on moved loans only. Those refused are in the log with their
     // key; the others left out are counted here.
     const TExecResult deleted = engine.ExecuteDestQuery(
@@ -110,9 +111,7 @@ void MoveLoans(RunContext& run) {
                      false);
     }
     run.CommitEtProgress();
-  } catch (const std::exception& e) {
-    run.DoLogMisc(e.what());
-  }
+  });
 }
 
 // The link and history statements of the passes, prepared once.
@@ -142,7 +141,7 @@ class LoanPasses {
   // Walks one pass: `write` gets the row; a failed write is logged with the loan.
   void Pass(const std::string& sql, bool commit, const std::function<void(fib::TpFIBQuery&)>& write) {
     run_.target.Begin();
-    try {
+    SkipStepOnError(run_, [&] {
       ForEachTargetRow(run_, sql, [&](fib::TpFIBQuery& row) {
         if (!run_.StopAllProcess) return false;
         try {
@@ -154,9 +153,7 @@ class LoanPasses {
         run_.UI().ProcessEvents();
         return true;
       });
-    } catch (const std::exception& e) {
-      run_.DoLogMisc(e.what());
-    }
+    });
     if (commit) run_.CommitEtProgress();
   }
 
@@ -286,11 +283,9 @@ void TransfertTablePretFilm(RunContext& run) {
   };
   hooks.closing = [&] {
     run.CommitEtProgress();
-    try {
+    SkipStepOnError(run, [&] {
       InsertPretFilmSecurite(run);
-    } catch (const std::exception& e) {
-      run.DoLogMisc(e.what());
-    }
+    });
     InsertDestFilm(run, "tmppretFilm", "NomEmprunteur");
     run.CommitEtProgress();
     MoveLoans(run);

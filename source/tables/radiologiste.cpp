@@ -3,6 +3,7 @@
 #include "global/string_utils.h"
 #include "source/maintenance/index_control.h"
 #include "source/tables/table_loop.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 
@@ -43,13 +44,11 @@ void TransfertTableRadiol(RunContext& run) {
   // A failure of a finishing step is an error line of the table, never the end of the
   // table phase.
   hooks.closing = [&] {
-    try {
+    SkipStepOnError(run, [&] {
       run.FDataMgr->ExecuteDestQuery("UPDATE radiologiste r SET r.nointerne=r.id_radiologiste WHERE r.nointerne is null");
       run.FDataMgr->ExecuteDestQuery("UPDATE radiologiste r SET r.PLAGEHORAIRE=NULL WHERE r.REMUNERATIONMIXTE is null");
       run.CommitEtProgress();
-    } catch (const std::exception& e) {
-      run.DoLogError(nullptr, e.what(), true);
-    }
+    }, StepLog::table);
     try {
       run.ShowCounter();
       RecomputeIndex(run, "Radiologiste", "Table Radiologiste \r\n");
@@ -81,7 +80,7 @@ namespace {
 void AddCopyStation(RunContext& run) {
   const std::string station = run.Options().cmbStationDicteeCopie;
   if (Trim(station).empty()) return;
-  try {
+  SkipStepOnError(run, [&] {
     const std::string q = QuotedStr(station);
     run.FDataMgr->InitUpdateDestination("INSERT INTO station (nomstation, desactive) SELECT " + q + ",'N'" +
                                         " FROM rdb$database a" + " LEFT JOIN station b on b.nomstation = " + q +
@@ -89,9 +88,7 @@ void AddCopyStation(RunContext& run) {
     // Not a record of the legacy table: not counted as added.
     run.FDataMgr->ExecuteDestination();
     run.FDataMgr->CommitDestQuery();
-  } catch (const std::exception& e) {
-    run.DoLogMisc(e.what());
-  }
+  });
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "source/tables/staged_move.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -119,16 +120,14 @@ TMoveSpec Spec(TCompletion op, const std::string& T, const std::string& C, const
 // keeps any error inside the operation.
 void Complete(RunContext& run, const char* label, const std::string& sMessage, bool commit,
               const std::function<void()>& body) {
-  try {
+  SkipStepOnError(run, [&] {
     if (label) {
       run.UI().SetOperation(sMessage + label);
       run.UI().ProcessEvents();
     }
     body();
     if (commit) run.CommitEtProgress();
-  } catch (const std::exception& e) {
-    run.DoLogMisc(e.what());
-  }
+  });
 }
 
 void Move(RunContext& run, TCompletion op, const std::string& T, const std::string& C,

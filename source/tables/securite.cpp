@@ -1,6 +1,7 @@
 #include "source/tables/securite.h"
 
 #include "source/tables/table_loop.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -49,7 +50,7 @@ void TransfertTableSecurite(RunContext& run) {
 
 void ConfigSuperUser(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
-  try {
+  SkipStepOnError(run, [&] {
     engine.InitUpdateDestination(
         "UPDATE SECURITE SET Etablissement = :AEtablis, DEPARTEMENT = 'R' WHERE UTILISATEUR = 'PROG'");
     engine.SetDestParam(0, TextOrNull(run.numeroEtablis));
@@ -59,9 +60,7 @@ void ConfigSuperUser(RunContext& run) {
         "UPDATE SECURITE_DICTEE SET DICTEETYPE = 1 WHERE ID_SECURITE IN (SELECT ID_SECURITE FROM SECURITE WHERE "
         "UTILISATEUR = 'PROG')");
     engine.CommitDestQuery();
-  } catch (const std::exception& e) {
-    run.DoLogMisc(e.what());
-  }
+  });
 }
 
 }  // namespace korvel

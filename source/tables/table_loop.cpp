@@ -6,6 +6,7 @@
 
 #include "global/fib/fib_transaction.h"
 #include "global/string_utils.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 
@@ -109,46 +110,43 @@ bool TransferOneRecord(RunContext& run, bool engineAccepted, Source& source, con
   }
   if (hooks.accept) {
     TVerdict verdict = TVerdict::refuse;
-    try {
-      verdict = hooks.accept(source);
-    } catch (const EDatabaseError& e) {
-      logRefused(e);  // a value the test could not read refuses this record only
-    }
+    // A value the test could not read refuses this record only.
+    RefuseRecordOnError([&] { verdict = hooks.accept(source); }, logRefused);
     if (verdict == TVerdict::refuse) ++result.refused;
     if (verdict == TVerdict::passOver) ++result.passedOver;
     if (verdict != TVerdict::accept) return false;
   }
   // A value the target or the converter refuses (a bad date...) refuses this record
   // only; a fault of the routine (ERoutineFault) goes on up and ends the table.
-  try {
-    hooks.assign(source);
-    if constexpr (std::is_same_v<Hooks, TRoutineHooks>) {
-      if (hooks.written) {
-        run.FDataMgr->ExecuteDestination();
-        const TVerdict verdict = hooks.written(source);
-        if (verdict != TVerdict::accept) {
-          ++(verdict == TVerdict::refuse ? result.refused : result.passedOver);
-          return true;
+  bool checked = false;  // the routine looked at its own insert: no sub-statements
+  const bool inserted = RefuseRecordOnError(
+      [&] {
+        hooks.assign(source);
+        if constexpr (std::is_same_v<Hooks, TRoutineHooks>) {
+          if (hooks.written) {
+            checked = true;
+            run.FDataMgr->ExecuteDestination();
+            const TVerdict verdict = hooks.written(source);
+            if (verdict != TVerdict::accept) {
+              ++(verdict == TVerdict::refuse ? result.refused : result.passedOver);
+              return;
+            }
+            run.FDataMgr->CountAdded();
+            ++result.added;
+            return;
+          }
         }
-        run.FDataMgr->CountAdded();
+        run.FDataMgr->Transfert();
         ++result.added;
-        return true;
-      }
-    }
-    run.FDataMgr->Transfert();
-    ++result.added;
-  } catch (const EDatabaseError& e) {
+      },
+      logRefused);
+  if (!inserted) {
     ++result.refused;
-    logRefused(e);
     return true;
   }
+  if (checked) return true;
   for (const auto& sub : hooks.subStatements) {
-    try {
-      sub(source);
-    } catch (const EDatabaseError& e) {
-      ++result.subRefused;
-      logRefused(e);
-    }
+    if (!RefuseRecordOnError([&] { sub(source); }, logRefused)) ++result.subRefused;
   }
   return true;
 }
@@ -164,12 +162,9 @@ void FinishLoop(RunContext& run, bool refreshCounter, const std::function<void()
 }  // namespace
 
 bool EngineAccepts(RunContext& run) {
-  try {
-    return run.FDataMgr->CanTransfert();
-  } catch (const EDatabaseError& e) {
-    run.LogRecordError(e);
-    return false;
-  }
+  bool accepted = false;
+  RefuseRecordOnError(run, [&] { accepted = run.FDataMgr->CanTransfert(); });
+  return accepted;
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include "source/tables/reference_completion.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
+#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -113,7 +114,7 @@ void CopyVisiteMed(RunContext& run) {
 
 void FinishVisites(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
-  try {
+  SkipStepOnError(run, [&] {
     run.target.Begin();
     RecomputeIndex(run, "VISITE", kMessage);
     run.UI().SetOperation("Table Visite\r\n (Update visite Dateexamen)");
@@ -130,9 +131,7 @@ void FinishVisites(RunContext& run) {
         "AND NOT EXISTS (SELECT 1 FROM noprescription n WHERE n.etablissement = V.etablissement AND n.prescription = "
         "V.prescription AND n.codedep IS NOT DISTINCT FROM V.codedep)");
     run.CommitEtProgress();
-  } catch (const std::exception& e) {
-    run.DoLogMisc(e.what());
-  }
+  });
 }
 
 }  // namespace
