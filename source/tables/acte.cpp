@@ -111,37 +111,37 @@ void TransfertTableActeTmp(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("tmpActe", {"Code", "CODE"}, true); };
   hooks.assign = [&](TRecordParams& p) {
-    p.Copy(0, p.Field("CODE"));
-    p.Copy(1, p.Field("Description"));
-    p.Set(2, run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeMaxLength, p.Field("Abregee"), 15));
-    p.Copy(3, p.Field("Epuration"));
-    p.Copy(4, p.Field("CalculNombre"));
-    p.Copy(5, p.Field("PlafondRole1"));
-    p.CopyOptional(6, "PlafondRole7");
-    p.Copy(7, p.Field("MOD"));
-    p.Copy(8, p.Field("ageMin"));
-    p.Copy(9, p.Field("AgeMax"));
-    p.Copy(10, p.Field("NBChiffreRamQ"));
-    p.Copy(11, p.Field("finPrive"));
-    p.Copy(12, p.Field("Ancienprive"));
-    p.Copy(13, p.Field("debutPrive"));
-    p.Copy(14, p.Field("prive"));
-    p.Copy(15, p.Field("modalite"));
-    p.Copy(16, p.Field("modalite2"));
-    p.Copy(17, p.Field("activite"));
+    p.Copy("Code", p.Field("CODE"));
+    p.Copy("Description", p.Field("Description"));
+    p.Set("Abregee", run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeMaxLength, p.Field("Abregee"), 15));
+    p.Copy("epuration", p.Field("Epuration"));
+    p.Copy("calculnombre", p.Field("CalculNombre"));
+    p.Copy("plafondRole1", p.Field("PlafondRole1"));
+    p.CopyOptional("plafondrole7", "PlafondRole7");
+    p.Copy("MOD", p.Field("MOD"));
+    p.Copy("AgeMin", p.Field("ageMin"));
+    p.Copy("AgeMax", p.Field("AgeMax"));
+    p.Copy("NbChiffreRamq", p.Field("NBChiffreRamQ"));
+    p.Copy("finprive", p.Field("finPrive"));
+    p.Copy("ancienprive", p.Field("Ancienprive"));
+    p.Copy("debutprive", p.Field("debutPrive"));
+    p.Copy("prive", p.Field("prive"));
+    p.Copy("modalite", p.Field("modalite"));
+    p.Copy("modalite2", p.Field("modalite2"));
+    p.Copy("activite", p.Field("activite"));
     // A missing unit is 1. The converter's default variant would give "1" for every
     // numeric unit, whatever it holds: only a null unit takes the default here.
     const TField& unite = p.Field("unite");
     if (unite.IsNull()) {
-      p.Constant(18, "1");
+      p.Constant("unite", "1");
     } else {
-      p.Copy(18, unite);
+      p.Copy("unite", unite);
     }
-    p.Copy(19, p.Field("Region"));
-    p.CopyOptional(20, "AncienFinPrive");
-    p.CopyOptional(21, "AncienDebutPrive");
-    p.Copy(22, p.Field("sansMajoration"));
-    p.Constant(23, "N");
+    p.Copy("region", p.Field("Region"));
+    p.CopyOptional("ancienfinPrive", "AncienFinPrive");
+    p.CopyOptional("anciendebutPrive", "AncienDebutPrive");
+    p.Copy("sansmajoration", p.Field("sansMajoration"));
+    p.Constant("desactive", "N");
   };
   hooks.closing = [&] {
     run.CommitEtProgress();

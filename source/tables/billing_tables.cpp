@@ -29,12 +29,12 @@ void TransfertTableModific(RunContext& run) {
        18},
       [&] { run.FDataMgr->InitCodeDestCopy("Modificateur", {"Code", "Code"}, true); },
       [](TRecordParams& p) {
-        p.Copy(0, p.Field("Code"));
+        p.Copy("Code", p.Field("Code"));
         ModifierColumns(p);
-        p.Copy(14, p.Field("CodeC"));
-        p.Copy(15, p.Field("ActesExclus"));
-        p.Copy(16, p.Field("Role7"));
-        p.Constant(17, "N");
+        p.Copy("CodeC", p.Field("CodeC"));
+        p.Copy("ActeExclus", p.Field("ActesExclus"));
+        p.Copy("Role7", p.Field("Role7"));
+        p.Constant("Desactive", "N");
       });
 }
 
@@ -47,9 +47,9 @@ void TransfertTableModSoft(RunContext& run) {
        15},
       [&] { run.FDataMgr->InitCodeDestCopy("ModSoft", {"Code", "Code"}, true); },
       [](TRecordParams& p) {
-        p.Copy(0, p.Field(0));
+        p.Copy("Code", p.Field(0));
         ModifierColumns(p);
-        p.Constant(14, "N");
+        p.Constant("Desactive", "N");
       });
 }
 
@@ -59,13 +59,13 @@ void TransfertTableModCompl(RunContext& run) {
                         "INSERT INTO ModCompl(Mod, Code1, Code2, Cs, Renseignement, ArretSurEcran, Desactive)", 7};
   routine.checkAcceptance = false;
   RunTableRoutine(run, routine, {}, [](TRecordParams& p) {
-    p.Copy(0, p.Field("MOD"));
-    p.Copy(1, p.Field("CODE1"));
-    p.Copy(2, p.Field("CODE2"));
-    p.Copy(3, p.Field("CS"));
-    p.Copy(4, p.Field("Renseignement"));
-    p.Copy(5, p.Field("ArretSurEcran"));
-    p.CopyOr(6, p.Field("ArretSurEcran"), "N");
+    p.Copy("Mod", p.Field("MOD"));
+    p.Copy("Code1", p.Field("CODE1"));
+    p.Copy("Code2", p.Field("CODE2"));
+    p.Copy("Cs", p.Field("CS"));
+    p.Copy("Renseignement", p.Field("Renseignement"));
+    p.Copy("ArretSurEcran", p.Field("ArretSurEcran"));
+    p.CopyOr("Desactive", p.Field("ArretSurEcran"), "N");
   });
 }
 
@@ -90,9 +90,9 @@ void TransfertTableCodeTransac(RunContext& run) {
        3},
       [&] { run.FDataMgr->InitCodeDestCopy("CODETRANSAC", {"CODETRANSAC", "CODE"}, true); },
       [](TRecordParams& p) {
-        p.Copy(0, p.Field(0));
-        p.Copy(1, p.Field("Description"));
-        p.Constant(2, "N");
+        p.Copy("CODETRANSAC", p.Field(0));
+        p.Copy("Description", p.Field("Description"));
+        p.Constant("Desactive", "N");
       });
 }
 
@@ -106,10 +106,10 @@ void TransfertTableActivite(RunContext& run) {
         run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
       },
       [](TRecordParams& p) {
-        p.Copy(0, p.Field(0));
-        p.Copy(1, p.Field(1));
-        p.Copy(2, p.Field("CompteGrLivre"));
-        p.Constant(3, "N");
+        p.Copy("id_activite", p.Field(0));
+        p.Copy("Activite", p.Field(1));
+        p.Copy("CompteGrLivre", p.Field("CompteGrLivre"));
+        p.Constant("Desactive", "N");
       },
       [&] { SetGenerator(run, "Activite", "ID_Activite", "Table Activite\r\n"); });
 }
@@ -121,12 +121,12 @@ void TransfertTableEtatType(RunContext& run) {
        "INSERT INTO EtatType(TypeNo, Categorie, Champ, Description,PositionInfo, Longueur)", 6},
       [&] { run.FDataMgr->InitCodeDestCopy("EtatType", {"TypeNo", "Type"}, {"Champ", "Champ"}); },
       [](TRecordParams& p) {
-        p.Copy(0, p.Field(0));
-        p.Copy(1, p.Field("Categorie"));
-        p.Copy(2, p.Field("Champ"));
-        p.Copy(3, p.Field("Description"));
-        p.Copy(4, p.Field("Position"));
-        p.Copy(5, p.Field("Longueur"));
+        p.Copy("TypeNo", p.Field(0));
+        p.Copy("Categorie", p.Field("Categorie"));
+        p.Copy("Champ", p.Field("Champ"));
+        p.Copy("Description", p.Field("Description"));
+        p.Copy("PositionInfo", p.Field("Position"));
+        p.Copy("Longueur", p.Field("Longueur"));
       });
 }
 
@@ -135,9 +135,9 @@ void TransfertTableEtatTypeTitre(RunContext& run) {
       run, {"TableEtatTypeTitre", "Etat Type Titre", "EtatTypeTitre", "INSERT INTO EtatTypeTitre(TypeNo, Categorie, Nom)", 3},
       [&] { run.FDataMgr->InitCodeDestCopy("EtatTypeTitre", {"TypeNo", "Numero"}, true); },
       [](TRecordParams& p) {
-        p.Copy(0, p.Field(0));
-        p.Copy(1, p.Field("Categorie"));
-        p.Copy(2, p.Field("NOM"));
+        p.Copy("TypeNo", p.Field(0));
+        p.Copy("Categorie", p.Field("Categorie"));
+        p.Copy("Nom", p.Field("NOM"));
       });
 }
 

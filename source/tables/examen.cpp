@@ -131,35 +131,35 @@ void TransfertTableExamen(RunContext& run) {
   // Inside the record trap: a value the target refuses refuses this examination only.
   hooks.assign = [&](TRecordParams& p) {
     TSrcToDest& conv = p.Converter();
-    p.Copy(0, p.Field("Autolien"));
-    p.CopyOr(1, p.Field("Code"), "ERR");
-    p.Copy(2, p.Field("Protocole"));
-    p.Copy(3, p.Field("Film"));
+    p.Copy("ID_Visite", p.Field("Autolien"));
+    p.CopyOr("ACTE", p.Field("Code"), "ERR");
+    p.Copy("Protocole", p.Field("Protocole"));
+    p.Copy("Films", p.Field("Film"));
     const bool dicte = !Blank(p.Field("Dictee"));
     const TField& texte = p.Field("TextePreins");
     if (run.FImpExamenNonLu) {
       if (dicte) {
-        p.CopyOr(4, texte, "DICTEE");
+        p.CopyOr("TextePreins", texte, "DICTEE");
       } else {
-        p.Copy(4, texte);
+        p.Copy("TextePreins", texte);
       }
     } else if (!Blank(p.Field("Lot"))) {
-      p.CopyOr(4, texte, dicte ? "DICTEE" : "S.O.");
+      p.CopyOr("TextePreins", texte, dicte ? "DICTEE" : "S.O.");
     } else {
-      p.CopyOr(4, texte, "");
+      p.CopyOr("TextePreins", texte, "");
     }
-    p.Copy(5, p.Field("AnnulDate"));
-    p.Constant(6, "N");
-    p.Copy(7, p.Field("AutoNum"));
-    p.Copy(8, p.Field("Prescription"));
-    p.Copy(9, p.Field("Prive"));
-    p.Copy(10, p.Field("Modificateur"));
-    p.Copy(11, p.Field("Mod1"));
-    p.Copy(12, p.Field("Mod2"));
-    p.Copy(13, p.Field("Mod3"));
-    p.Copy(14, p.Field("Mod4"));
-    p.Copy(15, p.Field("Lot"));
-    p.Copy(16, p.Field("Nce"));
+    p.Copy("AnnulDate", p.Field("AnnulDate"));
+    p.Constant("Desactive", "N");
+    p.Copy("Id_examen", p.Field("AutoNum"));
+    p.Copy("prescription", p.Field("Prescription"));
+    p.Copy("mntprive", p.Field("Prive"));
+    p.Copy("Modificateur", p.Field("Modificateur"));
+    p.Copy("Mod1", p.Field("Mod1"));
+    p.Copy("Mod2", p.Field("Mod2"));
+    p.Copy("Mod3", p.Field("Mod3"));
+    p.Copy("Mod4", p.Field("Mod4"));
+    p.Copy("Lot", p.Field("Lot"));
+    p.Copy("Nce", p.Field("Nce"));
     // A role that is not a number leaves its column empty instead of refusing the
     // examination.
     const TField& key = p.Field("AutoNum");
@@ -167,25 +167,25 @@ void TransfertTableExamen(RunContext& run) {
     const TField& role7 = p.Field("Role7");
     const std::optional<double> role1_value = p.AuxiliaryNumber(role1, key);
     const std::optional<double> role7_value = p.AuxiliaryNumber(role7, key);
-    role1_value ? p.Copy(17, role1) : p.Null(17);
-    role7_value ? p.Copy(18, role7) : p.Null(18);
-    p.Copy(19, p.Field("Total"));
+    role1_value ? p.Copy("Role1", role1) : p.Null("Role1");
+    role7_value ? p.Copy("Role7", role7) : p.Null("Role7");
+    p.Copy("Total", p.Field("Total"));
     const TField& visite = p.Field("Autolien");
     const int slot = run.FPlageMgr && !visite.IsNull() ? run.FPlageMgr->IndexOfVisit(visite.AsString()) : -1;
-    p.Constant(20, slot > -1 ? std::to_string(run.FPlageMgr->GetPlageHoraire(slot)->PlageHoraire) : "");
-    p.Copy(21, p.Field("RefacOpr"));
-    p.Copy(22, p.Field("AnnulOpr"));
-    p.Copy(23, p.Field("ConcilOpr"));
-    p.Copy(24, p.Field("InitTech"));
-    p.Copy(25, p.Field("RefacLot"));
-    p.Copy(26, p.Field("RefacNce"));
-    p.Copy(27, p.Field("ConcilDate"));
-    p.Copy(28, p.Field("Dictee"));
-    p.Copy(29, p.Field("Titre"));
-    p.Constant(30, role1_value && std::llround(*role1_value) > 0 ? "O" : "N");
-    p.Constant(31, role7_value && std::llround(*role7_value) > 0 ? "O" : "N");
-    p.Set(32, conv.AssignSrcToDestSpecial(TSpecialParam::spMakePrescription, p.Field("Prescription")));
-    p.Copy(33, p.Field("Titre"));
+    p.Constant("PlageHoraire", slot > -1 ? std::to_string(run.FPlageMgr->GetPlageHoraire(slot)->PlageHoraire) : "");
+    p.Copy("ROpr", p.Field("RefacOpr"));
+    p.Copy("AOpr", p.Field("AnnulOpr"));
+    p.Copy("COpr", p.Field("ConcilOpr"));
+    p.Copy("tech", p.Field("InitTech"));
+    p.Copy("RefacLot", p.Field("RefacLot"));
+    p.Copy("RefacNce", p.Field("RefacNce"));
+    p.Copy("ConcilDate", p.Field("ConcilDate"));
+    p.Copy("Dictee", p.Field("Dictee"));
+    p.Copy("Titre", p.Field("Titre"));
+    p.Constant("FACROLE1", role1_value && std::llround(*role1_value) > 0 ? "O" : "N");
+    p.Constant("FACROLE7", role7_value && std::llround(*role7_value) > 0 ? "O" : "N");
+    p.Set("newprescription", conv.AssignSrcToDestSpecial(TSpecialParam::spMakePrescription, p.Field("Prescription")));
+    p.Copy("Titre_Exam", p.Field("Titre"));
   };
   // A refused examination is registered in tmpDELExamen and written in the table log.
   hooks.onRefused = [&](const EDatabaseError& e) {

@@ -59,10 +59,10 @@ void TransfertTableEtat(RunContext& run) {
   TRoutineHooks hooks;
   hooks.beforeFirstRecord = [&] { ChangeStateIndex(run, "ETAT", "Table Etat \r\n", true); };
   hooks.assign = [](TRecordParams& p) {
-    p.Copy(0, p.Field("Sequence"));
-    p.Copy(1, p.Field("EcDate"));
-    p.Copy(2, p.Field("Type"));
-    p.Copy(3, p.Field("Enregistrement"));
+    p.Copy("Id_Etat", p.Field("Sequence"));
+    p.Copy("EcDAte", p.Field("EcDate"));
+    p.Copy("FTYPE", p.Field("Type"));
+    p.Copy("Enregistrement", p.Field("Enregistrement"));
   };
   hooks.closing = [&] {
     SetGenerator(run, "Etat", "Id_ETAT", "Table Etat \r\n");
@@ -87,8 +87,8 @@ void TransfertTableReleve(RunContext& run) {
                                           "Ligne",      "NbErr",      "NbSoum",   "NbValide",     "NbReFus",
                                           "NbAnnul",    "Montant"};
     for (int i = 0; i < 22; ++i) p.Copy(i, p.Field(kFields[i]));
-    p.Constant(22, "N");
-    p.Copy(23, p.Field("seq"));
+    p.Constant("Desactive", "N");
+    p.Copy("id_releve", p.Field("seq"));
   };
   RunTableRoutine(run,
                   {"TableReleve", "Releve", "Releve",
@@ -107,15 +107,15 @@ void TransfertTableR1606(RunContext& run) {
     run.FDataMgr->InitTransfertCondition(TC::ctPKOnly, -1);
   };
   hooks.assign = [](TRecordParams& p) {
-    p.Copy(0, p.Field("DateDebut"));
-    p.Copy(1, p.Field("DateFin"));
-    p.Copy(2, p.Field("NombreTotal"));
-    p.Copy(3, p.Field("GrandTotal"));
-    p.Copy(4, p.Field("NoDemande"));
-    p.Copy(5, p.Field("Etablissement"));
-    p.Copy(6, p.Field("CS"));
-    p.Copy(7, p.Field("DateEtatCompte"));
-    p.Copy(8, p.Field(0));
+    p.Copy("DateDebut", p.Field("DateDebut"));
+    p.Copy("DateFin", p.Field("DateFin"));
+    p.Copy("NbrTotal", p.Field("NombreTotal"));
+    p.Copy("GrandTotal", p.Field("GrandTotal"));
+    p.Copy("NoDemande", p.Field("NoDemande"));
+    p.Copy("Etablissement", p.Field("Etablissement"));
+    p.Copy("Cs", p.Field("CS"));
+    p.Copy("DateEtatCompte", p.Field("DateEtatCompte"));
+    p.Copy("id_r1606", p.Field(0));
     AssignRadiologiste(p, 9);
   };
   hooks.closing = [&] {
@@ -151,13 +151,13 @@ void TransfertTableR1606b(RunContext& run) {
     engine.InitTransfertCondition(TC::ctPKOnly, -1);
   };
   hooks.assign = [](TRecordParams& p) {
-    p.Copy(0, p.Field("Autolien"));
-    p.Copy(1, p.Field("Code"));
-    p.Copy(2, p.Field("Mod"));
-    p.Copy(3, p.Field("Nombre"));
-    p.Copy(4, p.Field("Tarif"));
-    p.Copy(5, p.Field("Total"));
-    p.Copy(6, p.Field(0));
+    p.Copy("Id_R1606", p.Field("Autolien"));
+    p.Copy("Acte", p.Field("Code"));
+    p.Copy("Mod", p.Field("Mod"));
+    p.Copy("Nombre", p.Field("Nombre"));
+    p.Copy("Tarif", p.Field("Tarif"));
+    p.Copy("Total", p.Field("Total"));
+    p.Copy("Id_R1606b", p.Field(0));
   };
   hooks.closing = [&] {
     run.UI().SetOperation("Table R1606B\r\nFinalisation du transfert");
@@ -192,14 +192,14 @@ void TransfertTableFacturationExt(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitTransfertCondition(TC::ctSrcNotEmpty, 2); };
   hooks.assign = [](TRecordParams& p) {
-    p.Copy(0, p.Field(0));
-    p.Copy(1, p.Field("DateFin"));
-    p.Constant(2, p.Field(2).AsString());
-    p.Copy(3, p.Field("Etablissement"));
-    p.Copy(4, p.Field("Plafonnement"));
-    p.Copy(5, p.Field("NbExamen"));
-    p.Copy(6, p.Field("Montant"));
-    p.Constant(7, "N");
+    p.Copy("DateDebut", p.Field(0));
+    p.Copy("DateFin", p.Field("DateFin"));
+    p.Constant("Radiologiste", p.Field(2).AsString());
+    p.Copy("Etablissement", p.Field("Etablissement"));
+    p.Copy("Plafonnement", p.Field("Plafonnement"));
+    p.Copy("NbExamen", p.Field("NbExamen"));
+    p.Copy("Montant", p.Field("Montant"));
+    p.Constant("Desactive", "N");
   };
   RunTableRoutine(run,
                   {"FacturationExt", "Facturation", "FacturationExt",
@@ -264,15 +264,15 @@ void TransfertTablePaiement(RunContext& run) {
   std::string firstLine;
   hooks.beforeFirstRecord = [&] { firstLine = FirstStagingLine(run); };
   hooks.assign = [](TRecordParams& p) {
-    p.Copy(0, p.Field("EcDate"));
-    p.Copy(1, p.Field("Lot"));
-    p.Copy(2, p.Field("Nce"));
-    p.Copy(3, p.Field("Paye"));
-    p.Copy(4, p.Field("Transac"));
-    p.Copy(5, p.Field("Message"));
-    p.Copy(6, p.Field("RecDate"));
-    p.Copy(7, p.Field("Cheque"));
-    p.Copy(8, p.Field("AutoNum"));
+    p.Copy("EcDate", p.Field("EcDate"));
+    p.Copy("Lot", p.Field("Lot"));
+    p.Copy("NCE", p.Field("Nce"));
+    p.Copy("Paye", p.Field("Paye"));
+    p.Copy("Transac", p.Field("Transac"));
+    p.Copy("MessagePaiement", p.Field("Message"));
+    p.Copy("RecDate", p.Field("RecDate"));
+    p.Copy("Cheque", p.Field("Cheque"));
+    p.Copy("ID_Paiement", p.Field("AutoNum"));
     AssignRadiologiste(p, 9);
   };
   hooks.closing = [&] {

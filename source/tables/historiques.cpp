@@ -116,7 +116,7 @@ void TransfertTableHistoEtat(RunContext& run) {
   };
   hooks.assign = [&](TRecordParams& p) {
     CopyFields(p, {"EcDate", "Reception", "Fusion", "Impression", "NoPaiement", "Coupure"});
-    p.Set(6, agency);
+    p.Set("agence", agency);
   };
   TTableRoutine routine{"TableHistoEtat", "Histo Etat", "HistoEtat",
                         "INSERT INTO HistoEtat(EcDate, RECEPDATE, Fusion, IMPRDATE, NoPaiement, Coupure, agence)", 7};
@@ -207,11 +207,11 @@ void TransfertTableHistoTransfert(RunContext& run) {
     run.FDataMgr->InitTransfertCondition(TC::ctStandardExtra, TArrayInt{0, 1, 2, 3});
   };
   hooks.assign = [](TRecordParams& p) {
-    p.Copy(0, p.Field(0));
-    p.Set(1, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("Date"), p.Field("Heure")));
-    p.Copy(2, p.Field("OPR"));
-    p.Copy(3, p.Field("Etablissement"));
-    p.Copy(4, p.Field("Courriel"));
+    p.Copy("fType", p.Field(0));
+    p.Set("Dateheure", p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("Date"), p.Field("Heure")));
+    p.Copy("Opr", p.Field("OPR"));
+    p.Copy("Etablissement", p.Field("Etablissement"));
+    p.Copy("Courriel", p.Field("Courriel"));
   };
   hooks.closing = [&] {
     TTransfertData& engine = *run.FDataMgr;

@@ -170,9 +170,9 @@ void TransfertTableInjection(RunContext& run) {
     const TField& initiales = p.Field("Technicienne");
     const std::string id = InsertTechnologue(run, technologues, initiales.IsNull() ? "" : initiales.AsString());
     if (id.empty()) {
-      p.Set(11, TParamValue());
+      p.Set("ID_TECHNOLOGUE", TParamValue());
     } else {
-      p.Constant(11, id);
+      p.Constant("ID_TECHNOLOGUE", id);
     }
   };
   hooks.closing = [&] {

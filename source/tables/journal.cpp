@@ -80,11 +80,11 @@ void TransfertTableLog(RunContext& run) {
     ChangeStateIndex(run, "TMPLOG", kMessage, true);
   };
   hooks.assign = [](TRecordParams& p) {
-    p.Copy(0, p.Field(0));
-    p.Set(1, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("Date"), p.Field("Heure")));
-    p.Copy(2, p.Field("Remarque"));
-    p.Copy(3, p.Field("Poste"));
-    p.CopyOr(4, p.Field("Usager"), "ADM");
+    p.Copy("Id_Log", p.Field(0));
+    p.Set("Acces", p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("Date"), p.Field("Heure")));
+    p.Copy("Remarque", p.Field("Remarque"));
+    p.Copy("Poste", p.Field("Poste"));
+    p.CopyOr("Usager", p.Field("Usager"), "ADM");
   };
   hooks.closing = [&] {
     run.CommitEtProgress();

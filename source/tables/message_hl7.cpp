@@ -118,13 +118,13 @@ void TransfertTableMessage(RunContext& run) {
     const TParamValue& moment =
         p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DATE"), p.Field("Heure"));
     id = groups.Current(p, moment.Value().AsDateTime());
-    p.Set(2, moment);
+    p.Set("DateHeure", moment);
     number.SetValue(Variant(id));
-    p.Copy(0, p.Field(0));
-    p.Copy(1, p.Field("A"));
-    p.Copy(3, p.Field(5));
-    p.Copy(4, p.Field(4));
-    p.Set(5, number);
+    p.Copy("SecuriteDe", p.Field(0));
+    p.Copy("SecuriteA", p.Field("A"));
+    p.Copy("MessageRecu", p.Field(5));
+    p.Copy("Objet", p.Field(4));
+    p.Set("Id_MessageEnvoye", number);
   };
   hooks.subStatements = {
       [&](TRecordParams& p) {
@@ -207,15 +207,15 @@ void TransfertTableHL7ExamenHop(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("ACTE_HOPITALHL7", {"ACTEHOP", "CODE"}, true); };
   hooks.assign = [&](TRecordParams& p) {
-    p.Copy(0, p.Field("Autonum"));
-    p.Copy(1, p.Field("Code"));
-    p.Constant(2, run.numeroEtablis);
-    p.Copy(3, p.Field("Description"));
-    p.CopyOr(4, p.Field("RensRequis"), "");
-    p.CopyOr(5, p.Field("RensCompl"), "");
-    p.Copy(6, p.Field("Cs"));
-    p.Constant(7, UpperCase(p.Field("Facturation").AsString()) == "AUCUNE" ? "O" : "N");
-    p.Constant(8, "N");
+    p.Copy("ID_ACTE_HOPITALHL7", p.Field("Autonum"));
+    p.Copy("ACTEHOP", p.Field("Code"));
+    p.Constant("ETABLISSEMENT", run.numeroEtablis);
+    p.Copy("DESCRIPTION", p.Field("Description"));
+    p.CopyOr("RENSREQUIS", p.Field("RensRequis"), "");
+    p.CopyOr("RENSCOMPL", p.Field("RensCompl"), "");
+    p.Copy("CS", p.Field("Cs"));
+    p.Constant("AUCUNEIMPORTATION", UpperCase(p.Field("Facturation").AsString()) == "AUCUNE" ? "O" : "N");
+    p.Constant("DESACTIVE", "N");
   };
   RunTableRoutine(run,
                   {"HL7Examen", "HL7ExamenHop ", "HL7ExamHop",
@@ -234,11 +234,11 @@ void TransfertTableHL7ExamenRX(RunContext& run) {
     return TVerdict::refuse;
   };
   hooks.assign = [](TRecordParams& p) {
-    p.Copy(0, p.Field("Autonum"));
-    p.Copy(1, p.Field("CodeRx"));
-    p.Copy(2, p.Field("Autolien"));
-    p.Constant(3, p.Field("Facturation").AsString() == "1200" ? "1" : "2");
-    p.Copy(4, p.Field("Modificateur"));
+    p.Copy("ID_ACTE_HOPITALHL7_DET", p.Field("Autonum"));
+    p.Copy("ACTE", p.Field("CodeRx"));
+    p.Copy("ID_ACTE_HOPITALHL7", p.Field("Autolien"));
+    p.Constant("ID_TYPEFACTURATIONHL7", p.Field("Facturation").AsString() == "1200" ? "1" : "2");
+    p.Copy("MODIFICATEUR", p.Field("Modificateur"));
   };
   hooks.onRefused = [&](const EDatabaseError& e) {
     if (std::string(e.what()).find("FK_ACTE_HOPITALHL7_DET_ID_ACTE") != std::string::npos) {
@@ -259,12 +259,12 @@ void TransfertTableHL7ExamenRX(RunContext& run) {
 void TransfertTableHL7Radiol(RunContext& run) {
   TRoutineHooks hooks;
   hooks.assign = [&](TRecordParams& p) {
-    p.Copy(0, p.Field("Code"));
-    p.Copy(1, p.Field("Licence"));
-    p.CopyOr(2, p.Field("Groupe"), "");
+    p.Copy("CODE", p.Field("Code"));
+    p.Copy("LICENCE", p.Field("Licence"));
+    p.CopyOr("GROUPE", p.Field("Groupe"), "");
     const TField& facturation = p.Field("Facturation");
-    p.Constant(3, !facturation.IsNull() && facturation.AsBoolean() ? "O" : "N");
-    p.Constant(4, run.numeroEtablis);
+    p.Constant("FACTURATION", !facturation.IsNull() && facturation.AsBoolean() ? "O" : "N");
+    p.Constant("ETABLISSEMENT", run.numeroEtablis);
   };
   hooks.closing = [&] {
     // Codes an earlier run moved (there before this move, and staged again since) are

@@ -81,17 +81,17 @@ void TransfertTableParm(RunContext& run) {
       "sitePrincipal, telephoneRegie, regiemotPass, regieUsager)",
       11);
   if (!RefuseRecordOnError(run, [&] {
-    p.Constant(0, run.numeroEtablis);
-    p.CopyOr(1, p.Field("Agence No"), "0");
-    p.Copy(2, p.Field("Agence Nom"));
-    p.Copy(3, p.Field("Agence Adresse"));
-    p.Copy(4, p.Field("Agence Ville"));
-    p.Copy(5, p.Field("Agence Code Postal"));
-    p.Set(6, run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("Agence Telephone")));
-    p.Constant(7, p.Field("AgenceSite").AsString() == "S" ? "N" : "O");
-    p.Set(8, run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("RegieTel")));
-    p.Copy(9, p.Field("RegieMotPasseRegie"));
-    p.Copy(10, p.Field("RegieUsagerRegie"));
+    p.Constant("Etablissement", run.numeroEtablis);
+    p.CopyOr("no_agence", p.Field("Agence No"), "0");
+    p.Copy("nom", p.Field("Agence Nom"));
+    p.Copy("adresse", p.Field("Agence Adresse"));
+    p.Copy("ville", p.Field("Agence Ville"));
+    p.Copy("Postal", p.Field("Agence Code Postal"));
+    p.Set("telephoneAgence", run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("Agence Telephone")));
+    p.Constant("sitePrincipal", p.Field("AgenceSite").AsString() == "S" ? "N" : "O");
+    p.Set("telephoneRegie", run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("RegieTel")));
+    p.Copy("regiemotPass", p.Field("RegieMotPasseRegie"));
+    p.Copy("regieUsager", p.Field("RegieUsagerRegie"));
     engine.Transfert();
     run.CommitEtProgress();
   })) {

@@ -264,22 +264,22 @@ void TransfertTablePretFilm(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("tmpPretFilm", {"Id_pretFilm", "Autonum"}, true); };
   hooks.assign = [](TRecordParams& p) {
-    p.Set(0, TParamValue());  // the patient is found by file number when moved
-    p.Copy(1, p.Field("DateEmprunt"));
-    p.Copy(2, p.Field("DateRetour"));
-    p.Copy(3, p.Field("Details"));
-    p.Copy(4, p.Field("Emprunteur"));
-    p.Constant(5, "Films: " + p.Field("Film").AsString() + "   Complet : " +
+    p.Set("Id_patient", TParamValue());  // the patient is found by file number when moved
+    p.Copy("DateEmprunt", p.Field("DateEmprunt"));
+    p.Copy("DateRetour", p.Field("DateRetour"));
+    p.Copy("DetailsPret", p.Field("Details"));
+    p.Copy("NomEmprunteur", p.Field("Emprunteur"));
+    p.Constant("AutreCommentaire", "Films: " + p.Field("Film").AsString() + "   Complet : " +
                       BooleanToString(CompletText(p.Field("Complet"))));
-    p.Copy(6, p.Field("Autonum"));  // the loan number, as the duplicate check reads it
-    p.Copy(7, p.Field("Dossier"));
-    p.Copy(8, p.Field("Preteur"));
-    p.Copy(9, p.Field("prescription"));
-    p.Copy(10, p.Field("Examen"));
-    p.Copy(11, p.Field("NAM"));
-    p.Constant(12, "N");
-    p.Constant(13, "Prêté");
-    p.Constant(14, "PT");
+    p.Copy("Id_PretFilm", p.Field("Autonum"));  // the loan number, as the duplicate check reads it
+    p.Copy("DossierPatient", p.Field("Dossier"));
+    p.Copy("nomPreteur", p.Field("Preteur"));
+    p.Copy("Prescription", p.Field("prescription"));
+    p.Copy("Examen", p.Field("Examen"));
+    p.Copy("NAM", p.Field("NAM"));
+    p.Constant("Desactive", "N");
+    p.Constant("Statut", "Prêté");
+    p.Constant("emprunteur", "PT");
   };
   hooks.closing = [&] {
     run.CommitEtProgress();

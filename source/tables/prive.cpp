@@ -19,24 +19,24 @@ void TransfertTablePrive(RunContext& run) {
     run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
   };
   hooks.assign = [](TRecordParams& p) {
-    p.Copy(0, p.Field("Code"));
-    p.Copy(1, p.Field("Contact"));
+    p.Copy("CiePrivee", p.Field("Code"));
+    p.Copy("Contact", p.Field("Contact"));
     const TField& fourth = p.Field(3);
-    p.Copy(2, fourth.IsNull() || fourth.AsString().empty() ? p.Field("Code") : p.Field("Nom"));
-    p.Copy(3, p.Field("Adresse"));
-    p.Copy(4, p.Field("Ville"));
-    p.Copy(5, p.Field("Postal"));
-    p.Set(6, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("Telephone")));
-    p.Set(7, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("Telecopie")));
-    p.Copy(8, p.Field("Tvq"));
-    p.Copy(9, p.Field("Tps"));
-    p.Copy(10, p.Field("NoFournisseur"));
-    p.Copy(11, p.Field("Paiement"));
-    p.Copy(12, p.Field("Credit"));
-    p.Copy(13, p.Field("ChangeContact"));
+    p.Copy("Nom", fourth.IsNull() || fourth.AsString().empty() ? p.Field("Code") : p.Field("Nom"));
+    p.Copy("Adresse", p.Field("Adresse"));
+    p.Copy("Ville", p.Field("Ville"));
+    p.Copy("Postal", p.Field("Postal"));
+    p.Set("Telephone", p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("Telephone")));
+    p.Set("Telecopie", p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("Telecopie")));
+    p.Copy("Tvq", p.Field("Tvq"));
+    p.Copy("Tps", p.Field("Tps"));
+    p.Copy("NoFournisseur", p.Field("NoFournisseur"));
+    p.Copy("Paiement", p.Field("Paiement"));
+    p.Copy("Credit", p.Field("Credit"));
+    p.Copy("ChangeContact", p.Field("ChangeContact"));
     const TField& actif = p.Field("CieActif");
-    p.Constant(14, !actif.IsNull() && actif.AsBoolean() ? "N" : "O");
-    p.Copy(15, p.Field("AutorisationRequise"));
+    p.Constant("Desactive", !actif.IsNull() && actif.AsBoolean() ? "N" : "O");
+    p.Copy("AutorisationRequise", p.Field("AutorisationRequise"));
   };
   RunTableRoutine(run,
                   {"TablePrive", "Prive ", "Prive",
@@ -53,9 +53,9 @@ void TransfertTablePriveActe(RunContext& run) {
     run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
   };
   hooks.assign = [](TRecordParams& p) {
-    p.Copy(0, p.Field("Cie"));
-    p.Copy(1, p.Field("Code"));
-    p.Copy(2, p.Field("Montant"));
+    p.Copy("Cie_Privee", p.Field("Cie"));
+    p.Copy("Acte", p.Field("Code"));
+    p.Copy("Montant", p.Field("Montant"));
   };
   hooks.closing = [&] {
     run.CommitEtProgress();
@@ -91,15 +91,15 @@ void TransfertTableRapportPrive(RunContext& run) {
     run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
   };
   hooks.assign = [](TRecordParams& p) {
-    p.Copy(0, p.Field("Numero"));
-    p.Set(1, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DateProd"),
+    p.Copy("Numero", p.Field("Numero"));
+    p.Set("DateHeureProd", p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DateProd"),
                                                   p.Field("HeureProd")));
-    p.Set(2, p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DateAnnul"),
+    p.Set("DateHeureAnnul", p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DateAnnul"),
                                                   p.Field("HeureAnnul")));
-    p.Copy(3, p.Field("NbExamen"));
-    p.Copy(4, p.Field("Total"));
-    p.Copy(5, p.Field("UsagerProd"));
-    p.Copy(6, p.Field("UsagerAnnul"));
+    p.Copy("NbExamen", p.Field("NbExamen"));
+    p.Copy("Total", p.Field("Total"));
+    p.Copy("UsagerA", p.Field("UsagerProd"));
+    p.Copy("UsagerB", p.Field("UsagerAnnul"));
   };
   hooks.closing = [&] {
     TTransfertData& engine = *run.FDataMgr;

@@ -97,11 +97,11 @@ void TransfertTableStation(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("Station", {"NomStation", "Station"}, true); };
   hooks.assign = [](TRecordParams& p) {
-    p.Copy(0, p.Field(0));
-    p.Copy(1, p.Field("DictioPath"));
-    p.Copy(2, p.Field("ActivationHop"));
-    p.Constant(3, "N");
-    p.Constant(4, "O");
+    p.Copy("NomStation", p.Field(0));
+    p.Copy("DictioPath", p.Field("DictioPath"));
+    p.Copy("ActivationHopital", p.Field("ActivationHop"));
+    p.Constant("desactive", "N");
+    p.Constant("TRANSCRIPTIONNUM", "O");
   };
   hooks.closing = [&] {
     AddCopyStation(run);

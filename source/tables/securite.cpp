@@ -26,15 +26,15 @@ void TransfertTableSecurite(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("Securite", {"Utilisateur", "Initiale"}, true); };
   hooks.assign = [&](TRecordParams& p) {
-    p.Copy(0, p.Field("Initiale"));
-    p.Set(1, run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spEncrypt, p.Field("password")));
-    p.Copy(2, p.Field("Nom"));
+    p.Copy("Utilisateur", p.Field("Initiale"));
+    p.Set("MotDePasse", run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spEncrypt, p.Field("password")));
+    p.Copy("Nom", p.Field("Nom"));
     // A right the legacy user has no value for is not granted: 'N', never NULL.
     for (int i = 0; i < 15; ++i) p.CopyOr(3 + i, p.Field(kRightFlags[i]), "N");
-    p.Constant(18, "FR");
-    p.Constant(19, "N");
-    p.Constant(20, run.numeroEtablis);
-    p.Constant(21, "R");
+    p.Constant("Langue", "FR");
+    p.Constant("OPTCORRORTHO", "N");
+    p.Constant("Etablissement", run.numeroEtablis);
+    p.Constant("Departement", "R");
   };
   // PROG is configured even when the run was stopped during the loop.
   hooks.closing = [&] { ConfigSuperUser(run); };

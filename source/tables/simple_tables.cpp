@@ -51,9 +51,9 @@ void TransfertTableMotCorr(RunContext& run) {
       run, {"TableMotCorr", "MotCor", "MotCorr", "INSERT INTO MotCor(Remplacer, Par, desactive)", 3},
       [&] { run.FDataMgr->InitCodeDestCopy("MotCor", {"Remplacer", "Remplacer"}, true); },
       [](TRecordParams& p) {
-        p.Copy(0, p.Field(0));
-        p.Copy(1, p.Field(1));
-        p.Constant(2, "N");
+        p.Copy("Remplacer", p.Field(0));
+        p.Copy("Par", p.Field(1));
+        p.Constant("desactive", "N");
       });
 }
 
@@ -72,8 +72,8 @@ void TransfertTableTypePres(RunContext& run) {
       run, {"TableTypePres", "TypeFact", "TypePres", "INSERT INTO TypeFact(TypeFact, Desactive)", 2},
       [&] { run.FDataMgr->InitCodeDestCopy("TypeFact", {"TypeFact", "Description"}, true); },
       [](TRecordParams& p) {
-        p.Copy(0, p.Field(1));
-        p.Constant(1, "N");
+        p.Copy("TypeFact", p.Field(1));
+        p.Constant("Desactive", "N");
       });
 }
 
@@ -87,16 +87,16 @@ void TransfertTableTxtProto(RunContext& run) {
       [&] { run.FDataMgr->InitCodeDestCopy("TextePreins", {"TextePreins", "Code"}, true); },
       [&](TRecordParams& p) {
         const std::string desc = p.Field("Description").AsString();
-        p.Copy(0, p.Field(0));
-        p.CopyOrTextOf(1, p.Field("Description"), p.Field(0));
-        p.CopyOr(2, p.Field("Texte"), "");
-        p.Constant(3, UpperCase(Trim(desc)).find("ANGLAIS") != std::string::npos ? "EN" : "FR");
-        p.Constant(4, "N");
-        p.Constant(5, "O");
+        p.Copy("TextePreins", p.Field(0));
+        p.CopyOrTextOf("Description", p.Field("Description"), p.Field(0));
+        p.CopyOr("Texte", p.Field("Texte"), "");
+        p.Constant("langue", UpperCase(Trim(desc)).find("ANGLAIS") != std::string::npos ? "EN" : "FR");
+        p.Constant("Desactive", "N");
+        p.Constant("Impression", "O");
         // Older layouts have no English columns: both stay NULL.
         if (run.FDataMgr->FieldCount() > 4) {
-          p.Copy(6, p.Field("DescriptionAnglaise"));
-          p.Copy(7, p.Field("TexteAnglais"));
+          p.Copy("DESCRIPTIONSECONDAIRE", p.Field("DescriptionAnglaise"));
+          p.Copy("TexteSecondaire", p.Field("TexteAnglais"));
         }
       });
 }
@@ -108,10 +108,10 @@ void TransfertTableExport(RunContext& run) {
   RunTableRoutine(
       run, routine, [&] { run.FDataMgr->InitTransfertCondition(TC::ctNone, -1); },
       [&](TRecordParams& p) {
-        p.Copy(0, p.Field("autonum"));
-        p.Set(1, run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DATE"),
+        p.Copy("ID_EXPORT", p.Field("autonum"));
+        p.Set("DateHeure", run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DATE"),
                                                        p.Field("HEURE")));
-        p.Copy(2, p.Field("TYPE"));
+        p.Copy("ExportType", p.Field("TYPE"));
       },
       [&] {
         // The generator moves past the identifiers just inserted.

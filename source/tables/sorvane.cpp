@@ -9,7 +9,7 @@ namespace korvel {
 void TransfertTableSorvane(RunContext& run) {
   TRoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("tmpSorvane", {"Acte", "CODE"}, true); };
-  hooks.assign = [](TRecordParams& p) { p.Copy(0, p.Field(0)); };
+  hooks.assign = [](TRecordParams& p) { p.Copy("Acte", p.Field(0)); };
   hooks.closing = [&] {
     InsertActeTmp(run, "tmpSorvane", "Acte", "Table Sorvane\r\n");
     run.ShowCounter();

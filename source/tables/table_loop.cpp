@@ -34,6 +34,26 @@ const TField& TRecordParams::Field(const char* name) {
   return *field;
 }
 
+int TRecordParams::Column(const char* column) {
+  if (columns_serial_ != run_.FDataMgr->DestinationSerial()) {
+    columns_.clear();
+    columns_serial_ = run_.FDataMgr->DestinationSerial();
+    next_column_ = 0;
+  }
+  const size_t n = columns_.size();
+  for (size_t k = 0; k < n; ++k) {
+    const size_t i = (next_column_ + k) % n;
+    if (columns_[i].first == column) {
+      next_column_ = i + 1;
+      return columns_[i].second;
+    }
+  }
+  const int index = run_.FDataMgr->DestColumnIndex(column);
+  columns_.emplace_back(column, index);
+  next_column_ = columns_.size();
+  return index;
+}
+
 const TField* TRecordParams::OptionalField(const char* name) {
   for (const auto& [key, field] : optional_) {
     if (std::strcmp(key, name) == 0) return field;

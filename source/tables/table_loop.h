@@ -17,7 +17,8 @@
 
 namespace korvel {
 
-// Destination parameters of the current record, assigned in increasing order.
+// Destination parameters of the current record, each set by its column name or by its
+// position in the insert.
 class TRecordParams {
  public:
   explicit TRecordParams(RunContext& run) : run_(run) {}
@@ -39,6 +40,11 @@ class TRecordParams {
   std::optional<int64_t> AuxiliaryInteger(const TField& field, const TField& key);
   std::optional<double> AuxiliaryNumber(const TField& field, const TField& key);
 
+  // The parameter that fills destination column `column` (a literal; any letter case),
+  // looked up once per destination statement. A column the insert does not name is an
+  // ERoutineFault. Every setter below takes a column name as well as a position.
+  int Column(const char* column);
+
   // copy of X
   void Copy(int param, const TField& field) { Set(param, run_.FParamMgr->AssignSrcToDest(field)); }
   // X or D
@@ -51,6 +57,18 @@ class TRecordParams {
   void Set(int param, const TParamValue& value) { run_.FDataMgr->SetDestParam(param, value); }
   TSrcToDest& Converter() { return *run_.FParamMgr; }
 
+  void Copy(const char* column, const TField& field) { Copy(Column(column), field); }
+  void CopyOr(const char* column, const TField& field, const std::string& fallback) {
+    CopyOr(Column(column), field, fallback);
+  }
+  void CopyOrTextOf(const char* column, const TField& field, const TField& other) {
+    CopyOrTextOf(Column(column), field, other);
+  }
+  void CopyOptional(const char* column, const char* name) { CopyOptional(Column(column), name); }
+  void Constant(const char* column, const std::string& value) { Constant(Column(column), value); }
+  void Null(const char* column) { Null(Column(column)); }
+  void Set(const char* column, const TParamValue& value) { Set(Column(column), value); }
+
  private:
   RunContext& run_;
   // Logs an auxiliary value that is not a number.
@@ -61,6 +79,11 @@ class TRecordParams {
   TDefault default_;
   TParamValue null_;
   std::vector<std::pair<const char*, const TField*>> names_;
+  // Destination columns looked up for the statement `columns_serial_`; assignments
+  // mostly follow the insert's order, so the search starts after the last one found.
+  std::vector<std::pair<const char*, int>> columns_;
+  int64_t columns_serial_ = -1;
+  size_t next_column_ = 0;
   // Optional fields looked up, found or not (null).
   std::vector<std::pair<const char*, const TField*>> optional_;
 };

@@ -163,32 +163,32 @@ void TransfertTablePrescription(RunContext& run) {
       plages.AddPlageHoraire({p.Field("Numero").AsString(), static_cast<int32_t>(p.Field("AutoNum").AsInteger()),
                               static_cast<int32_t>(*slot)});
     }
-    p.Copy(0, p.Field("Autolien"));
-    p.Copy(1, p.Field("Numero"));
-    p.CopyOr(2, p.Field("Radiologiste"), "9999999");
-    p.Copy(3, p.Field("RensClinique"));
-    p.Set(4, conv.AssignSrcToDestSpecial(TSpecialParam::spMakeTypeFact, p.Field("Type")));
-    p.Copy(5, p.Field("Prive"));
-    p.CopyOr(6, p.Field("Etablissement"), run.numeroEtablis);
-    p.Copy(7, p.Field("Accident"));
-    p.Copy(8, p.Field("Diag"));
-    p.Copy(9, p.Field("CS"));
-    p.Copy(10, p.Field("RensComp1"));
-    p.Copy(11, p.Field("RensComp2"));
-    p.Set(12, conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DateModif"), p.Field("HeureModif")));
-    p.Set(13, conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTelecom, p.Field("Telecom")));
-    p.Copy(14, p.Field("DateModif"));
-    p.Copy(15, p.Field("Epuration"));
-    p.Constant(16, "N");
-    p.Copy(17, p.Field("Opr"));
-    p.Copy(18, p.Field("AutoNum"));
-    p.Set(19, conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTelecom, p.Field("Fax")));
-    p.CopyOr(20, p.Field("Groupe"), p.Field("Radiologiste").IsNull() ? "9999" : "");
+    p.Copy("id_patient", p.Field("Autolien"));
+    p.Copy("Prescription", p.Field("Numero"));
+    p.CopyOr("Licence", p.Field("Radiologiste"), "9999999");
+    p.Copy("RensClinique", p.Field("RensClinique"));
+    p.Set("TypeFact", conv.AssignSrcToDestSpecial(TSpecialParam::spMakeTypeFact, p.Field("Type")));
+    p.Copy("CiePrivee", p.Field("Prive"));
+    p.CopyOr("Etablissement", p.Field("Etablissement"), run.numeroEtablis);
+    p.Copy("DateAccident", p.Field("Accident"));
+    p.Copy("Diagnostique", p.Field("Diag"));
+    p.Copy("Cs", p.Field("CS"));
+    p.Copy("RensCompl1", p.Field("RensComp1"));
+    p.Copy("RensCompl2", p.Field("RensComp2"));
+    p.Set("ModifDh", conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DateModif"), p.Field("HeureModif")));
+    p.Set("Telecom", conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTelecom, p.Field("Telecom")));
+    p.Copy("DateAdmission", p.Field("DateModif"));
+    p.Copy("Epuration", p.Field("Epuration"));
+    p.Constant("Desactive", "N");
+    p.Copy("Securite", p.Field("Opr"));
+    p.Copy("id_visite", p.Field("AutoNum"));
+    p.Set("Telecopie", conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTelecom, p.Field("Fax")));
+    p.CopyOr("groupe", p.Field("Groupe"), p.Field("Radiologiste").IsNull() ? "9999" : "");
     const TParamValue& date = conv.AssignSrcToDestSpecial(TSpecialParam::spMakeVisiteDate, p.Field("Numero"),
                                                           p.Field("HeureInscrit"));
-    p.Set(21, date);
-    p.Set(23, date);
-    p.Constant(22, "R");
+    p.Set("DateExamen", date);
+    p.Set("Arrive", date);
+    p.Constant("codedep", "R");
   };
   hooks.subStatements = {[&](TRecordParams& p) {
     static const char* const kReferants[] = {"Referant", "Referant1", "Referant2", "Referant3"};

@@ -185,8 +185,40 @@ void TTransfertData::AddInsertParams(fib::TpFIBQuery& AQuery, int ANbParams) {
   AQuery.SQLAdd(InsertParamsLine(ANbParams));
 }
 
+std::vector<std::string> TTransfertData::InsertColumns(const std::string& AInsSQL) {
+  std::vector<std::string> columns;
+  const size_t open = AInsSQL.find('(');
+  const size_t close = AInsSQL.rfind(')');
+  if (open == std::string::npos || close == std::string::npos || close < open) return columns;
+  std::string name;
+  for (size_t i = open + 1; i <= close; ++i) {
+    if (i == close || AInsSQL[i] == ',') {
+      columns.push_back(Trim(name));
+      name.clear();
+    } else {
+      name += AInsSQL[i];
+    }
+  }
+  return columns;
+}
+
+int TTransfertData::DestColumnIndex(const std::string& column) const {
+  const std::string wanted = UpperCase(column);
+  for (size_t i = 0; i < FInsColumns.size(); ++i) {
+    if (FInsColumns[i] == wanted) return static_cast<int>(i);
+  }
+  throw ERoutineFault("Colonne " + column + " absente de l'instruction de destination: " + FInsHead);
+}
+
 void TTransfertData::InitDestination(const std::string& AInsSQL, int ANbParams) {
   FlushBatch();
+  ++FDestinationSerial;
+  FInsColumns = InsertColumns(AInsSQL);
+  for (std::string& name : FInsColumns) name = UpperCase(name);
+  if (!FInsColumns.empty() && static_cast<int>(FInsColumns.size()) != ANbParams) {
+    throw ERoutineFault(std::to_string(ANbParams) + " parametres pour " + std::to_string(FInsColumns.size()) +
+                        " colonnes dans l'instruction de destination: " + AInsSQL);
+  }
   FBatch.Stop();
   FKeys.Clear();
   FKeysTried = false;
@@ -199,6 +231,8 @@ void TTransfertData::InitDestination(const std::string& AInsSQL, int ANbParams) 
 
 void TTransfertData::InitUpdateDestination(const std::string& AUpdateSQL) {
   EndFastTable();
+  ++FDestinationSerial;
+  FInsColumns.clear();
   FInsHead.clear();
   FInsQuery->Close();
   FInsQuery->SetSQLText(AUpdateSQL);

@@ -63,7 +63,18 @@ class TTransfertData {
   void InitQuerySource();
   void NextQueryRecord() { ++FNbTried; }
 
+  // The insert's column list is read here, once: a parameter count that differs from
+  // it is an ERoutineFault (a shifted statement would write values into the wrong
+  // columns), and the routine may then name its parameters by column.
   void InitDestination(const std::string& AInsSQL, int ANbParams);
+  // The columns of "INSERT INTO t (a, b, ...)" as written (empty when it names none).
+  static std::vector<std::string> InsertColumns(const std::string& AInsSQL);
+  // The parameter of the destination insert that fills `column` (any letter case); an
+  // ERoutineFault when the insert has no such column.
+  int DestColumnIndex(const std::string& column) const;
+  // Changes each time a destination statement is set (column indexes known for one
+  // statement hold for it alone).
+  int64_t DestinationSerial() const { return FDestinationSerial; }
   static void AddInsertParams(fib::TpFIBQuery& AQuery, int ANbParams);
   static std::string InsertParamsLine(int ANbParams);
   void InitUpdateDestination(const std::string& AUpdateSQL);
@@ -184,6 +195,8 @@ class TTransfertData {
   std::string scratch_;
 
   std::string FInsHead;
+  std::vector<std::string> FInsColumns;  // upper case
+  int64_t FDestinationSerial = 0;
   std::vector<std::string> FPkColumns;
   bool FRecordAtATime = false;
   bool FFastTable = false;

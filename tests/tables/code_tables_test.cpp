@@ -131,6 +131,29 @@ TEST_P(CodeTablesTest, AValueRefusedWhileAssigningRefusesOnlyItsRecordAWrongLayo
   EXPECT_THROW(RunTableRoutine(*ctx, routine, {}, [](TRecordParams& p) { p.Copy(0, p.Field("Absent")); }),
                ERoutineFault);
   EXPECT_THROW(RunTableRoutine(*ctx, routine, {}, [](TRecordParams& p) { p.Constant(3, "N"); }), ERoutineFault);
+  // So does a statement whose parameter count differs from its column list (before a
+  // single record is read), or a column the statement does not name.
+  int assigned = 0;
+  TTableRoutine shifted{"TableEssai", "essai", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 4};
+  shifted.checkAcceptance = false;
+  EXPECT_THROW(RunTableRoutine(*ctx, shifted, {}, [&](TRecordParams&) { ++assigned; }), ERoutineFault);
+  EXPECT_EQ(assigned, 0);
+  EXPECT_THROW(RunTableRoutine(*ctx, routine, {}, [](TRecordParams& p) { p.Constant("Absente", "N"); }),
+               ERoutineFault);
+  EXPECT_EQ(Count("Region"), 2);
+}
+
+TEST_P(CodeTablesTest, ParametersSetByColumnNameLandInTheirColumnsWhateverTheOrder) {
+  WriteTable("Anatom", {{V("A"), V("a")}, {V("B"), V("b")}});
+  TTableRoutine routine{"TableEssai", "essai", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 3};
+  routine.checkAcceptance = false;
+  RunTableRoutine(*ctx, routine, {}, [](TRecordParams& p) {
+    p.Constant("DESACTIVE", "O");
+    p.Copy("Description", p.Field(1));
+    p.Copy("region", p.Field(0));
+  });
+  EXPECT_EQ(Count("Region", "Region = 'A' AND Description = 'a' AND Desactive = 'O'"), 1);
+  EXPECT_EQ(Count("Region", "Region = 'B' AND Description = 'b' AND Desactive = 'O'"), 1);
 }
 
 TEST_P(CodeTablesTest, ShortProtocolLayoutLeavesTheSecondaryColumnsNull) {
