@@ -32,7 +32,7 @@ class QuietUI : public TOperatorInterface {
   TRunOptions Options() override { return {}; }
   bool IsChecked(int, int) override { return false; }
   void SetOperation(const std::string&) override {}
-  void SetCounter(const std::string&) override {}
+  void SetProgress(int64_t, int64_t) override {}
   void ProcessEvents() override {}
   void ShowMessage(const std::string&) override {}
   void SetOptionsEnabled(bool) override {}

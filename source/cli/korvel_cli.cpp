@@ -45,22 +45,13 @@ class TerminalUI : public korvel::TOperatorInterface {
     if (progress_.Operation().empty()) return;
     Show(progress_.Operation(), !tty_);
   }
-  void SetCounter(const std::string& text) override {
+  void SetProgress(int64_t read, int64_t total) override {
     if (!tty_) return;
-    int64_t read = 0;
-    try {
-      read = std::stoll(text);
-    } catch (const std::exception&) {
-      return;
-    }
-    // The reader knows the table's live record count (of its range).
-    const korvel::TffTable* table = run && run->Context().FDataMgr ? run->Context().FDataMgr->SrcTable() : nullptr;
-    const int64_t total = table && table->Active() ? table->RecordCount() : 0;
     const std::string line = progress_.Update(read, total, korvel::TProgressLine::Clock::now());
     if (!line.empty()) Show(line, false);
   }
   void ProcessEvents() override {
-    if (g_interrupted && run && run->Context().StopAllProcess) {
+    if (g_interrupted && run && !run->StopRequested()) {
       EndLine();
       std::cerr << "korvel-cli: stop requested; the current table ends after this record\n";
       run->btnStopClick();
@@ -100,16 +91,15 @@ class TerminalUI : public korvel::TOperatorInterface {
   korvel::TProgressLine progress_;
 };
 
-// The final report of today's log folder, as UTF-8.
-void PrintFinalReport() {
-  const std::string folder = "LogErreur/" + korvel::FormatDateTime("yyyymmdd", korvel::Now());
-  std::ifstream in(folder + "/RAPPORT FINAL.txt", std::ios::binary);
+// The final report of the run's log folder, as UTF-8.
+void PrintFinalReport(const std::string& folder) {
+  std::ifstream in(folder + "RAPPORT FINAL.txt", std::ios::binary);
   if (!in) return;
   std::stringstream text;
   text << in.rdbuf();
   std::string report = korvel::Cp1252ToUtf8(text.str());
   std::erase(report, '\r');
-  std::cout << "RAPPORT FINAL\n" << report << "\nLogs: " << std::filesystem::absolute(folder).string() << "/\n";
+  std::cout << "RAPPORT FINAL\n" << report << "\nLogs: " << folder << "\n";
 }
 
 }  // namespace
@@ -136,24 +126,22 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string settings_folder = settings.empty() ? korvel::ExecutableFolder() : settings + "/";
-  if (file.options.edSmtp.empty() && file.options.edPort.empty() && file.options.edDestinataire.empty()) {
+  if (file.options.smtpServer.empty() && file.options.smtpPort.empty() && file.options.recipient.empty()) {
     try {
       const korvel::TKorvelIni ini = korvel::LoadINI(settings_folder + "Korvel.ini");
-      file.options.edSmtp = ini.smtp;
-      file.options.edPort = ini.port;
-      file.options.edDestinataire = ini.destinataire;
+      file.options.smtpServer = ini.smtp;
+      file.options.smtpPort = ini.port;
+      file.options.recipient = ini.destinataire;
     } catch (const std::exception&) {
       // No Korvel.ini: the e-mail settings stay empty.
     }
   }
-  if (!file.aliasFile.empty()) setenv("KORVEL_ALIAS_FILE", file.aliasFile.c_str(), 1);
 
   TerminalUI ui(file);
   korvel::TTransfertRun run(ui, settings_folder);
   ui.run = &run;
   std::signal(SIGINT, OnInterrupt);
   run.PrepareTransfert();
-  run.Context().numeroEtablis = file.options.numeroEtablis;
   try {
     run.btnTransfertClick();
   } catch (const std::exception& e) {
@@ -172,15 +160,15 @@ int main(int argc, char** argv) {
     std::cerr << "korvel-cli: the run did not start\n";
     return 1;
   }
-  PrintFinalReport();
-  std::cout << "\nRESUME\n" << run.Context().Summary.Text();
-  if (korvel::Trim(file.options.edSmtp).empty()) std::cerr << "korvel-cli: no SMTP server configured: no e-mail sent\n";
+  PrintFinalReport(run.LogFolder());
+  std::cout << "\nRESUME\n" << run.Summary().Text();
+  if (korvel::Trim(file.options.smtpServer).empty()) std::cerr << "korvel-cli: no SMTP server configured: no e-mail sent\n";
   if (run.TablePhaseFailed) {
     std::cerr << "korvel-cli: an error ended the table phase early; the later tables were not run (see Log "
                  "Generique)\n";
     return 3;
   }
-  if (!run.Context().Summary.Reconciles()) {
+  if (!run.Summary().Reconciles()) {
     std::cerr << "korvel-cli: the counts of some tables do not reconcile (NON in the summary)\n";
     return 4;
   }

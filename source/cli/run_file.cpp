@@ -77,38 +77,38 @@ TRunFile LoadRunFile(const std::string& path) {
     const std::string value = Trim(text.substr(eq + 1));
     TRunOptions& o = run.options;
     if (key == "etablissement") {
-      o.numeroEtablis = value;
+      o.establishment = value;
     } else if (key == "debut" || key == "fin") {
       TDateTime date;
       if (!TryParseDateTime(value, date)) fail(key + ": \"" + value + "\" is not a date yyyy-mm-dd");
-      (key == "debut" ? o.dtpDebut : o.dtpFin) = date;
+      (key == "debut" ? o.periodStart : o.periodEnd) = date;
     } else if (key == "modele_principal") {
-      SplitFile(resolve(value), o.edModelePrincipaleHint, o.edModelePrincipale);
+      SplitFile(resolve(value), o.mainModelFolder, o.mainModelFile);
     } else if (key == "modele_secondaire") {
-      SplitFile(resolve(value), o.edModeleSecondaireHint, o.edModeleSecondaire);
+      SplitFile(resolve(value), o.secondModelFolder, o.secondModelFile);
     } else if (key == "database_ini") {
-      SplitFile(resolve(value), o.edIniFileHint, o.edIniFile);
+      SplitFile(resolve(value), o.targetIniFolder, o.targetIniFile);
     } else if (key == "prefixe_global") {
       // Kept untrimmed: a prefix of blanks is the operator's choice.
-      o.edtPrefixGlobal = text.substr(eq + 1);
+      o.globalPrefix = text.substr(eq + 1);
     } else if (key == "station_copie") {
-      o.cmbStationDicteeCopie = value;
+      o.dictationCopyStation = value;
     } else if (key == "generateurs") {
-      if (!ParseFlag(value, o.chkGenerator)) fail("generateurs: expected oui or non");
+      if (!ParseFlag(value, o.resetGenerators)) fail("generateurs: expected oui or non");
     } else if (key == "un_par_un") {
-      if (!ParseFlag(value, o.unParUn)) fail("un_par_un: expected oui or non");
+      if (!ParseFlag(value, o.recordAtATime)) fail("un_par_un: expected oui or non");
     } else if (key == "droits") {
-      if (!ParseFlag(value, o.chkUserPermission)) fail("droits: expected oui or non");
+      if (!ParseFlag(value, o.grantUserPermissions)) fail("droits: expected oui or non");
     } else if (key == "seuil_patient") {
-      o.Edit1 = value;
+      o.firstPatientNumber = value;
     } else if (key == "smtp") {
-      o.edSmtp = value;
+      o.smtpServer = value;
     } else if (key == "port") {
-      o.edPort = value;
+      o.smtpPort = value;
     } else if (key == "destinataire") {
-      o.edDestinataire = value;
+      o.recipient = value;
     } else if (key == "alias") {
-      run.aliasFile = resolve(value);
+      o.aliasFile = resolve(value);
     } else {
       fail("unknown option \"" + key + "\"");
     }

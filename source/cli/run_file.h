@@ -13,7 +13,6 @@ namespace korvel {
 struct TRunFile {
   TRunOptions options;
   std::set<std::pair<int, int>> checked;  // (list 1 or 2, item index)
-  std::string aliasFile;                  // legacy alias file ("" = the default one)
 };
 
 // Reads a run file; throws std::runtime_error naming the file, the line and the fault.

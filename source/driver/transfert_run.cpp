@@ -51,6 +51,8 @@ TTransfertRun::~TTransfertRun() {
 // ------------------------------------------------------------ window life
 
 void TTransfertRun::PrepareTransfert() {
+  const std::string alias_file = ui_.Options().aliasFile;
+  if (!alias_file.empty()) ctx_.ffSession.SetAliasFile(alias_file);
   ctx_.PrepareEngine();
   try {
     if (!ctx_.TableEtablis.Active()) ctx_.TableEtablis.Open();
@@ -78,8 +80,8 @@ void TTransfertRun::FormClose() { ctx_.Release(); }
 void TTransfertRun::ForceNewDataPath() {
   try {
     const TRunOptions options = ui_.Options();
-    if (!Trim(options.edIniFile).empty()) {
-      ctx_.target.Open(fib::ReadDatabaseName(options.edIniFileHint + options.edIniFile));
+    if (!Trim(options.targetIniFile).empty()) {
+      ctx_.target.Open(fib::ReadDatabaseName(options.targetIniFolder + options.targetIniFile));
     } else {
       fib::IBDatabaseLogin(*ctx_.target.Db(), [this](const std::string& msg) { ctx_.DoLogMisc(msg); },
                            ctx_.SettingsFolder());
@@ -93,7 +95,7 @@ void TTransfertRun::ForceNewDataPath() {
   // The engine is bound even when the target could not be opened: each table then
   // fails on the closed connection and says so in the logs.
   if (!ctx_.FDataMgr) PrepareTransfert();
-  ctx_.BindEngine(ui_.Options().unParUn);
+  ctx_.BindEngine(ui_.Options().recordAtATime);
   try {
     if (ctx_.target.Connected()) ctx_.target.Begin();
   } catch (const std::exception& e) {
@@ -154,15 +156,15 @@ bool TTransfertRun::ValidateTransfertOptions() {
     const TRunOptions options = ui_.Options();
     if (ctx_.numeroEtablis.empty()) {
       message = "Un etablissement doit etre selectionner";
-    } else if (Trim(options.edModelePrincipale).empty()) {
+    } else if (Trim(options.mainModelFile).empty()) {
       message = "Un modele de rapport doit etre specifier";
-    } else if (options.edtPrefixGlobal.empty()) {
+    } else if (options.globalPrefix.empty()) {
       message = "Un préfix global est obligatoire";
     }
     // Checked before the first table: a threshold found bad by the patients alone would
     // leave every visit without its patient, deleted from staging as an orphan.
-    if (ClinicalItemTicked("Patient") && !IntegerFromText(options.Edit1)) {
-      message = "Le numero de patient de depart doit etre un nombre entier: '" + options.Edit1 + "'";
+    if (ClinicalItemTicked("Patient") && !IntegerFromText(options.firstPatientNumber)) {
+      message = "Le numero de patient de depart doit etre un nombre entier: '" + options.firstPatientNumber + "'";
     }
     const std::unique_ptr<TTransfertDictee>& FDicteeMgr = ctx_.FDicteeMgr;
     if (FDicteeMgr && FDicteeMgr->DicteeActif) {
@@ -175,7 +177,7 @@ bool TTransfertRun::ValidateTransfertOptions() {
       } else if (Trim(FDicteeMgr->PathDictee).empty()) {
         message = "un repertoire de dictee doit etre specifier";
       }
-      if (options.cmbStationDicteeCopie.empty()) message = "Vous devez sélectionner une station de copie";
+      if (options.dictationCopyStation.empty()) message = "Vous devez sélectionner une station de copie";
     }
     if (!ValidateAllLicences()) message = "Des licences sont toujours invalides, executer TransfertReferant de nouveau";
   } catch (const std::exception&) {
@@ -248,6 +250,10 @@ void TTransfertRun::btnTransfertClick() {
   ctx_.StopAllProcess = true;
   ctx_.FImpExamenNonLu = true;
   ctx_.Summary.Clear();
+  // The window keeps the establishment last chosen in its list; an empty choice keeps
+  // the one before.
+  const std::string establishment = ui_.Options().establishment;
+  if (!establishment.empty()) ctx_.numeroEtablis = establishment;
   ForceNewDataPath();
   // A run that cannot reach its target or its legacy tables does not start: the
   // operator sees why at once instead of in every table's log.
@@ -257,8 +263,8 @@ void TTransfertRun::btnTransfertClick() {
   ui_.SetOptionsEnabled(false);
   ctx_.FLogMgr.StartTransfertLog();
   const TRunOptions options = ui_.Options();
-  ctx_.numeroPrescripDebut = FormatDateTime("yyyymmdd", options.dtpDebut) + "-000";
-  ctx_.numeroPrescripFin = FormatDateTime("yyyymmdd", options.dtpFin) + "-999";
+  ctx_.numeroPrescripDebut = FormatDateTime("yyyymmdd", options.periodStart) + "-000";
+  ctx_.numeroPrescripFin = FormatDateTime("yyyymmdd", options.periodEnd) + "-999";
   const std::string log_folder = CurrentDirectory() + "/LogErreur/";
   std::error_code ec;
   std::filesystem::create_directories(log_folder, ec);
@@ -284,8 +290,8 @@ void TTransfertRun::btnTransfertClick() {
   }
 
   RunFinishingStep(ctx_, [&] { CopyModelToDatabase(ctx_); });
-  if (ui_.Options().chkUserPermission) RunFinishingStep(ctx_, [&] { AjoutDesDroits(ctx_); });
-  if (ui_.Options().chkGenerator) RunFinishingStep(ctx_, [&] { GestionDesGenerator(ctx_); });
+  if (ui_.Options().grantUserPermissions) RunFinishingStep(ctx_, [&] { AjoutDesDroits(ctx_); });
+  if (ui_.Options().resetGenerators) RunFinishingStep(ctx_, [&] { GestionDesGenerator(ctx_); });
   RunFinishingStep(ctx_, [&] {
     ui_.SetOptionsEnabled(true);
     ctx_.FLogMgr.EndTransfertLog();
@@ -298,12 +304,12 @@ void TTransfertRun::btnTransfertClick() {
   ui_.MarkRunFinished();
   LastRunCompleted = true;
   // No server named: no notice to send, which is not an error of the port.
-  if (!Trim(ui_.Options().edSmtp).empty()) SendEmail();
+  if (!Trim(ui_.Options().smtpServer).empty()) SendEmail();
 }
 
 void TTransfertRun::SendEmail() {
   const TRunOptions options = ui_.Options();
-  ::korvel::SendEmail(options.edSmtp, options.edPort, options.edDestinataire);
+  ::korvel::SendEmail(options.smtpServer, options.smtpPort, options.recipient);
 }
 
 }  // namespace korvel

@@ -68,6 +68,12 @@ class TTransfertRun {
   bool ClinicalItemTicked(std::string_view text);
 
   const std::string& SettingsFolder() const { return ctx_.SettingsFolder(); }
+  // Where today's logs, final report and summary are written.
+  std::string LogFolder() const { return ctx_.FLogMgr.Folder(); }
+  // The summary of the last run, as RESUME.txt shows it.
+  const TRunSummary& Summary() const { return ctx_.Summary; }
+  // Whether "Stop" was asked during the current run.
+  bool StopRequested() const { return !ctx_.StopAllProcess; }
 
   // Whether the last run got past validation and through its finishing steps.
   bool LastRunCompleted = false;

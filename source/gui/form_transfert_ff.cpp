@@ -345,27 +345,27 @@ void TFormTransfertFF::AssignFichier(QLineEdit* edit, const QString& path) {
 
 void TFormTransfertFF::DBComboBoxEtablisExit() {
   const QString text = DBComboBoxEtablis->currentText();
-  if (!text.isEmpty()) run_->Context().numeroEtablis = S(text);
+  if (!text.isEmpty()) establishment_ = S(text);
 }
 
 // ------------------------------------------------------------ TOperatorInterface
 
 TRunOptions TFormTransfertFF::Options() {
   TRunOptions o;
-  o.numeroEtablis = run_->Context().numeroEtablis;
-  o.dtpDebut = ToDateTime(dtpDebut->date());
-  o.dtpFin = ToDateTime(dtpFin->date());
-  SplitFileOption(edIniFile, o.edIniFileHint, o.edIniFile);
-  SplitFileOption(edModelePrincipale, o.edModelePrincipaleHint, o.edModelePrincipale);
-  SplitFileOption(edModeleSecondaire, o.edModeleSecondaireHint, o.edModeleSecondaire);
-  o.edtPrefixGlobal = S(edtPrefixGlobal->text());
-  o.cmbStationDicteeCopie = S(cmbStationDicteeCopie->currentText());
-  o.chkGenerator = chkGenerator->isChecked();
-  o.chkUserPermission = chkUserPermission->isChecked();
-  o.Edit1 = S(Edit1->text());
-  o.edSmtp = S(edSmtp->text());
-  o.edPort = S(edPort->text());
-  o.edDestinataire = S(edDestinataire->text());
+  o.establishment = establishment_;
+  o.periodStart = ToDateTime(dtpDebut->date());
+  o.periodEnd = ToDateTime(dtpFin->date());
+  SplitFileOption(edIniFile, o.targetIniFolder, o.targetIniFile);
+  SplitFileOption(edModelePrincipale, o.mainModelFolder, o.mainModelFile);
+  SplitFileOption(edModeleSecondaire, o.secondModelFolder, o.secondModelFile);
+  o.globalPrefix = S(edtPrefixGlobal->text());
+  o.dictationCopyStation = S(cmbStationDicteeCopie->currentText());
+  o.resetGenerators = chkGenerator->isChecked();
+  o.grantUserPermissions = chkUserPermission->isChecked();
+  o.firstPatientNumber = S(Edit1->text());
+  o.smtpServer = S(edSmtp->text());
+  o.smtpPort = S(edPort->text());
+  o.recipient = S(edDestinataire->text());
   return o;
 }
 
@@ -381,8 +381,8 @@ void TFormTransfertFF::SetOperation(const std::string& text) {
   lblOperations->repaint();
 }
 
-void TFormTransfertFF::SetCounter(const std::string& text) {
-  lblCounter->setText(Q(text));
+void TFormTransfertFF::SetProgress(int64_t read, int64_t) {
+  lblCounter->setText(QString::number(read));
   lblCounter->repaint();
 }
 

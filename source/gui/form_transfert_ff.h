@@ -39,7 +39,7 @@ class TFormTransfertFF : public QWidget, public TOperatorInterface {
   TRunOptions Options() override;
   bool IsChecked(int list, int index) override;
   void SetOperation(const std::string& text) override;
-  void SetCounter(const std::string& text) override;
+  void SetProgress(int64_t read, int64_t total) override;
   void ProcessEvents() override;
   void ShowMessage(const std::string& text) override;
   void SetOptionsEnabled(bool enabled) override;
@@ -77,6 +77,8 @@ class TFormTransfertFF : public QWidget, public TOperatorInterface {
   bool running_ = false;
   bool close_pending_ = false;
   bool busy_ = false;
+  // The establishment last chosen in the list (DBComboBoxEtablis), kept when left empty.
+  std::string establishment_;
 
   QTabWidget* pcTransfert = nullptr;
   QWidget* tsData = nullptr;

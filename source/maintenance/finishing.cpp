@@ -71,14 +71,14 @@ void GrantAdministrateur(RunContext& run, const std::string& login) {
 
 void CopyModelToDatabase(RunContext& run) {
   const TRunOptions options = run.Options();
-  const std::string principal = ReadModelText(options.edModelePrincipaleHint + options.edModelePrincipale);
+  const std::string principal = ReadModelText(options.mainModelFolder + options.mainModelFile);
   run.FDataMgr->InitUpdateDestination(
       "UPDATE ETABLISSEMENT_INFO SET MODELERAPPORT = :AParam0 WHERE ETABLISSEMENT = :AParam1 AND DEPARTEMENT = "
       ":AParam2");
   WriteToDataBase(run, principal);
 
-  if (Trim(options.edModeleSecondaire).empty()) return;
-  const std::string secondaire = ReadModelText(options.edModeleSecondaireHint + options.edModeleSecondaire);
+  if (Trim(options.secondModelFile).empty()) return;
+  const std::string secondaire = ReadModelText(options.secondModelFolder + options.secondModelFile);
   run.FDataMgr->InitUpdateDestination(
       "UPDATE ETABLISSEMENT_INFO SET MODELERAPPORTSEC = :AParam0 WHERE ETABLISSEMENT = :AParam1 AND DEPARTEMENT = "
       ":AParam2");

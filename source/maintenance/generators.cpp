@@ -84,7 +84,7 @@ void GestionDesGenerator(RunContext& run) {
 void UpdateIdGlobal(RunContext& run) {
   fib::TpFIBQuery& query = run.pFIBQueryExecute;
   query.Close();
-  query.SetSQLText("UPDATE param p SET p.valeur=" + QuotedStr(run.Options().edtPrefixGlobal) +
+  query.SetSQLText("UPDATE param p SET p.valeur=" + QuotedStr(run.Options().globalPrefix) +
                    " WHERE p.id_param='Préfixe Global'");
   run.target.Begin();
   query.ExecQuery();

@@ -2,30 +2,36 @@
 // front end and the tests each implement this. The core never includes a GUI header.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "global/date_time.h"
 
 namespace korvel {
 
-// The operator's options as the window shows them at the moment they are read.
+// The operator's options at the moment they are read. The window maps its widgets
+// onto them (the widget of each is named beside it); the command line reads them from
+// the run file.
 struct TRunOptions {
-  std::string numeroEtablis;         // default establishment (DBComboBoxEtablis)
-  TDateTime dtpDebut = EncodeDate(1980, 1, 1);
-  TDateTime dtpFin = EncodeDate(2012, 1, 1);
-  // File options: folder (the edit's hint, with its trailing separator) and name.
-  std::string edIniFileHint, edIniFile;
-  std::string edModelePrincipaleHint, edModelePrincipale;
-  std::string edModeleSecondaireHint, edModeleSecondaire;
-  std::string edtPrefixGlobal;
-  std::string cmbStationDicteeCopie;
-  bool chkGenerator = false;
-  bool chkUserPermission = false;
+  std::string establishment;                   // default establishment (DBComboBoxEtablis)
+  TDateTime periodStart = EncodeDate(1980, 1, 1);  // dtpDebut
+  TDateTime periodEnd = EncodeDate(2012, 1, 1);    // dtpFin
+  // File options: folder (with its trailing separator) and name.
+  std::string targetIniFolder, targetIniFile;      // edIniFile: the target's Database.ini
+  std::string mainModelFolder, mainModelFile;      // edModelePrincipale: main report model
+  std::string secondModelFolder, secondModelFile;  // edModeleSecondaire: second report model
+  std::string globalPrefix;                        // edtPrefixGlobal
+  std::string dictationCopyStation;                // cmbStationDicteeCopie
+  bool resetGenerators = false;                    // chkGenerator
+  bool grantUserPermissions = false;               // chkUserPermission
   // Every record sent on its own and every key asked of the server (diagnosis): slower
   // against a server, same results.
-  bool unParUn = false;
-  std::string Edit1 = "228634";      // patient threshold
-  std::string edSmtp, edPort, edDestinataire;
+  bool recordAtATime = false;
+  std::string firstPatientNumber = "228634";  // Edit1: patients below it are not migrated
+  std::string smtpServer, smtpPort, recipient;  // edSmtp, edPort, edDestinataire
+  // The legacy alias file ("" = KORVEL_ALIAS_FILE, else korvel-aliases.ini beside the
+  // executable).
+  std::string aliasFile;
 };
 
 class TOperatorInterface {
@@ -36,9 +42,11 @@ class TOperatorInterface {
   // Whether item `index` of list 1 ("Préalable") or 2 ("Clinique") is ticked now.
   virtual bool IsChecked(int list, int index) = 0;
 
-  // lblOperations / lblCounter, repainted at once.
+  // lblOperations, repainted at once.
   virtual void SetOperation(const std::string& text) = 0;
-  virtual void SetCounter(const std::string& text) = 0;
+  // lblCounter: `read` records of the current table so far, of `total` (0 when not
+  // known); the label shows `read`.
+  virtual void SetProgress(int64_t read, int64_t total) = 0;
   // Lets the event loop run once (repaint, a click on "Stop").
   virtual void ProcessEvents() = 0;
   // A modal message box with one OK button.

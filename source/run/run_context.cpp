@@ -106,7 +106,11 @@ void RunContext::ShowTableOperation(const std::string& displayName) {
   ui_.SetOperation("Table " + displayName + "\r\nTransfert des donnees");
 }
 
-void RunContext::ShowCounter() { ui_.SetCounter(std::to_string(FDataMgr->NbTried())); }
+void RunContext::ShowCounter() {
+  // The reader knows the live record count of the table's range.
+  const TffTable* table = FDataMgr->SrcTable();
+  ui_.SetProgress(FDataMgr->NbTried(), table && table->Active() ? table->RecordCount() : 0);
+}
 
 void RunContext::CommitEtProgress() {
   target.Commit();

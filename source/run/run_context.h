@@ -60,7 +60,7 @@ class RunContext {
   void DoLogMisc(const std::string& AMsg);
   // "Table " + name + "\r\nTransfert des donnees" in the operation label.
   void ShowTableOperation(const std::string& displayName);
-  // The engine's tried-record count in the counter label.
+  // The engine's tried-record count (of the table's records) in the counter label.
   void ShowCounter();
   // Logs a record the target refused, with the source record's values.
   void LogRecordError(const std::exception& error);

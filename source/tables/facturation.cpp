@@ -23,7 +23,7 @@ void AssignRadiologiste(TRecordParams& p, int licenceParam) {
 // The run's date range as keys of an index whose first field is a date.
 void DateRange(RunContext& run, TTableRoutine& routine, const char* index) {
   const TRunOptions options = run.Options();
-  routine.Range(index, Variant(DateOf(options.dtpDebut)), Variant(DateOf(options.dtpFin)));
+  routine.Range(index, Variant(DateOf(options.periodStart)), Variant(DateOf(options.periodEnd)));
 }
 
 // A supplement names its visit by number: a number two visits carry attaches it to

@@ -86,7 +86,7 @@ void TransfertTablePatient(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   // Read once, before anything changes: a threshold that is not a number refuses this
   // table only.
-  const std::string threshold_text = run.Options().Edit1;
+  const std::string threshold_text = run.Options().firstPatientNumber;
   const std::optional<int64_t> threshold = IntegerFromText(threshold_text);
   if (!threshold) {
     run.FLogMgr.StartTableLog("TablePatient");

@@ -78,7 +78,7 @@ namespace {
 // The dictation copy station chosen in the window, added when missing. No choice adds
 // no nameless station.
 void AddCopyStation(RunContext& run) {
-  const std::string station = run.Options().cmbStationDicteeCopie;
+  const std::string station = run.Options().dictationCopyStation;
   if (Trim(station).empty()) return;
   SkipStepOnError(run, [&] {
     const std::string q = QuotedStr(station);

@@ -485,7 +485,7 @@ TMoveResult MoveBlocks(RunContext& run, const TMoveSpec& spec, const std::string
       Fault(run, spec, mover.result, EMoveFault(e.what()));
       break;
     }
-    run.UI().SetCounter(std::to_string(hi + 1));
+    run.UI().SetProgress(hi + 1, 0);
     run.CommitEtProgress();
     finder = &next;
     after = {Variant(hi)};

@@ -102,7 +102,7 @@ void CopyVisiteMed(RunContext& run) {
     }
     if (++counter == 2500 && run.target.InTransaction()) {
       shown += 2500;
-      run.UI().SetCounter(std::to_string(shown));
+      run.UI().SetProgress(shown, 0);
       run.target.CommitRetaining();
       counter = 0;
     }

@@ -216,13 +216,19 @@ void TTransfertLogMgr::Close() {
   if (!first_error.empty()) throw std::runtime_error(first_error);
 }
 
-std::string TTransfertLogMgr::CreateSaveToFileName(const std::string& name) const {
+std::string TTransfertLogMgr::Folder() const {
   std::error_code ec;
   std::filesystem::path folder = std::filesystem::current_path(ec);
   folder /= "LogErreur";
   folder /= FormatDateTime("yyyymmdd", clock_());
+  return folder.string() + "/";
+}
+
+std::string TTransfertLogMgr::CreateSaveToFileName(const std::string& name) const {
+  std::error_code ec;
+  const std::filesystem::path folder = Folder();
   std::filesystem::create_directories(folder, ec);
-  if (ec && !std::filesystem::is_directory(folder)) return folder.string() + "/";
+  if (ec && !std::filesystem::is_directory(folder)) return folder.string();
   return (folder / (name + ".txt")).string();
 }
 

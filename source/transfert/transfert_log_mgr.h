@@ -78,6 +78,8 @@ class TTransfertLogMgr {
   // cannot be saved. A table left unfinished keeps, on disk, what was logged of it.
   void Close();
 
+  // "<cwd>/LogErreur/<yyyyMMdd>/" for today (not created here).
+  std::string Folder() const;
   // "<cwd>/LogErreur/<yyyyMMdd>/<name>.txt" for today, creating the folder. When the
   // folder cannot be created, the folder path alone (so that the save that follows fails).
   std::string CreateSaveToFileName(const std::string& name) const;

@@ -190,7 +190,7 @@ TEST_F(WindowTest, FileOptionsShowTheNameAndHoldTheFolderInTheTooltip) {
   EXPECT_EQ(edit->text(), "Base.ini");
   EXPECT_EQ(edit->toolTip().toStdString(), folder + "/autre/");
   const TRunOptions options = window->Options();
-  EXPECT_EQ(options.edIniFileHint + options.edIniFile, folder + "/autre/Base.ini");
+  EXPECT_EQ(options.targetIniFolder + options.targetIniFile, folder + "/autre/Base.ini");
 }
 
 TEST_F(WindowTest, LeavingTheEstablishmentListEmptyKeepsTheChosenCode) {
@@ -198,10 +198,10 @@ TEST_F(WindowTest, LeavingTheEstablishmentListEmptyKeepsTheChosenCode) {
   auto* combo = Find<QComboBox>("DBComboBoxEtablis");
   combo->setEditText("CLI01");
   window->DBComboBoxEtablisExit();
-  EXPECT_EQ(window->Run().Context().numeroEtablis, "CLI01");
+  EXPECT_EQ(window->Options().establishment, "CLI01");
   combo->setEditText("");
   window->DBComboBoxEtablisExit();
-  EXPECT_EQ(window->Run().Context().numeroEtablis, "CLI01");
+  EXPECT_EQ(window->Options().establishment, "CLI01");
 }
 
 // Whole runs on an embedded target, with the end-of-run e-mail going to a loopback

@@ -38,8 +38,8 @@ TEST_F(FinishingTest, CopyModelToDatabaseWritesTheModelsAsCrLfText) {
   ConnectRun();
   // Windows-1252 bytes, mixed line ends, no final line break.
   WriteFile("modele.rtf", "{\\rtf1\r\nMod\xE8le\nfin\rde ligne");
-  ui.options.edModeleSecondaireHint = folder + "/";
-  ui.options.edModeleSecondaire = "   ";
+  ui.options.secondModelFolder = folder + "/";
+  ui.options.secondModelFile = "   ";
 
   CopyModelToDatabase(*ctx);
   EXPECT_EQ(Model("MODELERAPPORT", "CLI01").AsString(), "{\\rtf1\r\nModèle\r\nfin\r\nde ligne\r\n");
@@ -48,7 +48,7 @@ TEST_F(FinishingTest, CopyModelToDatabaseWritesTheModelsAsCrLfText) {
 
   WriteFile("second.rtf", "");
   WriteFile("modele.rtf", "principal\r\n");
-  ui.options.edModeleSecondaire = "second.rtf";
+  ui.options.secondModelFile = "second.rtf";
   CopyModelToDatabase(*ctx);
   EXPECT_EQ(Model("MODELERAPPORT", "CLI01").AsString(), "principal\r\n");
   EXPECT_TRUE(Model("MODELERAPPORTSEC", "CLI01").IsNull());  // an empty file is no text
@@ -57,7 +57,7 @@ TEST_F(FinishingTest, CopyModelToDatabaseWritesTheModelsAsCrLfText) {
   CopyModelToDatabase(*ctx);
   EXPECT_EQ(Model("MODELERAPPORTSEC", "CLI01").AsString(), "secondaire\r\n");
 
-  ui.options.edModelePrincipale = "absent.rtf";
+  ui.options.mainModelFile = "absent.rtf";
   EXPECT_THROW(CopyModelToDatabase(*ctx), std::runtime_error);
   EXPECT_EQ(Model("MODELERAPPORT", "CLI01").AsString(), "principal\r\n");
   EXPECT_EQ(NewGenericLog(), "");

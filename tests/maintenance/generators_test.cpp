@@ -83,7 +83,7 @@ TEST_F(GeneratorTest, GestionDesGeneratorSkipsSecuriteAndGoesPastViewsAndTextKey
 
 TEST_F(GeneratorTest, UpdateIdGlobalStoresThePrefixAndCommits) {
   ConnectRun();
-  ui.options.edtPrefixGlobal = "K'V";
+  ui.options.globalPrefix = "K'V";
   UpdateIdGlobal(*ctx);
   EXPECT_EQ(Select("SELECT VALEUR FROM PARAM WHERE ID_PARAM = 'Pr' || ASCII_CHAR(233) || 'fixe Global'").AsString(),
             "K'V");

@@ -15,8 +15,8 @@ class RunCoreTest : public testing::RunFixture {
   void SetUp() override {
     RunFixture::SetUp();
     // Nobody listens there: the notice fails after the run, as an unreachable server would.
-    ui.options.edSmtp = "127.0.0.1";
-    ui.options.edPort = "1";
+    ui.options.smtpServer = "127.0.0.1";
+    ui.options.smtpPort = "1";
   }
   void Tick(int list, const char* text) {
     const auto& items = list == 1 ? ListePrealable() : ListeClinique();
@@ -117,8 +117,8 @@ TEST_F(RunCoreTest, ValidationShowsTheLastFailingCheck) {
           {nouvelle ? V(nouvelle) : V(), ancienne ? V(ancienne) : V()}, ctx->target.Db()));
     }
     ctx->numeroEtablis = c.etablissement;
-    ui.options.edModelePrincipale = c.modele;
-    ui.options.edtPrefixGlobal = c.prefixe;
+    ui.options.mainModelFile = c.modele;
+    ui.options.globalPrefix = c.prefixe;
     ui.messages.clear();
     EXPECT_EQ(run->ValidateTransfertOptions(), c.message.empty());
     EXPECT_EQ(ui.messages, c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
@@ -134,7 +134,7 @@ TEST_F(RunCoreTest, ValidationShowsTheLastFailingCheck) {
 }
 
 TEST_F(RunCoreTest, InvalidOptionsEndTheRunBeforeAnything) {
-  ui.options.edtPrefixGlobal = "";
+  ui.options.globalPrefix = "";
   RunAll();
   EXPECT_FALSE(run->LastRunCompleted);
   EXPECT_TRUE(ui.enabled_changes.empty());
@@ -144,7 +144,7 @@ TEST_F(RunCoreTest, InvalidOptionsEndTheRunBeforeAnything) {
 }
 
 TEST_F(RunCoreTest, APatientThresholdThatIsNotANumberStopsTheRunBeforeTheFirstTable) {
-  ui.options.Edit1 = "22863a";
+  ui.options.firstPatientNumber = "22863a";
   Tick(1, "Anatom");
   Tick(2, "Patient");
   WriteTable("Anatom", {{V("THX"), V("Thorax")}});

@@ -26,7 +26,7 @@ class RecordingUI : public TOperatorInterface {
   TRunOptions Options() override { return options; }
   bool IsChecked(int list, int index) override { return checked.count({list, index}) > 0; }
   void SetOperation(const std::string& text) override { operations.push_back(text); }
-  void SetCounter(const std::string& text) override { counters.push_back(text); }
+  void SetProgress(int64_t read, int64_t) override { counters.push_back(std::to_string(read)); }
   void ProcessEvents() override {
     ++events;
     if (on_events) on_events();

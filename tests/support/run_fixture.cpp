@@ -22,10 +22,10 @@ void RunFixture::SetUp() {
   std::ofstream(folder + "/Database.ini") << "[Database]\r\nDatabaseName=" << database << "\r\n";
   std::ofstream(folder + "/modele.rtf", std::ios::binary) << "{\\rtf1 Modèle}\n";
   ASSERT_EQ(chdir(folder.c_str()), 0);
-  ui.options.numeroEtablis = "CLI01";
-  ui.options.edModelePrincipaleHint = folder + "/";
-  ui.options.edModelePrincipale = "modele.rtf";
-  ui.options.edtPrefixGlobal = "KV";
+  ui.options.establishment = "CLI01";
+  ui.options.mainModelFolder = folder + "/";
+  ui.options.mainModelFile = "modele.rtf";
+  ui.options.globalPrefix = "KV";
   run = std::make_unique<TTransfertRun>(ui, folder + "/");
   ctx = &run->Context();
   ctx->ffSession.AddAlias("radio", legacy);

@@ -39,7 +39,7 @@ class BatchEquivalenceTest : public testing::RunFixture {
     database = testing::FreshDatabase(oneByOne ? "un_par_un" : "par_lots");
     std::ofstream(folder + "/Database.ini") << "[Database]\r\nDatabaseName=" << database << "\r\n";
     fs::remove_all(folder + "/LogErreur");
-    ui.options.unParUn = oneByOne;
+    ui.options.recordAtATime = oneByOne;
     if (ctx->target.Connected()) ctx->target.CommitAndClose();
     Connect();
     ctx->FLogMgr.StartTransfertLog();

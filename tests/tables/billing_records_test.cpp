@@ -18,8 +18,8 @@ class BillingRecordsTest : public testing::RunFixture {
     RunFixture::SetUp();
     Connect();
     ctx->FLogMgr.StartTransfertLog();
-    ui.options.dtpDebut = EncodeDate(2010, 1, 1);
-    ui.options.dtpFin = EncodeDate(2010, 12, 31);
+    ui.options.periodStart = EncodeDate(2010, 1, 1);
+    ui.options.periodEnd = EncodeDate(2010, 12, 31);
   }
 
   // An amount in ten-thousandths as the server writes a NUMERIC(18,4).

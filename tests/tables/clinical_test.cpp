@@ -74,7 +74,7 @@ class ClinicalTest : public testing::RunFixture {
 };
 
 TEST_F(ClinicalTest, PatientsFromTheThresholdWithTheirFreeFieldsAndProvince) {
-  ui.options.Edit1 = "100";
+  ui.options.firstPatientNumber = "100";
   WriteRows("patient", {{{"AutoNum", V(int64_t{99})}, {"Nom", V("Avant")}, {"Variable1", V("x")}, {"Ville", V("Laval, QC")}},
                         {{"AutoNum", V(int64_t{100})}, {"Nom", V("Seuil")}, {"Sexe", V("m")}, {"Langue", V("f")},
                          {"Ville", V(" Sherbrooke, P.Q. ")}, {"Variable2", V("v2")}, {"Conjoint", V("Roy Marie")}},
@@ -109,7 +109,7 @@ TEST_F(ClinicalTest, PatientsFromTheThresholdWithTheirFreeFieldsAndProvince) {
 }
 
 TEST_F(ClinicalTest, AThresholdThatIsNotANumberRefusesOnlyThePatients) {
-  ui.options.Edit1 = "22863A";
+  ui.options.firstPatientNumber = "22863A";
   WriteRows("patient", {{{"AutoNum", V(int64_t{300000})}, {"Nom", V("Roy")}}});
   TransfertTablePatient(*ctx);
   EXPECT_EQ(Count("PATIENT"), 0);

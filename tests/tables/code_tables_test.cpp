@@ -17,7 +17,7 @@ class CodeTablesTest : public testing::RunFixture, public ::testing::WithParamIn
  protected:
   void SetUp() override {
     RunFixture::SetUp();
-    ui.options.unParUn = GetParam();
+    ui.options.recordAtATime = GetParam();
     Connect();
   }
 };

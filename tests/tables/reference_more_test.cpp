@@ -221,9 +221,9 @@ TEST_F(ReferenceMoreTest, RadiologistsByDecisionAndStationsWithTheCopyStation) {
 
   WriteRows("Station", {{{"Station", V("POSTE01")}, {"ActivationHop", V(true)}},
                         {{"Station", V("POSTE01")}, {"DictioPath", V("doublon")}}});
-  ui.options.cmbStationDicteeCopie = "L'accueil";
+  ui.options.dictationCopyStation = "L'accueil";
   TransfertTableStation(*ctx);
-  ui.options.cmbStationDicteeCopie = "  ";  // no choice: no nameless station
+  ui.options.dictationCopyStation = "  ";  // no choice: no nameless station
   TransfertTableStation(*ctx);
   Check({
       {"SELECT COUNT(*) FROM STATION", V(int64_t{2})},
