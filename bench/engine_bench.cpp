@@ -110,7 +110,7 @@ Result RunEngine(fib::TpFIBDatabase& db, TffSession& session, TffDatabase& radio
   size_t allocations = 0;
   // The progress line korvel-cli shows at each batch commit, written where a terminal
   // would not slow it down.
-  TProgressLine progress;
+  ProgressLine progress;
   progress.Start("Table Bench\r\nTransfert des donnees", Clock::now());
   FILE* sink = std::fopen("/dev/null", "w");
   double progress_seconds = 0;

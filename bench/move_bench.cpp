@@ -14,7 +14,7 @@
 #include <string>
 
 #include "global/fib/fib_query.h"
-#include "source/driver/transfert_run.h"
+#include "source/driver/run_driver.h"
 #include "source/tables/staged_move.h"
 
 namespace {
@@ -27,9 +27,9 @@ constexpr const char* kColumns =
     "(ID INTEGER NOT NULL PRIMARY KEY, CODE VARCHAR(20), NOM VARCHAR(60), PRENOM VARCHAR(60), NAISSANCE DATE, "
     "MONTANT NUMERIC(15,2), QTE INTEGER, ACTIF CHAR(1), VILLE VARCHAR(40), NOTE VARCHAR(100))";
 
-class QuietUI : public TOperatorInterface {
+class QuietUI : public OperatorPort {
  public:
-  TRunOptions Options() override { return {}; }
+  RunOptions Options() override { return {}; }
   bool IsChecked(int, int) override { return false; }
   void SetOperation(const std::string&) override {}
   void SetProgress(int64_t, int64_t) override {}
@@ -51,7 +51,7 @@ void Exec(RunContext& run, const std::string& sql) {
   run.CommitEtProgress();
 }
 
-TMoveSpec Spec(const std::string& target) {
+MoveSpec Spec(const std::string& target) {
   return {target,
           "INSERT INTO " + target +
               " SELECT p.ID, p.CODE, p.NOM, p.PRENOM, p.NAISSANCE, p.MONTANT, p.QTE, p.ACTIF, p.VILLE, p.NOTE FROM "
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   if (chdir(dir.c_str()) != 0) return 1;  // the logs go there
 
   QuietUI ui;
-  TTransfertRun driver(ui, dir.string() + "/");
+  RunDriver driver(ui, dir.string() + "/");
   driver.PrepareTransfert();
   RunContext& run = driver.Context();
   run.target.Open(db_path);
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
   std::printf("move benchmark, %d staged rows of 10 columns, embedded Firebird\n", rows);
   std::printf("%-34s %8d rows %7.2f s %9.0f rows/s\n", "prepared INSERT per row (staging)", rows, staged, rows / staged);
 
-  auto report = [&](const char* what, const TMoveResult& r, double seconds, int k) {
+  auto report = [&](const char* what, const MoveResult& r, double seconds, int k) {
     std::printf("%-34s %8lld rows %7.2f s %9.0f rows/s  refused %lld  statements %lld", what,
                 static_cast<long long>(r.moved), seconds, r.moved / seconds, static_cast<long long>(r.refused),
                 static_cast<long long>(r.statements));
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
   };
 
   start = Clock::now();
-  TMoveResult r = MoveStaged(run, Spec("MOVE_ALL"));
+  MoveResult r = MoveStaged(run, Spec("MOVE_ALL"));
   run.CommitEtProgress();
   report("one move, nothing refused", r, Seconds(start), 0);
 

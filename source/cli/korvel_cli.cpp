@@ -24,7 +24,7 @@
 #include "global/text_encoding.h"
 #include "source/cli/progress_line.h"
 #include "source/cli/run_file.h"
-#include "source/driver/transfert_run.h"
+#include "source/driver/run_driver.h"
 
 namespace {
 
@@ -32,22 +32,22 @@ volatile std::sig_atomic_t g_interrupted = 0;
 
 void OnInterrupt(int) { g_interrupted = 1; }
 
-class TerminalUI : public korvel::TOperatorInterface {
+class TerminalUI : public korvel::OperatorPort {
  public:
-  explicit TerminalUI(korvel::TRunFile file) : file_(std::move(file)), tty_(isatty(STDERR_FILENO)) {}
+  explicit TerminalUI(korvel::RunFile file) : file_(std::move(file)), tty_(isatty(STDERR_FILENO)) {}
 
-  korvel::TTransfertRun* run = nullptr;
+  korvel::RunDriver* run = nullptr;
 
-  korvel::TRunOptions Options() override { return file_.options; }
+  korvel::RunOptions Options() override { return file_.options; }
   bool IsChecked(int list, int index) override { return file_.checked.count({list, index}) > 0; }
   void SetOperation(const std::string& text) override {
-    progress_.Start(text, korvel::TProgressLine::Clock::now());
+    progress_.Start(text, korvel::ProgressLine::Clock::now());
     if (progress_.Operation().empty()) return;
     Show(progress_.Operation(), !tty_);
   }
   void SetProgress(int64_t read, int64_t total) override {
     if (!tty_) return;
-    const std::string line = progress_.Update(read, total, korvel::TProgressLine::Clock::now());
+    const std::string line = progress_.Update(read, total, korvel::ProgressLine::Clock::now());
     if (!line.empty()) Show(line, false);
   }
   void ProcessEvents() override {
@@ -85,10 +85,10 @@ class TerminalUI : public korvel::TOperatorInterface {
     shown_ = false;
   }
 
-  korvel::TRunFile file_;
+  korvel::RunFile file_;
   bool tty_;
   bool shown_ = false;
-  korvel::TProgressLine progress_;
+  korvel::ProgressLine progress_;
 };
 
 // The final report of the run's log folder, as UTF-8.
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
   }
   korvel::SetCommandLineArguments(app.remaining());
 
-  korvel::TRunFile file;
+  korvel::RunFile file;
   try {
     file = korvel::LoadRunFile(run_path);
   } catch (const std::exception& e) {
@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
   const std::string settings_folder = settings.empty() ? korvel::ExecutableFolder() : settings + "/";
   if (file.options.smtpServer.empty() && file.options.smtpPort.empty() && file.options.recipient.empty()) {
     try {
-      const korvel::TKorvelIni ini = korvel::LoadINI(settings_folder + "Korvel.ini");
+      const korvel::KorvelIni ini = korvel::LoadINI(settings_folder + "Korvel.ini");
       file.options.smtpServer = ini.smtp;
       file.options.smtpPort = ini.port;
       file.options.recipient = ini.destinataire;
@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
   }
 
   TerminalUI ui(file);
-  korvel::TTransfertRun run(ui, settings_folder);
+  korvel::RunDriver run(ui, settings_folder);
   ui.run = &run;
   std::signal(SIGINT, OnInterrupt);
   run.PrepareTransfert();

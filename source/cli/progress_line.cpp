@@ -4,7 +4,7 @@
 
 namespace korvel {
 
-void TProgressLine::Start(const std::string& operation, Clock::time_point now) {
+void ProgressLine::Start(const std::string& operation, Clock::time_point now) {
   operation_ = operation;
   for (auto& c : operation_) {
     if (c == '\r' || c == '\n') c = ' ';
@@ -13,7 +13,7 @@ void TProgressLine::Start(const std::string& operation, Clock::time_point now) {
   any_shown_ = false;
 }
 
-std::string TProgressLine::Update(int64_t read, int64_t total, Clock::time_point now) {
+std::string ProgressLine::Update(int64_t read, int64_t total, Clock::time_point now) {
   if (any_shown_ && now - shown_ < kInterval) return {};
   shown_ = now;
   any_shown_ = true;

@@ -9,7 +9,7 @@
 
 namespace korvel {
 
-class TProgressLine {
+class ProgressLine {
  public:
   using Clock = std::chrono::steady_clock;
   static constexpr std::chrono::milliseconds kInterval{250};

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "global/string_utils.h"
-#include "source/driver/transfert_run.h"
+#include "source/driver/run_driver.h"
 
 namespace korvel {
 namespace {
@@ -32,7 +32,7 @@ void SplitFile(const std::string& path, std::string& hint, std::string& name) {
 
 }  // namespace
 
-TRunFile LoadRunFile(const std::string& path) {
+RunFile LoadRunFile(const std::string& path) {
   std::ifstream in(path);
   if (!in) throw std::runtime_error("cannot read the run file \"" + path + "\"");
   const std::filesystem::path base = std::filesystem::absolute(path).parent_path();
@@ -40,7 +40,7 @@ TRunFile LoadRunFile(const std::string& path) {
     if (value.empty() || value[0] == '/') return value;
     return (base / value).lexically_normal().string();
   };
-  TRunFile run;
+  RunFile run;
   std::string section;
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
@@ -75,7 +75,7 @@ TRunFile LoadRunFile(const std::string& path) {
     if (eq == std::string::npos) fail("expected name=value");
     const std::string key = LowerCase(Trim(text.substr(0, eq)));
     const std::string value = Trim(text.substr(eq + 1));
-    TRunOptions& o = run.options;
+    RunOptions& o = run.options;
     if (key == "etablissement") {
       o.establishment = value;
     } else if (key == "debut" || key == "fin") {

@@ -6,16 +6,16 @@
 #include <string>
 #include <utility>
 
-#include "source/run/operator_interface.h"
+#include "source/run/operator_port.h"
 
 namespace korvel {
 
-struct TRunFile {
-  TRunOptions options;
+struct RunFile {
+  RunOptions options;
   std::set<std::pair<int, int>> checked;  // (list 1 or 2, item index)
 };
 
 // Reads a run file; throws std::runtime_error naming the file, the line and the fault.
-TRunFile LoadRunFile(const std::string& path);
+RunFile LoadRunFile(const std::string& path);
 
 }  // namespace korvel

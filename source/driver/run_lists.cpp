@@ -1,6 +1,6 @@
 // The two check-lists. An item's position selects its routine; its text is only
 // shown. A null routine is listed and not run: that table is not migrated yet.
-#include "source/driver/transfert_run.h"
+#include "source/driver/run_driver.h"
 #include "source/tables/acte.h"
 #include "source/tables/autorisation.h"
 #include "source/tables/billing_tables.h"
@@ -24,8 +24,8 @@
 
 namespace korvel {
 
-const std::vector<TTableItem>& ListePrealable() {
-  static const std::vector<TTableItem> items = {
+const std::vector<TableItem>& ListePrealable() {
+  static const std::vector<TableItem> items = {
       {"Modalite", TransfertTableModalite},      {"Modific", TransfertTableModific},      {"Anatom", TransfertTableAnatom},
       {"Activite", TransfertTableActivite},      {"Acte", TransfertTableActeTmp},         {"Dictionnaire", TransfertTableDictio},
       {"ModCompl", TransfertTableModCompl},      {"ModSoft", TransfertTableModSoft},      {"MotCorr", TransfertTableMotCorr},
@@ -39,8 +39,8 @@ const std::vector<TTableItem>& ListePrealable() {
   return items;
 }
 
-const std::vector<TTableItem>& ListeClinique() {
-  static const std::vector<TTableItem> items = {
+const std::vector<TableItem>& ListeClinique() {
+  static const std::vector<TableItem> items = {
       {"Patient", TransfertTablePatient},        {"Referant", TransfertTableMedecin},       {"Prive", TransfertTablePrive},
       {"ciePrivee_Acte", TransfertTablePriveActe}, {"Rapport Prive", TransfertTableRapportPrive},  {"Etat", TransfertTableEtat},
       {"R1606", TransfertTableR1606},          {"R1606b", TransfertTableR1606b},         {"Releve", TransfertTableReleve},

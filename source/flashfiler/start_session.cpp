@@ -36,14 +36,14 @@ std::string FindServerAddressFile(const std::string& current_dir) {
   return exec_file;
 }
 
-bool StartSession(TffCommsEngine& engine, TffSession& session, bool mess, const TMessageCallback& show_message) {
+bool StartSession(TffCommsEngine& engine, TffSession& session, bool mess, const MessageCallback& show_message) {
   std::error_code ec;
   const std::string current_dir = std::filesystem::current_path(ec).string();
   return StartSession(engine, session, FindServerAddressFile(current_dir), mess, show_message);
 }
 
 bool StartSession(TffCommsEngine& engine, TffSession& session, const std::string& fnom, bool mess,
-                  const TMessageCallback& show_message) {
+                  const MessageCallback& show_message) {
   auto show = [&](const std::string& text) {
     if (mess && show_message) show_message(text);
   };

@@ -11,7 +11,7 @@
 namespace korvel {
 
 // Shows one error message to the operator (UTF-8; "\r" is a line break).
-using TMessageCallback = std::function<void(const std::string&)>;
+using MessageCallback = std::function<void(const std::string&)>;
 
 // The server-address file for a current directory: "ffserver.in", else
 // "../exec/ffserver.in", else the lower-cased directory up to and including ".win/"
@@ -20,13 +20,13 @@ using TMessageCallback = std::function<void(const std::string&)>;
 std::string FindServerAddressFile(const std::string& current_dir);
 
 // Finds the address file from the process's current directory and calls the second form.
-bool StartSession(TffCommsEngine& engine, TffSession& session, bool mess, const TMessageCallback& show_message);
+bool StartSession(TffCommsEngine& engine, TffSession& session, bool mess, const MessageCallback& show_message);
 
 // Opens engine and session with the address read from the first line of `fnom`
 // ("SOLO" exactly = single-user, anything else = TCP/IP, which this client reports
 // as unreachable). True when both are active. On failure shows one message when
 // `mess` and returns false; errors other than EffDatabaseError propagate.
 bool StartSession(TffCommsEngine& engine, TffSession& session, const std::string& fnom, bool mess,
-                  const TMessageCallback& show_message);
+                  const MessageCallback& show_message);
 
 }  // namespace korvel

@@ -76,7 +76,7 @@ void SplitFileOption(const QLineEdit* edit, std::string& hint, std::string& text
 }  // namespace
 
 TFormTransfertFF::TFormTransfertFF(std::string settingsFolder, QWidget* parent)
-    : QWidget(parent), run_(std::make_unique<TTransfertRun>(*this, std::move(settingsFolder))) {
+    : QWidget(parent), run_(std::make_unique<RunDriver>(*this, std::move(settingsFolder))) {
   setObjectName("FormTransfertFF");
   setWindowTitle(QString::fromUtf8("Transfert FF à interbase"));
   setFont(QFont("MS Sans Serif", 8));
@@ -208,7 +208,7 @@ void TFormTransfertFF::FormCreate() {
   pcTransfert->setTabVisible(pcTransfert->indexOf(tbConfig), true);
   pcTransfert->setCurrentWidget(tsData);
   try {
-    const TKorvelIni ini = LoadINI(run_->SettingsFolder() + "Korvel.ini");
+    const KorvelIni ini = LoadINI(run_->SettingsFolder() + "Korvel.ini");
     edSmtp->setText(Q(ini.smtp));
     edPort->setText(Q(ini.port));
     edDestinataire->setText(Q(ini.destinataire));
@@ -242,7 +242,7 @@ void TFormTransfertFF::FormShow() {
 void TFormTransfertFF::CreeListChkList() {
   for (const auto& [list, items] : {std::pair{clbListe1, &ListePrealable()}, std::pair{clbListe2, &ListeClinique()}}) {
     list->clear();
-    for (const TTableItem& item : *items) {
+    for (const TableItem& item : *items) {
       auto* entry = new QListWidgetItem(QString::fromUtf8(item.text), list);
       entry->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
       entry->setCheckState(Qt::Unchecked);
@@ -348,10 +348,10 @@ void TFormTransfertFF::DBComboBoxEtablisExit() {
   if (!text.isEmpty()) establishment_ = S(text);
 }
 
-// ------------------------------------------------------------ TOperatorInterface
+// ------------------------------------------------------------ OperatorPort
 
-TRunOptions TFormTransfertFF::Options() {
-  TRunOptions o;
+RunOptions TFormTransfertFF::Options() {
+  RunOptions o;
   o.establishment = establishment_;
   o.periodStart = ToDateTime(dtpDebut->date());
   o.periodEnd = ToDateTime(dtpFin->date());

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "source/run/operator_interface.h"
-#include "source/driver/transfert_run.h"
+#include "source/run/operator_port.h"
+#include "source/driver/run_driver.h"
 
 class QCheckBox;
 class QComboBox;
@@ -24,7 +24,7 @@ class QTabWidget;
 
 namespace korvel {
 
-class TFormTransfertFF : public QWidget, public TOperatorInterface {
+class TFormTransfertFF : public QWidget, public OperatorPort {
   Q_OBJECT
 
  public:
@@ -33,10 +33,10 @@ class TFormTransfertFF : public QWidget, public TOperatorInterface {
   explicit TFormTransfertFF(std::string settingsFolder = "", QWidget* parent = nullptr);
   ~TFormTransfertFF() override;
 
-  TTransfertRun& Run() { return *run_; }
+  RunDriver& Run() { return *run_; }
 
-  // TOperatorInterface.
-  TRunOptions Options() override;
+  // OperatorPort.
+  RunOptions Options() override;
   bool IsChecked(int list, int index) override;
   void SetOperation(const std::string& text) override;
   void SetProgress(int64_t read, int64_t total) override;
@@ -72,7 +72,7 @@ class TFormTransfertFF : public QWidget, public TOperatorInterface {
   void CreeListChkList();
   QListWidget* List(int list) const;
 
-  std::unique_ptr<TTransfertRun> run_;
+  std::unique_ptr<RunDriver> run_;
   bool shown_ = false;
   bool running_ = false;
   bool close_pending_ = false;

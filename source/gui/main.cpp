@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   korvel::SetCommandLineArguments(switches);
 
   if (!screenshot.empty()) {
-    korvel::gui::SetMessageHandler([](korvel::gui::TMessageKind, const std::string& text) {
+    korvel::gui::SetMessageHandler([](korvel::gui::MessageKind, const std::string& text) {
       std::string line = text;
       for (char& c : line) c = c == '\r' ? '\n' : c;
       std::fprintf(stderr, "korvel: %s\n", line.c_str());

@@ -6,8 +6,8 @@
 namespace korvel::gui {
 namespace {
 
-TMessageHandler& Handler() {
-  static TMessageHandler handler;
+MessageHandler& Handler() {
+  static MessageHandler handler;
   return handler;
 }
 
@@ -18,15 +18,15 @@ QString Text(const std::string& text) {
 
 }  // namespace
 
-void SetMessageHandler(TMessageHandler handler) { Handler() = std::move(handler); }
+void SetMessageHandler(MessageHandler handler) { Handler() = std::move(handler); }
 
 void ShowMessageBox(const std::string& text) {
-  if (Handler()) return Handler()(TMessageKind::Information, text);
+  if (Handler()) return Handler()(MessageKind::Information, text);
   QMessageBox::information(QApplication::activeWindow(), QApplication::applicationName(), Text(text));
 }
 
 void ReportApplicationError(const std::string& text) {
-  if (Handler()) return Handler()(TMessageKind::ApplicationError, text);
+  if (Handler()) return Handler()(MessageKind::ApplicationError, text);
   QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), Text(text));
 }
 

@@ -8,12 +8,12 @@
 
 namespace korvel::gui {
 
-enum class TMessageKind { Information, ApplicationError };
+enum class MessageKind { Information, ApplicationError };
 
-using TMessageHandler = std::function<void(TMessageKind, const std::string& text)>;
+using MessageHandler = std::function<void(MessageKind, const std::string& text)>;
 
 // An empty handler brings back the real, modal message boxes.
-void SetMessageHandler(TMessageHandler handler);
+void SetMessageHandler(MessageHandler handler);
 
 // A modal box with one OK button (ShowMessage).
 void ShowMessageBox(const std::string& text);

@@ -30,7 +30,7 @@ void DetachQuietly(fib::TpFIBService& service) {
   }
 }
 
-void PointAt(fib::TpFIBService& service, const TServiceTarget& target) {
+void PointAt(fib::TpFIBService& service, const ServiceTarget& target) {
   service.ServerName = target.server;
   service.Params = {kServiceUser, kServicePassword};
 }
@@ -38,7 +38,7 @@ void PointAt(fib::TpFIBService& service, const TServiceTarget& target) {
 // The backup; false when it failed, after showing the error to the operator.
 bool Backup(RunContext& run, const std::string& name) {
   fib::TpFIBService& service = run.BackupService1;
-  const TServiceTarget target = SplitDatabaseName(run.target.Name());
+  const ServiceTarget target = SplitDatabaseName(run.target.Name());
   PointAt(service, target);
   const std::string backupPath = target.BackupPath(name);
   try {
@@ -58,13 +58,13 @@ bool Backup(RunContext& run, const std::string& name) {
 
 }  // namespace
 
-TServiceTarget SplitDatabaseName(const std::string& databaseName) {
+ServiceTarget SplitDatabaseName(const std::string& databaseName) {
   const size_t colon = databaseName.find(':');
-  if (colon == std::string::npos) return TServiceTarget{"", databaseName};
-  return TServiceTarget{databaseName.substr(0, colon), databaseName.substr(colon + 1)};
+  if (colon == std::string::npos) return ServiceTarget{"", databaseName};
+  return ServiceTarget{databaseName.substr(0, colon), databaseName.substr(colon + 1)};
 }
 
-std::string TServiceTarget::BackupPath(const std::string& fileName) const {
+std::string ServiceTarget::BackupPath(const std::string& fileName) const {
   // The server's own separator style: "\" for a Windows server, "/" otherwise. The
   // doubled separator is what the server has always been given; it accepts it.
   const size_t last = databasePath.find_last_of("\\/");
@@ -76,7 +76,7 @@ void DatabaseBackup(RunContext& run, const std::string& name) { Backup(run, name
 
 void DatabaseRestore(RunContext& run, const std::string& name) {
   fib::TpFIBService& service = run.RestoreService1;
-  const TServiceTarget target = SplitDatabaseName(run.target.Name());
+  const ServiceTarget target = SplitDatabaseName(run.target.Name());
   PointAt(service, target);
   try {
     service.Attach();

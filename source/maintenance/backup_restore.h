@@ -10,13 +10,13 @@ class RunContext;
 
 // Where the services work for a database name "server:path" (split at the first
 // colon; no colon: the local service manager and the whole name as path).
-struct TServiceTarget {
+struct ServiceTarget {
   std::string server;
   std::string databasePath;
   // Folder of the path with its separator, the separator again, then `fileName`.
   std::string BackupPath(const std::string& fileName) const;
 };
-TServiceTarget SplitDatabaseName(const std::string& databaseName);
+ServiceTarget SplitDatabaseName(const std::string& databaseName);
 
 void DatabaseBackupRestore(RunContext& run, const std::string& NomFichierFBK);
 void DatabaseBackup(RunContext& run, const std::string& name);

@@ -70,7 +70,7 @@ void GrantAdministrateur(RunContext& run, const std::string& login) {
 }  // namespace
 
 void CopyModelToDatabase(RunContext& run) {
-  const TRunOptions options = run.Options();
+  const RunOptions options = run.Options();
   const std::string principal = ReadModelText(options.mainModelFolder + options.mainModelFile);
   run.FDataMgr->InitUpdateDestination(
       "UPDATE ETABLISSEMENT_INFO SET MODELERAPPORT = :AParam0 WHERE ETABLISSEMENT = :AParam1 AND DEPARTEMENT = "

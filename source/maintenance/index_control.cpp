@@ -14,13 +14,13 @@
 namespace korvel {
 namespace {
 
-struct TStateWords {
+struct TriggerStateWords {
   const char* inactive;  // end of the ALTER statement
   const char* message;   // part of the operation label
 };
 
-TStateWords StateWords(bool pb_Inactive) {
-  return pb_Inactive ? TStateWords{" INACTIVE", " (Désactivation"} : TStateWords{" ACTIVE", " (Réactivation"};
+TriggerStateWords StateWords(bool pb_Inactive) {
+  return pb_Inactive ? TriggerStateWords{" INACTIVE", " (Désactivation"} : TriggerStateWords{" ACTIVE", " (Réactivation"};
 }
 
 void EnsureMainTransaction(RunContext& run) {
@@ -31,7 +31,7 @@ void EnsureMainTransaction(RunContext& run) {
 
 void ChangeStateIndex(RunContext& run, const std::string& ps_TableName, const std::string& ps_Message,
                       bool pb_Inactive) {
-  const TStateWords words = StateWords(pb_Inactive);
+  const TriggerStateWords words = StateWords(pb_Inactive);
   run.UI().SetOperation(ps_Message + words.message + " des index de la table: " + ps_TableName + ")");
   run.UI().ProcessEvents();
 
@@ -64,7 +64,7 @@ void ChangeStateIndex(RunContext& run, const std::string& ps_TableName, const st
 
 void ChangeStateTrigger(RunContext& run, const std::string& ps_Trigername, const std::string& ps_Message,
                         bool pb_Inactive) {
-  const TStateWords words = StateWords(pb_Inactive);
+  const TriggerStateWords words = StateWords(pb_Inactive);
   run.UI().SetOperation(ps_Message + words.message + " du Trigger " + ps_Trigername);
   run.UI().ProcessEvents();
 

@@ -9,7 +9,7 @@
 
 namespace korvel {
 
-RunContext::RunContext(TOperatorInterface& ui, std::string settingsFolder, TTransfertLogMgr::Clock clock)
+RunContext::RunContext(OperatorPort& ui, std::string settingsFolder, TTransfertLogMgr::Clock clock)
     : FLogMgr(std::move(clock)), ui_(ui), settings_folder_(std::move(settingsFolder)) {
   if (settings_folder_.empty()) settings_folder_ = ExecutableFolder();
   ffSession.SetCommsEngine(&ffCommsEngine);

@@ -15,7 +15,7 @@
 #include "global/fib/fib_services.h"
 #include "global/fib/fib_transaction.h"
 #include "source/flashfiler/ff_components.h"
-#include "source/run/operator_interface.h"
+#include "source/run/operator_port.h"
 #include "source/run/run_summary.h"
 #include "source/run/target_session.h"
 #include "source/transfert/plage_horaire.h"
@@ -29,7 +29,7 @@ namespace korvel {
 class RunContext {
  public:
   // `settingsFolder` holds "Database.ini" (the executable's folder when empty).
-  RunContext(TOperatorInterface& ui, std::string settingsFolder, TTransfertLogMgr::Clock clock);
+  RunContext(OperatorPort& ui, std::string settingsFolder, TTransfertLogMgr::Clock clock);
   ~RunContext();
   RunContext(const RunContext&) = delete;
   RunContext& operator=(const RunContext&) = delete;
@@ -41,8 +41,8 @@ class RunContext {
   // Target closed, engine objects freed, logs closed.
   void Release();
 
-  TOperatorInterface& UI() { return ui_; }
-  TRunOptions Options() { return ui_.Options(); }
+  OperatorPort& UI() { return ui_; }
+  RunOptions Options() { return ui_.Options(); }
   const std::string& SettingsFolder() const { return settings_folder_; }
   // Whether the item of the clinical list shown as `text` is ticked (the driver, which
   // holds the lists, answers).
@@ -75,7 +75,7 @@ class RunContext {
   // that no examination refers to are deleted.
   bool PrivateReportCleanupPending = false;
   // What became of each table routine of the run.
-  TRunSummary Summary;
+  RunSummary Summary;
 
   // ---- engine, converter, logs
   TTransfertLogMgr FLogMgr;
@@ -108,7 +108,7 @@ class RunContext {
   fib::TpFIBService FBSecurityService;
 
  private:
-  TOperatorInterface& ui_;
+  OperatorPort& ui_;
   std::string settings_folder_;
   std::function<bool(std::string_view)> clinical_ticked_;
 };

@@ -4,23 +4,23 @@
 
 namespace korvel {
 
-void TRunSummary::Begin(const std::string& name) {
+void RunSummary::Begin(const std::string& name) {
   tables_.push_back({});
   tables_.back().name = name;
   started_ = std::chrono::steady_clock::now();
   open_ = true;
 }
 
-void TRunSummary::End() {
+void RunSummary::End() {
   if (!open_) return;
   tables_.back().seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
   open_ = false;
 }
 
-TTableSummary* TRunSummary::Current() { return open_ ? &tables_.back() : nullptr; }
+TableSummary* RunSummary::Current() { return open_ ? &tables_.back() : nullptr; }
 
-void TRunSummary::AddLoop(bool opened, int64_t read, int64_t added, int64_t refused, int64_t passedOver) {
-  TTableSummary* t = Current();
+void RunSummary::AddLoop(bool opened, int64_t read, int64_t added, int64_t refused, int64_t passedOver) {
+  TableSummary* t = Current();
   if (!t) return;
   if (!opened) ++t->loopsNotOpened;
   t->read += read;
@@ -29,8 +29,8 @@ void TRunSummary::AddLoop(bool opened, int64_t read, int64_t added, int64_t refu
   t->passedOver += passedOver;
 }
 
-void TRunSummary::AddMove(bool ok, int64_t moved, int64_t refused, int64_t present) {
-  TTableSummary* t = Current();
+void RunSummary::AddMove(bool ok, int64_t moved, int64_t refused, int64_t present) {
+  TableSummary* t = Current();
   if (!t) return;
   if (!ok) ++t->movesFailed;
   t->moved += moved;
@@ -38,29 +38,29 @@ void TRunSummary::AddMove(bool ok, int64_t moved, int64_t refused, int64_t prese
   t->movePresent += present;
 }
 
-void TRunSummary::MissingRequiredSource() {
-  if (TTableSummary* t = Current()) {
+void RunSummary::MissingRequiredSource() {
+  if (TableSummary* t = Current()) {
     ++t->loopsNotOpened;
     ++t->requiredMissing;
   }
 }
 
-void TRunSummary::RefuseTable() {
-  if (TTableSummary* t = Current()) ++t->tablesRefused;
+void RunSummary::RefuseTable() {
+  if (TableSummary* t = Current()) ++t->tablesRefused;
 }
 
-bool TRunSummary::Reconciles() const {
-  for (const TTableSummary& t : tables_) {
+bool RunSummary::Reconciles() const {
+  for (const TableSummary& t : tables_) {
     if (!t.Reconciles()) return false;
   }
   return true;
 }
 
-std::string TRunSummary::Text() const {
+std::string RunSummary::Text() const {
   std::string text = fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9} {:>9} {:>10}  {}\n", "Table",
                                  "Lus", "Ajoutes", "Refuses", "Ignores", "Deplaces", "Refuses", "Presents", "Secondes",
                                  "Lus/s", "Concorde");
-  for (const TTableSummary& t : tables_) {
+  for (const TableSummary& t : tables_) {
     std::string remark = t.Reconciles() ? "oui" : "NON";
     if (t.loopsNotOpened > 0) remark += " (source non ouverte)";
     if (t.movesFailed > 0) remark += " (deplacement incomplet)";
@@ -72,10 +72,10 @@ std::string TRunSummary::Text() const {
   return text;
 }
 
-std::string TRunSummary::Csv() const {
+std::string RunSummary::Csv() const {
   std::string csv = "Table;Lus;Ajoutes;Refuses;Ignores;Deplaces;Deplacements refuses;Deja presents;Secondes;"
                     "Lus par seconde;Concorde\n";
-  for (const TTableSummary& t : tables_) {
+  for (const TableSummary& t : tables_) {
     csv += fmt::format("{};{};{};{};{};{};{};{};{:.1f};{:.0f};{}\n", t.name, t.read, t.added, t.refused,
                        t.passedOver, t.moved, t.moveRefused, t.movePresent, t.seconds, t.RecordsPerSecond(),
                        t.Reconciles() ? "oui" : "NON");

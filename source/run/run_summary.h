@@ -12,7 +12,7 @@
 
 namespace korvel {
 
-struct TTableSummary {
+struct TableSummary {
   std::string name;  // the item of the check-list
   int64_t read = 0, added = 0, refused = 0, passedOver = 0;
   int64_t moved = 0, moveRefused = 0;
@@ -33,7 +33,7 @@ struct TTableSummary {
   double RecordsPerSecond() const { return seconds > 0 ? read / seconds : 0; }
 };
 
-class TRunSummary {
+class RunSummary {
  public:
   void Clear() { tables_.clear(); }
   // A routine starts and ends; the loops and moves in between count for it.
@@ -48,16 +48,16 @@ class TRunSummary {
   // reconcile (a table some clinics lack is only marked as not opened).
   void MissingRequiredSource();
 
-  const std::vector<TTableSummary>& Tables() const { return tables_; }
+  const std::vector<TableSummary>& Tables() const { return tables_; }
   bool Reconciles() const;
   // The table as text (UTF-8, LF) and as CSV lines.
   std::string Text() const;
   std::string Csv() const;
 
  private:
-  TTableSummary* Current();
+  TableSummary* Current();
 
-  std::vector<TTableSummary> tables_;
+  std::vector<TableSummary> tables_;
   std::chrono::steady_clock::time_point started_;
   bool open_ = false;
 };

@@ -108,9 +108,9 @@ void FinishActes(RunContext& run) {
 }  // namespace
 
 void TransfertTableActeTmp(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("tmpActe", {"Code", "CODE"}, true); };
-  hooks.assign = [&](TRecordParams& p) {
+  hooks.assign = [&](RecordParams& p) {
     p.Copy("Code", p.Field("CODE"));
     p.Copy("Description", p.Field("Description"));
     p.Set("Abregee", run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeMaxLength, p.Field("Abregee"), 15));

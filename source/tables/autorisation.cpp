@@ -13,9 +13,9 @@ constexpr int64_t kNamed = 10;
 }  // namespace
 
 void TransfertTableAutorisation(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   // The legacy record holds its visit in its second field.
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Copy(0, p.Field("numero"));
     p.Copy(1, p.Field(1));
   };
@@ -24,15 +24,15 @@ void TransfertTableAutorisation(RunContext& run) {
   // counts them and names the first few.
   int64_t withoutVisit = 0;
   std::string firstOnes;
-  hooks.written = [&](TRecordParams& p) {
-    if (run.FDataMgr->LastRowsAffected() > 0) return TVerdict::accept;
+  hooks.written = [&](RecordParams& p) {
+    if (run.FDataMgr->LastRowsAffected() > 0) return Verdict::accept;
     if (++withoutVisit <= kNamed) {
       const TField& numero = p.Field("numero");
       const TField& visit = p.Field(1);
       firstOnes += (withoutVisit > 1 ? ", " : "") + (numero.IsNull() ? std::string("(vide)") : numero.AsString()) +
                    " (visite " + (visit.IsNull() ? std::string("(vide)") : visit.AsString()) + ")";
     }
-    return TVerdict::passOver;
+    return Verdict::passOver;
   };
   hooks.closing = [&] {
     if (withoutVisit == 0) return;
@@ -41,7 +41,7 @@ void TransfertTableAutorisation(RunContext& run) {
                        " (" + firstOnes + (withoutVisit > kNamed ? ", ..." : "") + ")",
                    false);
   };
-  TTableRoutine routine{"TableAutorisation", "Autorisation", "Autorisation", nullptr, 2};
+  TableRoutine routine{"TableAutorisation", "Autorisation", "Autorisation", nullptr, 2};
   routine.destinationSql = "UPDATE visite SET noAutorisation = :autorisation WHERE id_visite = :id_visite";
   routine.checkAcceptance = false;
   RunTableRoutine(run, routine, hooks);

@@ -11,7 +11,7 @@ using TC = TCanTransfertType;
 
 // Columns 1..13 shared by both generations of fee modifiers, from the source fields
 // of these names.
-void ModifierColumns(TRecordParams& p) {
+void ModifierColumns(RecordParams& p) {
   static const char* const kFields[] = {"Omni",    "Spec",     "Description", "Explication", "Plafond",
                                         "PlafondAtteint", "Csst", "BS", "UniteBase", "UniteAdd",
                                         "CodeA",   "CodeB",    "Garde"};
@@ -28,7 +28,7 @@ void TransfertTableModific(RunContext& run) {
        "UniteBase, UniteAdd, CodeA, CodeB, Garde, CodeC, ActeExclus, Role7, Desactive)",
        18},
       [&] { run.FDataMgr->InitCodeDestCopy("Modificateur", {"Code", "Code"}, true); },
-      [](TRecordParams& p) {
+      [](RecordParams& p) {
         p.Copy("Code", p.Field("Code"));
         ModifierColumns(p);
         p.Copy("CodeC", p.Field("CodeC"));
@@ -46,7 +46,7 @@ void TransfertTableModSoft(RunContext& run) {
        "UniteBase, UniteAdd, CodeA, CodeB, Garde, Desactive)",
        15},
       [&] { run.FDataMgr->InitCodeDestCopy("ModSoft", {"Code", "Code"}, true); },
-      [](TRecordParams& p) {
+      [](RecordParams& p) {
         p.Copy("Code", p.Field(0));
         ModifierColumns(p);
         p.Constant("Desactive", "N");
@@ -55,10 +55,10 @@ void TransfertTableModSoft(RunContext& run) {
 
 void TransfertTableModCompl(RunContext& run) {
   // No duplicate check: the target alone refuses a repeated rule.
-  TTableRoutine routine{"TableModCompl", "ModCompl", "ModCompl",
+  TableRoutine routine{"TableModCompl", "ModCompl", "ModCompl",
                         "INSERT INTO ModCompl(Mod, Code1, Code2, Cs, Renseignement, ArretSurEcran, Desactive)", 7};
   routine.checkAcceptance = false;
-  RunTableRoutine(run, routine, {}, [](TRecordParams& p) {
+  RunTableRoutine(run, routine, {}, [](RecordParams& p) {
     p.Copy("Mod", p.Field("MOD"));
     p.Copy("Code1", p.Field("CODE1"));
     p.Copy("Code2", p.Field("CODE2"));
@@ -75,7 +75,7 @@ void TransfertTableRemMajoree(RunContext& run) {
       {"TableRemMajoree", "RemMajoree ", "RemMajoree",
        "INSERT INTO RemMajoree(Territoire, T1A, T1B, T1C, T1D, T1E, T1F, T2A, T3A, T3B, T4A, T4B, T4C, T4D, T4E)", 15},
       [&] { run.FDataMgr->InitCodeDestCopy("RemMajoree", {"Territoire", "Territoire"}, true); },
-      [](TRecordParams& p) {
+      [](RecordParams& p) {
         static const char* const kFields[] = {"Territoire", "T1a", "T1B", "T1C", "T1D", "T1E", "T1F", "T2A",
                                               "T3A",        "T3B", "T4A", "T4B", "T4C", "T4D", "T4E"};
         for (int i = 0; i < 15; ++i) p.Copy(i, p.Field(kFields[i]));
@@ -89,7 +89,7 @@ void TransfertTableCodeTransac(RunContext& run) {
       {"TableCodeTransac", "Code Transaction", "CodeTransac", "INSERT INTO CODETRANSAC(CODETRANSAC, Description, Desactive)",
        3},
       [&] { run.FDataMgr->InitCodeDestCopy("CODETRANSAC", {"CODETRANSAC", "CODE"}, true); },
-      [](TRecordParams& p) {
+      [](RecordParams& p) {
         p.Copy("CODETRANSAC", p.Field(0));
         p.Copy("Description", p.Field("Description"));
         p.Constant("Desactive", "N");
@@ -105,7 +105,7 @@ void TransfertTableActivite(RunContext& run) {
         run.FDataMgr->InitCodeDestCopy("Activite", {"ID_Activite", "AUTONUM"}, true);
         run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
       },
-      [](TRecordParams& p) {
+      [](RecordParams& p) {
         p.Copy("id_activite", p.Field(0));
         p.Copy("Activite", p.Field(1));
         p.Copy("CompteGrLivre", p.Field("CompteGrLivre"));
@@ -120,7 +120,7 @@ void TransfertTableEtatType(RunContext& run) {
       {"TableEtatType", "Etat type", "EtatType",
        "INSERT INTO EtatType(TypeNo, Categorie, Champ, Description,PositionInfo, Longueur)", 6},
       [&] { run.FDataMgr->InitCodeDestCopy("EtatType", {"TypeNo", "Type"}, {"Champ", "Champ"}); },
-      [](TRecordParams& p) {
+      [](RecordParams& p) {
         p.Copy("TypeNo", p.Field(0));
         p.Copy("Categorie", p.Field("Categorie"));
         p.Copy("Champ", p.Field("Champ"));
@@ -134,7 +134,7 @@ void TransfertTableEtatTypeTitre(RunContext& run) {
   RunTableRoutine(
       run, {"TableEtatTypeTitre", "Etat Type Titre", "EtatTypeTitre", "INSERT INTO EtatTypeTitre(TypeNo, Categorie, Nom)", 3},
       [&] { run.FDataMgr->InitCodeDestCopy("EtatTypeTitre", {"TypeNo", "Numero"}, true); },
-      [](TRecordParams& p) {
+      [](RecordParams& p) {
         p.Copy("TypeNo", p.Field(0));
         p.Copy("Categorie", p.Field("Categorie"));
         p.Copy("Nom", p.Field("NOM"));

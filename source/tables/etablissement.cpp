@@ -27,7 +27,7 @@ constexpr const char* kUpdateInfo =
     "UPDATE etablissement_info e SET e.ville = :AParam1, e.courriel = :AParam2, e.departement = :AParam3 WHERE "
     "e.etablissement =:AParam0";
 
-void AssignEtablissement(RunContext& run, TRecordParams& p) {
+void AssignEtablissement(RunContext& run, RecordParams& p) {
   p.Copy(0, p.Field("Code"));
   p.Set(1, run.FDataMgr->MakePKString("ETABLISSEMENT", "NOM", p.Field("Nom").AsString(), 60, TFieldType::ftInteger));
   p.CopyOr(2, p.Field("IndiceSpec"), "A");
@@ -55,7 +55,7 @@ void AssignEtablissement(RunContext& run, TRecordParams& p) {
   p.Constant(18, "RAMQ");
 }
 
-void AssignInfo(TRecordParams& p) {
+void AssignInfo(RecordParams& p) {
   p.Copy(0, p.Field("Ville"));
   p.Copy(1, p.Field("Courriel"));
   p.Constant(2, "R");
@@ -65,7 +65,7 @@ void AssignInfo(TRecordParams& p) {
 // Runs one statement of the record; a refused value is logged with the record. Returns
 // the rows it changed, or -1 when refused. The establishment row counts as the record
 // added once it has landed; its contact row does not count again.
-int64_t Execute(RunContext& run, TRecordParams& p, void (*assign)(RunContext&, TRecordParams&), bool count) {
+int64_t Execute(RunContext& run, RecordParams& p, void (*assign)(RunContext&, RecordParams&), bool count) {
   int64_t rows = -1;
   RefuseRecordOnError(run, [&] {
     assign(run, p);
@@ -82,10 +82,10 @@ int64_t Execute(RunContext& run, TRecordParams& p, void (*assign)(RunContext&, T
 // gone or refuses the update, the establishment is inserted instead, and the log says
 // why, so later steps never write to an establishment that does not exist. True when
 // the establishment has landed.
-bool TransfertRecord(RunContext& run, TRecordParams& p, bool takeover) {
+bool TransfertRecord(RunContext& run, RecordParams& p, bool takeover) {
   TTransfertData& engine = *run.FDataMgr;
-  auto etablissement = [](RunContext& r, TRecordParams& q) { AssignEtablissement(r, q); };
-  auto info = [](RunContext&, TRecordParams& q) { AssignInfo(q); };
+  auto etablissement = [](RunContext& r, RecordParams& q) { AssignEtablissement(r, q); };
+  auto info = [](RunContext&, RecordParams& q) { AssignInfo(q); };
   bool took_over = false;
   if (takeover) {
     engine.InitUpdateDestination(kUpdateEtablissement);
@@ -146,7 +146,7 @@ void TransfertTableEtablissement(RunContext& run) {
   const bool placeholder = IsEtablissement99999(run);
   engine.InitCodeDestCopy("Etablissement", {"ETABLISSEMENT", "CODE"}, true);
   engine.InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
-  TRecordParams params(run);
+  RecordParams params(run);
   // Each record counted as what became of it, so the summary row can disagree.
   int64_t read = 0, added = 0, refused = 0;
   while (!engine.EndTransfert() && run.StopAllProcess) {

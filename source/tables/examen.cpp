@@ -110,7 +110,7 @@ void TransfertTableExamen(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   fib::TpFIBQuery rejected(run.target.Db());
   bool copied = false;
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   std::string firstLine;
   hooks.beforeFirstRecord = [&] {
     firstLine = FirstStagingLine(run);
@@ -129,7 +129,7 @@ void TransfertTableExamen(RunContext& run) {
     copied = true;
   };
   // Inside the record trap: a value the target refuses refuses this examination only.
-  hooks.assign = [&](TRecordParams& p) {
+  hooks.assign = [&](RecordParams& p) {
     TSrcToDest& conv = p.Converter();
     p.Copy("ID_Visite", p.Field("Autolien"));
     p.CopyOr("ACTE", p.Field("Code"), "ERR");
@@ -229,7 +229,7 @@ void TransfertTableExamen(RunContext& run) {
          "Modificateur, Mod1, Mod2, Mod3, Mod4, Lot, Nce, Role1, Role7, Total, PlageHoraire, refacOpr, annulopr, "
          "concilOpr, technologue1, RefacLot, RefacNce, ConcilDate, Unite, FACROLE1, FACROLE7 FROM TmpExamen{WHERE_KEYS}",
          "TmpExamen", "id_Examen", "", "TmpExamen.NO_LIGNE"},
-        TStagedCopies{"Examen", "id_examen", "TmpExamen", "TmpExamen", "id_examen", firstLine});
+        StagedCopies{"Examen", "id_examen", "TmpExamen", "TmpExamen", "id_examen", firstLine});
     ChangeStateIndex(run, "EXAMEN", kMessage, false);
     SetGenerator(run, "Examen", "Id_examen", kMessage);
     if (run.PrivateReportCleanupPending) {
@@ -248,7 +248,7 @@ void TransfertTableExamen(RunContext& run) {
       AssignerStatutVisite2(run);
     });
   };
-  TTableRoutine routine{"TableExamen", "Examen", "Examen",
+  TableRoutine routine{"TableExamen", "Examen", "Examen",
                         "INSERT INTO tmpExamen(ID_Visite, ACTE, Protocole, Films, TextePreins, AnnulDate, Desactive, "
                         "Id_examen, prescription, mntprive, Modificateur, Mod1, Mod2, Mod3, Mod4, Lot, Nce, Role1, Role7, "
                         "Total, PlageHoraire, ROpr, AOpr, COpr, tech, RefacLot, RefacNce, ConcilDate, Dictee, Titre, "

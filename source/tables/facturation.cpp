@@ -14,15 +14,15 @@ using TC = TCanTransfertType;
 
 // A radiologist as the billing records name it: licence, or the placeholder 9999999
 // (group 9999) when there is none.
-void AssignRadiologiste(TRecordParams& p, int licenceParam) {
+void AssignRadiologiste(RecordParams& p, int licenceParam) {
   const TField& licence = p.Field("Licence");
   p.CopyOr(licenceParam, licence, "9999999");
   p.CopyOr(licenceParam + 1, p.Field("Groupe"), licence.IsNull() ? "9999" : "");
 }
 
 // The run's date range as keys of an index whose first field is a date.
-void DateRange(RunContext& run, TTableRoutine& routine, const char* index) {
-  const TRunOptions options = run.Options();
+void DateRange(RunContext& run, TableRoutine& routine, const char* index) {
+  const RunOptions options = run.Options();
   routine.Range(index, Variant(DateOf(options.periodStart)), Variant(DateOf(options.periodEnd)));
 }
 
@@ -56,9 +56,9 @@ void CountUnattached(RunContext& run, const std::string& staging) {
 }  // namespace
 
 void TransfertTableEtat(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.beforeFirstRecord = [&] { ChangeStateIndex(run, "ETAT", "Table Etat \r\n", true); };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Copy("Id_Etat", p.Field("Sequence"));
     p.Copy("EcDAte", p.Field("EcDate"));
     p.Copy("FTYPE", p.Field("Type"));
@@ -68,19 +68,19 @@ void TransfertTableEtat(RunContext& run) {
     SetGenerator(run, "Etat", "Id_ETAT", "Table Etat \r\n");
     ChangeStateIndex(run, "ETAT", "Table Etat \r\n", false);
   };
-  TTableRoutine routine{"TableEtat", "Etat ", "Etat", "INSERT INTO Etat(Id_Etat, EcDAte, FTYPE, Enregistrement)", 4};
+  TableRoutine routine{"TableEtat", "Etat ", "Etat", "INSERT INTO Etat(Id_Etat, EcDAte, FTYPE, Enregistrement)", 4};
   routine.checkAcceptance = false;  // every record of the range is offered
   DateRange(run, routine, "xEcDateSeq");
   RunTableRoutine(run, routine, hooks);
 }
 
 void TransfertTableReleve(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("Releve", {"id_releve", "SEQ"}, true);
     run.FDataMgr->InitTransfertCondition(TC::ctPKOnly, -1);
   };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     static const char* const kFields[] = {"DateReleve", "Envoie",     "Creation", "Transmission", "Attestation",
                                           "Code",       "Licence",    "NCE",      "RANG",         "Sequence",
                                           "Type",       "CodeErreur", "Action",   "Message",      "Code",
@@ -101,12 +101,12 @@ void TransfertTableReleve(RunContext& run) {
 
 void TransfertTableR1606(RunContext& run) {
   const std::string message = "Table R1606\r\n";
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("tmpR1606", {"id_r1606", "Autonum"}, true);
     run.FDataMgr->InitTransfertCondition(TC::ctPKOnly, -1);
   };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Copy("DateDebut", p.Field("DateDebut"));
     p.Copy("DateFin", p.Field("DateFin"));
     p.Copy("NbrTotal", p.Field("NombreTotal"));
@@ -135,7 +135,7 @@ void TransfertTableR1606(RunContext& run) {
                      "tmpR1606 t", "t.id_r1606"});
     SetGenerator(run, "R1606", "ID_R1606", message);
   };
-  TTableRoutine routine{"TableR1606", "R1606", "R1606",
+  TableRoutine routine{"TableR1606", "R1606", "R1606",
                         "INSERT INTO tmpR1606(DateDebut, DateFin, NbrTotal, GrandTotal, NoDemande, Etablissement, Cs, "
                         "DateEtatCompte, id_r1606, Licence, Groupe)",
                         11};
@@ -145,12 +145,12 @@ void TransfertTableR1606(RunContext& run) {
 void TransfertTableR1606b(RunContext& run) {
   const std::string message = "Table R1606B\r\n";
   TTransfertData& engine = *run.FDataMgr;
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] {
     engine.InitCodeDestCopy("tmpR1606b", {"ID_R1606b", "AutoNum"}, true);
     engine.InitTransfertCondition(TC::ctPKOnly, -1);
   };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Copy("Id_R1606", p.Field("Autolien"));
     p.Copy("Acte", p.Field("Code"));
     p.Copy("Mod", p.Field("Mod"));
@@ -183,15 +183,15 @@ void TransfertTableR1606b(RunContext& run) {
                      "tmpR1606b t", "t.Id_R1606b"});
     SetGenerator(run, "R1606b", "id_R1606b", message);
   };
-  TTableRoutine routine{"TableR1606b", "R1606B", "R1606b",
+  TableRoutine routine{"TableR1606b", "R1606B", "R1606b",
                         "INSERT INTO tmpR1606b(Id_R1606, Acte, Mod, Nombre, Tarif, Total, Id_R1606b)", 7};
   RunTableRoutine(run, routine, hooks);
 }
 
 void TransfertTableFacturationExt(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitTransfertCondition(TC::ctSrcNotEmpty, 2); };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Copy("DateDebut", p.Field(0));
     p.Copy("DateFin", p.Field("DateFin"));
     p.Constant("Radiologiste", p.Field(2).AsString());
@@ -210,9 +210,9 @@ void TransfertTableFacturationExt(RunContext& run) {
 }
 
 void TransfertTableFaccsc(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitTransfertCondition(TC::ctSrcNotEmpty, "prescrip"); };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     static const char* const kFields[] = {"possibilite", "NAM",        "nom",       "prenom",  "adresse",
                                           "ville",       "codepostal", "Naissance", "prescrip"};
     for (int i = 0; i < 9; ++i) p.Copy(i, p.Field(kFields[i]));
@@ -235,9 +235,9 @@ void TransfertTableFaccsc(RunContext& run) {
 }
 
 void TransfertTableFaccsd(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitTransfertCondition(TC::ctSrcNotEmpty, "prescrip"); };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     static const char* const kFields[] = {"prescrip", "adresse", "ville", "codepostal", "naSociale"};
     for (int i = 0; i < 5; ++i) p.Copy(i, p.Field(kFields[i]));
   };
@@ -260,10 +260,10 @@ void TransfertTableFaccsd(RunContext& run) {
 
 void TransfertTablePaiement(RunContext& run) {
   const std::string message = "Table Paiement\r\n";
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   std::string firstLine;
   hooks.beforeFirstRecord = [&] { firstLine = FirstStagingLine(run); };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Copy("EcDate", p.Field("EcDate"));
     p.Copy("Lot", p.Field("Lot"));
     p.Copy("NCE", p.Field("Nce"));
@@ -292,11 +292,11 @@ void TransfertTablePaiement(RunContext& run) {
                       "p.MessagePaiement, p.RecDate, p.Cheque, (SELECT r.Id_Radiologiste FROM Radiologiste r WHERE "
                       "r.licence = p.licence AND r.groupe = p.groupe), ID_Paiement FROM tmpPaiement p{WHERE_KEYS}",
                       "tmpPaiement p", "p.Id_paiement", "", "p.NO_LIGNE"},
-                     TStagedCopies{"Paiement", "ID_Paiement", "tmpPaiement", "p", "Id_paiement", firstLine});
+                     StagedCopies{"Paiement", "ID_Paiement", "tmpPaiement", "p", "Id_paiement", firstLine});
     ChangeStateIndex(run, "PAIEMENT", message, false);
     SetGenerator(run, "Paiement", "id_Paiement", message);
   };
-  TTableRoutine routine{"TablePaiement", "Paiement", "Paiement",
+  TableRoutine routine{"TablePaiement", "Paiement", "Paiement",
                         "INSERT INTO tmpPaiement(EcDate, Lot, NCE, Paye, Transac, MessagePaiement, RecDate, Cheque, "
                         "ID_Paiement, Licence, Groupe)",
                         11};

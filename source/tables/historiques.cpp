@@ -41,7 +41,7 @@ std::string UserOf(const std::string& column) {
 }
 
 // Copies of the named fields into the parameters, in order.
-void CopyFields(TRecordParams& p, std::initializer_list<const char*> names) {
+void CopyFields(RecordParams& p, std::initializer_list<const char*> names) {
   int i = 0;
   for (const char* name : names) p.Copy(i++, p.Field(name));
 }
@@ -54,11 +54,11 @@ void Finalisation(RunContext& run, const char* label) {
 }  // namespace
 
 void TransfertTableHistoEpur(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("HistoEpur", {"NomTable", "NomTable"}, {"DateEffect", "DateEffect"});
   };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     CopyFields(p, {"NomTable", "DateEffect", "DateDeb", "DateFin", "NbrEpure", "Commentaire"});
   };
   RunTableRoutine(run,
@@ -75,7 +75,7 @@ void TransfertTableHistoEtat(RunContext& run) {
   static const char* const kDates[] = {"EcDate", "Reception", "Fusion", "Impression", "Coupure"};
   std::unordered_set<std::string> present;
   int64_t passedPresent = 0;
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.beforeFirstRecord = [&] {
     const std::string number = AgencyNumber(run);
     if (!number.empty()) agency.SetText() = number;
@@ -90,9 +90,9 @@ void TransfertTableHistoEtat(RunContext& run) {
                      });
   };
   // A statement without date is left out, without a log line.
-  hooks.accept = [&](TRecordParams& p) {
+  hooks.accept = [&](RecordParams& p) {
     const TField& date = p.Field("EcDate");
-    if (date.IsNull() || date.AsDateTime().value <= 0) return TVerdict::passOver;
+    if (date.IsNull() || date.AsDateTime().value <= 0) return Verdict::passOver;
     // Known by the values it would be written with (a zero date or a blank number
     // is written NULL), as the target's rows were read.
     std::string key;
@@ -102,10 +102,10 @@ void TransfertTableHistoEtat(RunContext& run) {
     }
     const TParamValue& number = p.Converter().AssignSrcToDest(p.Field("NoPaiement"));
     if (present.count(key + (number.IsNull() ? std::string() : number.Value().AsString())) == 0) {
-      return TVerdict::accept;
+      return Verdict::accept;
     }
     ++passedPresent;
-    return TVerdict::passOver;
+    return Verdict::passOver;
   };
   hooks.closing = [&] {
     if (passedPresent > 0) {
@@ -114,23 +114,23 @@ void TransfertTableHistoEtat(RunContext& run) {
                      false);
     }
   };
-  hooks.assign = [&](TRecordParams& p) {
+  hooks.assign = [&](RecordParams& p) {
     CopyFields(p, {"EcDate", "Reception", "Fusion", "Impression", "NoPaiement", "Coupure"});
     p.Set("agence", agency);
   };
-  TTableRoutine routine{"TableHistoEtat", "Histo Etat", "HistoEtat",
+  TableRoutine routine{"TableHistoEtat", "Histo Etat", "HistoEtat",
                         "INSERT INTO HistoEtat(EcDate, RECEPDATE, Fusion, IMPRDATE, NoPaiement, Coupure, agence)", 7};
   routine.checkAcceptance = false;
   RunTableRoutine(run, routine, hooks);
 }
 
 void TransfertTableHistoLot(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("tmpHistoLot", {"Numero", "Numero"}, true);
     run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
   };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     CopyFields(p, {"Numero", "ProducDate", "ProducOpr", "TransDate", "ConvDate", "ConvOpr", "ConvRefNo", "AnnulDate",
                    "AnnulOpr", "TransOpr"});
   };
@@ -169,12 +169,12 @@ void TransfertTableHistoLot(RunContext& run) {
 }
 
 void TransfertTableHistoReleve(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("tmpHistoReleve", {"ReleveDate", "ReleveDate"}, true);
     run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
   };
-  hooks.assign = [](TRecordParams& p) { CopyFields(p, {"ReleveDate", "RecepDate", "RecepOpr", "ImprDate", "ImprOpr"}); };
+  hooks.assign = [](RecordParams& p) { CopyFields(p, {"ReleveDate", "RecepDate", "RecepOpr", "ImprDate", "ImprOpr"}); };
   hooks.closing = [&] {
     Finalisation(run, "Table Histo Releve");
     InsertSecuriteTmp(run, "tmpHistoReleve", "rOpr", "Table Histo Releve\r\n");
@@ -201,12 +201,12 @@ void TransfertTableHistoReleve(RunContext& run) {
 }
 
 void TransfertTableHistoTransfert(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("tmpHistoTransfert", {"DateHeure", "Date+Heure"}, {"Opr", "Opr"});
     run.FDataMgr->InitTransfertCondition(TC::ctStandardExtra, TArrayInt{0, 1, 2, 3});
   };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Copy("fType", p.Field(0));
     p.Set("Dateheure", p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("Date"), p.Field("Heure")));
     p.Copy("Opr", p.Field("OPR"));
@@ -227,7 +227,7 @@ void TransfertTableHistoTransfert(RunContext& run) {
                          " AND x.TypeTrans IS NOT DISTINCT FROM t.fType AND x.Etablissement = t.Etablissement){KEYS}",
                      "tmpHistoTransfert t", "CAST(t.DateHeure AS VARCHAR(24)) || '|' || t.Opr"});
     // Transfers without establishment are not moved: say how many.
-    const TExecResult without =
+    const ExecResult without =
         engine.ExecuteDestQuery("SELECT COUNT(*) FROM tmpHistoTransfert WHERE Etablissement IS NULL");
     if (without.ok && !engine.GetExeQryEOF() && engine.GetExeQryField(0)->AsInteger() > 0) {
       run.DoLogError(nullptr,

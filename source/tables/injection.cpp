@@ -64,7 +64,7 @@ void FinishInjections(RunContext& run) {
   run.CommitEtProgress();
   // Injections with a product that give no row: their visit has no examination in the
   // target, or another injection of the visit was taken.
-  const TExecResult unattached = engine.ExecuteDestQuery(
+  const ExecResult unattached = engine.ExecuteDestQuery(
       "SELECT COUNT(*) FROM tmpinjection i WHERE i.produitcontraste IS NOT NULL AND NOT EXISTS (SELECT 1 FROM "
       "injection j JOIN examen e ON e.id_examen = j.id_examen WHERE e.id_visite = i.id_visite AND i.NO_LIGNE = (SELECT "
       "MIN(i3.NO_LIGNE) FROM tmpinjection i3 WHERE i3.id_visite = i.id_visite AND i3.produitcontraste IS NOT NULL))");
@@ -127,7 +127,7 @@ void FinishInjections(RunContext& run) {
 
 }  // namespace
 
-TTechnologueName SplitInitiales(const std::string& sIniTech) {
+TechnologueName SplitInitiales(const std::string& sIniTech) {
   if (Utf8Length(sIniTech) == 2) return {Utf8Mid(sIniTech, 1, 2), Utf8Mid(sIniTech, 0, 1)};
   return {Utf8Mid(sIniTech, 2, 5), Utf8Mid(sIniTech, 0, 2)};
 }
@@ -137,7 +137,7 @@ std::string InsertTechnologue(RunContext& run, std::unordered_map<std::string, s
   if (Trim(sIniTech).empty()) return "";
   const auto found = known.find(sIniTech);
   if (found != known.end()) return found->second;
-  const TTechnologueName parts = SplitInitiales(sIniTech);
+  const TechnologueName parts = SplitInitiales(sIniTech);
   // Stored upper-cased, so looked up upper-cased: lower-case initials find the
   // technologist they created.
   const Variant nom(AnsiUpperCase(parts.nom)), prenom(AnsiUpperCase(parts.prenom));
@@ -161,8 +161,8 @@ std::string InsertTechnologue(RunContext& run, std::unordered_map<std::string, s
 
 void TransfertTableInjection(RunContext& run) {
   std::unordered_map<std::string, std::string> technologues;
-  TRoutineHooks hooks;
-  hooks.assign = [&](TRecordParams& p) {
+  RoutineHooks hooks;
+  hooks.assign = [&](RecordParams& p) {
     static const char* const kFields[] = {"Autolien",          "ProduitContraste", "QuantiteProduit", "FormatAiguille",
                                           "SiteInjection",     "ReactionInjection", "DateInjection",  "HeureInjection",
                                           "Technicienne",      "MessageriePrivee", "MessagerieReseau"};
@@ -179,7 +179,7 @@ void TransfertTableInjection(RunContext& run) {
     run.CommitEtProgress();
     FinishInjections(run);
   };
-  TTableRoutine routine{"TableInjection", "Injection", "Injection",
+  TableRoutine routine{"TableInjection", "Injection", "Injection",
                         "INSERT INTO tmpinjection(ID_VISITE, PRODUITCONTRASTE, QUANTITEPRODUIT, FORMATAIGUILLE, "
                         "SITEINJECTION, REACTIONINJECTION, DATEINJECTION, HEUREINJECTION, TECHNICIENNE, "
                         "MESSAGERIEPRIVEE, MESSAGERIERESEAU, ID_TECHNOLOGUE)",

@@ -15,10 +15,10 @@ void TransfertTableInjection(RunContext& run);
 
 // The family and given names the initials stand for: "JD" is J. D, any other is two
 // letters of given name and up to three of family name ("JPDUB": JP DUB).
-struct TTechnologueName {
+struct TechnologueName {
   std::string nom, prenom;
 };
-TTechnologueName SplitInitiales(const std::string& sIniTech);
+TechnologueName SplitInitiales(const std::string& sIniTech);
 
 // The identifier (as text, empty when none) of the technologist the initials name,
 // created active and not a trainee when missing (while the target holds an

@@ -73,13 +73,13 @@ void MoveJournal(RunContext& run, const std::string& firstLine) {
 }  // namespace
 
 void TransfertTableLog(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   std::string firstLine;
   hooks.beforeFirstRecord = [&] {
     firstLine = FirstStagingLine(run);
     ChangeStateIndex(run, "TMPLOG", kMessage, true);
   };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Copy("Id_Log", p.Field(0));
     p.Set("Acces", p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("Date"), p.Field("Heure")));
     p.Copy("Remarque", p.Field("Remarque"));
@@ -107,7 +107,7 @@ void TransfertTableLog(RunContext& run) {
       SetGenerator(run, "TRACELOG", "ID_TRACELOG", kMessage);
     });
   };
-  TTableRoutine routine{"TableLog", "Log", "Log", "INSERT INTO tmpLog(Id_Log, Acces, Remarque, Poste, Usager)", 5};
+  TableRoutine routine{"TableLog", "Log", "Log", "INSERT INTO tmpLog(Id_Log, Acces, Remarque, Poste, Usager)", 5};
   routine.checkAcceptance = false;
   RunTableRoutine(run, routine, hooks);
 }

@@ -60,7 +60,7 @@ void TransfertTableMedecin(RunContext& run) {
   conv.ClearPreviousParameters();
   std::string overflow;
   TDefault fallback;
-  TQueryHooks hooks;
+  QueryHooks hooks;
   hooks.assign = [&](fib::TpFIBQuery& row) {
     overflow.clear();
     // The conversion follows the source column's name, as the server reports it.
@@ -116,7 +116,7 @@ void TransfertTableMedecin(RunContext& run) {
     });
     trapped([&] { FinishMedecins(run); });
   };
-  TQueryRoutine routine{"TableMedecin", "Medecin ",
+  QueryRoutine routine{"TableMedecin", "Medecin ",
                         "SELECT Nom, Prenom, Adresse, ville, province, postal, telephone, fax, internet, specialite, "
                         "idlocal, considererfaxok, clinique, langue, telext, ombrix, Nouvelle_licence, licence, "
                         "nouveau_medecinid, desactive , 'O', TELECOPIETELVANO FROM tmpMedecinFF WHERE "

@@ -55,7 +55,7 @@ class MessageGroups {
   }
 
   // The number of the sent message the current record belongs to.
-  int64_t Current(TRecordParams& p, TDateTime moment) {
+  int64_t Current(RecordParams& p, TDateTime moment) {
     const std::string key = GroupKey(p.Field(0).AsString(), Milliseconds(moment));
     if (id_ == 0 || key != key_) {
       key_ = key;
@@ -65,7 +65,7 @@ class MessageGroups {
         sent_pending_ = false;
         return id_;
       }
-      const TExecResult reserved = run_.FDataMgr->ExecuteDestQuery(
+      const ExecResult reserved = run_.FDataMgr->ExecuteDestQuery(
           "SELECT GEN_ID(GEN_ID_MESSAGEENVOYE, 1) FROM RDB$DATABASE");
       if (!reserved.ok) throw EDatabaseError("Numero de message envoye non reserve");
       id_ = run_.FDataMgr->GetExeQryField(0)->AsInteger();
@@ -93,17 +93,17 @@ void TransfertTableMessage(RunContext& run) {
   MessageGroups groups(run);
   int64_t id = 0;
   TParamValue number;
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   int64_t stagedBefore = 0;
   hooks.beforeFirstRecord = [&] { groups.LoadStaged(); };
-  hooks.accept = [&](TRecordParams& p) {
+  hooks.accept = [&](RecordParams& p) {
     const Variant moment =
         p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DATE"), p.Field("Heure")).Value();
     if (!groups.StagedBefore(p.Field(0).AsString(), moment.AsDateTime(), p.Field("A").AsString())) {
-      return TVerdict::accept;
+      return Verdict::accept;
     }
     ++stagedBefore;
-    return TVerdict::passOver;
+    return Verdict::passOver;
   };
   hooks.setup = [&] {
     engine.InitTransfertCondition(TC::ctSrcNotEmpty, 0);
@@ -112,7 +112,7 @@ void TransfertTableMessage(RunContext& run) {
     engine.InitSubQueries("MessageDestinataire", "INSERT INTO tmpMessageEnvDestinataire(Id_MessageEnvoye, Securite)", 2);
   };
   // One received message per record.
-  hooks.assign = [&](TRecordParams& p) {
+  hooks.assign = [&](RecordParams& p) {
     // The converter's value is its own until the next conversion: the moment is set
     // before the other fields are copied.
     const TParamValue& moment =
@@ -127,7 +127,7 @@ void TransfertTableMessage(RunContext& run) {
     p.Set("Id_MessageEnvoye", number);
   };
   hooks.subStatements = {
-      [&](TRecordParams& p) {
+      [&](RecordParams& p) {
         if (!groups.SentPending()) return;
         TSrcToDest& conv = p.Converter();
         engine.SetDestSubParam("MessageEnvoye", 0, conv.AssignSrcToDest(p.Field(0)));
@@ -139,7 +139,7 @@ void TransfertTableMessage(RunContext& run) {
         engine.TransfertSubsByName("MessageEnvoye");
         groups.SentStaged();
       },
-      [&](TRecordParams& p) {
+      [&](RecordParams& p) {
         engine.SetDestSubParam("MessageDestinataire", 0, number);
         engine.SetDestSubParam("MessageDestinataire", 1, p.Converter().AssignSrcToDest(p.Field("A")));
         engine.TransfertSubsByName("MessageDestinataire");
@@ -195,7 +195,7 @@ void TransfertTableMessage(RunContext& run) {
     SetGenerator(run, "messageEnvoye", "ID_messageEnvoye", msg);
     SetGenerator(run, "MessageRecu", "ID_MessageRecu", msg);
   };
-  TTableRoutine routine{"TableMessage", "Messages", "Message",
+  TableRoutine routine{"TableMessage", "Messages", "Message",
                         "INSERT INTO tmpMessageRecu(SecuriteDe, SecuriteA, DateHeure, MessageRecu, Objet, "
                         "Id_MessageEnvoye)",
                         6};
@@ -204,9 +204,9 @@ void TransfertTableMessage(RunContext& run) {
 }
 
 void TransfertTableHL7ExamenHop(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("ACTE_HOPITALHL7", {"ACTEHOP", "CODE"}, true); };
-  hooks.assign = [&](TRecordParams& p) {
+  hooks.assign = [&](RecordParams& p) {
     p.Copy("ID_ACTE_HOPITALHL7", p.Field("Autonum"));
     p.Copy("ACTEHOP", p.Field("Code"));
     p.Constant("ETABLISSEMENT", run.numeroEtablis);
@@ -226,14 +226,14 @@ void TransfertTableHL7ExamenHop(RunContext& run) {
 }
 
 void TransfertTableHL7ExamenRX(RunContext& run) {
-  TRoutineHooks hooks;
-  hooks.accept = [&](TRecordParams& p) {
+  RoutineHooks hooks;
+  hooks.accept = [&](RecordParams& p) {
     const TField& code = p.Field("CodeRx");
-    if (!code.IsNull() && !code.AsString().empty()) return TVerdict::accept;
+    if (!code.IsNull() && !code.AsString().empty()) return Verdict::accept;
     run.DoLogError(nullptr, "Table source: HL7ExamRx a une cle vide: " + p.Field(0).AsString(), false);
-    return TVerdict::refuse;
+    return Verdict::refuse;
   };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Copy("ID_ACTE_HOPITALHL7_DET", p.Field("Autonum"));
     p.Copy("ACTE", p.Field("CodeRx"));
     p.Copy("ID_ACTE_HOPITALHL7", p.Field("Autolien"));
@@ -248,7 +248,7 @@ void TransfertTableHL7ExamenRX(RunContext& run) {
       run.LogRecordError(e);
     }
   };
-  TTableRoutine routine{"HL7ExamenRx", "HL7ExamenRx ", "HL7ExamRx",
+  TableRoutine routine{"HL7ExamenRx", "HL7ExamenRx ", "HL7ExamRx",
                         "INSERT INTO ACTE_HOPITALHL7_DET(ID_ACTE_HOPITALHL7_DET, ACTE, ID_ACTE_HOPITALHL7, "
                         "ID_TYPEFACTURATIONHL7, MODIFICATEUR)",
                         5};
@@ -257,8 +257,8 @@ void TransfertTableHL7ExamenRX(RunContext& run) {
 }
 
 void TransfertTableHL7Radiol(RunContext& run) {
-  TRoutineHooks hooks;
-  hooks.assign = [&](TRecordParams& p) {
+  RoutineHooks hooks;
+  hooks.assign = [&](RecordParams& p) {
     p.Copy("CODE", p.Field("Code"));
     p.Copy("LICENCE", p.Field("Licence"));
     p.CopyOr("GROUPE", p.Field("Groupe"), "");
@@ -283,7 +283,7 @@ void TransfertTableHL7Radiol(RunContext& run) {
                      "s2.licence IS NOT DISTINCT FROM r7.licence AND s2.groupe IS NOT DISTINCT FROM r7.groupe AND "
                      "s2.NO_LIGNE <> r7.NO_LIGNE)"});
   };
-  TTableRoutine routine{"HL7Radiol", "HL7Radiol ", "HL7Radiol",
+  TableRoutine routine{"HL7Radiol", "HL7Radiol ", "HL7Radiol",
                         "INSERT INTO TMPHL7RADIOL (CODE, LICENCE, GROUPE, FACTURATION, ETABLISSEMENT)", 5};
   routine.checkAcceptance = false;
   RunTableRoutine(run, routine, hooks);

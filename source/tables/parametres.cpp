@@ -72,7 +72,7 @@ void TransfertTableParm(RunContext& run) {
     run.SauvegarderLeFichierLogEtCommit();
     return;
   }
-  TRecordParams p(run);
+  RecordParams p(run);
   run.FImpExamenNonLu = p.Field("ImpExamNonLu").AsBoolean();
 
   int64_t refused = 0;
@@ -160,7 +160,7 @@ void TransfertTableParmEpur(RunContext& run) {
       "EpurePrescripInt = :Param8, EpurePaiementInt = :Param9, EpureHistoLotInt = :Param10, EpureEtatInt = :Param11, "
       "EpureReleveInt = :Param12, EpureHistoLogInt = :Param13, EpureR1606Int = :Param14, EPUREMAMOGRAPHIE = :Param15, "
       "EPUREMAMOGRAPHIEINT = :Param16");
-  TRecordParams p(run);
+  RecordParams p(run);
   if (!engine.EndTransfert()) {
     int64_t refused = 0;
     if (!RefuseRecordOnError(run, [&] {

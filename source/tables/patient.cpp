@@ -15,7 +15,7 @@ namespace korvel {
 
 // ------------------------------------------------------------ city cleaning
 
-struct TCityCleaner::Impl {
+struct CityCleaner::Impl {
   struct Pattern {
     pcre2_code* code = nullptr;
     pcre2_match_data* match = nullptr;
@@ -31,7 +31,7 @@ struct TCityCleaner::Impl {
   }
 };
 
-TCityCleaner::TCityCleaner() : impl_(std::make_unique<Impl>()) {
+CityCleaner::CityCleaner() : impl_(std::make_unique<Impl>()) {
   // The legacy list, in its order. The second and third end alike ("TARIO.*").
   static const std::pair<const char*, const char*> kProvinces[] = {
       {R"(([ \(,\.]{1,})((QU[EÉ]|QC|P\.Q))($|BEC.*|\.))", "QC"},
@@ -50,9 +50,9 @@ TCityCleaner::TCityCleaner() : impl_(std::make_unique<Impl>()) {
   }
 }
 
-TCityCleaner::~TCityCleaner() = default;
+CityCleaner::~CityCleaner() = default;
 
-std::string TCityCleaner::CleanCity(const std::string& ps_Ville, std::string& ps_Province) {
+std::string CityCleaner::CleanCity(const std::string& ps_Ville, std::string& ps_Province) {
   ps_Province.clear();
   for (const Impl::Pattern& p : impl_->patterns) {
     const int rc = pcre2_match(p.code, reinterpret_cast<PCRE2_SPTR>(ps_Ville.data()), ps_Ville.size(), 0, 0, p.match,
@@ -99,10 +99,10 @@ void TransfertTablePatient(RunContext& run) {
     run.SauvegarderLeFichierLogEtCommit();
     return;
   }
-  TCityCleaner cleaner;
+  CityCleaner cleaner;
   std::string province;
   TDefault constant;
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.beforeFirstRecord = [&] { ChangeStateIndex(run, "PATIENT", kMessage, true); };
   hooks.setup = [&] {
     engine.InitTransfertCondition(TCanTransfertType::ctNone, -1);
@@ -111,11 +111,11 @@ void TransfertTablePatient(RunContext& run) {
     engine.InitSubQueries("PATIENTSUPPLEMENT", "INSERT INTO PATIENTSUPPLEMENT(ID_PATIENT, Province)", 2);
   };
   hooks.acceptReadsRecordOnly = true;
-  hooks.accept = [&](TRecordParams& p) {
+  hooks.accept = [&](RecordParams& p) {
     const TField& autonum = p.Field("AutoNum");
-    return !autonum.IsNull() && autonum.AsInteger() >= *threshold ? TVerdict::accept : TVerdict::passOver;
+    return !autonum.IsNull() && autonum.AsInteger() >= *threshold ? Verdict::accept : Verdict::passOver;
   };
-  hooks.assign = [&](TRecordParams& p) {
+  hooks.assign = [&](RecordParams& p) {
     TSrcToDest& conv = p.Converter();
     p.Copy("DossierPrincipal", p.Field("Dossier"));
     p.Copy("NAM", p.Field("Nam"));
@@ -149,7 +149,7 @@ void TransfertTablePatient(RunContext& run) {
     p.Constant("desactive", "N");
   };
   hooks.subStatements = {
-      [&](TRecordParams& p) {
+      [&](RecordParams& p) {
         const char* names[] = {"Variable1", "Variable2", "Variable3", "Variable4"};
         bool any = false;
         for (const char* name : names) any |= !p.Field(name).AsString().empty();
@@ -159,7 +159,7 @@ void TransfertTablePatient(RunContext& run) {
         for (int i = 0; i < 4; ++i) engine.SetDestSubParam("TmpPatientVar", i + 1, conv.AssignSrcToDest(p.Field(names[i])));
         engine.TransfertSubsByName("TmpPatientVar");
       },
-      [&](TRecordParams& p) {
+      [&](RecordParams& p) {
         if (province.empty()) return;
         engine.SetDestSubParam("PATIENTSUPPLEMENT", 0, p.Converter().AssignSrcToDest(p.Field("AutoNum")));
         constant.Value = province;
@@ -175,7 +175,7 @@ void TransfertTablePatient(RunContext& run) {
   hooks.afterSave = [&] {
     DatabaseBackupRestore(run, "RIS_APRES_PATIENT_" + FormatDateTime("yyyymmdd_hhnnss", Now()) + ".FBK");
   };
-  TTableRoutine routine{"TablePatient", "Patient ", "patient",
+  TableRoutine routine{"TablePatient", "Patient ", "patient",
                         "INSERT INTO Patient(DossierPrincipal, NAM, Expiration, Sexe, Naissance, Prenom, Nom, MaritalNom, "
                         "Adresse, Ville, Postal, TelRes, TelBur, TelBurPoste, Occupation, ConjointNom, ConjointPrenom, "
                         "PereNom, PerePrenom, Nas, Langue, Allergie1, Texte, Id_Patient, DossierSecondaire, "

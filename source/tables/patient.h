@@ -15,12 +15,12 @@ void TransfertTablePatient(RunContext& run);
 // The city cleaning: the three province patterns compiled once, tried in order; the
 // first that matches is removed (every occurrence of its matched text) and gives the
 // province code. Letters fold without regard to case, accented ones included.
-class TCityCleaner {
+class CityCleaner {
  public:
-  TCityCleaner();
-  ~TCityCleaner();
-  TCityCleaner(const TCityCleaner&) = delete;
-  TCityCleaner& operator=(const TCityCleaner&) = delete;
+  CityCleaner();
+  ~CityCleaner();
+  CityCleaner(const CityCleaner&) = delete;
+  CityCleaner& operator=(const CityCleaner&) = delete;
   // The city without its province; ps_Province the code found, or "".
   std::string CleanCity(const std::string& ps_Ville, std::string& ps_Province);
 

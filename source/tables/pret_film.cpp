@@ -84,7 +84,7 @@ void MoveLoans(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   // Loans already moved by an earlier run are left out: the staging keeps them for
   // the passes.
-  const TMoveResult moved = MoveStaged(
+  const MoveResult moved = MoveStaged(
       run, {"pretFilm",
             "INSERT INTO pretFilm(Id_patient, DateEmprunt, DateRetour, DetailsPret, Preteur, NomEmprunteur, "
             "AutreCommentaire, Id_PretFilm, desactive, Statut, emprunteur) SELECT p.Id_Patient, t.DateEmprunt, "
@@ -101,7 +101,7 @@ void MoveLoans(RunContext& run) {
   SkipStepOnError(run, [&] {
     // The passes work on moved loans only. Those refused are in the log with their
     // key; the others left out are counted here.
-    const TExecResult deleted = engine.ExecuteDestQuery(
+    const ExecResult deleted = engine.ExecuteDestQuery(
         "DELETE FROM tmppretfilm WHERE id_pretFilm IN (SELECT t.id_pretfilm FROM tmppretfilm t LEFT JOIN pretFilm p "
         "ON(t.id_pretFilm = p.id_pretFilm) WHERE p.Id_PretFilm IS NULL)");
     if (deleted.ok && deleted.rows > moved.refused) {
@@ -261,9 +261,9 @@ void InsertDestFilm(RunContext& run, const std::string& sNomTable, const std::st
 }
 
 void TransfertTablePretFilm(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("tmpPretFilm", {"Id_pretFilm", "Autonum"}, true); };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Set("Id_patient", TParamValue());  // the patient is found by file number when moved
     p.Copy("DateEmprunt", p.Field("DateEmprunt"));
     p.Copy("DateRetour", p.Field("DateRetour"));
@@ -292,7 +292,7 @@ void TransfertTablePretFilm(RunContext& run) {
     RunPasses(run);
     SetGenerator(run, "pretFilm", "id_pretFilm", kMessage);
   };
-  TTableRoutine routine{"TablePretFilm", "Pret Film", "PretFilm",
+  TableRoutine routine{"TablePretFilm", "Pret Film", "PretFilm",
                         "INSERT INTO tmpPretFilm(Id_patient, DateEmprunt, DateRetour, DetailsPret, NomEmprunteur, "
                         "AutreCommentaire, Id_PretFilm, DossierPatient, nomPreteur, Prescription, Examen, NAM, "
                         "Desactive, Statut, emprunteur)",

@@ -13,12 +13,12 @@ using TC = TCanTransfertType;
 }  // namespace
 
 void TransfertTablePrive(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("CiePrivee", {"CiePrivee", "Code"}, true);
     run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
   };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Copy("CiePrivee", p.Field("Code"));
     p.Copy("Contact", p.Field("Contact"));
     const TField& fourth = p.Field(3);
@@ -47,12 +47,12 @@ void TransfertTablePrive(RunContext& run) {
 }
 
 void TransfertTablePriveActe(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("tmpCiePrivee_Acte", {"Cie_Privee", "Cie"}, {"Acte", "Code"});
     run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
   };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Copy("Cie_Privee", p.Field("Cie"));
     p.Copy("Acte", p.Field("Code"));
     p.Copy("Montant", p.Field("Montant"));
@@ -68,7 +68,7 @@ void TransfertTablePriveActe(RunContext& run) {
                      "EXISTS (SELECT 1 FROM CiePrivee_Acte x WHERE x.Cie_Privee = tmpCiePrivee_Acte.Cie_Privee AND "
                      "x.Acte = tmpCiePrivee_Acte.Acte)"});
   };
-  TTableRoutine routine{"TablePriveActe", "Cie Prive ", "PriveActe",
+  TableRoutine routine{"TablePriveActe", "Cie Prive ", "PriveActe",
                         "INSERT INTO tmpCiePrivee_Acte(Cie_Privee, Acte, Montant)", 3};
   routine.refreshCounterAtEnd = false;
   RunTableRoutine(run, routine, hooks);
@@ -76,7 +76,7 @@ void TransfertTablePriveActe(RunContext& run) {
 
 void DeletePrivateReportsWithoutExamination(RunContext& run) {
   run.PrivateReportCleanupPending = false;
-  const TExecResult deleted = run.FDataMgr->ExecuteDestQuery(
+  const ExecResult deleted = run.FDataMgr->ExecuteDestQuery(
       "DELETE FROM rapportprivee r WHERE NOT EXISTS (SELECT FIRST 1 1 FROM examen e WHERE e.attestation=r.numero)");
   if (deleted.ok) {
     run.DoLogError(nullptr, std::to_string(deleted.rows) + " rapports prives sans examen supprimes", false);
@@ -85,12 +85,12 @@ void DeletePrivateReportsWithoutExamination(RunContext& run) {
 }
 
 void TransfertTableRapportPrive(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] {
     run.FDataMgr->InitCodeDestCopy("tmpRapportPrivee", {"Numero", "Numero"}, true);
     run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
   };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Copy("Numero", p.Field("Numero"));
     p.Set("DateHeureProd", p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DateProd"),
                                                   p.Field("HeureProd")));

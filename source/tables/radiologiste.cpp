@@ -11,7 +11,7 @@ void TransfertTableRadiol(RunContext& run) {
   TSrcToDest& conv = *run.FParamMgr;
   conv.ClearPreviousParameters();
   TDefault fallback;
-  TQueryHooks hooks;
+  QueryHooks hooks;
   hooks.assign = [&](fib::TpFIBQuery& row) {
     // The conversion follows the query column's name.
     for (int i = 0; i < 23; ++i) {
@@ -56,7 +56,7 @@ void TransfertTableRadiol(RunContext& run) {
       run.DoLogError(nullptr, std::string(e.what()) + " Erreur lblcounter", true);
     }
   };
-  TQueryRoutine routine{
+  QueryRoutine routine{
       "TableRadiol", "Radiologiste ",
       "SELECT Nouvelle_licence, Groupe, Nom, Prenom, Adresse, Ville, Postal, Telephone, Signature, 'N' AS DESACTIVE, "
       "Specialite, Remuneration, Majoration, RemunerationMixte, FacturationRole1, FacturationRole7, PlageHoraire, "
@@ -94,9 +94,9 @@ void AddCopyStation(RunContext& run) {
 }  // namespace
 
 void TransfertTableStation(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("Station", {"NomStation", "Station"}, true); };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Copy("NomStation", p.Field(0));
     p.Copy("DictioPath", p.Field("DictioPath"));
     p.Copy("ActivationHopital", p.Field("ActivationHop"));
@@ -108,7 +108,7 @@ void TransfertTableStation(RunContext& run) {
     run.ShowCounter();
     RecomputeIndex(run, "Station", "Table Station\r\n");
   };
-  TTableRoutine routine{"TableStation", "Station", "Station",
+  TableRoutine routine{"TableStation", "Station", "Station",
                         "INSERT INTO Station(NomStation, DictioPath, ActivationHopital, desactive, TRANSCRIPTIONNUM)", 5};
   routine.refreshCounterAtEnd = false;  // shown after the copy station
   RunTableRoutine(run, routine, hooks);

@@ -11,11 +11,11 @@ namespace {
 // The statement of one operation with the marker where a move narrows it, the table
 // it writes and the staged key it narrows by. Names of tables and columns come from
 // the routines only, never from data.
-TMoveSpec Spec(TCompletion op, const std::string& T, const std::string& C, const std::string& C2) {
+MoveSpec Spec(Completion op, const std::string& T, const std::string& C, const std::string& C2) {
   const std::string k = kMoveKeys;
   const std::string from = T + " p";
   switch (op) {
-    case TCompletion::Securite:
+    case Completion::Securite:
       // Grouped by the cut name: two names equal in their first 20 characters are one
       // user, not a statement the server refuses whole.
       return {"Securite",
@@ -23,59 +23,59 @@ TMoveSpec Spec(TCompletion op, const std::string& T, const std::string& C, const
                   T + " p LEFT JOIN Securite r ON (r.Utilisateur = SUBSTR(p." + C + ", 1, 20)) WHERE r.utilisateur IS NULL AND p." +
                   C + " IS NOT NULL" + k + " GROUP BY SUBSTR(p." + C + ", 1, 20)",
               from, "SUBSTR(p." + C + ", 1, 20)"};
-    case TCompletion::Station:
+    case Completion::Station:
       return {"Station",
               "INSERT INTO Station(NomStation,desactive) SELECT SUBSTR(p." + C + ", 1, 50), 'O' FROM " + T +
                   " p LEFT JOIN Station r ON (r.nomstation = SUBSTR(p." + C + ", 1, 50)) WHERE r.nomstation IS NULL AND p." + C +
                   " IS NOT NULL" + k + " GROUP BY SUBSTR(p." + C + ", 1, 50)",
               from, "SUBSTR(p." + C + ", 1, 50)"};
-    case TCompletion::ActeProbe:
+    case Completion::ActeProbe:
       return {"Acte",
               "SELECT p." + C + " FROM " + T + " p LEFT JOIN Acte r ON(r.acte = p." + C + ") WHERE r.id_Acte IS NULL AND p." +
                   C + " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
-    case TCompletion::Acte:
+    case Completion::Acte:
       return {"Acte",
               "INSERT INTO Acte(Acte,Unite,Desactive) SELECT p." + C + " , 1, 'O' FROM " + T + " p LEFT JOIN Acte r ON(r.acte = p." +
                   C + ") WHERE r.id_Acte IS NULL AND p." + C + " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
-    case TCompletion::ActeDepartement:
+    case Completion::ActeDepartement:
       // NOT EXISTS: "NOT IN (SELECT acte FROM acte_Departement)" adds nothing at all as
       // soon as that column holds one NULL.
       return {"acte_departement",
               "INSERT INTO acte_departement(acte, codedep) SELECT a.acte, 'R' FROM acte a WHERE a.acte IS NOT NULL AND NOT "
               "EXISTS (SELECT 1 FROM acte_Departement d WHERE d.acte = a.acte)" + k,
               "acte a", "a.acte"};
-    case TCompletion::Privee:
+    case Completion::Privee:
       return {"ciePrivee",
               "INSERT INTO ciePrivee(ciePrivee, nom) SELECT p." + C + ", p." + C + " FROM " + T +
                   " p LEFT JOIN ciePrivee r ON(r.ciePrivee = p." + C + ") WHERE r.CiePrivee IS NULL AND p." + C + " IS NOT NULL" +
                   k + " GROUP BY p." + C,
               from, "p." + C};
-    case TCompletion::Radiologiste:
+    case Completion::Radiologiste:
       return {"Radiologiste",
               "INSERT INTO Radiologiste(Licence, Groupe, Desactive) SELECT distinct p.licence, p.groupe, 'O' FROM " + T +
                   " p WHERE NOT EXISTS (SELECT 1 FROM radiologiste r WHERE r.licence=p.licence AND r.groupe =p.groupe)" + k,
               from, "p.licence || '|' || COALESCE(p.groupe, '~')"};
-    case TCompletion::Etablissement:
+    case Completion::Etablissement:
       return {"Etablissement",
               "INSERT INTO Etablissement(Etablissement, Nom, IndiceOmni, IndiceSpec, Serie) SELECT p." + C + ", p." + C +
                   ", 'A', 'A', 'A' FROM " + T + " p LEFT JOIN ETABLISSEMENT r ON(r.Etablissement = p." + C +
                   " ) WHERE r.ETABLISSEMENT IS NULL AND p." + C + " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
-    case TCompletion::CodeTransac:
+    case Completion::CodeTransac:
       return {"CODETRANSAC",
               "INSERT INTO CODETRANSAC(CODETRANSAC, Description, Desactive)  SELECT p." + C + ",p." + C + " , 'N' FROM " + T +
                   " p  LEFT JOIN CODETRANSAC r ON(r.CODETRANSAC = p." + C + ")  WHERE r.CODETRANSAC IS NULL AND p." + C +
                   " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
-    case TCompletion::CodeSpec:
+    case Completion::CodeSpec:
       return {"specialite",
               "INSERT INTO specialite(Specialite, Description, Desactive) SELECT p." + C + ",p." + C + " , 'N' FROM " + T +
                   " p LEFT JOIN specialite r ON(r.Specialite = p." + C + ") WHERE r.Specialite IS NULL AND p." + C +
                   " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
-    case TCompletion::Medecin:
+    case Completion::Medecin:
       return {"Medecin",
               "INSERT INTO Medecin(Licence, MEDECINID, nom, prenom, desactive, ombrix, telvano) SELECT DISTINCT p." + C +
                   ", COALESCE(p." + C2 + ", 'ND'), t.nom, t.prenom, 'N', 'N', 'N' FROM " + T +
@@ -83,31 +83,31 @@ TMoveSpec Spec(TCompletion op, const std::string& T, const std::string& C, const
                   "LEFT JOIN  Medecin r ON (r.Licence = p." + C + " AND COALESCE(r.MedecinID,'') = COALESCE(p." + C2 +
                   ",'')) WHERE r.Licence IS NULL AND p." + C + " IS NOT NULL" + k,
               from, "p." + C + " || '|' || COALESCE(p." + C2 + ", '~')"};
-    case TCompletion::TextePreIns:
+    case Completion::TextePreIns:
       return {"TextePreins",
               "INSERT INTO TextePreins(TextePreins, Description, Texte)SELECT p." + C + ", p." + C + ", p." + C + " FROM " + T +
                   " p LEFT JOIN TextePreIns r ON(r.TextePreIns = p." + C + ") WHERE r.TextePreIns IS NULL AND p." + C +
                   " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
-    case TCompletion::Protocole:
+    case Completion::Protocole:
       return {"protocole",
               "INSERT INTO protocole(protocole, Description) SELECT p." + C + ", p." + C + " FROM " + T +
                   " p LEFT JOIN protocole r ON(r.protocole = p." + C + ") WHERE r.protocole IS NULL AND p." + C + " IS NOT NULL" +
                   k + " GROUP BY p." + C,
               from, "p." + C};
-    case TCompletion::Technologue:
+    case Completion::Technologue:
       return {"Technologue",
               "INSERT INTO Technologue(nom, prenom) SELECT DISTINCT p." + C + ", p." + C + " FROM " + T +
                   " p LEFT JOIN  Technologue r ON(r.nom = p." + C + ") WHERE r.id_technologue IS NULL AND p." + C +
                   " IS NOT NULL" + k,
               from, "p." + C};
-    case TCompletion::Diagnostique:
+    case Completion::Diagnostique:
       return {"Diagnostique",
               "INSERT INTO Diagnostique(Diagnos, Description) SELECT p." + C + ", p." + C + " FROM " + T +
                   " p LEFT JOIN Diagnostique r ON(r.Diagnos = p." + C + ") WHERE r.Diagnos IS NULL AND p." + C +
                   " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
-    case TCompletion::Modificateur:
+    case Completion::Modificateur:
       return {"Modificateur",
               "INSERT INTO Modificateur(Code) SELECT p." + C + " FROM " + T + " p LEFT JOIN Modificateur r ON(r.Code = p." +
                   C + ") WHERE r.Code IS NULL AND p." + C + " IS NOT NULL" + k + " GROUP BY p." + C,
@@ -130,27 +130,27 @@ void Complete(RunContext& run, const char* label, const std::string& sMessage, b
   });
 }
 
-void Move(RunContext& run, TCompletion op, const std::string& T, const std::string& C,
+void Move(RunContext& run, Completion op, const std::string& T, const std::string& C,
           const std::string& C2 = "") {
-  TMoveSpec spec = Spec(op, T, C, C2);
+  MoveSpec spec = Spec(op, T, C, C2);
   spec.logEmpty = false;
   MoveStaged(run, spec);
 }
 
 }  // namespace
 
-std::string CompletionSql(TCompletion op, const std::string& T, const std::string& C, const std::string& C2) {
+std::string CompletionSql(Completion op, const std::string& T, const std::string& C, const std::string& C2) {
   return WholeMoveSql(Spec(op, T, C, C2));
 }
 
 void InsertSecuriteTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                        const std::string& sMessage) {
   Complete(run, " InsertSecuriteTmp", sMessage, true,
-           [&] { Move(run, TCompletion::Securite, sNomTable, sNomChamp); });
+           [&] { Move(run, Completion::Securite, sNomTable, sNomChamp); });
 }
 
 void InsertStationTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp) {
-  Complete(run, nullptr, "", false, [&] { Move(run, TCompletion::Station, sNomTable, sNomChamp); });
+  Complete(run, nullptr, "", false, [&] { Move(run, Completion::Station, sNomTable, sNomChamp); });
 }
 
 void InsertActeTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
@@ -158,78 +158,78 @@ void InsertActeTmp(RunContext& run, const std::string& sNomTable, const std::str
   // Three steps, each in its own trap: the departments and both commits run whatever
   // happened to the acts.
   Complete(run, " InsertActeTmp", sMessage, true, [&] {
-    const TExecResult probe = run.FDataMgr->ExecuteDestQuery(CompletionSql(TCompletion::ActeProbe, sNomTable, sNomChamp));
-    if (probe.ok && run.FDataMgr->GetExeQryRecordCount() > 0) Move(run, TCompletion::Acte, sNomTable, sNomChamp);
+    const ExecResult probe = run.FDataMgr->ExecuteDestQuery(CompletionSql(Completion::ActeProbe, sNomTable, sNomChamp));
+    if (probe.ok && run.FDataMgr->GetExeQryRecordCount() > 0) Move(run, Completion::Acte, sNomTable, sNomChamp);
   });
-  Complete(run, nullptr, "", true, [&] { Move(run, TCompletion::ActeDepartement, sNomTable, sNomChamp); });
+  Complete(run, nullptr, "", true, [&] { Move(run, Completion::ActeDepartement, sNomTable, sNomChamp); });
 }
 
 void InsertPriveetmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                      const std::string& sMessage) {
-  Complete(run, " InsertPriveeTmp", sMessage, false, [&] { Move(run, TCompletion::Privee, sNomTable, sNomChamp); });
+  Complete(run, " InsertPriveeTmp", sMessage, false, [&] { Move(run, Completion::Privee, sNomTable, sNomChamp); });
 }
 
 void InsertRadiologisteTmp(RunContext& run, const std::string& sNomTable, const std::string& sMessage) {
   Complete(run, " InsertRadiologisteTmp", sMessage, false,
-           [&] { Move(run, TCompletion::Radiologiste, sNomTable, ""); });
+           [&] { Move(run, Completion::Radiologiste, sNomTable, ""); });
 }
 
 void InsertEtablissementTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                             const std::string& sMessage) {
   Complete(run, " InsertEtablissementTmp", sMessage, false,
-           [&] { Move(run, TCompletion::Etablissement, sNomTable, sNomChamp); });
+           [&] { Move(run, Completion::Etablissement, sNomTable, sNomChamp); });
 }
 
 void InsertCodeTransacTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                           const std::string& sMessage) {
   Complete(run, " InsertCodeTransacTmp", sMessage, false,
-           [&] { Move(run, TCompletion::CodeTransac, sNomTable, sNomChamp); });
+           [&] { Move(run, Completion::CodeTransac, sNomTable, sNomChamp); });
 }
 
 void InsertCodeSpecTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp) {
-  Complete(run, nullptr, "", false, [&] { Move(run, TCompletion::CodeSpec, sNomTable, sNomChamp); });
+  Complete(run, nullptr, "", false, [&] { Move(run, Completion::CodeSpec, sNomTable, sNomChamp); });
 }
 
 void InsertMedecinTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                       const std::string& sNomChamp2, const std::string& sMessage) {
   Complete(run, " InsertMedecinTmp", sMessage, true,
-           [&] { Move(run, TCompletion::Medecin, sNomTable, sNomChamp, sNomChamp2); });
+           [&] { Move(run, Completion::Medecin, sNomTable, sNomChamp, sNomChamp2); });
 }
 
 void InsertTextePreInsTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                           const std::string& sMessage) {
   Complete(run, " InsertTextePreInsTmp", sMessage, true,
-           [&] { Move(run, TCompletion::TextePreIns, sNomTable, sNomChamp); });
+           [&] { Move(run, Completion::TextePreIns, sNomTable, sNomChamp); });
 }
 
 void InsertProtocoleTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                         const std::string& sMessage) {
   Complete(run, " InsertProtocoleTmp", sMessage, true,
-           [&] { Move(run, TCompletion::Protocole, sNomTable, sNomChamp); });
+           [&] { Move(run, Completion::Protocole, sNomTable, sNomChamp); });
 }
 
 void InsertTechnologuetmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                           const std::string& sMessage) {
   Complete(run, " InsertTechnologuetmp", sMessage, true,
-           [&] { Move(run, TCompletion::Technologue, sNomTable, sNomChamp); });
+           [&] { Move(run, Completion::Technologue, sNomTable, sNomChamp); });
 }
 
 void InsertDiagnostique(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                         const std::string& sMessage) {
   Complete(run, " InsertDiagnostique", sMessage, false,
-           [&] { Move(run, TCompletion::Diagnostique, sNomTable, sNomChamp); });
+           [&] { Move(run, Completion::Diagnostique, sNomTable, sNomChamp); });
 }
 
 void InsertModificateur(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                         const std::string& sMessage) {
   Complete(run, " InsertModificateur", sMessage, true,
-           [&] { Move(run, TCompletion::Modificateur, sNomTable, sNomChamp); });
+           [&] { Move(run, Completion::Modificateur, sNomTable, sNomChamp); });
 }
 
 void DeleteTableMissingPatient(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                                const std::string& sMessage) {
   Complete(run, " DeleteTableMissingPatient", sMessage, true, [&] {
-    const TExecResult deleted = run.FDataMgr->ExecuteDestQuery(
+    const ExecResult deleted = run.FDataMgr->ExecuteDestQuery(
         "DELETE FROM " + sNomTable + " t" + " WHERE NOT EXISTS (SELECT 1 FROM patient p WHERE p.id_patient = t." +
         sNomChamp + ")");
     // Rows dropped are said, with their number: nothing leaves staging silently.

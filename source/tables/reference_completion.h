@@ -52,10 +52,10 @@ void DeleteTableMissingPatient(RunContext& run, const std::string& sNomTable, co
                                const std::string& sMessage);
 
 // The statements, as the server receives them for the whole staging table.
-enum class TCompletion {
+enum class Completion {
   Securite, Station, ActeProbe, Acte, ActeDepartement, Privee, Radiologiste, Etablissement,
   CodeTransac, CodeSpec, Medecin, TextePreIns, Protocole, Technologue, Diagnostique, Modificateur,
 };
-std::string CompletionSql(TCompletion op, const std::string& T, const std::string& C, const std::string& C2 = "");
+std::string CompletionSql(Completion op, const std::string& T, const std::string& C, const std::string& C2 = "");
 
 }  // namespace korvel

@@ -23,9 +23,9 @@ TParamValue TextOrNull(const std::string& text) {
 }  // namespace
 
 void TransfertTableSecurite(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("Securite", {"Utilisateur", "Initiale"}, true); };
-  hooks.assign = [&](TRecordParams& p) {
+  hooks.assign = [&](RecordParams& p) {
     p.Copy("Utilisateur", p.Field("Initiale"));
     p.Set("MotDePasse", run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spEncrypt, p.Field("password")));
     p.Copy("Nom", p.Field("Nom"));

@@ -10,7 +10,7 @@ namespace {
 using TC = TCanTransfertType;
 
 // Code, "Description or the code", "N": the shape of most code tables.
-void CodeDescriptionInactive(TRecordParams& p) {
+void CodeDescriptionInactive(RecordParams& p) {
   p.Copy(0, p.Field(0));
   p.CopyOrTextOf(1, p.Field("Description"), p.Field(0));
   p.Constant(2, "N");
@@ -19,7 +19,7 @@ void CodeDescriptionInactive(TRecordParams& p) {
 }  // namespace
 
 void TransfertTableAnatom(RunContext& run) {
-  TTableRoutine routine{"TableAnatom", "region", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 3};
+  TableRoutine routine{"TableAnatom", "region", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 3};
   routine.batchOnlyAfterAccepted = true;
   RunTableRoutine(
       run, routine, [&] { run.FDataMgr->InitCodeDestCopy("Region", {"Region", "CODE"}, true); },
@@ -50,7 +50,7 @@ void TransfertTableMotCorr(RunContext& run) {
   RunTableRoutine(
       run, {"TableMotCorr", "MotCor", "MotCorr", "INSERT INTO MotCor(Remplacer, Par, desactive)", 3},
       [&] { run.FDataMgr->InitCodeDestCopy("MotCor", {"Remplacer", "Remplacer"}, true); },
-      [](TRecordParams& p) {
+      [](RecordParams& p) {
         p.Copy("Remplacer", p.Field(0));
         p.Copy("Par", p.Field(1));
         p.Constant("desactive", "N");
@@ -58,7 +58,7 @@ void TransfertTableMotCorr(RunContext& run) {
 }
 
 void TransfertTableDiagnos(RunContext& run) {
-  TTableRoutine routine{"TableDiagnos", "Diagnostique", "Diagnos",
+  TableRoutine routine{"TableDiagnos", "Diagnostique", "Diagnos",
                         "INSERT INTO Diagnostique(Diagnos, Description, Desactive)", 3};
   routine.refreshCounterAtEnd = false;
   RunTableRoutine(
@@ -71,7 +71,7 @@ void TransfertTableTypePres(RunContext& run) {
   RunTableRoutine(
       run, {"TableTypePres", "TypeFact", "TypePres", "INSERT INTO TypeFact(TypeFact, Desactive)", 2},
       [&] { run.FDataMgr->InitCodeDestCopy("TypeFact", {"TypeFact", "Description"}, true); },
-      [](TRecordParams& p) {
+      [](RecordParams& p) {
         p.Copy("TypeFact", p.Field(1));
         p.Constant("Desactive", "N");
       });
@@ -85,7 +85,7 @@ void TransfertTableTxtProto(RunContext& run) {
        "DESCRIPTIONSECONDAIRE, TexteSecondaire)",
        8},
       [&] { run.FDataMgr->InitCodeDestCopy("TextePreins", {"TextePreins", "Code"}, true); },
-      [&](TRecordParams& p) {
+      [&](RecordParams& p) {
         const std::string desc = p.Field("Description").AsString();
         p.Copy("TextePreins", p.Field(0));
         p.CopyOrTextOf("Description", p.Field("Description"), p.Field(0));
@@ -102,12 +102,12 @@ void TransfertTableTxtProto(RunContext& run) {
 }
 
 void TransfertTableExport(RunContext& run) {
-  TTableRoutine routine{"TableExport", "Export", "Export", "INSERT INTO Export(ID_EXPORT, DateHeure, ExportType)", 3};
+  TableRoutine routine{"TableExport", "Export", "Export", "INSERT INTO Export(ID_EXPORT, DateHeure, ExportType)", 3};
   routine.checkAcceptance = false;
   routine.refreshCounterAtEnd = false;  // shown after the closing commit instead
   RunTableRoutine(
       run, routine, [&] { run.FDataMgr->InitTransfertCondition(TC::ctNone, -1); },
-      [&](TRecordParams& p) {
+      [&](RecordParams& p) {
         p.Copy("ID_EXPORT", p.Field("autonum"));
         p.Set("DateHeure", run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DATE"),
                                                        p.Field("HEURE")));

@@ -7,9 +7,9 @@
 namespace korvel {
 
 void TransfertTableSorvane(RunContext& run) {
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.setup = [&] { run.FDataMgr->InitCodeDestCopy("tmpSorvane", {"Acte", "CODE"}, true); };
-  hooks.assign = [](TRecordParams& p) { p.Copy("Acte", p.Field(0)); };
+  hooks.assign = [](RecordParams& p) { p.Copy("Acte", p.Field(0)); };
   hooks.closing = [&] {
     InsertActeTmp(run, "tmpSorvane", "Acte", "Table Sorvane\r\n");
     run.ShowCounter();
@@ -19,7 +19,7 @@ void TransfertTableSorvane(RunContext& run) {
                      "Sorvane x WHERE x.Acte = t.Acte){KEYS}",
                      "tmpSorvane t", "t.Acte"});
   };
-  TTableRoutine routine{"TableSorvane", "Sorvane", "Sorvane", "INSERT INTO tmpSorvane(Acte)", 1};
+  TableRoutine routine{"TableSorvane", "Sorvane", "Sorvane", "INSERT INTO tmpSorvane(Acte)", 1};
   routine.refreshCounterAtEnd = false;
   RunTableRoutine(run, routine, hooks);
 }

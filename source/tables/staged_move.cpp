@@ -11,7 +11,7 @@ namespace {
 
 // The statement with a condition on the staged keys where its marker stands ("" for
 // the whole set: the statement's own text).
-std::string WithKeys(const TMoveSpec& spec, const std::string& condition) {
+std::string WithKeys(const MoveSpec& spec, const std::string& condition) {
   std::string sql = spec.sql;
   size_t at = sql.find(kMoveKeys);
   std::string joined = condition.empty() ? "" : " AND " + condition;
@@ -30,7 +30,7 @@ std::string WithKeys(const TMoveSpec& spec, const std::string& condition) {
 
 // The rows the final table already holds, counted with the statement's own FROM and
 // WHERE: the SELECT after the INSERT's column list.
-int64_t CountPresent(RunContext& run, const TMoveSpec& spec) {
+int64_t CountPresent(RunContext& run, const MoveSpec& spec) {
   const std::string sql = WithKeys(spec, "(" + spec.present + ")");
   const size_t open = sql.find('(');
   const size_t close = open == std::string::npos ? open : sql.find(')', open);
@@ -60,7 +60,7 @@ std::string KeyText(const Variant& key) { return key.IsNull() ? std::string("NUL
 // One move: its statements, prepared once, and what it has done so far.
 class Mover {
  public:
-  Mover(RunContext& run, const TMoveSpec& spec, const std::string& extra)
+  Mover(RunContext& run, const MoveSpec& spec, const std::string& extra)
       : run_(run), spec_(spec), base_extra_(extra), extra_(extra), range_(run.target.Db()),
         keys_(run.target.Db()) {}
 
@@ -187,7 +187,7 @@ class Mover {
                     false);
   }
 
-  TMoveResult result;
+  MoveResult result;
 
  private:
   bool Run(fib::TpFIBQuery& query, const std::vector<Variant>& values, int64_t& rows, std::string& message) {
@@ -269,7 +269,7 @@ class Mover {
   }
 
   RunContext& run_;
-  const TMoveSpec& spec_;
+  const MoveSpec& spec_;
   const std::string base_extra_;
   std::string extra_;
   fib::TpFIBQuery range_;
@@ -280,7 +280,7 @@ void EnsureTransaction(RunContext& run) {
   run.target.Begin();
 }
 
-void LogMove(RunContext& run, const TMoveSpec& spec, const TMoveResult& result, bool showPresent) {
+void LogMove(RunContext& run, const MoveSpec& spec, const MoveResult& result, bool showPresent) {
   run.Summary.AddMove(result.ok, result.moved, result.refused, result.present);
   if (result.Staged() == 0 && !spec.logEmpty) return;
   run.DoLogError(nullptr,
@@ -293,7 +293,7 @@ void LogMove(RunContext& run, const TMoveSpec& spec, const TMoveResult& result, 
 
 // A move ended by a fault: said in the table log and in "Log Generique"; what it moved
 // before stays moved, the rest stays staged.
-void Fault(RunContext& run, const TMoveSpec& spec, TMoveResult& result, const EMoveFault& e) {
+void Fault(RunContext& run, const MoveSpec& spec, MoveResult& result, const EMoveFault& e) {
   result.ok = false;
   const std::string message = "Deplacement vers " + spec.target + " interrompu: " + e.what();
   run.DoLogError(nullptr, message, false);
@@ -303,20 +303,20 @@ void Fault(RunContext& run, const TMoveSpec& spec, TMoveResult& result, const EM
 // A statement the server cannot even run (an unknown column...): a fault of the move,
 // logged once with its text in the table log and in "Log Generique". Its rows stay
 // staged; none of them is a refused row.
-TMoveResult Unrunnable(RunContext& run, const TMoveSpec& spec, const std::string& sql, const std::exception& e) {
-  TMoveResult result;
+MoveResult Unrunnable(RunContext& run, const MoveSpec& spec, const std::string& sql, const std::exception& e) {
+  MoveResult result;
   result.ok = false;
   run.DoLogError(nullptr, std::string(e.what()) + sql, true);
   run.DoLogMisc("Deplacement vers " + spec.target + " impossible: " + e.what());
   return result;
 }
 
-TMoveResult MoveBlocks(RunContext& run, const TMoveSpec& spec, const std::string& notMoved, int blockSize,
-                       const TMoveResult& start, bool showPresent);
+MoveResult MoveBlocks(RunContext& run, const MoveSpec& spec, const std::string& notMoved, int blockSize,
+                       const MoveResult& start, bool showPresent);
 
 }  // namespace
 
-std::string WholeMoveSql(const TMoveSpec& spec) { return WithKeys(spec, ""); }
+std::string WholeMoveSql(const MoveSpec& spec) { return WithKeys(spec, ""); }
 
 std::string HighestId(RunContext& run, const std::string& table, const std::string& column) {
   EnsureTransaction(run);
@@ -334,7 +334,7 @@ std::string FirstStagingLine(RunContext& run) {
   return std::to_string(line.Fields(0).AsInteger());
 }
 
-std::string NotMovedLatestCopy(const TStagedCopies& c) {
+std::string NotMovedLatestCopy(const StagedCopies& c) {
   const std::string staged = c.alias + "." + c.stagedKey;
   // "+ 0" keeps the server on the identifier's index: a range on the row number would
   // scan the rest of staging for every row.
@@ -343,7 +343,7 @@ std::string NotMovedLatestCopy(const TStagedCopies& c) {
          c.stagedKey + " = " + staged + " AND s2.NO_LIGNE + 0 > " + c.alias + ".NO_LIGNE))";
 }
 
-TMoveResult MoveStagedBlocks(RunContext& run, const TMoveSpec& spec, const TStagedCopies& c, int blockSize) {
+MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const StagedCopies& c, int blockSize) {
   EnsureTransaction(run);
   const std::string staged = c.alias + "." + c.stagedKey;
   const std::string thisRun = c.staging + " " + c.alias + " WHERE " + c.alias + ".NO_LIGNE >= " + c.firstLine +
@@ -370,7 +370,7 @@ TMoveResult MoveStagedBlocks(RunContext& run, const TMoveSpec& spec, const TStag
       theirs.Close();
     }
   } catch (const EDatabaseError& e) {
-    TMoveResult result = Unrunnable(run, spec, "SELECT COUNT(*) FROM " + thisRun, e);
+    MoveResult result = Unrunnable(run, spec, "SELECT COUNT(*) FROM " + thisRun, e);
     LogMove(run, spec, result, false);
     return result;
   }
@@ -380,13 +380,13 @@ TMoveResult MoveStagedBlocks(RunContext& run, const TMoveSpec& spec, const TStag
                        "): deja dans la cible avant ce transfert, non deplacee",
                    false);
   }
-  TMoveResult start;
+  MoveResult start;
   start.present = present - static_cast<int64_t>(conflicts.size());
   start.refused = static_cast<int64_t>(conflicts.size());
   return MoveBlocks(run, spec, NotMovedLatestCopy(c), blockSize, start, true);
 }
 
-TMoveResult MoveStaged(RunContext& run, const TMoveSpec& spec) {
+MoveResult MoveStaged(RunContext& run, const MoveSpec& spec) {
   EnsureTransaction(run);
   const std::string notPresent = spec.present.empty() ? "" : "NOT (" + spec.present + ")";
   const std::string whole = WithKeys(spec, notPresent);
@@ -397,7 +397,7 @@ TMoveResult MoveStaged(RunContext& run, const TMoveSpec& spec) {
     statement.Prepare();
     if (!spec.present.empty()) present = CountPresent(run, spec);
   } catch (const EDatabaseError& e) {
-    TMoveResult result = Unrunnable(run, spec, whole, e);
+    MoveResult result = Unrunnable(run, spec, whole, e);
     LogMove(run, spec, result, !spec.present.empty());
     return result;
   }
@@ -419,15 +419,15 @@ TMoveResult MoveStaged(RunContext& run, const TMoveSpec& spec) {
   return mover.result;
 }
 
-TMoveResult MoveStagedBlocks(RunContext& run, const TMoveSpec& spec, const std::string& notMoved,
+MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const std::string& notMoved,
                              int blockSize) {
-  return MoveBlocks(run, spec, notMoved, blockSize, TMoveResult(), false);
+  return MoveBlocks(run, spec, notMoved, blockSize, MoveResult(), false);
 }
 
 namespace {
 
-TMoveResult MoveBlocks(RunContext& run, const TMoveSpec& spec, const std::string& notMoved, int blockSize,
-                       const TMoveResult& start, bool showPresent) {
+MoveResult MoveBlocks(RunContext& run, const MoveSpec& spec, const std::string& notMoved, int blockSize,
+                       const MoveResult& start, bool showPresent) {
   if (blockSize < 1) throw ERoutineFault("Move into " + spec.target + " in blocks of " + std::to_string(blockSize));
   EnsureTransaction(run);
   const std::string extra = " AND " + notMoved;
@@ -451,7 +451,7 @@ TMoveResult MoveBlocks(RunContext& run, const TMoveSpec& spec, const std::string
     next.Prepare();
     mover.PrepareRange();
   } catch (const EDatabaseError& e) {
-    TMoveResult result = Unrunnable(run, spec, WithKeys(spec, notMoved), e);
+    MoveResult result = Unrunnable(run, spec, WithKeys(spec, notMoved), e);
     result.present = start.present;
     result.refused = start.refused;
     LogMove(run, spec, result, showPresent);

@@ -25,7 +25,7 @@ namespace korvel {
 inline constexpr const char* kMoveKeys = "{KEYS}";
 inline constexpr const char* kMoveWhereKeys = "{WHERE_KEYS}";
 
-struct TMoveSpec {
+struct MoveSpec {
   // The table written, as the log names it.
   std::string target;
   // INSERT ... SELECT ... with kMoveKeys once, inside its WHERE clause (or
@@ -48,7 +48,7 @@ struct TMoveSpec {
   bool logEmpty = true;
 };
 
-struct TMoveResult {
+struct MoveResult {
   // False when the move did not run to its end: a statement the server cannot run, an
   // error no row causes (a lost connection, another writer's lock), or a stop. It is
   // logged, also in "Log Generique" for a fault; the rows not moved stay staged and are
@@ -64,10 +64,10 @@ struct TMoveResult {
 };
 
 // The statement of a move as the server receives it for the whole set.
-std::string WholeMoveSql(const TMoveSpec& spec);
+std::string WholeMoveSql(const MoveSpec& spec);
 
 // Moves every staged row the statement selects.
-TMoveResult MoveStaged(RunContext& run, const TMoveSpec& spec);
+MoveResult MoveStaged(RunContext& run, const MoveSpec& spec);
 
 // Moves in blocks of `blockSize` consecutive identifiers (an integer key), each block
 // one statement and one commit, walking only the identifiers staged and not moved yet:
@@ -77,7 +77,7 @@ TMoveResult MoveStaged(RunContext& run, const TMoveSpec& spec);
 // nothing, and a second range, a stopped run or a re-run moves exactly what is missing.
 // Stops after the current block when the run is stopped (the move is then incomplete
 // when something is left).
-TMoveResult MoveStagedBlocks(RunContext& run, const TMoveSpec& spec, const std::string& notMoved,
+MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const std::string& notMoved,
                              int blockSize = 2500);
 
 // The highest value of an identifier column of a final table, as text ("0" when the
@@ -88,7 +88,7 @@ std::string HighestId(RunContext& run, const std::string& table, const std::stri
 
 // A block move's staging that may hold a record more than once (a stopped run, a range
 // run twice), and the final table its rows go to.
-struct TStagedCopies {
+struct StagedCopies {
   std::string finalTable, finalKey;        // "Paiement", "ID_Paiement"
   std::string staging, alias, stagedKey;   // "tmpPaiement", "p", "Id_paiement"
   std::string firstLine;                   // this run's first staged line (FirstStagingLine)
@@ -99,7 +99,7 @@ struct TStagedCopies {
 // table ("deja presents" when an earlier run staged that identifier too, so moved it;
 // a conflict, logged with its key and counted as refused, when the row was the
 // target's own).
-TMoveResult MoveStagedBlocks(RunContext& run, const TMoveSpec& spec, const TStagedCopies& copies,
+MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const StagedCopies& copies,
                              int blockSize = 2500);
 
 // The staging line number the next staged row will take (every staging table numbers
@@ -113,6 +113,6 @@ std::string FirstStagingLine(RunContext& run);
 // `firstLine` on) are all offered: two legacy records of one identifier then meet the
 // final table's key, which refuses the second, logged, instead of leaving it behind
 // without a word. `alias` names the staged row in the move statement.
-std::string NotMovedLatestCopy(const TStagedCopies& copies);
+std::string NotMovedLatestCopy(const StagedCopies& copies);
 
 }  // namespace korvel

@@ -10,7 +10,7 @@
 
 namespace korvel {
 
-const TField& TRecordParams::Field(int index) {
+const TField& RecordParams::Field(int index) {
   try {
     return run_.FDataMgr->SrcField(index);
   } catch (const EDatabaseError& e) {
@@ -18,7 +18,7 @@ const TField& TRecordParams::Field(int index) {
   }
 }
 
-const TField& TRecordParams::Field(const char* name) {
+const TField& RecordParams::Field(const char* name) {
   for (const auto& [key, field] : names_) {
     if (key == name) return *field;
   }
@@ -34,7 +34,7 @@ const TField& TRecordParams::Field(const char* name) {
   return *field;
 }
 
-int TRecordParams::Column(const char* column) {
+int RecordParams::Column(const char* column) {
   if (columns_serial_ != run_.FDataMgr->DestinationSerial()) {
     columns_.clear();
     columns_serial_ = run_.FDataMgr->DestinationSerial();
@@ -54,7 +54,7 @@ int TRecordParams::Column(const char* column) {
   return index;
 }
 
-const TField* TRecordParams::OptionalField(const char* name) {
+const TField* RecordParams::OptionalField(const char* name) {
   for (const auto& [key, field] : optional_) {
     if (std::strcmp(key, name) == 0) return field;
   }
@@ -69,7 +69,7 @@ const TField* TRecordParams::OptionalField(const char* name) {
   return field;
 }
 
-void TRecordParams::CopyOptional(int param, const char* name) {
+void RecordParams::CopyOptional(int param, const char* name) {
   const TField* field = OptionalField(name);
   if (field) {
     Copy(param, *field);
@@ -78,7 +78,7 @@ void TRecordParams::CopyOptional(int param, const char* name) {
   }
 }
 
-void TRecordParams::NotANumber(const TField& field, const TField& key) {
+void RecordParams::NotANumber(const TField& field, const TField& key) {
   std::string text = field.AsString();
   if (Trim(text).empty()) return;  // blank: no value, nothing to say
   run_.DoLogError(nullptr,
@@ -88,7 +88,7 @@ void TRecordParams::NotANumber(const TField& field, const TField& key) {
 }
 
 template <typename T>
-std::optional<T> TRecordParams::Auxiliary(const TField& field, const TField& key, T (TField::*read)() const) {
+std::optional<T> RecordParams::Auxiliary(const TField& field, const TField& key, T (TField::*read)() const) {
   if (field.IsNull()) return std::nullopt;
   try {
     return (field.*read)();
@@ -98,20 +98,20 @@ std::optional<T> TRecordParams::Auxiliary(const TField& field, const TField& key
   }
 }
 
-std::optional<int64_t> TRecordParams::AuxiliaryInteger(const TField& field, const TField& key) {
+std::optional<int64_t> RecordParams::AuxiliaryInteger(const TField& field, const TField& key) {
   return Auxiliary(field, key, &TField::AsInteger);
 }
 
-std::optional<double> TRecordParams::AuxiliaryNumber(const TField& field, const TField& key) {
+std::optional<double> RecordParams::AuxiliaryNumber(const TField& field, const TField& key) {
   return Auxiliary(field, key, &TField::AsFloat);
 }
 
-void TRecordParams::CopyOr(int param, const TField& field, const std::string& fallback) {
+void RecordParams::CopyOr(int param, const TField& field, const std::string& fallback) {
   default_.Value = fallback;
   Set(param, run_.FParamMgr->AssignSrcToDestNotNull(&field, default_));
 }
 
-void TRecordParams::Constant(int param, const std::string& value) {
+void RecordParams::Constant(int param, const std::string& value) {
   default_.Value = value;
   Set(param, run_.FParamMgr->AssignSrcToDestNotNull(nullptr, default_));
 }
@@ -123,18 +123,18 @@ namespace {
 // accepted (for the batch test).
 template <typename Source, typename Hooks, typename Refused>
 bool TransferOneRecord(RunContext& run, bool engineAccepted, Source& source, const Hooks& hooks,
-                       const Refused& logRefused, TLoopResult& result) {
+                       const Refused& logRefused, LoopResult& result) {
   if (!engineAccepted) {
     ++result.refused;  // the engine's check has logged why
     return false;
   }
   if (hooks.accept) {
-    TVerdict verdict = TVerdict::refuse;
+    Verdict verdict = Verdict::refuse;
     // A value the test could not read refuses this record only.
     RefuseRecordOnError([&] { verdict = hooks.accept(source); }, logRefused);
-    if (verdict == TVerdict::refuse) ++result.refused;
-    if (verdict == TVerdict::passOver) ++result.passedOver;
-    if (verdict != TVerdict::accept) return false;
+    if (verdict == Verdict::refuse) ++result.refused;
+    if (verdict == Verdict::passOver) ++result.passedOver;
+    if (verdict != Verdict::accept) return false;
   }
   // A value the target or the converter refuses (a bad date...) refuses this record
   // only; a fault of the routine (ERoutineFault) goes on up and ends the table.
@@ -142,13 +142,13 @@ bool TransferOneRecord(RunContext& run, bool engineAccepted, Source& source, con
   const bool inserted = RefuseRecordOnError(
       [&] {
         hooks.assign(source);
-        if constexpr (std::is_same_v<Hooks, TRoutineHooks>) {
+        if constexpr (std::is_same_v<Hooks, RoutineHooks>) {
           if (hooks.written) {
             checked = true;
             run.FDataMgr->ExecuteDestination();
-            const TVerdict verdict = hooks.written(source);
-            if (verdict != TVerdict::accept) {
-              ++(verdict == TVerdict::refuse ? result.refused : result.passedOver);
+            const Verdict verdict = hooks.written(source);
+            if (verdict != Verdict::accept) {
+              ++(verdict == Verdict::refuse ? result.refused : result.passedOver);
               return;
             }
             run.FDataMgr->CountAdded();
@@ -192,15 +192,15 @@ namespace {
 // Every loop's outcome counts in the run's summary, whichever way it ends.
 struct SummaryOf {
   RunContext& run;
-  const TLoopResult& result;
+  const LoopResult& result;
   ~SummaryOf() { run.Summary.AddLoop(result.opened, result.read, result.added, result.refused, result.passedOver); }
 };
 
 }  // namespace
 
-TLoopResult RunTableRoutine(RunContext& run, const TTableRoutine& routine, const TRoutineHooks& hooks) {
+LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const RoutineHooks& hooks) {
   TTransfertData& engine = *run.FDataMgr;
-  TLoopResult result;
+  LoopResult result;
   SummaryOf summary{run, result};
   run.FLogMgr.StartTableLog(routine.logName);
   run.ShowTableOperation(routine.labelName);
@@ -225,7 +225,7 @@ TLoopResult RunTableRoutine(RunContext& run, const TTableRoutine& routine, const
     engine.InitDestination(routine.insertHead, routine.nbParams);
   }
   if (hooks.setup) hooks.setup();
-  TRecordParams params(run);
+  RecordParams params(run);
   auto log_refused = [&](const EDatabaseError& e) {
     if (hooks.onRefused) {
       hooks.onRefused(e);
@@ -271,9 +271,9 @@ TLoopResult RunTableRoutine(RunContext& run, const TTableRoutine& routine, const
   return result;
 }
 
-TLoopResult RunTableRoutine(RunContext& run, const TTableRoutine& routine, const std::function<void()>& setup,
-                            const std::function<void(TRecordParams&)>& assign, const std::function<void()>& closing) {
-  TRoutineHooks hooks;
+LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const std::function<void()>& setup,
+                            const std::function<void(RecordParams&)>& assign, const std::function<void()>& closing) {
+  RoutineHooks hooks;
   hooks.setup = setup;
   hooks.assign = assign;
   hooks.closing = closing;
@@ -300,9 +300,9 @@ class QueryRowLog : public LogRecordSource {
 
 }  // namespace
 
-TLoopResult RunQueryRoutine(RunContext& run, const TQueryRoutine& routine, const TQueryHooks& hooks) {
+LoopResult RunQueryRoutine(RunContext& run, const QueryRoutine& routine, const QueryHooks& hooks) {
   TTransfertData& engine = *run.FDataMgr;
-  TLoopResult result;
+  LoopResult result;
   SummaryOf summary{run, result};
   run.FLogMgr.StartTableLog(routine.logName);
   run.ShowTableOperation(routine.labelName);

@@ -19,9 +19,9 @@ namespace korvel {
 
 // Destination parameters of the current record, each set by its column name or by its
 // position in the insert.
-class TRecordParams {
+class RecordParams {
  public:
-  explicit TRecordParams(RunContext& run) : run_(run) {}
+  explicit RecordParams(RunContext& run) : run_(run) {}
 
   // The source field by position / by name (names resolved once per table, after the
   // index and range are set). An unknown one is an ERoutineFault.
@@ -88,7 +88,7 @@ class TRecordParams {
   std::vector<std::pair<const char*, const TField*>> optional_;
 };
 
-struct TTableRoutine {
+struct TableRoutine {
   const char* logName;
   const char* labelName;
   const char* sourceTable;
@@ -118,14 +118,14 @@ struct TTableRoutine {
 };
 
 // What an extra acceptance test decides for one record.
-enum class TVerdict {
+enum class Verdict {
   accept,
   refuse,    // refused: the test has logged why
   passOver,  // left out by a rule of the routine, without a log line
 };
 
 // The steps a routine hooks into the loop; all optional but `assign`.
-struct TRoutineHooks {
+struct RoutineHooks {
   // Once the source is open on its index and range, before anything is written
   // (switching the target's indexes off...): a table refused at opening leaves the
   // target as it was.
@@ -133,18 +133,18 @@ struct TRoutineHooks {
   // After InitDestination: the duplicate check and policy.
   std::function<void()> setup;
   // After the engine accepted the record.
-  std::function<TVerdict(TRecordParams&)> accept;
+  std::function<Verdict(RecordParams&)> accept;
   // Whether `accept` reads nothing but the record (no target table): records may then
   // wait in a batch while it decides.
   bool acceptReadsRecordOnly = false;
   // Fills the parameters of an accepted record.
-  std::function<void(TRecordParams&)> assign;
+  std::function<void(RecordParams&)> assign;
   // After the statement ran: whether the record counts as added, or as refused (an
   // update that found no row; the hook logs why).
-  std::function<TVerdict(TRecordParams&)> written;
+  std::function<Verdict(RecordParams&)> written;
   // After the main insert, each in its own trap: one that the target refuses is
   // logged with the record; the record stays added.
-  std::vector<std::function<void(TRecordParams&)>> subStatements;
+  std::vector<std::function<void(RecordParams&)>> subStatements;
   // Replaces the logging of a record the target refused (by default: logged with the
   // record's fields).
   std::function<void(const EDatabaseError&)> onRefused;
@@ -156,7 +156,7 @@ struct TRoutineHooks {
 
 // How a loop went: whether its source opened, and what became of each record read
 // (read = added + refused + passedOver).
-struct TLoopResult {
+struct LoopResult {
   bool opened = false;
   int64_t read = 0;
   int64_t added = 0;
@@ -166,7 +166,7 @@ struct TLoopResult {
   int64_t subRefused = 0;
 };
 
-TLoopResult RunTableRoutine(RunContext& run, const TTableRoutine& routine, const TRoutineHooks& hooks);
+LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const RoutineHooks& hooks);
 
 // The engine's acceptance of the current record. A value the target refuses during the
 // duplicate check (a key longer than its column...) refuses this record, logged with
@@ -175,12 +175,12 @@ bool EngineAccepts(RunContext& run);
 
 // The code-table shape: `setup` sets the duplicate check and policy, `assign` fills
 // the parameters of an accepted record, `closing` runs before the table is closed.
-TLoopResult RunTableRoutine(RunContext& run, const TTableRoutine& routine, const std::function<void()>& setup,
-                            const std::function<void(TRecordParams&)>& assign,
+LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const std::function<void()>& setup,
+                            const std::function<void(RecordParams&)>& assign,
                             const std::function<void()>& closing = {});
 
 // A routine whose records are the rows of a query on the target.
-struct TQueryRoutine {
+struct QueryRoutine {
   const char* logName;
   const char* labelName;
   std::string selectSql;
@@ -192,10 +192,10 @@ struct TQueryRoutine {
   bool batchCommits = true;
 };
 
-struct TQueryHooks {
+struct QueryHooks {
   std::function<void()> beforeFirstRecord;
   std::function<void()> setup;
-  std::function<TVerdict(fib::TpFIBQuery&)> accept;
+  std::function<Verdict(fib::TpFIBQuery&)> accept;
   std::function<void(fib::TpFIBQuery&)> assign;
   std::vector<std::function<void(fib::TpFIBQuery&)>> subStatements;
   std::function<void(const EDatabaseError&, fib::TpFIBQuery&)> onRefused;
@@ -205,6 +205,6 @@ struct TQueryHooks {
 
 // The query reads in a read-only transaction of its own, so the batch commits of the
 // main transaction never close its cursor.
-TLoopResult RunQueryRoutine(RunContext& run, const TQueryRoutine& routine, const TQueryHooks& hooks);
+LoopResult RunQueryRoutine(RunContext& run, const QueryRoutine& routine, const QueryHooks& hooks);
 
 }  // namespace korvel

@@ -141,7 +141,7 @@ void TransfertTablePrescription(RunContext& run) {
   TPlageHoraireList plages;
   PhysicianLookup physicians;
   bool copied = false;
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   std::string firstLine;
   hooks.beforeFirstRecord = [&] {
     firstLine = FirstStagingLine(run);
@@ -155,7 +155,7 @@ void TransfertTablePrescription(RunContext& run) {
     copied = true;
   };
   // Inside the record trap: a bad visit number refuses this visit only.
-  hooks.assign = [&](TRecordParams& p) {
+  hooks.assign = [&](RecordParams& p) {
     TSrcToDest& conv = p.Converter();
     // A slot that is not a number is logged and the visit migrates without one.
     const std::optional<int64_t> slot = p.AuxiliaryInteger(p.Field("PlageHoraire"), p.Field("AutoNum"));
@@ -190,7 +190,7 @@ void TransfertTablePrescription(RunContext& run) {
     p.Set("Arrive", date);
     p.Constant("codedep", "R");
   };
-  hooks.subStatements = {[&](TRecordParams& p) {
+  hooks.subStatements = {[&](RecordParams& p) {
     static const char* const kReferants[] = {"Referant", "Referant1", "Referant2", "Referant3"};
     if (p.Field(kReferants[0]).AsString().empty()) return;
     for (int i = 0; i <= kMaxReferant; ++i) {
@@ -246,7 +246,7 @@ void TransfertTablePrescription(RunContext& run) {
          "v.dateexamen, v.arrive, v.codedep, v.modifdh, v.modifdh, 'NON-URGENT', v.dateexamen as creationdh FROM "
          "tmpVisite v{WHERE_KEYS}",
          "tmpVisite v", "v.id_visite", "", "v.NO_LIGNE"},
-        TStagedCopies{"Visite", "id_visite", "tmpVisite", "v", "id_visite", firstLine});
+        StagedCopies{"Visite", "id_visite", "tmpVisite", "v", "id_visite", firstLine});
     ChangeStateIndex(run, "VISITE", kMessage, false);
 
     run.UI().SetOperation("Table Visite\r\n (DELETE tmpVisite_Med ID_VISITE IS NULL)");
@@ -263,7 +263,7 @@ void TransfertTablePrescription(RunContext& run) {
     if (!copied || !run.StopAllProcess) return;
     DatabaseBackupRestore(run, "RIS_APRES_VISITE_" + FormatDateTime("yyyymmdd_hhnnss", Now()) + ".FBK");
   };
-  TTableRoutine routine{"TablePrescription", "Visite", "Prescrip",
+  TableRoutine routine{"TablePrescription", "Visite", "Prescrip",
                         "INSERT INTO tmpVisite(id_patient, Prescription, Licence, RensClinique, TypeFact, CiePrivee, "
                         "Etablissement, DateAccident, Diagnostique, Cs, RensCompl1, RensCompl2, ModifDh, Telecom, "
                         "DateAdmission, Epuration, Desactive, Securite, id_visite, Telecopie, groupe, DateExamen, codedep, "

@@ -31,7 +31,7 @@ size_t PowerOfTwoAtMost(size_t n) {
 
 }  // namespace
 
-bool TInsertBatch::Start(fib::TpFIBQuery* single, const std::string& head, const std::vector<std::string>& generators) {
+bool InsertBatch::Start(fib::TpFIBQuery* single, const std::string& head, const std::vector<std::string>& generators) {
   Stop();
   const int slots = single->SlotCount();
   if (slots <= 0 || slots != single->ParamCount()) return false;
@@ -68,7 +68,7 @@ bool TInsertBatch::Start(fib::TpFIBQuery* single, const std::string& head, const
   return true;
 }
 
-void TInsertBatch::Stop() {
+void InsertBatch::Stop() {
   single_ = nullptr;
   replay_.reset();
   generatorQuery_.reset();
@@ -77,13 +77,13 @@ void TInsertBatch::Stop() {
   blocks_.clear();
 }
 
-bool TInsertBatch::Add(int64_t tag) {
+bool InsertBatch::Add(int64_t tag) {
   for (size_t i = 0; i < width_; ++i) values_[rows_ * width_ + i].Assign(single_->Params(static_cast<int>(i)));
   tags_[rows_++] = tag;
   return rows_ >= maxRows_;
 }
 
-void TInsertBatch::Flush(const TRefused& refused) {
+void InsertBatch::Flush(const RefusedRow& refused) {
   try {
     SendRange(0, rows_, refused);
   } catch (...) {
@@ -93,7 +93,7 @@ void TInsertBatch::Flush(const TRefused& refused) {
   rows_ = 0;
 }
 
-void TInsertBatch::SendRange(size_t first, size_t end, const TRefused& refused) {
+void InsertBatch::SendRange(size_t first, size_t end, const RefusedRow& refused) {
   while (first < end) {
     const size_t count = PowerOfTwoAtMost(std::min(end - first, maxRows_));
     if (count == 1) {
@@ -109,7 +109,7 @@ void TInsertBatch::SendRange(size_t first, size_t end, const TRefused& refused) 
 // refuses is undone alone and ends the block, which returns its position. The rows
 // before it are in, in order; that row is sent again on its own for its error, and
 // the rows after it follow in new blocks, as they would one by one.
-fib::TpFIBQuery& TInsertBatch::BlockOf(size_t rows) {
+fib::TpFIBQuery& InsertBatch::BlockOf(size_t rows) {
   std::unique_ptr<fib::TpFIBQuery>& block = blocks_[rows];
   if (!block) {
     std::string sql = "EXECUTE BLOCK (";
@@ -131,7 +131,7 @@ fib::TpFIBQuery& TInsertBatch::BlockOf(size_t rows) {
   return *block;
 }
 
-size_t TInsertBatch::Send(size_t first, size_t count, const TRefused& refused) {
+size_t InsertBatch::Send(size_t first, size_t count, const RefusedRow& refused) {
   fib::TpFIBQuery& block = BlockOf(count);
   try {
     block.Prepare();
@@ -167,7 +167,7 @@ size_t TInsertBatch::Send(size_t first, size_t count, const TRefused& refused) {
   return row + 1;
 }
 
-std::vector<int64_t> TInsertBatch::GeneratorValues() {
+std::vector<int64_t> InsertBatch::GeneratorValues() {
   std::vector<int64_t> values;
   if (generators_.empty()) return values;
   fib::TpFIBQuery& query = *generatorQuery_;
@@ -177,7 +177,7 @@ std::vector<int64_t> TInsertBatch::GeneratorValues() {
   return values;
 }
 
-void TInsertBatch::SendAlone(size_t row, bool again, const TRefused& refused) {
+void InsertBatch::SendAlone(size_t row, bool again, const RefusedRow& refused) {
   const std::vector<int64_t> before = again ? GeneratorValues() : std::vector<int64_t>();
   try {
     for (size_t i = 0; i < width_; ++i) replay_->Params(static_cast<int>(i)).Assign(values_[row * width_ + i]);
@@ -193,7 +193,7 @@ void TInsertBatch::SendAlone(size_t row, bool again, const TRefused& refused) {
 
 // The row took its generator values in the block already: those it took again are
 // given back, so the next rows number as they would one by one.
-void TInsertBatch::GiveBack(const std::vector<int64_t>& before) {
+void InsertBatch::GiveBack(const std::vector<int64_t>& before) {
   const std::vector<int64_t> after = GeneratorValues();
   for (size_t g = 0; g < generators_.size(); ++g) {
     if (after[g] == before[g]) continue;

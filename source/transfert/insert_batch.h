@@ -22,10 +22,10 @@
 
 namespace korvel {
 
-class TInsertBatch {
+class InsertBatch {
  public:
   // A refused row: its tag (given to Add) and the server's error.
-  using TRefused = std::function<void(int64_t tag, const EDatabaseError& error)>;
+  using RefusedRow = std::function<void(int64_t tag, const EDatabaseError& error)>;
 
   // `single` is the prepared one-row insert "<head> VALUES(?, ...)", one marker per
   // parameter; `generators` those the table's insert triggers take values from. False
@@ -42,16 +42,16 @@ class TInsertBatch {
   bool Add(int64_t tag);
   // Sends every pending row. When `refused` raises, the rows not sent yet are dropped
   // (the table is ending on that error) and the exception goes on.
-  void Flush(const TRefused& refused);
+  void Flush(const RefusedRow& refused);
 
  private:
   fib::TpFIBQuery& BlockOf(size_t rows);
-  void SendRange(size_t first, size_t end, const TRefused& refused);
+  void SendRange(size_t first, size_t end, const RefusedRow& refused);
   // Sends rows [first, first + count) in one block; returns the first row not handled.
-  size_t Send(size_t first, size_t count, const TRefused& refused);
+  size_t Send(size_t first, size_t count, const RefusedRow& refused);
   // Sends one row through the one-row statement. `again`: the row already ran in a
   // block, and the generator values it takes now are given back when it is refused.
-  void SendAlone(size_t row, bool again, const TRefused& refused);
+  void SendAlone(size_t row, bool again, const RefusedRow& refused);
   void GiveBack(const std::vector<int64_t>& before);
   std::vector<int64_t> GeneratorValues();
 

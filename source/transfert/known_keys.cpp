@@ -68,13 +68,13 @@ std::optional<int64_t> ComparableInteger(const Variant& value, int bits) {
 
 }  // namespace
 
-void TKnownKeys::Clear() {
+void KnownKeys::Clear() {
   loaded_ = false;
   columns_.clear();
   hashes_.clear();
 }
 
-bool TKnownKeys::Load(fib::TpFIBDatabase& database, fib::TpFIBTransaction* transaction, const std::string& table,
+bool KnownKeys::Load(fib::TpFIBDatabase& database, fib::TpFIBTransaction* transaction, const std::string& table,
                       const std::vector<std::string>& columns) {
   Clear();
   fib::TpFIBQuery query(&database, transaction);
@@ -91,7 +91,7 @@ bool TKnownKeys::Load(fib::TpFIBDatabase& database, fib::TpFIBTransaction* trans
       query.ExecWithParams({Variant(UpperCase(table)), Variant(UpperCase(name))});
       if (query.Eof()) throw std::runtime_error("no column");
       const int64_t type = query.Fields(0).AsInteger();
-      TColumn column{name};
+      KeyColumn column{name};
       if (type == 14 || type == 37) {  // CHAR, VARCHAR
         const std::string set = Trim(query.Fields(4).AsString());
         // The connection's own set: a text goes to the column unchanged.
@@ -99,10 +99,10 @@ bool TKnownKeys::Load(fib::TpFIBDatabase& database, fib::TpFIBTransaction* trans
         if (!single_byte || query.Fields(2).AsInteger() != 0 || Trim(query.Fields(5).AsString()) != set) {
           throw std::runtime_error("collation");
         }
-        column.kind = TKind::text;
+        column.kind = KeyKind::text;
         column.maxChars = static_cast<size_t>(query.Fields(1).AsInteger());
       } else if ((type == 7 || type == 8 || type == 16) && query.Fields(3).AsInteger() == 0) {
-        column.kind = TKind::integer;
+        column.kind = KeyKind::integer;
         column.bits = type == 7 ? 16 : type == 8 ? 32 : 64;
       } else {
         throw std::runtime_error("type");
@@ -122,7 +122,7 @@ bool TKnownKeys::Load(fib::TpFIBDatabase& database, fib::TpFIBTransaction* trans
         const fib::TFIBColumn& field = query.Fields(static_cast<int>(i));
         if (field.IsNull()) {
           values[i].Clear();
-        } else if (columns_[i].kind == TKind::integer) {
+        } else if (columns_[i].kind == KeyKind::integer) {
           values[i].SetValue(Variant(field.AsInteger()));
         } else {
           values[i].SetText() = field.AsString();
@@ -140,13 +140,13 @@ bool TKnownKeys::Load(fib::TpFIBDatabase& database, fib::TpFIBTransaction* trans
   return true;
 }
 
-std::optional<uint64_t> TKnownKeys::Hash(const std::vector<const TParamValue*>& values) const {
+std::optional<uint64_t> KnownKeys::Hash(const std::vector<const TParamValue*>& values) const {
   if (values.size() != columns_.size()) return std::nullopt;
   uint64_t h = kFnvOffset;
   for (size_t i = 0; i < values.size(); ++i) {
     const TParamValue& value = *values[i];
     if (value.IsNull()) return std::nullopt;
-    if (columns_[i].kind == TKind::integer) {
+    if (columns_[i].kind == KeyKind::integer) {
       const std::optional<int64_t> n = ComparableInteger(value.Value(), columns_[i].bits);
       if (!n) return std::nullopt;
       Mix(h, &*n, sizeof *n);

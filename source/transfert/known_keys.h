@@ -17,12 +17,12 @@
 
 namespace korvel {
 
-class TKnownKeys {
+class KnownKeys {
  public:
-  enum class TKind { text, integer };
-  struct TColumn {
+  enum class KeyKind { text, integer };
+  struct KeyColumn {
     std::string name;
-    TKind kind = TKind::text;
+    KeyKind kind = KeyKind::text;
     size_t maxChars = 0;  // text columns
     int bits = 64;        // integer columns
   };
@@ -34,7 +34,7 @@ class TKnownKeys {
             const std::vector<std::string>& columns);
   void Clear();
   bool Loaded() const { return loaded_; }
-  const std::vector<TColumn>& Columns() const { return columns_; }
+  const std::vector<KeyColumn>& Columns() const { return columns_; }
 
   // The hash of a key given as the values the check binds, or nothing when a value
   // cannot be compared here. A NULL never equals anything: no hash either.
@@ -45,7 +45,7 @@ class TKnownKeys {
 
  private:
   bool loaded_ = false;
-  std::vector<TColumn> columns_;
+  std::vector<KeyColumn> columns_;
   std::unordered_set<uint64_t> hashes_;
 };
 

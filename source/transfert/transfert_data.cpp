@@ -533,10 +533,10 @@ const TParamValue& TTransfertData::MakePKString(const std::string& ATableName, c
 
 // ------------------------------------------------------------ general-purpose statement
 
-TExecResult TTransfertData::ExecuteDestQuery(const std::string& ASQL) {
+ExecResult TTransfertData::ExecuteDestQuery(const std::string& ASQL) {
   FlushBatch();
   ForgetKnownKeys();
-  TExecResult result;
+  ExecResult result;
   try {
     FExeQuery->Close();
     FExeQuery->SetSQLText(ASQL);
@@ -638,7 +638,7 @@ std::optional<std::vector<std::string>> GeneratorsOf(fib::TpFIBDatabase& databas
 }  // namespace
 
 
-void TTransfertData::BeginFastTable(TRefusedRecord refused) {
+void TTransfertData::BeginFastTable(RefusedRecord refused) {
   EndFastTable();
   if (FRecordAtATime) return;
   FRefused = std::move(refused);

@@ -27,7 +27,7 @@
 namespace korvel {
 
 // What a free statement did: whether the server took it, and the rows it changed.
-struct TExecResult {
+struct ExecResult {
   bool ok = false;
   int64_t rows = 0;
 };
@@ -110,10 +110,10 @@ class TTransfertData {
   // records and logs are those of one record at a time: a record the server refuses
   // at flush is handed to `refused` with the source positioned on it, and counts no
   // more as added. SetRecordAtATime(true) keeps the one-at-a-time path (diagnosis).
-  using TRefusedRecord = std::function<void(const EDatabaseError&)>;
+  using RefusedRecord = std::function<void(const EDatabaseError&)>;
   void SetRecordAtATime(bool on) { FRecordAtATime = on; }
   bool RecordAtATime() const { return FRecordAtATime; }
-  void BeginFastTable(TRefusedRecord refused);
+  void BeginFastTable(RefusedRecord refused);
   void EndFastTable();
   void FlushBatch();
   // Duplicate checks the server answered (the others came from memory).
@@ -135,7 +135,7 @@ class TTransfertData {
   // Runs one statement on the general-purpose query; errors are reported (message
   // then SQL) and swallowed; the result says whether the server took it and how many
   // rows it changed. Never counted as added records.
-  TExecResult ExecuteDestQuery(const std::string& ASQL);
+  ExecResult ExecuteDestQuery(const std::string& ASQL);
   const fib::TFIBColumn* GetExeQryField(int index) const;
   int GetExeQryRecordCount() const;
   bool GetExeQryEOF() const;
@@ -205,9 +205,9 @@ class TTransfertData {
   // Insert parameter of each check column, when the insert writes the checked table.
   std::vector<int> FKeyParams;
   bool FKeysFollowInserts = false;
-  TInsertBatch FBatch;
-  TKnownKeys FKeys;
-  TRefusedRecord FRefused;
+  InsertBatch FBatch;
+  KnownKeys FKeys;
+  RefusedRecord FRefused;
   std::vector<const TParamValue*> FKeyValues;
   int64_t FCheckRoundTrips = 0;
 };

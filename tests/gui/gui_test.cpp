@@ -61,8 +61,8 @@ class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     App();
-    gui::SetMessageHandler([this](gui::TMessageKind kind, const std::string& text) {
-      (kind == gui::TMessageKind::Information ? messages : errors).push_back(text);
+    gui::SetMessageHandler([this](gui::MessageKind kind, const std::string& text) {
+      (kind == gui::MessageKind::Information ? messages : errors).push_back(text);
     });
     folder = testing::ScratchDir();
     legacy = folder + "/radio";
@@ -189,7 +189,7 @@ TEST_F(WindowTest, FileOptionsShowTheNameAndHoldTheFolderInTheTooltip) {
   TFormTransfertFF::AssignFichier(edit, QString::fromStdString(folder + "/autre/Base.ini"));
   EXPECT_EQ(edit->text(), "Base.ini");
   EXPECT_EQ(edit->toolTip().toStdString(), folder + "/autre/");
-  const TRunOptions options = window->Options();
+  const RunOptions options = window->Options();
   EXPECT_EQ(options.targetIniFolder + options.targetIniFile, folder + "/autre/Base.ini");
 }
 

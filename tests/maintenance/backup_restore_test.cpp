@@ -31,7 +31,7 @@ TEST(SplitDatabaseName, ServerPathAndBackupFileAsTheServerSpellsThem) {
       {"dbhost:ris", "dbhost", "ris", "RIS_APRES_PREALABLE_20120131_140509.FBK"},
   };
   for (const Case& c : cases) {
-    const TServiceTarget target = SplitDatabaseName(c.name);
+    const ServiceTarget target = SplitDatabaseName(c.name);
     EXPECT_EQ(target.server, c.server) << c.name;
     EXPECT_EQ(target.databasePath, c.path) << c.name;
     EXPECT_EQ(target.BackupPath(file), c.backup) << c.name;

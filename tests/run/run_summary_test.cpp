@@ -7,7 +7,7 @@ namespace korvel {
 namespace {
 
 TEST(RunSummaryTest, EachRoutineAddsItsLoopsAndMovesAndSaysWhetherTheyReconcile) {
-  TRunSummary summary;
+  RunSummary summary;
   summary.AddLoop(true, 5, 5, 0, 0);  // outside a routine: counts nowhere
   summary.Begin("Patient");
   summary.AddLoop(true, 10, 7, 2, 1);
@@ -23,7 +23,7 @@ TEST(RunSummaryTest, EachRoutineAddsItsLoopsAndMovesAndSaysWhetherTheyReconcile)
   summary.End();
 
   ASSERT_EQ(summary.Tables().size(), 3u);
-  const TTableSummary& patient = summary.Tables()[0];
+  const TableSummary& patient = summary.Tables()[0];
   EXPECT_EQ(patient.read, 10);
   EXPECT_EQ(patient.moved, 9);
   EXPECT_EQ(patient.moveRefused, 1);
@@ -45,8 +45,8 @@ TEST(RunSummaryTest, EachRoutineAddsItsLoopsAndMovesAndSaysWhetherTheyReconcile)
 
 TEST(ProgressLineTest, RateAndTimeLeftShownAFewTimesASecondAtMost) {
   using namespace std::chrono_literals;
-  TProgressLine line;
-  const auto t0 = TProgressLine::Clock::time_point{} + 1h;
+  ProgressLine line;
+  const auto t0 = ProgressLine::Clock::time_point{} + 1h;
   line.Start("Table Dictionnaire\r\nTransfert des donnees", t0);
   EXPECT_EQ(line.Update(2500, 10000, t0 + 1s),
             "Table Dictionnaire  Transfert des donnees  2500/10000 (25%)  2500 records/s  0:03 left");

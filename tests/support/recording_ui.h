@@ -7,13 +7,13 @@
 #include <utility>
 #include <vector>
 
-#include "source/run/operator_interface.h"
+#include "source/run/operator_port.h"
 
 namespace korvel::testing {
 
-class RecordingUI : public TOperatorInterface {
+class RecordingUI : public OperatorPort {
  public:
-  TRunOptions options;
+  RunOptions options;
   std::set<std::pair<int, int>> checked;  // (list, index)
   std::vector<std::string> operations, counters, messages;
   std::vector<bool> enabled_changes;
@@ -23,7 +23,7 @@ class RecordingUI : public TOperatorInterface {
   // Called at each event-loop point (a test may press "Stop" here).
   std::function<void()> on_events;
 
-  TRunOptions Options() override { return options; }
+  RunOptions Options() override { return options; }
   bool IsChecked(int list, int index) override { return checked.count({list, index}) > 0; }
   void SetOperation(const std::string& text) override { operations.push_back(text); }
   void SetProgress(int64_t read, int64_t) override { counters.push_back(std::to_string(read)); }

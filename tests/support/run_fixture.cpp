@@ -26,7 +26,7 @@ void RunFixture::SetUp() {
   ui.options.mainModelFolder = folder + "/";
   ui.options.mainModelFile = "modele.rtf";
   ui.options.globalPrefix = "KV";
-  run = std::make_unique<TTransfertRun>(ui, folder + "/");
+  run = std::make_unique<RunDriver>(ui, folder + "/");
   ctx = &run->Context();
   ctx->ffSession.AddAlias("radio", legacy);
   ctx->ffCommsEngine.Open();

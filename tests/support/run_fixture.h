@@ -12,7 +12,7 @@
 
 #include "global/fib/fib_database.h"
 #include "global/variant.h"
-#include "source/driver/transfert_run.h"
+#include "source/driver/run_driver.h"
 #include "support/recording_ui.h"
 
 namespace korvel::testing {
@@ -45,7 +45,7 @@ class RunFixture : public ::testing::Test {
   int64_t Count(const std::string& table, const std::string& where = "");
 
   RecordingUI ui;
-  std::unique_ptr<TTransfertRun> run;
+  std::unique_ptr<RunDriver> run;
   RunContext* ctx = nullptr;  // the run's context, which the routines receive
   std::string folder;      // the test's folder (current directory)
   std::string legacy;      // the "radio" alias folder

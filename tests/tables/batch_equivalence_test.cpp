@@ -138,10 +138,10 @@ class BatchRefusalTest : public BatchEquivalenceTest {
   // Anatom records (CODE, Description) into `table`(CODE, TXT, N): N is NULL for a code
   // starting with "N"; the record with code `stopAt` presses Stop; the record C50
   // writes a log line while its values are being set.
-  TLoopResult Copy(const std::string& stopAt = "", const char* table = "T_LOT") {
-    TRoutineHooks hooks;
+  LoopResult Copy(const std::string& stopAt = "", const char* table = "T_LOT") {
+    RoutineHooks hooks;
     hooks.setup = [&] { ctx->FDataMgr->InitCodeDestCopy(table, {"CODE", "CODE"}, true); };
-    hooks.assign = [&](TRecordParams& p) {
+    hooks.assign = [&](RecordParams& p) {
       const std::string code = p.Field("CODE").AsString();
       p.Copy(0, p.Field("CODE"));
       if (code == "C50") ctx->DoLogError(nullptr, "Note au milieu de C50", false);
@@ -154,8 +154,8 @@ class BatchRefusalTest : public BatchEquivalenceTest {
       if (code == stopAt) ctx->StopAllProcess = false;
     };
     const std::string insert = std::string("INSERT INTO ") + table + "(CODE, TXT, N)";
-    TTableRoutine routine{"TableLot", "Lot", "Anatom", insert.c_str(), 3};
-    const TLoopResult result = RunTableRoutine(*ctx, routine, hooks);
+    TableRoutine routine{"TableLot", "Lot", "Anatom", insert.c_str(), 3};
+    const LoopResult result = RunTableRoutine(*ctx, routine, hooks);
     ctx->StopAllProcess = true;
     return result;
   }
@@ -182,7 +182,7 @@ class BatchRefusalTest : public BatchEquivalenceTest {
 
 TEST_F(BatchRefusalTest, RecordsRefusedInsideABatchAreLoggedInPlaceAndTheOthersGoIn) {
   Legacy();
-  TLoopResult one_result, batched_result;
+  LoopResult one_result, batched_result;
   const Outcome one = RunIn(true, [&] {
     Target();
     one_result = Copy();
@@ -194,7 +194,7 @@ TEST_F(BatchRefusalTest, RecordsRefusedInsideABatchAreLoggedInPlaceAndTheOthersG
   ExpectSame(one, batched);
   EXPECT_EQ(one.batches, 0);
   EXPECT_GT(batched.batches, 0);
-  for (const TLoopResult* r : {&one_result, &batched_result}) {
+  for (const LoopResult* r : {&one_result, &batched_result}) {
     EXPECT_EQ(r->read, 300);
     EXPECT_EQ(r->added, 294);  // refused: LONG (text), NUL, PRIS, C5, "C6   ", PRIS2
     EXPECT_EQ(r->refused, 6);

@@ -28,7 +28,7 @@ TEST(ClinicalRecordsRulesTest, BooleanTextsAndTechnologistInitials) {
   const Case cases[] = {{"JD", "D", "J"}, {"JPDUB", "DUB", "JP"}, {"ABCDEFG", "CDE", "AB"},
                         {"ABC", "C", "AB"}, {"ÉÈ", "È", "É"},     {"X", "", "X"}};
   for (const Case& c : cases) {
-    const TTechnologueName name = SplitInitiales(c.initiales);
+    const TechnologueName name = SplitInitiales(c.initiales);
     EXPECT_EQ(name.nom, c.nom) << c.initiales;
     EXPECT_EQ(name.prenom, c.prenom) << c.initiales;
   }
@@ -398,7 +398,7 @@ TEST_F(ClinicalRecordsTest, AuthorisationsReachTheirVisitsAndMammographyActsAreC
                      "(vide)))"))
       << ReadLog("TableAutorisation");
   EXPECT_EQ(ReadLog("TableAutorisation").find("introuvable"), std::string::npos);
-  const TTableSummary& row = ctx->Summary.Tables().back();
+  const TableSummary& row = ctx->Summary.Tables().back();
   EXPECT_EQ(row.name, "Autorisation");
   EXPECT_EQ(std::vector<int64_t>({row.read, row.added, row.refused, row.passedOver}),
             std::vector<int64_t>({5, 3, 0, 2}));

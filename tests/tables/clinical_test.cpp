@@ -30,7 +30,7 @@ TEST(PlageHoraireTest, SlotsAreFoundUnderTheExactTextOfTheirVisit) {
 }
 
 TEST(CityCleanerTest, TheProvinceIsTakenOutOfTheCityInEveryWrittenForm) {
-  TCityCleaner cleaner;
+  CityCleaner cleaner;
   struct Case {
     const char* city;
     const char* cleaned;

@@ -116,9 +116,9 @@ TEST_P(CodeTablesTest, ProtocolTextsAndExports) {
 
 TEST_P(CodeTablesTest, AValueRefusedWhileAssigningRefusesOnlyItsRecordAWrongLayoutEndsTheTable) {
   WriteTable("Anatom", {{V("A"), V("a")}, {V("B"), V("b")}, {V("C"), V("c")}});
-  TTableRoutine routine{"TableEssai", "essai", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 3};
+  TableRoutine routine{"TableEssai", "essai", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 3};
   routine.checkAcceptance = false;
-  RunTableRoutine(*ctx, routine, {}, [](TRecordParams& p) {
+  RunTableRoutine(*ctx, routine, {}, [](RecordParams& p) {
     if (p.Field(0).AsString() == "B") throw EDatabaseError("'2005-13-45' is not a valid date");
     p.Copy(0, p.Field(0));
     p.Copy(1, p.Field(1));
@@ -128,26 +128,26 @@ TEST_P(CodeTablesTest, AValueRefusedWhileAssigningRefusesOnlyItsRecordAWrongLayo
   EXPECT_NE(ReadLog("TableEssai").find("'2005-13-45' is not a valid date"), std::string::npos) << ReadLog("TableEssai");
   // A fault of the routine is not refused data: an unknown field or a parameter
   // position past the statement ends the table.
-  EXPECT_THROW(RunTableRoutine(*ctx, routine, {}, [](TRecordParams& p) { p.Copy(0, p.Field("Absent")); }),
+  EXPECT_THROW(RunTableRoutine(*ctx, routine, {}, [](RecordParams& p) { p.Copy(0, p.Field("Absent")); }),
                ERoutineFault);
-  EXPECT_THROW(RunTableRoutine(*ctx, routine, {}, [](TRecordParams& p) { p.Constant(3, "N"); }), ERoutineFault);
+  EXPECT_THROW(RunTableRoutine(*ctx, routine, {}, [](RecordParams& p) { p.Constant(3, "N"); }), ERoutineFault);
   // So does a statement whose parameter count differs from its column list (before a
   // single record is read), or a column the statement does not name.
   int assigned = 0;
-  TTableRoutine shifted{"TableEssai", "essai", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 4};
+  TableRoutine shifted{"TableEssai", "essai", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 4};
   shifted.checkAcceptance = false;
-  EXPECT_THROW(RunTableRoutine(*ctx, shifted, {}, [&](TRecordParams&) { ++assigned; }), ERoutineFault);
+  EXPECT_THROW(RunTableRoutine(*ctx, shifted, {}, [&](RecordParams&) { ++assigned; }), ERoutineFault);
   EXPECT_EQ(assigned, 0);
-  EXPECT_THROW(RunTableRoutine(*ctx, routine, {}, [](TRecordParams& p) { p.Constant("Absente", "N"); }),
+  EXPECT_THROW(RunTableRoutine(*ctx, routine, {}, [](RecordParams& p) { p.Constant("Absente", "N"); }),
                ERoutineFault);
   EXPECT_EQ(Count("Region"), 2);
 }
 
 TEST_P(CodeTablesTest, ParametersSetByColumnNameLandInTheirColumnsWhateverTheOrder) {
   WriteTable("Anatom", {{V("A"), V("a")}, {V("B"), V("b")}});
-  TTableRoutine routine{"TableEssai", "essai", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 3};
+  TableRoutine routine{"TableEssai", "essai", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 3};
   routine.checkAcceptance = false;
-  RunTableRoutine(*ctx, routine, {}, [](TRecordParams& p) {
+  RunTableRoutine(*ctx, routine, {}, [](RecordParams& p) {
     p.Constant("DESACTIVE", "O");
     p.Copy("Description", p.Field(1));
     p.Copy("region", p.Field(0));

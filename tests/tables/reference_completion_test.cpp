@@ -162,58 +162,58 @@ TEST_F(ReferenceCompletionTest, EmptyStagingAddsNothingAndLogsNothing) {
 }
 
 TEST_F(ReferenceCompletionTest, StatementsAreTheLegacyTextsOrTheirMendedForm) {
-  const std::pair<TCompletion, const char*> cases[] = {
-      {TCompletion::ActeProbe,
+  const std::pair<Completion, const char*> cases[] = {
+      {Completion::ActeProbe,
        "SELECT p.Acte FROM TmpExamen p LEFT JOIN Acte r ON(r.acte = p.Acte) WHERE r.id_Acte IS NULL AND p.Acte IS NOT "
        "NULL GROUP BY p.Acte"},
-      {TCompletion::Acte,
+      {Completion::Acte,
        "INSERT INTO Acte(Acte,Unite,Desactive) SELECT p.Acte , 1, 'O' FROM TmpExamen p LEFT JOIN Acte r ON(r.acte = "
        "p.Acte) WHERE r.id_Acte IS NULL AND p.Acte IS NOT NULL GROUP BY p.Acte"},
-      {TCompletion::Privee,
+      {Completion::Privee,
        "INSERT INTO ciePrivee(ciePrivee, nom) SELECT p.CiePrivee, p.CiePrivee FROM tmpVisite p LEFT JOIN ciePrivee r "
        "ON(r.ciePrivee = p.CiePrivee) WHERE r.CiePrivee IS NULL AND p.CiePrivee IS NOT NULL GROUP BY p.CiePrivee"},
-      {TCompletion::Radiologiste,
+      {Completion::Radiologiste,
        "INSERT INTO Radiologiste(Licence, Groupe, Desactive) SELECT distinct p.licence, p.groupe, 'O' FROM tmpVisite p "
        "WHERE NOT EXISTS (SELECT 1 FROM radiologiste r WHERE r.licence=p.licence AND r.groupe =p.groupe)"},
-      {TCompletion::CodeTransac,
+      {Completion::CodeTransac,
        "INSERT INTO CODETRANSAC(CODETRANSAC, Description, Desactive)  SELECT p.TRANSAC,p.TRANSAC , 'N' FROM "
        "tmpPaiement p  LEFT JOIN CODETRANSAC r ON(r.CODETRANSAC = p.TRANSAC)  WHERE r.CODETRANSAC IS NULL AND "
        "p.TRANSAC IS NOT NULL GROUP BY p.TRANSAC"},
-      {TCompletion::Medecin,
+      {Completion::Medecin,
        "INSERT INTO Medecin(Licence, MEDECINID, nom, prenom, desactive, ombrix, telvano) SELECT DISTINCT p.Medecin, "
        "COALESCE(p.MedecinId, 'ND'), t.nom, t.prenom, 'N', 'N', 'N' FROM tmpVisite_Med p JOIN tmpMedecin t ON "
        "(t.Licence = p.Medecin AND  COALESCE(t.MedecinID, '') = COALESCE(p.MedecinId,'')) LEFT JOIN  Medecin r ON "
        "(r.Licence = p.Medecin AND COALESCE(r.MedecinID,'') = COALESCE(p.MedecinId,'')) WHERE r.Licence IS NULL AND "
        "p.Medecin IS NOT NULL"},
-      {TCompletion::TextePreIns,
+      {Completion::TextePreIns,
        "INSERT INTO TextePreins(TextePreins, Description, Texte)SELECT p.TextePreIns, p.TextePreIns, p.TextePreIns FROM "
        "TmpExamen p LEFT JOIN TextePreIns r ON(r.TextePreIns = p.TextePreIns) WHERE r.TextePreIns IS NULL AND "
        "p.TextePreIns IS NOT NULL GROUP BY p.TextePreIns"},
-      {TCompletion::Technologue,
+      {Completion::Technologue,
        "INSERT INTO Technologue(nom, prenom) SELECT DISTINCT p.tech, p.tech FROM TmpExamen p LEFT JOIN  Technologue r "
        "ON(r.nom = p.tech) WHERE r.id_technologue IS NULL AND p.tech IS NOT NULL"},
-      {TCompletion::Etablissement,
+      {Completion::Etablissement,
        "INSERT INTO Etablissement(Etablissement, Nom, IndiceOmni, IndiceSpec, Serie) SELECT p.Etablissement, "
        "p.Etablissement, 'A', 'A', 'A' FROM tmpVisite p LEFT JOIN ETABLISSEMENT r ON(r.Etablissement = p.Etablissement "
        ") WHERE r.ETABLISSEMENT IS NULL AND p.Etablissement IS NOT NULL GROUP BY p.Etablissement"},
-      {TCompletion::CodeSpec,
+      {Completion::CodeSpec,
        "INSERT INTO specialite(Specialite, Description, Desactive) SELECT p.specialite,p.specialite , 'N' FROM "
        "tmpMedecin p LEFT JOIN specialite r ON(r.Specialite = p.specialite) WHERE r.Specialite IS NULL AND "
        "p.specialite IS NOT NULL GROUP BY p.specialite"},
-      {TCompletion::Protocole,
+      {Completion::Protocole,
        "INSERT INTO protocole(protocole, Description) SELECT p.protocole, p.protocole FROM TmpExamen p LEFT JOIN "
        "protocole r ON(r.protocole = p.protocole) WHERE r.protocole IS NULL AND p.protocole IS NOT NULL GROUP BY "
        "p.protocole"},
       // Mended: grouped by the cut name; NOT EXISTS for the departments.
-      {TCompletion::Securite,
+      {Completion::Securite,
        "INSERT INTO Securite(Utilisateur, MotDePasse, Desactive) SELECT SUBSTR(p.Securite, 1, 20), 'Kelp', 'O' FROM "
        "tmpVisite p LEFT JOIN Securite r ON (r.Utilisateur = SUBSTR(p.Securite, 1, 20)) WHERE r.utilisateur IS NULL AND "
        "p.Securite IS NOT NULL GROUP BY SUBSTR(p.Securite, 1, 20)"},
-      {TCompletion::Station,
+      {Completion::Station,
        "INSERT INTO Station(NomStation,desactive) SELECT SUBSTR(p.Poste, 1, 50), 'O' FROM tmplog p LEFT JOIN Station r "
        "ON (r.nomstation = SUBSTR(p.Poste, 1, 50)) WHERE r.nomstation IS NULL AND p.Poste IS NOT NULL GROUP BY "
        "SUBSTR(p.Poste, 1, 50)"},
-      {TCompletion::ActeDepartement,
+      {Completion::ActeDepartement,
        "INSERT INTO acte_departement(acte, codedep) SELECT a.acte, 'R' FROM acte a WHERE a.acte IS NOT NULL AND NOT "
        "EXISTS (SELECT 1 FROM acte_Departement d WHERE d.acte = a.acte)"},
   };

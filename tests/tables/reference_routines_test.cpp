@@ -225,7 +225,7 @@ TEST_F(EtablissementTest, ALegacyTableThatCannotBeOpenedLeavesARowThatDoesNotRec
     ctx->Summary.Begin(c.name);
     c.routine(*ctx);
     ctx->Summary.End();
-    const TTableSummary& row = ctx->Summary.Tables().back();
+    const TableSummary& row = ctx->Summary.Tables().back();
     EXPECT_EQ(row.loopsNotOpened, 1) << c.name << c.writeEtablis;
     EXPECT_FALSE(row.Reconciles()) << c.name << c.writeEtablis;
   }

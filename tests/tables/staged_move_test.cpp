@@ -42,7 +42,7 @@ class StagedMoveTest : public testing::RunFixture {
     Exec("UPDATE MOVE_SRC SET NOM = 'un nom bien trop long' WHERE ID = " + std::to_string(longName));
   }
 
-  TMoveSpec Spec() const {
+  MoveSpec Spec() const {
     return {"MOVE_DST", "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT p.ID, p.CODE, p.NOM FROM MOVE_SRC p WHERE 1 = 1{KEYS}",
             "MOVE_SRC p", "p.ID"};
   }
@@ -67,7 +67,7 @@ TEST_F(StagedMoveTest, ARefusedSetMovesEveryOtherRowAndLogsEachRefusedKey) {
   Stage(1, 10000);
   StageRefusals(500, 5000, 9000);
   ctx->CommitEtProgress();
-  TMoveResult result;
+  MoveResult result;
   const std::string log = Logged([&] { result = MoveStaged(*ctx, Spec()); });
 
   EXPECT_TRUE(result.ok);
@@ -94,10 +94,10 @@ TEST_F(StagedMoveTest, AWholeMoveThatTheServerTakesIsOneStatementAndRowsWithoutK
   Exec("INSERT INTO MOVE_SRC VALUES (NULL, 'sans', 'cle')");
   Exec("INSERT INTO MOVE_SRC VALUES (NULL, NULL, 'cle')");  // refused with the other keyless row
   ctx->CommitEtProgress();
-  TMoveSpec spec = Spec();
+  MoveSpec spec = Spec();
   spec.sql = "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT COALESCE(p.ID, 0), p.CODE, p.NOM FROM MOVE_SRC p "
              "WHERE 1 = 1{KEYS}";
-  TMoveResult result;
+  MoveResult result;
   const std::string log = Logged([&] { result = MoveStaged(*ctx, spec); });
   EXPECT_EQ(result.moved, 50);
   EXPECT_EQ(result.refused, 1);
@@ -122,9 +122,9 @@ TEST_F(StagedMoveTest, RowsSharingAKeyAreTriedOneByOneSoABadRowTakesNoSiblingWit
                         "4, 'C4', 'ok', NULL, 4", "5, 'C5', 'un nom bien trop long', NULL, 5"};
   for (const char* values : rows) Exec(std::string("INSERT INTO MOVE_GRP VALUES (") + values + ")");
   ctx->CommitEtProgress();
-  TMoveSpec spec{"MOVE_DST", "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT p.ID, p.CODE, p.NOM FROM MOVE_GRP p{WHERE_KEYS}",
+  MoveSpec spec{"MOVE_DST", "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT p.ID, p.CODE, p.NOM FROM MOVE_GRP p{WHERE_KEYS}",
                  "MOVE_GRP p", "p.GRP", "", "p.LIGNE"};
-  TMoveResult result;
+  MoveResult result;
   const std::string log = Logged([&] { result = MoveStaged(*ctx, spec); });
   EXPECT_TRUE(result.ok);
   EXPECT_EQ(result.moved, 3);
@@ -151,7 +151,7 @@ TEST_F(StagedMoveTest, AnotherWritersLockEndsTheMoveAsOneFaultNotAsRefusedRows) 
   lock.SetSQLText("UPDATE MOVE_COUNT SET N = 100");
   lock.ExecQuery();
 
-  TMoveResult result;
+  MoveResult result;
   const std::string log = Logged([&] { result = MoveStaged(*ctx, Spec()); });
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.refused, 0);
@@ -179,7 +179,7 @@ TEST_F(StagedMoveTest, BlocksWalkWhatIsStagedAndNotMovedOnlyOnceAcrossRuns) {
   ctx->CommitEtProgress();
   const std::string not_moved = "NOT EXISTS (SELECT 1 FROM MOVE_DST d WHERE d.ID = p.ID)";
 
-  TMoveResult first;
+  MoveResult first;
   const std::string log = Logged([&] { first = MoveStagedBlocks(*ctx, Spec(), not_moved); });
   EXPECT_EQ(first.moved, 2999 + 100 + 1);
   EXPECT_EQ(first.refused, 2);
@@ -190,7 +190,7 @@ TEST_F(StagedMoveTest, BlocksWalkWhatIsStagedAndNotMovedOnlyOnceAcrossRuns) {
       << log;
 
   // Again: only the refused rows are still missing; nothing arrives twice.
-  TMoveResult second;
+  MoveResult second;
   Logged([&] { second = MoveStagedBlocks(*ctx, Spec(), not_moved); });
   EXPECT_EQ(second.moved, 0);
   EXPECT_EQ(second.refused, 2);
@@ -198,7 +198,7 @@ TEST_F(StagedMoveTest, BlocksWalkWhatIsStagedAndNotMovedOnlyOnceAcrossRuns) {
   // Once mended, it arrives.
   Exec("DELETE FROM MOVE_SRC WHERE ID IS NULL");
   Exec("UPDATE MOVE_SRC SET NOM = 'court' WHERE ID = 10050");
-  TMoveResult third;
+  MoveResult third;
   Logged([&] { third = MoveStagedBlocks(*ctx, Spec(), not_moved, 100); });
   EXPECT_EQ(third.moved, 1);
   EXPECT_EQ(third.refused, 0);
@@ -210,13 +210,13 @@ TEST_F(StagedMoveTest, AStoppedRunEndsTheBlocksAfterTheCurrentOneAndTheNextRunMo
   ctx->CommitEtProgress();
   const std::string not_moved = "NOT EXISTS (SELECT 1 FROM MOVE_DST d WHERE d.ID = p.ID)";
   ctx->StopAllProcess = false;
-  TMoveResult stopped;
+  MoveResult stopped;
   const std::string log = Logged([&] { stopped = MoveStagedBlocks(*ctx, Spec(), not_moved); });
   EXPECT_FALSE(stopped.ok);  // incomplete, and the summary will say so
   EXPECT_EQ(stopped.moved, 2500);
   EXPECT_NE(log.find("Deplacement vers MOVE_DST arrete apres le bloc 1-2500"), std::string::npos) << log;
   ctx->StopAllProcess = true;
-  TMoveResult rest;
+  MoveResult rest;
   Logged([&] { rest = MoveStagedBlocks(*ctx, Spec(), not_moved); });
   EXPECT_TRUE(rest.ok);
   EXPECT_EQ(rest.moved, 3500);

@@ -32,8 +32,8 @@ class TableLoopTest : public testing::RunFixture {
                               {{"xJour", {"Jour"}}});
   }
 
-  TTableRoutine Routine(const char* index) {
-    TTableRoutine routine{"TableEssai", "Essai", "Essai", "INSERT INTO Region(Region, Description, Desactive)", 3};
+  TableRoutine Routine(const char* index) {
+    TableRoutine routine{"TableEssai", "Essai", "Essai", "INSERT INTO Region(Region, Description, Desactive)", 3};
     routine.Range(index, V(EncodeDate(2010, 1, 1)), V(EncodeDate(2010, 12, 31)));
     return routine;
   }
@@ -41,33 +41,33 @@ class TableLoopTest : public testing::RunFixture {
 
 TEST_F(TableLoopTest, EveryRecordOfTheRangeEndsAddedRefusedOrPassedOverAndTheHooksRunInOrder) {
   std::vector<std::string> steps;
-  TRoutineHooks hooks;
+  RoutineHooks hooks;
   hooks.beforeFirstRecord = [&] { steps.push_back("beforeFirstRecord"); };
   hooks.setup = [&] {
     steps.push_back("setup");
     ctx->FDataMgr->InitCodeDestCopy("Region", {"Region", "Code"}, true);
   };
-  hooks.accept = [&](TRecordParams& p) {
+  hooks.accept = [&](RecordParams& p) {
     const std::string nom = p.Field("Nom").AsString();
-    if (nom == "passer") return TVerdict::passOver;
+    if (nom == "passer") return Verdict::passOver;
     if (nom == "refuser") {
       ctx->DoLogError(nullptr, "refuse par la routine", false);
-      return TVerdict::refuse;
+      return Verdict::refuse;
     }
-    return TVerdict::accept;
+    return Verdict::accept;
   };
-  hooks.assign = [](TRecordParams& p) {
+  hooks.assign = [](RecordParams& p) {
     p.Copy(0, p.Field("Code"));
     p.Copy(1, p.Field("Nom"));
     p.Constant(2, "N");
   };
-  hooks.subStatements = {[](TRecordParams& p) {
+  hooks.subStatements = {[](RecordParams& p) {
                            if (p.Field("Code").AsString() == "B") throw EDatabaseError("sous-requete refusee");
                          },
-                         [&](TRecordParams&) { steps.push_back("second sub"); }};
+                         [&](RecordParams&) { steps.push_back("second sub"); }};
   hooks.closing = [&] { steps.push_back("closing"); };
   hooks.afterSave = [&] { steps.push_back(LogExists("TableEssai") ? "afterSave, log saved" : "afterSave"); };
-  const TLoopResult result = RunTableRoutine(*ctx, Routine("xJour"), hooks);
+  const LoopResult result = RunTableRoutine(*ctx, Routine("xJour"), hooks);
 
   EXPECT_TRUE(result.opened);
   EXPECT_EQ(result.read, 5);  // the two records outside the range are never read
@@ -88,10 +88,10 @@ TEST_F(TableLoopTest, EveryRecordOfTheRangeEndsAddedRefusedOrPassedOverAndTheHoo
 
 TEST_F(TableLoopTest, AnIndexOrRangeThatCannotBeSetRefusesTheTableInsteadOfReadingItWhole) {
   int assigned = 0;
-  TRoutineHooks hooks;
-  hooks.assign = [&](TRecordParams&) { ++assigned; };
+  RoutineHooks hooks;
+  hooks.assign = [&](RecordParams&) { ++assigned; };
   for (const char* index : {"xInconnu", "Seq. Access Index"}) {
-    const TLoopResult result = RunTableRoutine(*ctx, Routine(index), hooks);
+    const LoopResult result = RunTableRoutine(*ctx, Routine(index), hooks);
     EXPECT_FALSE(result.opened) << index;
     const std::string line = std::string("Index ou intervalle impossible pour Essai: index ") + index +
                              ", de (2010-01-01) a (2010-12-31): ";
@@ -109,13 +109,13 @@ TEST_F(TableLoopTest, ARoutineReadsAQueryOfTheTargetAndLogsARefusedRowWithItsCol
             .ok);
   }
   ctx->CommitEtProgress();
-  TQueryHooks hooks;
+  QueryHooks hooks;
   hooks.assign = [&](fib::TpFIBQuery& row) {
     ctx->FDataMgr->SetDestParam(0, ctx->FParamMgr->AssignSrcToDest(row.FieldByName("LICENCE")));
     ctx->FDataMgr->SetDestParam(1, ctx->FParamMgr->AssignSrcToDest(row.FieldByName("NOM")));
     ctx->FDataMgr->SetDestParam(2, TParamValue());
   };
-  const TLoopResult result = RunQueryRoutine(
+  const LoopResult result = RunQueryRoutine(
       *ctx,
       {"TableMedecinFF", "MedecinFF", "SELECT LICENCE, NOM FROM TMPMEDECINFF ORDER BY NOM",
        "INSERT INTO Region(Region, Description, Desactive)", 3},

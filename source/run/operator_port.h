@@ -12,7 +12,7 @@ namespace korvel {
 // The operator's options at the moment they are read. The window maps its widgets
 // onto them (the widget of each is named beside it); the command line reads them from
 // the run file.
-struct TRunOptions {
+struct RunOptions {
   std::string establishment;                   // default establishment (DBComboBoxEtablis)
   TDateTime periodStart = EncodeDate(1980, 1, 1);  // dtpDebut
   TDateTime periodEnd = EncodeDate(2012, 1, 1);    // dtpFin
@@ -34,11 +34,11 @@ struct TRunOptions {
   std::string aliasFile;
 };
 
-class TOperatorInterface {
+class OperatorPort {
  public:
-  virtual ~TOperatorInterface() = default;
+  virtual ~OperatorPort() = default;
 
-  virtual TRunOptions Options() = 0;
+  virtual RunOptions Options() = 0;
   // Whether item `index` of list 1 ("Préalable") or 2 ("Clinique") is ticked now.
   virtual bool IsChecked(int list, int index) = 0;
 

@@ -1,4 +1,4 @@
-#include "source/driver/transfert_run.h"
+#include "source/driver/run_driver.h"
 
 #include <unistd.h>
 
@@ -31,17 +31,17 @@ std::string CurrentDirectory() {
 
 }  // namespace
 
-TKorvelIni LoadINI(const std::string& path) {
+KorvelIni LoadINI(const std::string& path) {
   const IniFile ini = IniFile::Load(path);
-  return TKorvelIni{ini.Value("SMTP", ""), ini.Value("PORT", ""), ini.Value("DESTINATAIRE", "")};
+  return KorvelIni{ini.Value("SMTP", ""), ini.Value("PORT", ""), ini.Value("DESTINATAIRE", "")};
 }
 
-TTransfertRun::TTransfertRun(TOperatorInterface& ui, std::string settingsFolder, TTransfertLogMgr::Clock clock)
+RunDriver::RunDriver(OperatorPort& ui, std::string settingsFolder, TTransfertLogMgr::Clock clock)
     : ui_(ui), ctx_(ui, std::move(settingsFolder), std::move(clock)) {
   ctx_.SetClinicalTicked([this](std::string_view text) { return ClinicalItemTicked(text); });
 }
 
-TTransfertRun::~TTransfertRun() {
+RunDriver::~RunDriver() {
   try {
     FormClose();
   } catch (...) {
@@ -50,7 +50,7 @@ TTransfertRun::~TTransfertRun() {
 
 // ------------------------------------------------------------ window life
 
-void TTransfertRun::PrepareTransfert() {
+void RunDriver::PrepareTransfert() {
   const std::string alias_file = ui_.Options().aliasFile;
   if (!alias_file.empty()) ctx_.ffSession.SetAliasFile(alias_file);
   ctx_.PrepareEngine();
@@ -62,7 +62,7 @@ void TTransfertRun::PrepareTransfert() {
   }
 }
 
-std::vector<std::string> TTransfertRun::EtablissementCodes() {
+std::vector<std::string> RunDriver::EtablissementCodes() {
   std::vector<std::string> codes;
   TffTable& table = ctx_.TableEtablis;
   if (!table.Active()) return codes;
@@ -73,13 +73,13 @@ std::vector<std::string> TTransfertRun::EtablissementCodes() {
   return codes;
 }
 
-void TTransfertRun::FormClose() { ctx_.Release(); }
+void RunDriver::FormClose() { ctx_.Release(); }
 
 // ------------------------------------------------------------ connection
 
-void TTransfertRun::ForceNewDataPath() {
+void RunDriver::ForceNewDataPath() {
   try {
-    const TRunOptions options = ui_.Options();
+    const RunOptions options = ui_.Options();
     if (!Trim(options.targetIniFile).empty()) {
       ctx_.target.Open(fib::ReadDatabaseName(options.targetIniFolder + options.targetIniFile));
     } else {
@@ -105,7 +105,7 @@ void TTransfertRun::ForceNewDataPath() {
 
 // ------------------------------------------------------------ validation
 
-bool TTransfertRun::ValidateAllLicences() {
+bool RunDriver::ValidateAllLicences() {
   bool valid = true;
   try {
     ctx_.target.Begin();
@@ -142,7 +142,7 @@ bool TTransfertRun::ValidateAllLicences() {
   return valid;
 }
 
-bool TTransfertRun::ClinicalItemTicked(std::string_view text) {
+bool RunDriver::ClinicalItemTicked(std::string_view text) {
   const auto& items = ListeClinique();
   for (size_t i = 0; i < items.size(); ++i) {
     if (items[i].text == text) return ui_.IsChecked(2, static_cast<int>(i));
@@ -150,10 +150,10 @@ bool TTransfertRun::ClinicalItemTicked(std::string_view text) {
   return false;
 }
 
-bool TTransfertRun::ValidateTransfertOptions() {
+bool RunDriver::ValidateTransfertOptions() {
   std::string message;
   try {
-    const TRunOptions options = ui_.Options();
+    const RunOptions options = ui_.Options();
     if (ctx_.numeroEtablis.empty()) {
       message = "Un etablissement doit etre selectionner";
     } else if (Trim(options.mainModelFile).empty()) {
@@ -190,12 +190,12 @@ bool TTransfertRun::ValidateTransfertOptions() {
 
 // ------------------------------------------------------------ the run
 
-void TTransfertRun::btnStopClick() {
+void RunDriver::btnStopClick() {
   ctx_.StopAllProcess = false;
   ctx_.DoLogMisc("USER FORCED STOP");
 }
 
-void TTransfertRun::RunList(const std::vector<TTableItem>& items, int list) {
+void RunDriver::RunList(const std::vector<TableItem>& items, int list) {
   for (size_t i = 0; i < items.size(); ++i) {
     if (!ctx_.StopAllProcess) break;
     if (!items[i].routine || !ui_.IsChecked(list, static_cast<int>(i))) continue;
@@ -210,14 +210,14 @@ void TTransfertRun::RunList(const std::vector<TTableItem>& items, int list) {
   }
 }
 
-bool TTransfertRun::CheckTarget() {
+bool RunDriver::CheckTarget() {
   if (ctx_.target.Connected()) return true;
   ui_.ShowMessage("La base de donnees cible ne peut pas etre ouverte: " +
                   (TargetError.empty() ? ctx_.target.Name() : TargetError));
   return false;
 }
 
-bool TTransfertRun::CheckLegacy() {
+bool RunDriver::CheckLegacy() {
   try {
     if (!ctx_.ffDatabaseRadio.Active()) ctx_.ffDatabaseRadio.Open();
   } catch (const std::exception& e) {
@@ -227,7 +227,7 @@ bool TTransfertRun::CheckLegacy() {
   return true;
 }
 
-void TTransfertRun::WriteSummaryFiles() {
+void RunDriver::WriteSummaryFiles() {
   const std::string text_path = ctx_.FLogMgr.CreateSaveToFileName("RESUME");
   const std::string csv_path = text_path.substr(0, text_path.size() - 4) + ".csv";
   for (const auto& [path, content] : {std::pair{text_path, ctx_.Summary.Text()}, std::pair{csv_path, ctx_.Summary.Csv()}}) {
@@ -243,7 +243,7 @@ void TTransfertRun::WriteSummaryFiles() {
   }
 }
 
-void TTransfertRun::btnTransfertClick() {
+void RunDriver::btnTransfertClick() {
   LastRunCompleted = false;
   TablePhaseFailed = false;
   ctx_.PrivateReportCleanupPending = false;
@@ -262,7 +262,7 @@ void TTransfertRun::btnTransfertClick() {
   if (!CheckLegacy()) return;
   ui_.SetOptionsEnabled(false);
   ctx_.FLogMgr.StartTransfertLog();
-  const TRunOptions options = ui_.Options();
+  const RunOptions options = ui_.Options();
   ctx_.numeroPrescripDebut = FormatDateTime("yyyymmdd", options.periodStart) + "-000";
   ctx_.numeroPrescripFin = FormatDateTime("yyyymmdd", options.periodEnd) + "-999";
   const std::string log_folder = CurrentDirectory() + "/LogErreur/";
@@ -307,8 +307,8 @@ void TTransfertRun::btnTransfertClick() {
   if (!Trim(ui_.Options().smtpServer).empty()) SendEmail();
 }
 
-void TTransfertRun::SendEmail() {
-  const TRunOptions options = ui_.Options();
+void RunDriver::SendEmail() {
+  const RunOptions options = ui_.Options();
   ::korvel::SendEmail(options.smtpServer, options.smtpPort, options.recipient);
 }
 

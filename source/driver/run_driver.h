@@ -13,37 +13,37 @@
 #include <string_view>
 #include <vector>
 
-#include "source/run/operator_interface.h"
+#include "source/run/operator_port.h"
 #include "source/run/run_context.h"
 
 namespace korvel {
 
 // One item of a check-list: its text and the routine it selects (null while the
 // routine is not part of the program yet: the item is listed and not run).
-struct TTableItem {
+struct TableItem {
   const char* text;
   void (*routine)(RunContext&);
 };
 
 // The two lists in their fixed order: "Préalable" (26 items) and "Clinique" (25).
-const std::vector<TTableItem>& ListePrealable();
-const std::vector<TTableItem>& ListeClinique();
+const std::vector<TableItem>& ListePrealable();
+const std::vector<TableItem>& ListeClinique();
 
 // E-mail settings of "Korvel.ini" (keys SMTP, PORT, DESTINATAIRE, any letter case).
-struct TKorvelIni {
+struct KorvelIni {
   std::string smtp, port, destinataire;
 };
 // Raises when the file cannot be read, as the original start-up did.
-TKorvelIni LoadINI(const std::string& path);
+KorvelIni LoadINI(const std::string& path);
 
-class TTransfertRun {
+class RunDriver {
  public:
   // `settingsFolder` holds "Database.ini" (the executable's folder when empty).
-  explicit TTransfertRun(TOperatorInterface& ui, std::string settingsFolder = "",
+  explicit RunDriver(OperatorPort& ui, std::string settingsFolder = "",
                          TTransfertLogMgr::Clock clock = Now);
-  ~TTransfertRun();
-  TTransfertRun(const TTransfertRun&) = delete;
-  TTransfertRun& operator=(const TTransfertRun&) = delete;
+  ~RunDriver();
+  RunDriver(const RunDriver&) = delete;
+  RunDriver& operator=(const RunDriver&) = delete;
 
   // What the routines receive: engine, logs, target session, the run's values.
   RunContext& Context() { return ctx_; }
@@ -71,7 +71,7 @@ class TTransfertRun {
   // Where today's logs, final report and summary are written.
   std::string LogFolder() const { return ctx_.FLogMgr.Folder(); }
   // The summary of the last run, as RESUME.txt shows it.
-  const TRunSummary& Summary() const { return ctx_.Summary; }
+  const RunSummary& Summary() const { return ctx_.Summary; }
   // Whether "Stop" was asked during the current run.
   bool StopRequested() const { return !ctx_.StopAllProcess; }
 
@@ -83,14 +83,14 @@ class TTransfertRun {
   std::string TargetError;
 
  private:
-  void RunList(const std::vector<TTableItem>& items, int list);
+  void RunList(const std::vector<TableItem>& items, int list);
   // The checks made before the first table: the target opened (before the options are
   // validated, which reads it), the legacy folder there (after).
   bool CheckTarget();
   bool CheckLegacy();
   void WriteSummaryFiles();
 
-  TOperatorInterface& ui_;
+  OperatorPort& ui_;
   RunContext ctx_;
 };
 
