@@ -134,8 +134,7 @@ Result RunEngine(fib::TpFIBDatabase& db, TffSession& session, TffDatabase& radio
   std::fclose(sink);
   db.DefaultTransaction->Commit();
   db.DefaultTransaction->StartTransaction();
-  return {std::chrono::duration<double>(Clock::now() - start).count(), allocations, engine.NbAdded(),
-          progress_seconds};
+  return {std::chrono::duration<double>(Clock::now() - start).count(), allocations, engine.NbAdded(), progress_seconds};
 }
 
 Result RunRaw(fib::TpFIBDatabase& db, int records) {
@@ -190,7 +189,8 @@ int main(int argc, char** argv) {
   db.DefaultTransaction = &tr;
   db.Open();
   tr.StartTransaction();
-  for (const char* table : {"ENG_STANDARD", "ENG_NONE", "RAW10"}) Exec(db, std::string("CREATE TABLE ") + table + kColumns);
+  for (const char* table : {"ENG_STANDARD", "ENG_NONE", "RAW10"})
+    Exec(db, std::string("CREATE TABLE ") + table + kColumns);
 
   TffCommsEngine engine("EngineTransfert");
   TffSession session("SessionTransfert");

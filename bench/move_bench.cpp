@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
   const double staged = Seconds(start);
 
   std::printf("move benchmark, %d staged rows of 10 columns, embedded Firebird\n", rows);
-  std::printf("%-34s %8d rows %7.2f s %9.0f rows/s\n", "prepared INSERT per row (staging)", rows, staged, rows / staged);
+  std::printf("%-34s %8d rows %7.2f s %9.0f rows/s\n", "prepared INSERT per row (staging)", rows, staged,
+              rows / staged);
 
   auto report = [&](const char* what, const MoveResult& r, double seconds, int k) {
     std::printf("%-34s %8lld rows %7.2f s %9.0f rows/s  refused %lld  statements %lld", what,

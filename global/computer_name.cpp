@@ -46,10 +46,8 @@ bool SupportedInfoClass(int info) {
     case WTSWinStationName:
     case WTSDomainName:
     case WTSClientName:
-    case WTSClientDirectory:
-      return true;
-    default:
-      return false;
+    case WTSClientDirectory: return true;
+    default: return false;
   }
 }
 

@@ -42,9 +42,7 @@ bool IsValidDate(int year, int month, int day) {
   return day <= kDays[month - 1] + (month == 2 && leap);
 }
 
-TDateTime EncodeDate(int year, int month, int day) {
-  return TDateTime(DaysFromCivil(year, month, day));
-}
+TDateTime EncodeDate(int year, int month, int day) { return TDateTime(DaysFromCivil(year, month, day)); }
 
 TDateTime EncodeTime(int hour, int minute, int second, int millisecond) {
   return TDateTime((((hour * 60.0 + minute) * 60.0 + second) * 1000.0 + millisecond) / kMsPerDay);
@@ -122,7 +120,10 @@ std::string FormatDateTime(const std::string& format, TDateTime dt) {
     switch (c) {
       case 'y':
         n = count(i, 'y');
-        if (n >= 3) put("%04d", p.year); else put("%02d", p.year % 100);
+        if (n >= 3)
+          put("%04d", p.year);
+        else
+          put("%02d", p.year % 100);
         break;
       case 'm':
         n = count(i, 'm');
@@ -148,8 +149,7 @@ std::string FormatDateTime(const std::string& format, TDateTime dt) {
         n = count(i, 'z');
         put(n >= 3 ? "%03d" : "%d", p.millisecond);
         break;
-      default:
-        out.push_back(format[i]);
+      default: out.push_back(format[i]);
     }
     i += n;
   }
@@ -172,8 +172,8 @@ bool TryParseDateTime(const std::string& text, TDateTime& out) {
   const char* rest = text.c_str() + consumed;
   if (*rest) {
     int more = 0;
-    const int got = std::sscanf(rest, " %2d:%2d%n:%2d%n.%3d%n", &p.hour, &p.minute, &more, &p.second, &more,
-                                &p.millisecond, &more);
+    const int got =
+        std::sscanf(rest, " %2d:%2d%n:%2d%n.%3d%n", &p.hour, &p.minute, &more, &p.second, &more, &p.millisecond, &more);
     if (got < 2 || rest[more] != '\0') return false;
     if (p.hour > 23 || p.minute > 59 || p.second > 59) return false;
   }

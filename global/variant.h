@@ -73,8 +73,7 @@ class Variant {
   friend bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value_; }
 
  private:
-  std::variant<std::monostate, std::string, int64_t, double, korvel::Currency, TDateTime, bool, korvel::Bytes>
-      value_;
+  std::variant<std::monostate, std::string, int64_t, double, korvel::Currency, TDateTime, bool, korvel::Bytes> value_;
 };
 
 // A value that can be cleared to NULL without giving up its storage: the parameter

@@ -15,8 +15,8 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
   try {
     const auto summary = korvel::sample::WriteSampleClinic(options);
-    std::cout << "sample clinic: " << summary.records << " records in " << options.folder << "/radio (largest: "
-              << summary.largestTableName << ", " << summary.largestTable << ")\n";
+    std::cout << "sample clinic: " << summary.records << " records in " << options.folder
+              << "/radio (largest: " << summary.largestTableName << ", " << summary.largestTable << ")\n";
   } catch (const std::exception& e) {
     std::cerr << "korvel-sample-clinic: " << e.what() << "\n";
     return 1;

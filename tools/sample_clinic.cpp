@@ -67,9 +67,9 @@ class Generator {
 };
 
 std::string Generator::Word() {
-  static const char* const kSyllables[] = {"ra", "dio", "gra", "phie", "tho", "rax", "cer", "vi", "cal", "lom",
-                                           "bai", "re", "ab", "do", "men", "os", "seux", "sca", "no", "é",
-                                           "cho", "mam", "mo", "ti", "que", "fé", "mur", "pel", "vien", "nne"};
+  static const char* const kSyllables[] = {"ra",  "dio", "gra", "phie", "tho", "rax", "cer",  "vi",  "cal",  "lom",
+                                           "bai", "re",  "ab",  "do",   "men", "os",  "seux", "sca", "no",   "é",
+                                           "cho", "mam", "mo",  "ti",   "que", "fé",  "mur",  "pel", "vien", "nne"};
   std::string w;
   const int n = 2 + Pick(3);
   for (int i = 0; i < n; ++i) w += PickOf(kSyllables);
@@ -95,13 +95,17 @@ void Generator::Write(const std::string& table, const std::vector<Row>& rows,
 void Generator::WriteEtablissements() {
   using P = std::vector<std::pair<std::string, Variant>>;
   auto etablis = [&](const char* code, const char* nom, const char* ville, const char* serie, P more = {}) {
-    P values = {{"Code", Variant(code)},          {"Nom", Variant(nom)},
-                {"IndiceSpec", Variant("B")},     {"Ville", Variant(ville)},
+    P values = {{"Code", Variant(code)},
+                {"Nom", Variant(nom)},
+                {"IndiceSpec", Variant("B")},
+                {"Ville", Variant(ville)},
                 {"Courriel", Variant(std::string("accueil@") + code + ".example")},
                 {"Territoire", Variant("T" + std::to_string(1 + Pick(5)))},
                 {"Serie", serie ? Variant(serie) : Variant()},
-                {"FacturationRegie", Variant(true)}, {"FactCalCulRole1", Variant(Chance(0.5))},
-                {"Majoration140", Variant(Chance(0.5))}, {"FactCalculRole7", Variant(false)},
+                {"FacturationRegie", Variant(true)},
+                {"FactCalCulRole1", Variant(Chance(0.5))},
+                {"Majoration140", Variant(Chance(0.5))},
+                {"FactCalculRole7", Variant(false)},
                 {"Mixte36", Variant(Chance(0.3))}};
     values.insert(values.end(), more.begin(), more.end());
     return LegacyRow("Etablis", values);
@@ -114,15 +118,15 @@ void Generator::WriteEtablissements() {
          etablis("CLI04", "CLINIQUE RADIOLOGIQUE DU VIEUX-PORT", "Montréal", "D"),
          etablis("HOP01", "Hôpital régional de la Haute-Côte-Nord, pavillon des soins ambulatoires et de l'imagerie",
                  "Baie-Comeau", "H"),
-         etablis("CLI05", "", "Québec", "E"),    // no name: refused as an empty key
+         etablis("CLI05", "", "Québec", "E"),          // no name: refused as an empty key
          etablis("CLI02", "Doublon", "Laval", "F")});  // number already there: refused
 }
 
 void Generator::WriteUsers() {
-  static const char* const kNames[][2] = {
-      {"JTREMBLAY", "Julie Tremblay"}, {"MGAGNON", "Marc Gagnon"},    {"SROY", "Sophie Roy"},
-      {"PCOTE", "Pierre Côté"},        {"IBOUCHER", "Isabelle Boucher"}, {"LGAUTHIER", "Luc Gauthier"},
-      {"NMORIN", "Nathalie Morin"},     {"FLAVOIE", "François Lavoie"}};
+  static const char* const kNames[][2] = {{"JTREMBLAY", "Julie Tremblay"},  {"MGAGNON", "Marc Gagnon"},
+                                          {"SROY", "Sophie Roy"},           {"PCOTE", "Pierre Côté"},
+                                          {"IBOUCHER", "Isabelle Boucher"}, {"LGAUTHIER", "Luc Gauthier"},
+                                          {"NMORIN", "Nathalie Morin"},     {"FLAVOIE", "François Lavoie"}};
   std::vector<Row> rows;
   auto user = [&](const std::string& initiale, const char* nom, Variant password) {
     std::vector<std::pair<std::string, Variant>> values = {
@@ -138,7 +142,7 @@ void Generator::WriteUsers() {
   rows.push_back(user("TECHNICIENNE_RADIO_1", "Technicienne de jour", Variant("jour")));
   rows.push_back(user("TECHNICIENNE_RADIO_1_SOIR", "Technicienne de soir", Variant("soir")));
   rows.push_back(user("SROY", "Sophie Roy (doublon)", Variant("x")));  // duplicate: refused
-  rows.push_back(user("", "Sans initiales", Variant("x")));           // blank: refused
+  rows.push_back(user("", "Sans initiales", Variant("x")));            // blank: refused
   Write("Securite", rows);
 }
 
@@ -174,8 +178,10 @@ void Generator::WriteParameters() {
 
 namespace {
 
-const char* const kUsers[] = {"JTREMBLAY", "MGAGNON", "SROY", "PCOTE", "IBOUCHER", "LGAUTHIER", "NMORIN", "FLAVOIE",
-                              "TECHNICIENNE_RADIO_1_SOIR", "ANCIEN_EMPLOYE"};
+const char* const kUsers[] = {"JTREMBLAY",     "MGAGNON",  "SROY",
+                              "PCOTE",         "IBOUCHER", "LGAUTHIER",
+                              "NMORIN",        "FLAVOIE",  "TECHNICIENNE_RADIO_1_SOIR",
+                              "ANCIEN_EMPLOYE"};
 const char* const kModalities[] = {"RX", "CT", "IRM", "US", "MAMMO", "PET"};  // PET: not in the Modalite table
 const char* const kActivitiesOfActs[] = {"Radiologie générale", "Échographie", "Tomodensitométrie", "Mammographie"};
 
@@ -262,7 +268,7 @@ void Generator::WriteStationsAndInsurers(int k) {
   Write("Station", rows);
 
   static const char* const kInsurers[] = {"SSQ Assurances", "Desjardins Assurances", "La Capitale", "Manuvie",
-                                          "Croix Bleue", "Industrielle Alliance", "Sun Life", "Great-West"};
+                                          "Croix Bleue",    "Industrielle Alliance", "Sun Life",    "Great-West"};
   rows.clear();
   int n = 0;
   for (const char* nom : kInsurers) {
@@ -274,15 +280,16 @@ void Generator::WriteStationsAndInsurers(int k) {
                                        {"CieActif", Variant(n != 3)},  // one no longer active
                                        {"AutorisationRequise", Variant(Chance(0.5))}}));
   }
-  rows.push_back(LegacyRow("Prive", {{"Code", Variant("CIE09")}, {"Contact", Variant("M. Roy")}}));  // no name
+  rows.push_back(LegacyRow("Prive", {{"Code", Variant("CIE09")}, {"Contact", Variant("M. Roy")}}));    // no name
   rows.push_back(LegacyRow("Prive", {{"Code", Variant("CIE10")}, {"Nom", Variant("Sans contact")}}));  // refused
   Write("Prive", rows);
 
   rows.clear();
   for (int i = 0; i < 100 * k; ++i) {
-    rows.push_back(LegacyRow("PriveActe", {{"Cie", Variant(Code("CIE", 1 + i % 8, 2))},
-                                           {"Code", Variant(Code("0", 8000 + (i / 8) % 300, 4))},
-                                           {"Montant", Variant(Currency{static_cast<int64_t>(1000 + Pick(90000)) * 100})}}));
+    rows.push_back(
+        LegacyRow("PriveActe", {{"Cie", Variant(Code("CIE", 1 + i % 8, 2))},
+                                {"Code", Variant(Code("0", 8000 + (i / 8) % 300, 4))},
+                                {"Montant", Variant(Currency{static_cast<int64_t>(1000 + Pick(90000)) * 100})}}));
   }
   rows.push_back(LegacyRow("PriveActe", {{"Cie", Variant("CIE01")}, {"Code", Variant("08000")}}));  // duplicate
   rows.push_back(LegacyRow("PriveActe", {{"Cie", Variant("CIE99")}, {"Code", Variant("09999")}}));  // both unknown
@@ -291,17 +298,16 @@ void Generator::WriteStationsAndInsurers(int k) {
   rows.clear();
   for (int i = 1; i <= 50 * k; ++i) {
     const bool annule = Chance(0.1);
-    rows.push_back(LegacyRow(
-        "RapportPrivee",
-        {{"Numero", Variant(Code("RP", i, 6))},
-         {"DateProd", Variant(EncodeDate(2005 + Pick(7), 1 + Pick(12), 1 + Pick(28)))},
-         {"HeureProd", Variant(EncodeTime(8 + Pick(10), Pick(60), 0))},
-         {"DateAnnul", annule ? Variant(EncodeDate(2012, 1, 1 + Pick(28))) : Variant()},
-         {"HeureAnnul", annule ? Variant(EncodeTime(9, 0, 0)) : Variant()},
-         {"NbExamen", Variant(int64_t{1 + Pick(5)})},
-         {"Total", Variant(Currency{static_cast<int64_t>(Pick(200000)) * 100})},
-         {"UsagerProd", Variant(PickOf(kUsers))},
-         {"UsagerAnnul", annule ? Variant(PickOf(kUsers)) : Variant()}}));
+    rows.push_back(
+        LegacyRow("RapportPrivee", {{"Numero", Variant(Code("RP", i, 6))},
+                                    {"DateProd", Variant(EncodeDate(2005 + Pick(7), 1 + Pick(12), 1 + Pick(28)))},
+                                    {"HeureProd", Variant(EncodeTime(8 + Pick(10), Pick(60), 0))},
+                                    {"DateAnnul", annule ? Variant(EncodeDate(2012, 1, 1 + Pick(28))) : Variant()},
+                                    {"HeureAnnul", annule ? Variant(EncodeTime(9, 0, 0)) : Variant()},
+                                    {"NbExamen", Variant(int64_t{1 + Pick(5)})},
+                                    {"Total", Variant(Currency{static_cast<int64_t>(Pick(200000)) * 100})},
+                                    {"UsagerProd", Variant(PickOf(kUsers))},
+                                    {"UsagerAnnul", annule ? Variant(PickOf(kUsers)) : Variant()}}));
   }
   Write("RapportPrivee", rows);
 }
@@ -316,8 +322,11 @@ void Generator::WriteMessagesAndHl7(int k) {
     const std::string texte = "Bonjour,\r\nPourriez-vous revoir le dossier " + std::to_string(group) + " ?\r\nMerci";
     const int recipients = 1 + Pick(4);
     for (int r = 0; r < recipients; ++r) {
-      rows.push_back(LegacyRow("Message", {{"De", Variant(de)}, {"A", Variant(kUsers[(group + r + 1) % 10])},
-                                           {"DATE", day}, {"Heure", heure}, {"Objet", Variant(objet)},
+      rows.push_back(LegacyRow("Message", {{"De", Variant(de)},
+                                           {"A", Variant(kUsers[(group + r + 1) % 10])},
+                                           {"DATE", day},
+                                           {"Heure", heure},
+                                           {"Objet", Variant(objet)},
                                            {"Message", Variant(texte)}}));
     }
   }
@@ -356,8 +365,8 @@ void Generator::WritePreparedTarget(int k) {
   std::ofstream sql(fs::path(options_.folder) / "cible.sql", std::ios::binary);
   sql << "-- Rows a separate tool loads into the target before a migration: physicians and\n"
          "-- radiologists with the outcome of their licence check, the provincial registers.\n";
-  static const char* const kNoms[] = {"Tremblay", "Gagnon", "Roy", "Côté", "Bouchard", "Gauthier", "Morin",
-                                      "Lavoie", "Fortin", "Gagné", "Ouellet", "Pelletier", "Bélanger", "Lévesque"};
+  static const char* const kNoms[] = {"Tremblay", "Gagnon", "Roy",   "Côté",    "Bouchard",  "Gauthier", "Morin",
+                                      "Lavoie",   "Fortin", "Gagné", "Ouellet", "Pelletier", "Bélanger", "Lévesque"};
   static const char* const kPrenoms[] = {"Marie", "Jean", "Sophie", "Pierre", "Julie", "Luc", "Isabelle", "Marc"};
   static const char* const kDecisions[] = {"FLAG_OK", "", "USE_NEW", "DELETE"};
   for (int i = 0; i < 1000 * k; ++i) {
@@ -375,7 +384,9 @@ void Generator::WritePreparedTarget(int k) {
         << Sql("514-555-" + Code("", Pick(10000), 4)) << ", NULL, " << Sql(Chance(0.3) ? "RAD" : "MG") << ", "
         << Sql(Chance(0.2) ? "A" : "F") << ", 'N', " << Sql("ID" + std::to_string(i)) << ", 'N', "
         << (decision == "DELETE" ? Pick(3) : 10) << ");\n";
-    if (i % 5 == 0) sql << "INSERT INTO REFERANTRAMQ (LICENCE, NOM) VALUES (" << Sql(nouvelle ? Code("5", 200000 + i, 6) : licence) << ", 'Registre');\n";
+    if (i % 5 == 0)
+      sql << "INSERT INTO REFERANTRAMQ (LICENCE, NOM) VALUES (" << Sql(nouvelle ? Code("5", 200000 + i, 6) : licence)
+          << ", 'Registre');\n";
   }
   // The same physician loaded twice: the second is refused alone when the physicians move.
   for (int twice = 0; twice < 2; ++twice) {
@@ -397,7 +408,8 @@ void Generator::WritePreparedTarget(int k) {
     tariffs.insert(code);
     tariffs.insert("0" + code.substr(0, 4));
   }
-  for (const std::string& tariff : tariffs) sql << "INSERT INTO ACTETARIRAMQ (ID_ACTE) VALUES (" << Sql(tariff) << ");\n";
+  for (const std::string& tariff : tariffs)
+    sql << "INSERT INTO ACTETARIRAMQ (ID_ACTE) VALUES (" << Sql(tariff) << ");\n";
   // Two technologists of one family name, the only name a legacy examination gives:
   // the examinations naming "Roy" are linked to neither.
   sql << "INSERT INTO TECHNOLOGUE (NOM, PRENOM) VALUES ('Roy', 'Marie');\n"
@@ -420,35 +432,37 @@ void Generator::WriteStream(const std::string& table, int64_t count, const Next&
 }
 
 void Generator::WritePatientsVisitsExams(int k) {
-  static const char* const kNoms[] = {"Tremblay", "Gagnon", "Roy", "Côté", "Bouchard", "Gauthier", "Morin",
-                                      "Lavoie", "Fortin", "Gagné", "Ouellet", "Pelletier", "Bélanger", "Lévesque"};
-  static const char* const kPrenoms[] = {"Marie", "Jean", "Sophie", "Pierre", "Julie", "Luc", "Isabelle", "Marc",
-                                         "Chantal", "François", "Émilie", "Gilles"};
+  static const char* const kNoms[] = {"Tremblay", "Gagnon", "Roy",   "Côté",    "Bouchard",  "Gauthier", "Morin",
+                                      "Lavoie",   "Fortin", "Gagné", "Ouellet", "Pelletier", "Bélanger", "Lévesque"};
+  static const char* const kPrenoms[] = {"Marie",    "Jean", "Sophie",  "Pierre",   "Julie",  "Luc",
+                                         "Isabelle", "Marc", "Chantal", "François", "Émilie", "Gilles"};
   // The province forms the city cleaning meets, and cities without any.
-  static const char* const kVilles[] = {"Montréal, QC", "Laval (Québec)", "Sherbrooke, P.Q.", "Québec", "Gatineau",
-                                        "Toronto ON", "Ottawa Ont.", "Moncton, N.B.", "Trois-Rivières", "Longueuil, qc"};
+  static const char* const kVilles[] = {"Montréal, QC",   "Laval (Québec)", "Sherbrooke, P.Q.", "Québec",
+                                        "Gatineau",       "Toronto ON",     "Ottawa Ont.",      "Moncton, N.B.",
+                                        "Trois-Rivières", "Longueuil, qc"};
   static const char* const kSexes[] = {"M", "F", "H", "m", "f", ""};
   static const char* const kLangues[] = {"F", "F", "F", "A", "f", ""};
   const int64_t patients = 2000LL * k;
   WriteStream("patient", patients, [&](int64_t i) {
     const std::string nom = PickOf(kNoms);
     const bool vars = Chance(0.05);
-    return LegacyRow("patient",
-                     {{"AutoNum", Variant(i + 1)},
-                      {"Dossier", Variant(std::to_string(100000 + i))},
-                      {"Nom", Variant(nom)},
-                      {"Prenom", Variant(PickOf(kPrenoms))},
-                      {"Naissance", Variant(EncodeDate(1925 + Pick(85), 1 + Pick(12), 1 + Pick(28)))},
-                      {"Sexe", Variant(PickOf(kSexes))},
-                      {"Nam", Variant(UpperCase(nom.substr(0, 3)) + std::to_string(10000000 + Pick(89999999)))},
-                      {"Adresse", Variant(std::to_string(1 + Pick(9999)) + ", rue " + Word())},
-                      {"Ville", Variant(PickOf(kVilles))},
-                      {"Postal", Variant("H2X 1Y4")},
-                      {"TelRes", Variant("(514) 555-" + Code("", Pick(10000), 4))},
-                      {"Conjoint", Chance(0.3) ? Variant(std::string(PickOf(kNoms)) + " " + PickOf(kPrenoms)) : Variant()},
-                      {"Langue", Variant(PickOf(kLangues))},
-                      {"Variable1", vars ? Variant("Dossier papier") : Variant()},
-                      {"Variable3", vars ? Variant("Boîte " + std::to_string(Pick(300))) : Variant()}});
+    return LegacyRow(
+        "patient",
+        {{"AutoNum", Variant(i + 1)},
+         {"Dossier", Variant(std::to_string(100000 + i))},
+         {"Nom", Variant(nom)},
+         {"Prenom", Variant(PickOf(kPrenoms))},
+         {"Naissance", Variant(EncodeDate(1925 + Pick(85), 1 + Pick(12), 1 + Pick(28)))},
+         {"Sexe", Variant(PickOf(kSexes))},
+         {"Nam", Variant(UpperCase(nom.substr(0, 3)) + std::to_string(10000000 + Pick(89999999)))},
+         {"Adresse", Variant(std::to_string(1 + Pick(9999)) + ", rue " + Word())},
+         {"Ville", Variant(PickOf(kVilles))},
+         {"Postal", Variant("H2X 1Y4")},
+         {"TelRes", Variant("(514) 555-" + Code("", Pick(10000), 4))},
+         {"Conjoint", Chance(0.3) ? Variant(std::string(PickOf(kNoms)) + " " + PickOf(kPrenoms)) : Variant()},
+         {"Langue", Variant(PickOf(kLangues))},
+         {"Variable1", vars ? Variant("Dossier papier") : Variant()},
+         {"Variable3", vars ? Variant("Boîte " + std::to_string(Pick(300))) : Variant()}});
   });
 
   // Three visits per patient, numbered yyyymmdd-nnn per day; the visit identifier is the
@@ -481,23 +495,23 @@ void Generator::WritePatientsVisitsExams(int k) {
     const int referants = Pick(3);
     const int64_t patient = 1 + Pick(static_cast<int>(patients));
     if (i < kEarly) early_visits_.emplace_back(numero, patient);
-    Row row = LegacyRow("Prescrip",
-                     {{"AutoNum", Variant(id)},
-                      {"Numero", Variant(numero)},
-                      {"Autolien", Variant(patient)},
-                      {"Radiologiste", Chance(0.05) ? Variant() : Variant(Code("1", 100000 + Pick(10), 6))},
-                      {"Groupe", Variant("01")},
-                      {"Type", Variant(Chance(0.8) ? "Q" : "C")},
-                      {"Etablissement", Variant(Chance(0.8) ? "CLI01" : "CLI02")},
-                      {"Diag", Chance(0.3) ? Variant(Code("D", Pick(300), 5)) : Variant()},
-                      {"DateModif", Variant(EncodeDate(2005 + Pick(7), 1 + Pick(12), 1 + Pick(28)))},
-                      {"HeureModif", Variant(EncodeTime(8 + Pick(10), Pick(60), 0))},
-                      {"Opr", Variant(PickOf(kUsers))},
-                      {"HeureInscrit", Variant(EncodeTime(7 + Pick(12), Pick(60), 0))},
-                      {"PlageHoraire", Variant(i == 11 ? std::string("abc") : std::to_string(Pick(6)))},
-                      {"Referant", referants > 0 ? Variant(Code("1", 200000 + Pick(900), 6)) : Variant()},
-                      {"Referant1", referants > 1 ? Variant(Code("1", 200000 + Pick(900), 6)) : Variant()},
-                      {"RensClinique", Chance(0.5) ? Variant("Douleur " + Word()) : Variant()}});
+    Row row =
+        LegacyRow("Prescrip", {{"AutoNum", Variant(id)},
+                               {"Numero", Variant(numero)},
+                               {"Autolien", Variant(patient)},
+                               {"Radiologiste", Chance(0.05) ? Variant() : Variant(Code("1", 100000 + Pick(10), 6))},
+                               {"Groupe", Variant("01")},
+                               {"Type", Variant(Chance(0.8) ? "Q" : "C")},
+                               {"Etablissement", Variant(Chance(0.8) ? "CLI01" : "CLI02")},
+                               {"Diag", Chance(0.3) ? Variant(Code("D", Pick(300), 5)) : Variant()},
+                               {"DateModif", Variant(EncodeDate(2005 + Pick(7), 1 + Pick(12), 1 + Pick(28)))},
+                               {"HeureModif", Variant(EncodeTime(8 + Pick(10), Pick(60), 0))},
+                               {"Opr", Variant(PickOf(kUsers))},
+                               {"HeureInscrit", Variant(EncodeTime(7 + Pick(12), Pick(60), 0))},
+                               {"PlageHoraire", Variant(i == 11 ? std::string("abc") : std::to_string(Pick(6)))},
+                               {"Referant", referants > 0 ? Variant(Code("1", 200000 + Pick(900), 6)) : Variant()},
+                               {"Referant1", referants > 1 ? Variant(Code("1", 200000 + Pick(900), 6)) : Variant()},
+                               {"RensClinique", Chance(0.5) ? Variant("Douleur " + Word()) : Variant()}});
     // One visit names its main physician again as another physician.
     if (!namedTwice && referants > 1 && i > 11) {
       row[kReferant1] = row[kReferant];
@@ -519,21 +533,20 @@ void Generator::WritePatientsVisitsExams(int k) {
     const bool dictee = Chance(0.7);
     const std::string code = i == 5 ? std::string("99999") : Code("0", 8000 + Pick(300), 4);  // 99999: unknown act
     if (i < kEarly) early_acts_.push_back(code);
-    Row row = LegacyRow("Examen",
-                     {{"AutoNum", Variant(i + 1)},
-                      {"Autolien", Variant(visit + 1)},
-                      {"Prescription", Variant(visit_number(visit_day[static_cast<size_t>(visit)],
-                                                            visit_n[static_cast<size_t>(visit)]))},
-                      {"Code", Variant(code)},
-                      {"Protocole", Chance(0.8) ? Variant(PickOf(kProtocoles)) : Variant()},
-                      {"Film", Variant(int64_t{Pick(4)})},
-                      {"Dictee", dictee ? Variant("D" + std::to_string(i)) : Variant()},
-                      {"Lot", Chance(0.6) ? Variant("L" + std::to_string(Pick(5000))) : Variant()},
-                      {"InitTech", Variant(std::string(PickOf(kNoms)))},
-                      {"Role1", Variant(std::to_string(Pick(3)))},
-                      {"Role7", Variant(std::to_string(Pick(2)))},
-                      {"Total", Variant(Currency{static_cast<int64_t>(Pick(30000)) * 100})},
-                      {"RefacOpr", Chance(0.05) ? Variant(PickOf(kUsers)) : Variant()}});
+    Row row = LegacyRow("Examen", {{"AutoNum", Variant(i + 1)},
+                                   {"Autolien", Variant(visit + 1)},
+                                   {"Prescription", Variant(visit_number(visit_day[static_cast<size_t>(visit)],
+                                                                         visit_n[static_cast<size_t>(visit)]))},
+                                   {"Code", Variant(code)},
+                                   {"Protocole", Chance(0.8) ? Variant(PickOf(kProtocoles)) : Variant()},
+                                   {"Film", Variant(int64_t{Pick(4)})},
+                                   {"Dictee", dictee ? Variant("D" + std::to_string(i)) : Variant()},
+                                   {"Lot", Chance(0.6) ? Variant("L" + std::to_string(Pick(5000))) : Variant()},
+                                   {"InitTech", Variant(std::string(PickOf(kNoms)))},
+                                   {"Role1", Variant(std::to_string(Pick(3)))},
+                                   {"Role7", Variant(std::to_string(Pick(2)))},
+                                   {"Total", Variant(Currency{static_cast<int64_t>(Pick(30000)) * 100})},
+                                   {"RefacOpr", Chance(0.05) ? Variant(PickOf(kUsers)) : Variant()}});
     if (i < reports) row[kLot] = Variant(Code("RP", static_cast<int>(i + 1), 6));
     if (i == 13) row[kRole1] = Variant("2.5");  // a role written as a decimal text
     return row;
@@ -552,54 +565,77 @@ void Generator::WriteBilling(int k) {
     return Currency{static_cast<int64_t>(Pick(10000000)) + 1};
   };
   WriteStream("Etat", 2000LL * k, [&](int64_t i) {
-    return LegacyRow("Etat", {{"Sequence", Variant(i + 1)}, {"EcDate", day(2005, 2011)}, {"Type", Variant("T" + std::to_string(Pick(4)))},
+    return LegacyRow("Etat", {{"Sequence", Variant(i + 1)},
+                              {"EcDate", day(2005, 2011)},
+                              {"Type", Variant("T" + std::to_string(Pick(4)))},
                               {"Enregistrement", Variant("ENR" + std::to_string(100000000 + i))}});
   });
   WriteStream("Releve", 500LL * k, [&](int64_t i) {
-    return LegacyRow("Releve", {{"seq", Variant(i + 1)}, {"DateReleve", day(2005, 2011)}, {"Code", Variant(Code("0", 8000 + Pick(300), 4))},
-                                {"Licence", Variant(Code("1", 100000 + Pick(10), 6))}, {"NCE", Variant(std::to_string(Pick(999999)))},
+    return LegacyRow("Releve", {{"seq", Variant(i + 1)},
+                                {"DateReleve", day(2005, 2011)},
+                                {"Code", Variant(Code("0", 8000 + Pick(300), 4))},
+                                {"Licence", Variant(Code("1", 100000 + Pick(10), 6))},
+                                {"NCE", Variant(std::to_string(Pick(999999)))},
                                 {"CodeErreur", Chance(0.1) ? Variant("E" + std::to_string(Pick(99))) : Variant()},
                                 {"Montant", Variant(amount(i))}});
   });
   // Forms and their lines: a form without radiologist, lines of a form that does not exist.
   const int64_t forms = 20LL * k;
   WriteStream("R1606", forms, [&](int64_t i) {
-    return LegacyRow("R1606", {{"Autonum", Variant(i + 1)}, {"DateDebut", day(2005, 2011)}, {"GrandTotal", Variant(amount(i))},
-                               {"NombreTotal", Variant(int64_t{1 + Pick(40)})}, {"Etablissement", Variant("CLI01")},
+    return LegacyRow("R1606", {{"Autonum", Variant(i + 1)},
+                               {"DateDebut", day(2005, 2011)},
+                               {"GrandTotal", Variant(amount(i))},
+                               {"NombreTotal", Variant(int64_t{1 + Pick(40)})},
+                               {"Etablissement", Variant("CLI01")},
                                {"Licence", i == 3 ? Variant() : Variant(Code("1", 100000 + Pick(10), 6))},
                                {"Groupe", Variant("01")}});
   });
   WriteStream("R1606b", forms * 10 + 2, [&](int64_t i) {
     const int64_t form = i < forms * 10 ? 1 + i / 10 : forms + 500;  // the last two: no such form
-    return LegacyRow("R1606b", {{"AutoNum", Variant(i + 1)}, {"Autolien", Variant(form)},
+    return LegacyRow("R1606b", {{"AutoNum", Variant(i + 1)},
+                                {"Autolien", Variant(form)},
                                 {"Code", Variant(Code("0", 8000 + Pick(300), 4))},
                                 {"Mod", Chance(0.1) ? Variant("M" + std::to_string(Pick(60))) : Variant()},
-                                {"Nombre", Variant(int64_t{1 + Pick(3)})}, {"Tarif", Variant(Pick(100000) / 1000.0)},
+                                {"Nombre", Variant(int64_t{1 + Pick(3)})},
+                                {"Tarif", Variant(Pick(100000) / 1000.0)},
                                 {"Total", Variant(amount(i))}});
   });
   WriteStream("FacturationExt", 30, [&](int64_t i) {
-    return LegacyRow("FacturationExt", {{"DateDebut", day(2008, 2011)}, {"DateFin", day(2008, 2011)},
-                                        {"Radiologiste", i == 5 ? Variant("") : Variant(Code("1", 100000 + Pick(10), 6))},
-                                        {"Etablissement", Variant("CLI01")}, {"NbExamen", Variant(int64_t{Pick(500)})},
-                                        {"Montant", Variant(amount(i))}});
+    return LegacyRow("FacturationExt",
+                     {{"DateDebut", day(2008, 2011)},
+                      {"DateFin", day(2008, 2011)},
+                      {"Radiologiste", i == 5 ? Variant("") : Variant(Code("1", 100000 + Pick(10), 6))},
+                      {"Etablissement", Variant("CLI01")},
+                      {"NbExamen", Variant(int64_t{Pick(500)})},
+                      {"Montant", Variant(amount(i))}});
   });
   // Supplements keyed by visit number: most match a visit, some none (out of range).
   WriteStream("faccsc", 100LL * k, [&](int64_t i) {
-    const std::string prescrip = i % 10 == 0 ? "20010101-" + Code("", static_cast<int>(i % 1000), 3)
-                                             : FormatDateTime("yyyymmdd", TDateTime(EncodeDate(2005, 1, 1).value + Pick(7 * 365))) + "-000";
-    return LegacyRow("faccsc", {{"possibilite", Variant("1")}, {"NAM", Variant("ROYM" + std::to_string(10000000 + i))},
-                                {"nom", Variant("Roy")}, {"prenom", Variant("Marie")}, {"prescrip", Variant(prescrip)}});
+    const std::string prescrip =
+        i % 10 == 0 ? "20010101-" + Code("", static_cast<int>(i % 1000), 3)
+                    : FormatDateTime("yyyymmdd", TDateTime(EncodeDate(2005, 1, 1).value + Pick(7 * 365))) + "-000";
+    return LegacyRow("faccsc", {{"possibilite", Variant("1")},
+                                {"NAM", Variant("ROYM" + std::to_string(10000000 + i))},
+                                {"nom", Variant("Roy")},
+                                {"prenom", Variant("Marie")},
+                                {"prescrip", Variant(prescrip)}});
   });
   WriteStream("faccsd", 50LL * k, [&](int64_t i) {
-    return LegacyRow("faccsd", {{"prescrip", Variant(FormatDateTime("yyyymmdd", TDateTime(EncodeDate(2005, 1, 1).value + Pick(7 * 365))) + "-000")},
-                                {"adresse", Variant(std::to_string(1 + Pick(999)) + ", rue " + Word())},
-                                {"naSociale", Variant(std::to_string(100000000 + i))}});
+    return LegacyRow(
+        "faccsd",
+        {{"prescrip",
+          Variant(FormatDateTime("yyyymmdd", TDateTime(EncodeDate(2005, 1, 1).value + Pick(7 * 365))) + "-000")},
+         {"adresse", Variant(std::to_string(1 + Pick(999)) + ", rue " + Word())},
+         {"naSociale", Variant(std::to_string(100000000 + i))}});
   });
   // Payments over several years, numbered with gaps.
   WriteStream("Paiement", 10000LL * k, [&](int64_t i) {
-    return LegacyRow("Paiement", {{"AutoNum", Variant(i + 1 + (i / 1000) * 7)}, {"EcDate", day(2005, 2011)},
-                                  {"Lot", Variant(std::to_string(Pick(99999)))}, {"Nce", Variant(std::to_string(Pick(9999999)))},
-                                  {"Paye", Variant(amount(i))}, {"Transac", Variant(Chance(0.9) ? "PAY" : "REF")},
+    return LegacyRow("Paiement", {{"AutoNum", Variant(i + 1 + (i / 1000) * 7)},
+                                  {"EcDate", day(2005, 2011)},
+                                  {"Lot", Variant(std::to_string(Pick(99999)))},
+                                  {"Nce", Variant(std::to_string(Pick(9999999)))},
+                                  {"Paye", Variant(amount(i))},
+                                  {"Transac", Variant(Chance(0.9) ? "PAY" : "REF")},
                                   {"RecDate", day(2005, 2011)},
                                   {"Licence", Chance(0.05) ? Variant() : Variant(Code("1", 100000 + Pick(10), 6))},
                                   {"Groupe", Variant("01")}});
@@ -646,8 +682,13 @@ void Generator::WriteClinicalRecords(int k) {
   static const char* const kInitiales[] = {"JD", "JPDUB", "ABCDEFG", "mt", ""};
   static const char* const kAiguilles[] = {"21G", "18-21", "23", "22G", ""};
   static const char* const kSites[] = {"Bras gauche", "Pli du coude droit", "Main droite", ""};
-  static const char* const kReactions[] = {"NAUSÉES", "NAUSEES, FRISSONS (ANXIETE+++).", "Froid aux 2 membres supérieurs.",
-                                           "BOUCHE SÈCHE", "Voir notes", "Rougeur locale", ""};
+  static const char* const kReactions[] = {"NAUSÉES",
+                                           "NAUSEES, FRISSONS (ANXIETE+++).",
+                                           "Froid aux 2 membres supérieurs.",
+                                           "BOUCHE SÈCHE",
+                                           "Voir notes",
+                                           "Rougeur locale",
+                                           ""};
   WriteStream("Injection", 500LL * k, [&](int64_t i) {
     const int64_t visit = i % 50 == 49 ? visits_ + 1000 + i : 1 + Pick(static_cast<int>(visits_));
     return LegacyRow("Injection", {{"AutoNum", Variant(i + 1)},
@@ -667,12 +708,23 @@ void Generator::WriteClinicalRecords(int k) {
   // The journal: every access pattern and trace rule, near misses (case, two
   // apostrophes, a prefix that differs), entries without user, long user and station
   // names, and entries on both sides of 1 January 2005.
-  static const char* const kRemarques[] = {
-      "Login (Talvo) ", "Logout (Talvo) ", "Mauvaise fermeture (Talvo) ", "Station non trouvée (POSTE", "Changement d'usager ",
-      "Impression protocoles en lot réussie ", "FactHop envoi ", "Impression d'un rapport non lu ", "Destr. pres ",
-      "CHANGE_NOPRESCRIP FROM ", "TALVO SEND MSG OPEN ", "login (talvo) ", "Impression d''un rapport non lu ",
-      "Consultation du dossier ", "Facturation hop "};
-  static const char* const kPostes[] = {"POSTE-ACCUEIL", "POSTE-RX1", "SALLE-ECHO", "", "POSTE-DE-LECTURE-DU-RADIOLOGISTE-PRINCIPAL-SALLE-12-BIS"};
+  static const char* const kRemarques[] = {"Login (Talvo) ",
+                                           "Logout (Talvo) ",
+                                           "Mauvaise fermeture (Talvo) ",
+                                           "Station non trouvée (POSTE",
+                                           "Changement d'usager ",
+                                           "Impression protocoles en lot réussie ",
+                                           "FactHop envoi ",
+                                           "Impression d'un rapport non lu ",
+                                           "Destr. pres ",
+                                           "CHANGE_NOPRESCRIP FROM ",
+                                           "TALVO SEND MSG OPEN ",
+                                           "login (talvo) ",
+                                           "Impression d''un rapport non lu ",
+                                           "Consultation du dossier ",
+                                           "Facturation hop "};
+  static const char* const kPostes[] = {"POSTE-ACCUEIL", "POSTE-RX1", "SALLE-ECHO", "",
+                                        "POSTE-DE-LECTURE-DU-RADIOLOGISTE-PRINCIPAL-SALLE-12-BIS"};
   static const char* const kUsagers[] = {"JTREMBLAY", "MGAGNON", "SROY", "", "TECHNICIENNE_RADIO_1_SOIR"};
   WriteStream("Log", 10000LL * k, [&](int64_t i) {
     Variant date = day(2004, 2011);
@@ -780,22 +832,36 @@ SampleClinicSummary Generator::Run() {
   WriteClinicalRecords(k);
   WritePreparedTarget(k);
 
-  static const char* const kRegions[][2] = {
-      {"CRA", "Crâne"},        {"SIN", "Sinus"},          {"COU", "Cou"},           {"THX", "Thorax"},
-      {"ABD", "Abdomen"},      {"PEL", "Bassin"},         {"CERV", "Colonne cervicale"}, {"DORS", "Colonne dorsale"},
-      {"LOMB", "Colonne lombaire"}, {"EPA", "Épaule"},    {"COUD", "Coude"},        {"POIG", "Poignet"},
-      {"MAIN", "Main"},        {"HAN", "Hanche"},         {"GEN", "Genou"},         {"CHEV", "Cheville"},
-      {"PIED", "Pied"},        {"SEIN", "Sein"},          {"REIN", "Reins"},        {"FOIE", "Foie"}};
+  static const char* const kRegions[][2] = {{"CRA", "Crâne"},
+                                            {"SIN", "Sinus"},
+                                            {"COU", "Cou"},
+                                            {"THX", "Thorax"},
+                                            {"ABD", "Abdomen"},
+                                            {"PEL", "Bassin"},
+                                            {"CERV", "Colonne cervicale"},
+                                            {"DORS", "Colonne dorsale"},
+                                            {"LOMB", "Colonne lombaire"},
+                                            {"EPA", "Épaule"},
+                                            {"COUD", "Coude"},
+                                            {"POIG", "Poignet"},
+                                            {"MAIN", "Main"},
+                                            {"HAN", "Hanche"},
+                                            {"GEN", "Genou"},
+                                            {"CHEV", "Cheville"},
+                                            {"PIED", "Pied"},
+                                            {"SEIN", "Sein"},
+                                            {"REIN", "Reins"},
+                                            {"FOIE", "Foie"}};
   std::vector<Row> rows;
   for (const auto& r : kRegions) rows.push_back({Variant(r[0]), Variant(r[1])});
-  rows.push_back({Variant("EXT"), Variant()});      // no description: takes the code
+  rows.push_back({Variant("EXT"), Variant()});                    // no description: takes the code
   rows.push_back({Variant("THX"), Variant("Thorax (doublon)")});  // duplicate code
   Write("Anatom", rows);
 
-  rows = {{Variant("RX"), Variant("Radiographie")},     {Variant("CT"), Variant("Tomodensitométrie")},
+  rows = {{Variant("RX"), Variant("Radiographie")},          {Variant("CT"), Variant("Tomodensitométrie")},
           {Variant("IRM"), Variant("Résonance magnétique")}, {Variant("US"), Variant("Échographie")},
-          {Variant("MAMMO"), Variant("Mammographie")},  {Variant("MN"), Variant("Médecine nucléaire")},
-          {Variant("DEXA"), Variant("Ostéodensitométrie")}, {Variant("FLUO"), Variant("Fluoroscopie")},
+          {Variant("MAMMO"), Variant("Mammographie")},       {Variant("MN"), Variant("Médecine nucléaire")},
+          {Variant("DEXA"), Variant("Ostéodensitométrie")},  {Variant("FLUO"), Variant("Fluoroscopie")},
           {Variant(), Variant("Modalité sans code")}};
   Write("Modalite", rows);
 
@@ -815,7 +881,7 @@ SampleClinicSummary Generator::Run() {
   Write("MotCorr", rows);
 
   rows.clear();
-  static const char* const kDiagnostics[] = {"Fracture", "Pneumonie", "Nodule", "Kyste", "Arthrose",
+  static const char* const kDiagnostics[] = {"Fracture",    "Pneumonie",      "Nodule",        "Kyste",   "Arthrose",
                                              "Épanchement", "Hernie discale", "Calcification", "Lithiase"};
   for (int i = 0; i < 300 * k; ++i) {
     char code[16];
@@ -836,8 +902,8 @@ SampleClinicSummary Generator::Run() {
     const bool anglais = Chance(0.2);
     rows.push_back({Variant("PROT" + std::to_string(i)),
                     Variant(anglais ? "Protocole " + Word() + " (Anglais)" : "Protocole " + Word()),
-                    Variant("Technique : " + Word() + ".\r\nConclusion : " + Word() + "."),
-                    Variant(Chance(0.5)), anglais ? Variant("Protocol " + Word()) : Variant(),
+                    Variant("Technique : " + Word() + ".\r\nConclusion : " + Word() + "."), Variant(Chance(0.5)),
+                    anglais ? Variant("Protocol " + Word()) : Variant(),
                     anglais ? Variant("Technique: " + Word() + ".") : Variant()});
   }
   Write("TxtProto", rows);
@@ -852,11 +918,20 @@ SampleClinicSummary Generator::Run() {
   Write("Export", rows);
 
   auto modifier = [&](int i, bool modific) {
-    Row r = {Variant("M" + std::to_string(i)), Variant(Chance(0.5)), Variant("SP" + std::to_string(Pick(9))),
-             Variant("Modificateur " + Word()), Variant("Explication : " + Word() + " " + Word()),
-             Variant(Currency{static_cast<int64_t>(Pick(500000)) * 100}), Variant(Chance(0.3)), Variant(Chance(0.2)),
-             Variant(Chance(0.2)), Variant(Pick(1000) / 100.0), Variant(Pick(1000) / 100.0),
-             Variant("A" + std::to_string(Pick(99))), Variant("B" + std::to_string(Pick(99))), Variant(Chance(0.1))};
+    Row r = {Variant("M" + std::to_string(i)),
+             Variant(Chance(0.5)),
+             Variant("SP" + std::to_string(Pick(9))),
+             Variant("Modificateur " + Word()),
+             Variant("Explication : " + Word() + " " + Word()),
+             Variant(Currency{static_cast<int64_t>(Pick(500000)) * 100}),
+             Variant(Chance(0.3)),
+             Variant(Chance(0.2)),
+             Variant(Chance(0.2)),
+             Variant(Pick(1000) / 100.0),
+             Variant(Pick(1000) / 100.0),
+             Variant("A" + std::to_string(Pick(99))),
+             Variant("B" + std::to_string(Pick(99))),
+             Variant(Chance(0.1))};
     if (modific) {
       r.push_back(Variant("C" + std::to_string(Pick(99))));
       r.push_back(Variant("08001,08002"));
@@ -889,13 +964,14 @@ SampleClinicSummary Generator::Run() {
 
   rows.clear();
   for (int i = 0; i < 30; ++i) {
-    rows.push_back({Variant("TR" + std::to_string(i)), Chance(0.1) ? Variant("   ") : Variant("Transaction " + Word())});
+    rows.push_back(
+        {Variant("TR" + std::to_string(i)), Chance(0.1) ? Variant("   ") : Variant("Transaction " + Word())});
   }
   Write("CodeTransac", rows);
 
   rows.clear();
-  static const char* const kActivities[] = {"Radiologie générale", "Échographie", "Tomodensitométrie",
-                                            "Mammographie", "Résonance magnétique", "Administration"};
+  static const char* const kActivities[] = {"Radiologie générale", "Échographie",          "Tomodensitométrie",
+                                            "Mammographie",        "Résonance magnétique", "Administration"};
   // Each name once, then "Mammographie" a second time: the acts of that activity are
   // linked to neither. The rest are variants of the names.
   for (int i = 0; i < 25; ++i) {
@@ -907,9 +983,9 @@ SampleClinicSummary Generator::Run() {
   Write("Activite", rows);
 
   rows.clear();
-  static const char* const kChamps[] = {"NOM", "PRENOM", "NAM", "DATENAISS", "ADRESSE", "VILLE", "CODEPOSTAL",
-                                        "TELEPHONE", "MEDECIN", "LICENCE", "CODEACTE", "MONTANT", "DATESERVICE",
-                                        "ETABLISSEMENT", "DIAGNOSTIC"};
+  static const char* const kChamps[] = {"NOM",      "PRENOM",     "NAM",         "DATENAISS",     "ADRESSE",
+                                        "VILLE",    "CODEPOSTAL", "TELEPHONE",   "MEDECIN",       "LICENCE",
+                                        "CODEACTE", "MONTANT",    "DATESERVICE", "ETABLISSEMENT", "DIAGNOSTIC"};
   for (int type = 1; type <= 10; ++type) {
     for (int c = 0; c < 15; ++c) {
       rows.push_back({Variant(type), Variant(type <= 5 ? "RAMQ" : "CSST"), Variant(kChamps[c]),
@@ -920,7 +996,8 @@ SampleClinicSummary Generator::Run() {
 
   rows.clear();
   for (int type = 1; type <= 10; ++type) {
-    rows.push_back({Variant(type), Variant(type <= 5 ? "RAMQ" : "CSST"), Variant("Relevé de facturation " + std::to_string(type))});
+    rows.push_back({Variant(type), Variant(type <= 5 ? "RAMQ" : "CSST"),
+                    Variant("Relevé de facturation " + std::to_string(type))});
   }
   Write("EtatTypeTitre", rows);
   return summary_;

@@ -9,9 +9,9 @@
 namespace korvel::sample {
 
 struct SampleClinicOptions {
-  std::string folder;       // created when missing
+  std::string folder;  // created when missing
   uint32_t seed = 1;
-  int sizeFactor = 1;       // the large tables grow linearly with it
+  int sizeFactor = 1;  // the large tables grow linearly with it
 };
 
 struct SampleClinicSummary {

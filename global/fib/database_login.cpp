@@ -6,9 +6,7 @@
 
 namespace korvel::fib {
 
-std::string ReadDatabaseName(const std::string& iniPath) {
-  return IniFile::Load(iniPath).Value("DatabaseName", "");
-}
+std::string ReadDatabaseName(const std::string& iniPath) { return IniFile::Load(iniPath).Value("DatabaseName", ""); }
 
 void IBDatabaseLogin(TpFIBDatabase& Database, const std::function<void(const std::string&)>& onError,
                      const std::string& folder) {

@@ -59,8 +59,7 @@ void TpFIBDatabase::Open() {
       dpb->insertString(&st, DpbTag(name), value.c_str());
     }
     dpb->insertInt(&st, isc_dpb_sql_dialect, SQLDialect);
-    attachment_ = Provider()->attachDatabase(&st, DatabaseName.c_str(), dpb->getBufferLength(&st),
-                                             dpb->getBuffer(&st));
+    attachment_ = Provider()->attachDatabase(&st, DatabaseName.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st));
   });
   ++generation_;
 }

@@ -22,9 +22,7 @@ constexpr unsigned kMaxVarchar = 32765;
 constexpr unsigned kCharsetIso8859_1 = 21;
 constexpr unsigned kDefaultTextCapacity = 64;
 
-bool IsSelect(unsigned type) {
-  return type == isc_info_sql_stmt_select || type == isc_info_sql_stmt_select_for_upd;
-}
+bool IsSelect(unsigned type) { return type == isc_info_sql_stmt_select || type == isc_info_sql_stmt_select_for_upd; }
 
 int64_t Pow10(int n) {
   int64_t p = 1;
@@ -55,9 +53,21 @@ ISC_TIMESTAMP ToIscTimestamp(TDateTime dt) {
 
 int64_t ReadInteger(const unsigned char* p, int type) {
   switch (type) {
-    case SQL_SHORT: { ISC_SHORT v; std::memcpy(&v, p, sizeof v); return v; }
-    case SQL_LONG: { ISC_LONG v; std::memcpy(&v, p, sizeof v); return v; }
-    default: { ISC_INT64 v; std::memcpy(&v, p, sizeof v); return v; }
+    case SQL_SHORT: {
+      ISC_SHORT v;
+      std::memcpy(&v, p, sizeof v);
+      return v;
+    }
+    case SQL_LONG: {
+      ISC_LONG v;
+      std::memcpy(&v, p, sizeof v);
+      return v;
+    }
+    default: {
+      ISC_INT64 v;
+      std::memcpy(&v, p, sizeof v);
+      return v;
+    }
   }
 }
 
@@ -91,12 +101,10 @@ std::string TFIBColumn::AsString() const {
       std::memcpy(&len, p, sizeof len);
       return Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(p) + sizeof len, len));
     }
-    case SQL_TEXT:
-      return Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(p), length_));
+    case SQL_TEXT: return Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(p), length_));
     case SQL_SHORT:
     case SQL_LONG:
-    case SQL_INT64:
-      return ScaledToString(ReadInteger(p, type_), scale_);
+    case SQL_INT64: return ScaledToString(ReadInteger(p, type_), scale_);
     case SQL_FLOAT: {
       float v;
       std::memcpy(&v, p, sizeof v);
@@ -109,18 +117,12 @@ std::string TFIBColumn::AsString() const {
       std::memcpy(&v, p, sizeof v);
       return FloatToStr(v);
     }
-    case SQL_TYPE_DATE:
-      return DateToStr(AsDateTime());
-    case SQL_TYPE_TIME:
-      return FormatDateTime("h:nn:ss", AsDateTime());
-    case SQL_TIMESTAMP:
-      return DateTimeToStr(AsDateTime());
-    case SQL_BOOLEAN:
-      return *p ? "True" : "False";
-    case SQL_BLOB:
-      return subtype_ == 1 ? Cp1252ToUtf8(BlobContent()) : BlobContent();
-    default:
-      return {};
+    case SQL_TYPE_DATE: return DateToStr(AsDateTime());
+    case SQL_TYPE_TIME: return FormatDateTime("h:nn:ss", AsDateTime());
+    case SQL_TIMESTAMP: return DateTimeToStr(AsDateTime());
+    case SQL_BOOLEAN: return *p ? "True" : "False";
+    case SQL_BLOB: return subtype_ == 1 ? Cp1252ToUtf8(BlobContent()) : BlobContent();
+    default: return {};
   }
 }
 
@@ -136,15 +138,11 @@ int64_t TFIBColumn::AsInteger() const {
     }
     case SQL_FLOAT:
     case SQL_DOUBLE:
-    case SQL_D_FLOAT:
-      return std::llround(AsFloat());
+    case SQL_D_FLOAT: return std::llround(AsFloat());
     case SQL_TYPE_DATE:
-    case SQL_TIMESTAMP:
-      return static_cast<int64_t>(AsDateTime().value);
-    case SQL_BOOLEAN:
-      return *Data() ? 1 : 0;
-    default:
-      return std::strtoll(AsString().c_str(), nullptr, 10);
+    case SQL_TIMESTAMP: return static_cast<int64_t>(AsDateTime().value);
+    case SQL_BOOLEAN: return *Data() ? 1 : 0;
+    default: return std::strtoll(AsString().c_str(), nullptr, 10);
   }
 }
 
@@ -154,8 +152,7 @@ double TFIBColumn::AsFloat() const {
   switch (type_) {
     case SQL_SHORT:
     case SQL_LONG:
-    case SQL_INT64:
-      return static_cast<double>(ReadInteger(p, type_)) * std::pow(10.0, scale_);
+    case SQL_INT64: return static_cast<double>(ReadInteger(p, type_)) * std::pow(10.0, scale_);
     case SQL_FLOAT: {
       float v;
       std::memcpy(&v, p, sizeof v);
@@ -169,12 +166,9 @@ double TFIBColumn::AsFloat() const {
     }
     case SQL_TYPE_DATE:
     case SQL_TYPE_TIME:
-    case SQL_TIMESTAMP:
-      return AsDateTime().value;
-    case SQL_BOOLEAN:
-      return *p ? 1.0 : 0.0;
-    default:
-      return std::strtod(AsString().c_str(), nullptr);
+    case SQL_TIMESTAMP: return AsDateTime().value;
+    case SQL_BOOLEAN: return *p ? 1.0 : 0.0;
+    default: return std::strtod(AsString().c_str(), nullptr);
   }
 }
 
@@ -204,8 +198,7 @@ TDateTime TFIBColumn::AsDateTime() const {
       TDateTime dt;
       return TryParseDateTime(Trim(AsString()), dt) ? dt : TDateTime();
     }
-    default:
-      return TDateTime(AsFloat());
+    default: return TDateTime(AsFloat());
   }
 }
 
@@ -213,8 +206,7 @@ Variant TFIBColumn::AsVariant() const {
   if (IsNull()) return Variant();
   switch (type_) {
     case SQL_VARYING:
-    case SQL_TEXT:
-      return Variant(AsString());
+    case SQL_TEXT: return Variant(AsString());
     case SQL_SHORT:
     case SQL_LONG:
     case SQL_INT64:
@@ -223,18 +215,13 @@ Variant TFIBColumn::AsVariant() const {
       return scale_ < 0 ? Variant(AsFloat()) : Variant(AsInteger());
     case SQL_FLOAT:
     case SQL_DOUBLE:
-    case SQL_D_FLOAT:
-      return Variant(AsFloat());
+    case SQL_D_FLOAT: return Variant(AsFloat());
     case SQL_TYPE_DATE:
     case SQL_TYPE_TIME:
-    case SQL_TIMESTAMP:
-      return Variant(AsDateTime());
-    case SQL_BOOLEAN:
-      return Variant(*Data() != 0);
-    case SQL_BLOB:
-      return subtype_ == 1 ? Variant(AsString()) : Variant(Bytes{BlobContent()});
-    default:
-      return Variant(AsString());
+    case SQL_TIMESTAMP: return Variant(AsDateTime());
+    case SQL_BOOLEAN: return Variant(*Data() != 0);
+    case SQL_BLOB: return subtype_ == 1 ? Variant(AsString()) : Variant(Bytes{BlobContent()});
+    default: return Variant(AsString());
   }
 }
 
@@ -366,28 +353,16 @@ void TpFIBQuery::Prepare() {
             break;
           case SQL_SHORT:
           case SQL_LONG:
-          case SQL_INT64:
-            s.kind = server_in_->getScale(&st, i) < 0 ? Kind::Double : Kind::Int64;
-            break;
+          case SQL_INT64: s.kind = server_in_->getScale(&st, i) < 0 ? Kind::Double : Kind::Int64; break;
           case SQL_FLOAT:
           case SQL_DOUBLE:
-          case SQL_D_FLOAT:
-            s.kind = Kind::Double;
-            break;
+          case SQL_D_FLOAT: s.kind = Kind::Double; break;
           case SQL_TYPE_DATE:
           case SQL_TYPE_TIME:
-          case SQL_TIMESTAMP:
-            s.kind = Kind::Timestamp;
-            break;
-          case SQL_BOOLEAN:
-            s.kind = Kind::Boolean;
-            break;
-          case SQL_BLOB:
-            s.kind = Kind::Blob;
-            break;
-          default:
-            s.kind = Kind::Text;
-            s.capacity = kDefaultTextCapacity;
+          case SQL_TIMESTAMP: s.kind = Kind::Timestamp; break;
+          case SQL_BOOLEAN: s.kind = Kind::Boolean; break;
+          case SQL_BLOB: s.kind = Kind::Blob; break;
+          default: s.kind = Kind::Text; s.capacity = kDefaultTextCapacity;
         }
       }
       const unsigned n_out = out_meta_->getCount(&st);
@@ -540,8 +515,8 @@ void TpFIBQuery::BindParams() {
             throw EDatabaseError("Text of " + std::to_string(scratch_.size()) +
                                  " characters is too long for parameter " + std::to_string(i + 1));
           }
-          s.capacity = std::min<unsigned>(kMaxVarchar, std::max<unsigned>(static_cast<unsigned>(scratch_.size()),
-                                                                           s.capacity * 2));
+          s.capacity = std::min<unsigned>(kMaxVarchar,
+                                          std::max<unsigned>(static_cast<unsigned>(scratch_.size()), s.capacity * 2));
           reshape = true;
         }
       }
@@ -688,7 +663,8 @@ int TpFIBQuery::FieldCount() {
 }
 
 const TFIBColumn& TpFIBQuery::Fields(int index) {
-  if (index < 0 || index >= FieldCount()) throw ERoutineFault("Column index " + std::to_string(index) + " out of range");
+  if (index < 0 || index >= FieldCount())
+    throw ERoutineFault("Column index " + std::to_string(index) + " out of range");
   return columns_[static_cast<size_t>(index)];
 }
 

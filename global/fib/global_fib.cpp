@@ -63,8 +63,7 @@ void TGlobalFIB::TransactionRollBack(TpFIBTransaction* pt_Transaction) {
   if (pt_Transaction && pt_Transaction->Active()) pt_Transaction->Rollback();
 }
 
-bool TGlobalFIB::ExecSQLCommit(const std::string& ASQL, const std::vector<Variant>& AParams,
-                               TpFIBDatabase* ADatabase) {
+bool TGlobalFIB::ExecSQLCommit(const std::string& ASQL, const std::vector<Variant>& AParams, TpFIBDatabase* ADatabase) {
   std::unique_ptr<TpFIBQuery> q;
   try {
     q = NewQuery(ADatabase, false, ASQL, true);

@@ -39,8 +39,7 @@ class TGlobalFIB {
   bool ExecSQLCommit(const std::string& ASQL, const std::vector<Variant>& AParams, TpFIBDatabase* ADatabase);
   // First column of the first row of a select run in its own read-only transaction
   // (NULL when there is no row). Errors reach the caller.
-  Variant GetValueFromSelectWP(const std::string& ASQL, const std::vector<Variant>& AParams,
-                               TpFIBDatabase* ADatabase);
+  Variant GetValueFromSelectWP(const std::string& ASQL, const std::vector<Variant>& AParams, TpFIBDatabase* ADatabase);
 };
 
 // The single instance, made on first use.

@@ -162,7 +162,8 @@ int main(int argc, char** argv) {
   }
   PrintFinalReport(run.LogFolder());
   std::cout << "\nRESUME\n" << run.Summary().Text();
-  if (korvel::Trim(file.options.smtpServer).empty()) std::cerr << "korvel-cli: no SMTP server configured: no e-mail sent\n";
+  if (korvel::Trim(file.options.smtpServer).empty())
+    std::cerr << "korvel-cli: no SMTP server configured: no e-mail sent\n";
   if (run.TablePhaseFailed) {
     std::cerr << "korvel-cli: an error ended the table phase early; the later tables were not run (see Log "
                  "Generique)\n";

@@ -83,8 +83,8 @@ void RunDriver::ForceNewDataPath() {
     if (!Trim(options.targetIniFile).empty()) {
       ctx_.target.Open(fib::ReadDatabaseName(options.targetIniFolder + options.targetIniFile));
     } else {
-      fib::IBDatabaseLogin(*ctx_.target.Db(), [this](const std::string& msg) { ctx_.DoLogMisc(msg); },
-                           ctx_.SettingsFolder());
+      fib::IBDatabaseLogin(
+          *ctx_.target.Db(), [this](const std::string& msg) { ctx_.DoLogMisc(msg); }, ctx_.SettingsFolder());
     }
     ctx_.target.Connect();
     TargetError.clear();
@@ -230,7 +230,8 @@ bool RunDriver::CheckLegacy() {
 void RunDriver::WriteSummaryFiles() {
   const std::string text_path = ctx_.FLogMgr.CreateSaveToFileName("RESUME");
   const std::string csv_path = text_path.substr(0, text_path.size() - 4) + ".csv";
-  for (const auto& [path, content] : {std::pair{text_path, ctx_.Summary.Text()}, std::pair{csv_path, ctx_.Summary.Csv()}}) {
+  for (const auto& [path, content] :
+       {std::pair{text_path, ctx_.Summary.Text()}, std::pair{csv_path, ctx_.Summary.Csv()}}) {
     std::string bytes = Utf8ToCp1252(content);
     std::string crlf;
     for (const char c : bytes) {

@@ -39,8 +39,7 @@ KorvelIni LoadINI(const std::string& path);
 class RunDriver {
  public:
   // `settingsFolder` holds "Database.ini" (the executable's folder when empty).
-  explicit RunDriver(OperatorPort& ui, std::string settingsFolder = "",
-                         TTransfertLogMgr::Clock clock = Now);
+  explicit RunDriver(OperatorPort& ui, std::string settingsFolder = "", TTransfertLogMgr::Clock clock = Now);
   ~RunDriver();
   RunDriver(const RunDriver&) = delete;
   RunDriver& operator=(const RunDriver&) = delete;

@@ -62,7 +62,6 @@ std::string DateText(TDateTime dt, bool date, bool time) {
   return "'" + out + "'";
 }
 
-
 }  // namespace
 
 std::string SqlTypeName(const FieldDef& field) {
@@ -156,7 +155,8 @@ void DumpTable(const Ff2File& file, const std::string& name, std::ostream& out) 
   out << "CREATE TABLE [" << name << "] (\n";
   const auto& fields = file.fields();
   for (size_t i = 0; i < fields.size(); ++i) {
-    out << "\t [" << Cp1252ToUtf8(fields[i].name) << "] " << SqlTypeName(fields[i]) << (i + 1 < fields.size() ? ",\n" : "\n");
+    out << "\t [" << Cp1252ToUtf8(fields[i].name) << "] " << SqlTypeName(fields[i])
+        << (i + 1 < fields.size() ? ",\n" : "\n");
   }
   out << ");\n";
   out << "-- dumping content for `" << name << "`\n";

@@ -108,8 +108,8 @@ class DictReader {
     __builtin_unreachable();
   }
   [[noreturn]] void Bad(const char* what, const char* expected, int tag) {
-    fail_(file_, std::string("data dictionary: ") + what + " is not " + expected + " (tag " + Hex(tag) +
-                     " at byte " + std::to_string(pos_ - 1) + ")");
+    fail_(file_, std::string("data dictionary: ") + what + " is not " + expected + " (tag " + Hex(tag) + " at byte " +
+                     std::to_string(pos_ - 1) + ")");
     __builtin_unreachable();
   }
 
@@ -382,8 +382,8 @@ void Ff2File::ParseHeader() {
   const uint64_t expected = static_cast<uint64_t>(header_.used_blocks) * bs;
   if (header_.used_blocks == 0) Fail("file header says the file has no blocks");
   if (size_ < expected)
-    Fail("truncated: the header says " + std::to_string(header_.used_blocks) + " blocks (" +
-         std::to_string(expected) + " bytes) but the file has " + std::to_string(size_) + " bytes");
+    Fail("truncated: the header says " + std::to_string(header_.used_blocks) + " blocks (" + std::to_string(expected) +
+         " bytes) but the file has " + std::to_string(size_) + " bytes");
   if (size_ > expected)
     warnings_.push_back("the file has " + std::to_string(size_ - expected) + " bytes past its last block");
   block_limit_ = header_.used_blocks;
@@ -394,8 +394,7 @@ void Ff2File::ParseHeader() {
          std::to_string(header_.record_length));
   const int32_t per_block = static_cast<int32_t>((bs - 32) / static_cast<uint32_t>(length_plus_flag));
   if (header_.records_per_block != per_block)
-    Fail("records per block " + std::to_string(header_.records_per_block) + " should be " +
-         std::to_string(per_block));
+    Fail("records per block " + std::to_string(header_.records_per_block) + " should be " + std::to_string(per_block));
   if (header_.data_dict_block == 0) Fail("the table has no data dictionary");
 }
 
@@ -406,8 +405,8 @@ const uint8_t* Ff2File::Block(uint32_t block, uint32_t signature, const char* wh
   if (block == 0) Fail(std::string(what) + ": refers to block 0, the file header");
   const uint8_t* p = data_ + static_cast<uint64_t>(block) * header_.block_size;
   if (LoadU32(p) != signature)
-    Fail(std::string(what) + ": block " + std::to_string(block) + " has signature " + Hex(LoadU32(p)) +
-         ", expected " + Hex(signature));
+    Fail(std::string(what) + ": block " + std::to_string(block) + " has signature " + Hex(LoadU32(p)) + ", expected " +
+         Hex(signature));
   if (LoadU32(p + 8) != block)
     Fail(std::string(what) + ": block " + std::to_string(block) + " says it is block " +
          std::to_string(LoadU32(p + 8)));
@@ -464,11 +463,11 @@ void Ff2File::ParseDictionary() {
   const int32_t field_count = in.Integer("the field count");
   // The smallest possible field descriptor takes 18 bytes of stream.
   if (field_count < 0 || static_cast<size_t>(field_count) > in.remaining() / 18)
-    Fail("data dictionary claims " + std::to_string(field_count) +
-         " fields, more than its stream can hold (" + std::to_string(dict.size()) + " bytes)");
+    Fail("data dictionary claims " + std::to_string(field_count) + " fields, more than its stream can hold (" +
+         std::to_string(dict.size()) + " bytes)");
   if (field_count != header_.field_count)
-    warnings_.push_back("the file header says " + std::to_string(header_.field_count) +
-                        " fields, the dictionary " + std::to_string(field_count));
+    warnings_.push_back("the file header says " + std::to_string(header_.field_count) + " fields, the dictionary " +
+                        std::to_string(field_count));
   fields_.resize(static_cast<size_t>(field_count));
   for (FieldDef& field : fields_) {
     field.name = in.String("a field name");
@@ -481,16 +480,15 @@ void Ff2File::ParseDictionary() {
     const std::string which = "field '" + field.name + "'";
     if (!IsValidType(type)) Fail("data dictionary: " + which + " has unknown type code " + std::to_string(type));
     if (offset < 0 || length <= 0 || offset > header_.record_length || length > header_.record_length)
-      Fail("data dictionary: " + which + " (offset " + std::to_string(offset) + ", length " +
-           std::to_string(length) + ") does not fit a record of " + std::to_string(header_.record_length) +
-           " bytes");
+      Fail("data dictionary: " + which + " (offset " + std::to_string(offset) + ", length " + std::to_string(length) +
+           ") does not fit a record of " + std::to_string(header_.record_length) + " bytes");
     field.offset = static_cast<uint32_t>(offset);
     field.length = static_cast<uint32_t>(length);
     field.type = static_cast<Ff2Type>(type);
     const uint32_t fixed = FixedLength(field.type);
     if (fixed != 0 && field.length != fixed)
-      Fail("data dictionary: " + which + " of type " + TypeName(field.type) + " has length " +
-           std::to_string(length) + " instead of " + std::to_string(fixed));
+      Fail("data dictionary: " + which + " of type " + TypeName(field.type) + " has length " + std::to_string(length) +
+           " instead of " + std::to_string(fixed));
     if (field.type == Ff2Type::WideString && field.length % 2 != 0)
       Fail("data dictionary: " + which + " is a wide string of odd length " + std::to_string(length));
     field.required = in.Boolean("a field's required flag");
@@ -511,22 +509,21 @@ void Ff2File::ParseDictionary() {
   const int32_t logical = in.Integer("the logical record length");
   const uint32_t bitmap_bytes = (static_cast<uint32_t>(field_count) + 7) / 8;
   if (logical < 0 || static_cast<uint64_t>(logical) + bitmap_bytes > static_cast<uint64_t>(header_.record_length))
-    Fail("data dictionary: logical record length " + std::to_string(logical) + " and " +
-         std::to_string(bitmap_bytes) + " null-flag bytes do not fit a record of " +
-         std::to_string(header_.record_length) + " bytes");
+    Fail("data dictionary: logical record length " + std::to_string(logical) + " and " + std::to_string(bitmap_bytes) +
+         " null-flag bytes do not fit a record of " + std::to_string(header_.record_length) + " bytes");
   logical_record_length_ = static_cast<uint32_t>(logical);
   for (const FieldDef& field : fields_) {
     if (static_cast<uint64_t>(field.offset) + field.length > logical_record_length_)
       Fail("data dictionary: field '" + field.name + "' (offset " + std::to_string(field.offset) + ", length " +
-           std::to_string(field.length) + ") lies outside the record's " + std::to_string(logical) +
-           " field bytes");
+           std::to_string(field.length) + ") lies outside the record's " + std::to_string(logical) + " field bytes");
   }
 
   const int32_t index_count = in.Integer("the index count");
-  if (index_count < 1 || index_count > 256) Fail("data dictionary: impossible index count " + std::to_string(index_count));
+  if (index_count < 1 || index_count > 256)
+    Fail("data dictionary: impossible index count " + std::to_string(index_count));
   if (index_count != header_.index_count)
-    warnings_.push_back("the file header says " + std::to_string(header_.index_count) +
-                        " indexes, the dictionary " + std::to_string(index_count));
+    warnings_.push_back("the file header says " + std::to_string(header_.index_count) + " indexes, the dictionary " +
+                        std::to_string(index_count));
   indexes_.resize(static_cast<size_t>(index_count - 1));
   for (IndexDef& index : indexes_) {
     index.name = in.String("an index name");
@@ -542,8 +539,8 @@ void Ff2File::ParseDictionary() {
     for (int32_t i = 0; i < count; ++i) {
       const int32_t field = in.Integer("an index field number");
       if (field < 0 || field >= field_count)
-        Fail("data dictionary: index '" + index.name + "' names field number " + std::to_string(field) +
-             " of " + std::to_string(field_count));
+        Fail("data dictionary: index '" + index.name + "' names field number " + std::to_string(field) + " of " +
+             std::to_string(field_count));
       index.fields.push_back(field);
       if (in.PeekTag() == 0x06) in.String("an index helper name");
     }
@@ -568,9 +565,9 @@ void Ff2File::ReadDataChain() {
     visited[block] = true;
     ++data_blocks;
     if (LoadU32(p + 16) != slots || LoadU32(p + 20) != static_cast<uint32_t>(header_.record_length))
-      Fail("data block " + std::to_string(block) + " holds " + std::to_string(LoadU32(p + 16)) +
-           " records of " + std::to_string(LoadU32(p + 20)) + " bytes, the header says " +
-           std::to_string(slots) + " of " + std::to_string(header_.record_length));
+      Fail("data block " + std::to_string(block) + " holds " + std::to_string(LoadU32(p + 16)) + " records of " +
+           std::to_string(LoadU32(p + 20)) + " bytes, the header says " + std::to_string(slots) + " of " +
+           std::to_string(header_.record_length));
     const uint64_t base = static_cast<uint64_t>(block) * bs + 32;
     for (uint32_t i = 0; i < slots; ++i) {
       const uint64_t ref = base + static_cast<uint64_t>(i) * slot;
@@ -579,8 +576,8 @@ void Ff2File::ReadDataChain() {
     block = LoadU32(p + 24);
   }
   if (static_cast<int64_t>(records_.size()) != header_.record_count)
-    warnings_.push_back("the file header says " + std::to_string(header_.record_count) + " records, the data blocks hold " +
-                        std::to_string(records_.size()));
+    warnings_.push_back("the file header says " + std::to_string(header_.record_count) +
+                        " records, the data blocks hold " + std::to_string(records_.size()));
   (void)data_blocks;
 }
 
@@ -660,7 +657,8 @@ std::string Ff2File::ReadBlob(uint64_t blob_number) const {
     if (lk[0] != 'L') Fail(what + ": expected a lookup segment at " + Hex(lookup));
     const uint32_t lk_len = LoadU16(lk + 2);
     const uint32_t lk_room = bs - static_cast<uint32_t>(lookup & (bs - 1));
-    if (lk_len < 20 || lk_len > lk_room) Fail(what + ": lookup segment at " + Hex(lookup) + " has bad length " + std::to_string(lk_len));
+    if (lk_len < 20 || lk_len > lk_room)
+      Fail(what + ": lookup segment at " + Hex(lookup) + " has bad length " + std::to_string(lk_len));
     const uint32_t entries = (lk_len - 20) / 12;
     for (uint32_t e = 0; e < entries && out.size() < length && entries_left > 0; ++e, --entries_left) {
       const uint8_t* entry = lk + 20 + 12 * e;
@@ -671,8 +669,8 @@ std::string Ff2File::ReadBlob(uint64_t blob_number) const {
       const uint32_t seg_len = LoadU16(seg + 2);
       const uint32_t room = bs - static_cast<uint32_t>(content & (bs - 1));
       if (seg_len < 20 || seg_len > room || count > seg_len - 20)
-        Fail(what + ": content segment at " + Hex(content) + " claims " + std::to_string(count) + " bytes in a segment of " +
-             std::to_string(seg_len));
+        Fail(what + ": content segment at " + Hex(content) + " claims " + std::to_string(count) +
+             " bytes in a segment of " + std::to_string(seg_len));
       const size_t take = std::min<size_t>(count, length - out.size());
       out.append(reinterpret_cast<const char*>(seg + 20), take);
     }

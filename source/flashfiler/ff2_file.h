@@ -89,7 +89,7 @@ struct FileHeader {
 };
 
 struct FieldDef {
-  std::string name;         // as stored (8-bit text)
+  std::string name;  // as stored (8-bit text)
   std::string description;
   int32_t units = 0;
   int32_t decimals = 0;
@@ -172,8 +172,8 @@ class Ff2File {
   std::string path_;
   const uint8_t* data_ = nullptr;
   uint64_t size_ = 0;
-  void* mapping_ = nullptr;  // mmap base when mapped
-  std::string owned_;        // bytes when not mapped
+  void* mapping_ = nullptr;   // mmap base when mapped
+  std::string owned_;         // bytes when not mapped
   uint64_t block_limit_ = 0;  // blocks that exist both in the header and in the file
 
   FileHeader header_;
@@ -187,8 +187,8 @@ class Ff2File {
 // Little-endian loads from unaligned memory.
 inline uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t LoadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
 }
 inline uint64_t LoadU64(const uint8_t* p) {
   return static_cast<uint64_t>(LoadU32(p)) | (static_cast<uint64_t>(LoadU32(p + 4)) << 32);

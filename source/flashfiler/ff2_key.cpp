@@ -214,8 +214,7 @@ int KeyComparer::CompareToValue(const Part& part, const uint8_t* record, const V
     case Kind::Float: return Cmp(OrderBits(DecodeFloat(part.type, p)), OrderBits(value.AsFloat()));
     case Kind::Text:
       return CompareText(DecodeText(part.type, p, part.length), Utf8ToCp1252(value.AsString()), case_insensitive_);
-    case Kind::Wide:
-      return CompareText(DecodeWideText(part.type, p, part.length), value.AsString(), false);
+    case Kind::Wide: return CompareText(DecodeWideText(part.type, p, part.length), value.AsString(), false);
     case Kind::Raw: {
       const std::string key = value.AsString();
       const int c = std::memcmp(p, key.data(), std::min<size_t>(key.size(), part.length));

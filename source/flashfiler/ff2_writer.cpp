@@ -246,7 +246,8 @@ void Ff2Writer::Freeze() {
     dict.Boolean(index.case_insensitive);
   }
   const uint32_t payload = block_size_ - 32;
-  const uint32_t stream_blocks = std::max<uint32_t>(1, static_cast<uint32_t>((dict.out.size() + payload - 1) / payload));
+  const uint32_t stream_blocks =
+      std::max<uint32_t>(1, static_cast<uint32_t>((dict.out.size() + payload - 1) / payload));
   const uint32_t first = next_block_;
   for (uint32_t i = 0; i < stream_blocks; ++i) {
     const uint32_t number = NewBlock();
@@ -386,9 +387,16 @@ void Ff2Writer::EncodeField(size_t index, const Variant& value, uint8_t* record)
         const uint8_t c = static_cast<uint8_t>(s[i]);
         uint32_t cp = c;
         int extra = 0;
-        if (c >= 0xF0) { cp = c & 0x07; extra = 3; }
-        else if (c >= 0xE0) { cp = c & 0x0F; extra = 2; }
-        else if (c >= 0xC0) { cp = c & 0x1F; extra = 1; }
+        if (c >= 0xF0) {
+          cp = c & 0x07;
+          extra = 3;
+        } else if (c >= 0xE0) {
+          cp = c & 0x0F;
+          extra = 2;
+        } else if (c >= 0xC0) {
+          cp = c & 0x1F;
+          extra = 1;
+        }
         ++i;
         for (int k = 0; k < extra && i < s.size(); ++k, ++i) cp = (cp << 6) | (static_cast<uint8_t>(s[i]) & 0x3F);
         if (cp >= 0x10000) {
@@ -606,7 +614,8 @@ void Ff2Writer::Finish() {
   PutU32(h + 116, 2);
   PutU32(h + 120, kVersion);
   WriteAt(0, block.data(), block.size());
-  if (::ftruncate(fd_, static_cast<off_t>(static_cast<uint64_t>(next_block_) * block_size_)) != 0 || ::close(fd_) != 0) {
+  if (::ftruncate(fd_, static_cast<off_t>(static_cast<uint64_t>(next_block_) * block_size_)) != 0 ||
+      ::close(fd_) != 0) {
     fd_ = -1;
     throw std::runtime_error(path_ + ": cannot finish the file: " + std::strerror(errno));
   }

@@ -76,11 +76,10 @@ TFieldType FieldTypeOf(Ff2Type type) {
 }
 
 const char* FieldTypeName(TFieldType type) {
-  static const char* const kNames[] = {"ftUnknown", "ftString",  "ftSmallint", "ftInteger",  "ftWord",
-                                       "ftBoolean", "ftFloat",   "ftCurrency", "ftBCD",      "ftDate",
-                                       "ftTime",    "ftDateTime", "ftAutoInc", "ftBlob",     "ftMemo",
-                                       "ftGraphic", "ftFmtMemo", "ftLargeint", "ftBytes",    "ftFixedChar",
-                                       "ftWideString"};
+  static const char* const kNames[] = {
+      "ftUnknown",  "ftString",  "ftSmallint", "ftInteger",  "ftWord",     "ftBoolean",   "ftFloat",
+      "ftCurrency", "ftBCD",     "ftDate",     "ftTime",     "ftDateTime", "ftAutoInc",   "ftBlob",
+      "ftMemo",     "ftGraphic", "ftFmtMemo",  "ftLargeint", "ftBytes",    "ftFixedChar", "ftWideString"};
   return kNames[static_cast<int>(type)];
 }
 
@@ -217,7 +216,8 @@ double TField::AsFloat() const {
     double v = 0;
     const auto res = std::from_chars(text.data(), text.data() + text.size(), v);
     if (text.empty() || res.ec != std::errc() || res.ptr != text.data() + text.size())
-      throw EffDatabaseError("'" + Cp1252ToUtf8(text) + "' is not a valid floating point value for field '" + name_ + "'");
+      throw EffDatabaseError("'" + Cp1252ToUtf8(text) + "' is not a valid floating point value for field '" + name_ +
+                             "'");
     return v;
   }
   if (ff2::IsBlobType(type_) || type_ == Ff2Type::ByteArray || type_ == Ff2Type::WideString)
@@ -260,9 +260,18 @@ bool TField::AsBoolean() const {
     const std::string_view text = RawText(p);
     if (text.empty()) return false;
     switch (text[0]) {
-      case 'T': case 't': case 'Y': case 'y': case '1': return true;
-      case 'F': case 'f': case 'N': case 'n': case '0': return false;
-      default: throw EffDatabaseError("'" + Cp1252ToUtf8(text) + "' is not a valid Boolean value for field '" + name_ + "'");
+      case 'T':
+      case 't':
+      case 'Y':
+      case 'y':
+      case '1': return true;
+      case 'F':
+      case 'f':
+      case 'N':
+      case 'n':
+      case '0': return false;
+      default:
+        throw EffDatabaseError("'" + Cp1252ToUtf8(text) + "' is not a valid Boolean value for field '" + name_ + "'");
     }
   }
   return AsFloat() != 0.0;
@@ -343,8 +352,7 @@ void TffSession::SetCommsEngine(TffCommsEngine* engine) {
 
 void TffSession::Open() {
   if (active_) return;
-  if (engine_ == nullptr)
-    throw EffDatabaseError("Session '" + session_name_ + "' has no communications engine");
+  if (engine_ == nullptr) throw EffDatabaseError("Session '" + session_name_ + "' has no communications engine");
   engine_->Open();
   active_ = true;
 }
@@ -390,7 +398,8 @@ void TffSession::LoadAliases() const {
     if (eq == std::string::npos) continue;
     const std::string name = Trim(text.substr(0, eq));
     std::string folder = Trim(text.substr(eq + 1));
-    if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"') folder = folder.substr(1, folder.size() - 2);
+    if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"')
+      folder = folder.substr(1, folder.size() - 2);
     if (name.empty() || folder.empty()) continue;
     fs::path path(folder);
     if (path.is_relative()) path = base / path;
@@ -445,8 +454,7 @@ void TffDatabase::Open() {
   if (session_ == nullptr) throw EffDatabaseError("Database '" + alias + "' has no session");
   session_->Open();
   const std::optional<std::string> folder = session_->AliasFolder(alias);
-  if (!folder)
-    throw EffDatabaseError("Alias '" + alias + "' not found (alias file " + session_->AliasFile() + ")");
+  if (!folder) throw EffDatabaseError("Alias '" + alias + "' not found (alias file " + session_->AliasFile() + ")");
   std::error_code ec;
   if (!std::filesystem::is_directory(*folder, ec))
     throw EffDatabaseError("Folder of alias '" + alias + "' not found: " + *folder);
@@ -507,15 +515,16 @@ void TffTable::Open() {
     throw EffDatabaseError(kFfErrServerUnreachable, std::string(kFfMsgCannotConnect) + " (simulated for a test)");
   const std::string path = FindTableFile();
   if (path.empty())
-    Fail("Table '" + table_name_ + "' not found in database '" + database_->AliasName() + "' (" +
-         database_->Folder() + ")");
+    Fail("Table '" + table_name_ + "' not found in database '" + database_->AliasName() + "' (" + database_->Folder() +
+         ")");
   std::shared_ptr<const ff2::Ff2File> file = ff2::Ff2File::Open(path);
   const int index_number = file->FindIndex(index_name_);
   if (index_number < 0) Fail("Index '" + index_name_ + "' not found in table '" + table_name_ + "'");
   file_ = std::move(file);
   const std::vector<ff2::FieldDef>& defs = file_->fields();
   fields_.reserve(defs.size());
-  for (size_t i = 0; i < defs.size(); ++i) fields_.push_back(std::make_unique<TField>(*this, defs[i], static_cast<int>(i)));
+  for (size_t i = 0; i < defs.size(); ++i)
+    fields_.push_back(std::make_unique<TField>(*this, defs[i], static_cast<int>(i)));
   try {
     ApplyIndex(index_number);
   } catch (...) {
@@ -606,12 +615,10 @@ void TffTable::SetRange(const std::vector<Variant>& start, const std::vector<Var
   const ff2::KeyComparer comparer(*file_, file_->indexes()[static_cast<size_t>(index_number_ - 1)]);
   const auto first = order_->begin();
   const auto last = order_->end();
-  const auto low = std::partition_point(first, last, [&](uint64_t ref) {
-    return comparer.CompareToKey(file_->Record(ref), start) < 0;
-  });
-  const auto high = std::partition_point(low, last, [&](uint64_t ref) {
-    return comparer.CompareToKey(file_->Record(ref), end) <= 0;
-  });
+  const auto low = std::partition_point(
+      first, last, [&](uint64_t ref) { return comparer.CompareToKey(file_->Record(ref), start) < 0; });
+  const auto high = std::partition_point(
+      low, last, [&](uint64_t ref) { return comparer.CompareToKey(file_->Record(ref), end) <= 0; });
   begin_ = static_cast<size_t>(low - first);
   end_ = static_cast<size_t>(high - first);
   SetPosition(begin_);

@@ -309,10 +309,10 @@ class TffTable {
   std::string index_name_;
   int index_number_ = 0;
   std::shared_ptr<const ff2::Ff2File> file_;
-  std::vector<uint64_t> sorted_;        // record order of a named index
+  std::vector<uint64_t> sorted_;  // record order of a named index
   const std::vector<uint64_t>* order_ = nullptr;
   size_t begin_ = 0, end_ = 0, position_ = 0;
-  const uint8_t* current_ = nullptr;    // current record image, or nullptr
+  const uint8_t* current_ = nullptr;  // current record image, or nullptr
   std::vector<std::unique_ptr<TField>> fields_;
 };
 

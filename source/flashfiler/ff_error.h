@@ -14,13 +14,11 @@ constexpr int kFfErrNone = 0;
 constexpr int kFfErrServerUnreachable = 11278;
 
 // The message of an unreachable server; callers compare its first 55 characters.
-inline constexpr const char* kFfMsgCannotConnect =
-    "FlashFiler: Cannot locate or connect to network server.";
+inline constexpr const char* kFfMsgCannotConnect = "FlashFiler: Cannot locate or connect to network server.";
 
 class EffDatabaseError : public EDatabaseError {
  public:
-  EffDatabaseError(int error_code, const std::string& message)
-      : EDatabaseError(message), error_code_(error_code) {}
+  EffDatabaseError(int error_code, const std::string& message) : EDatabaseError(message), error_code_(error_code) {}
   explicit EffDatabaseError(const std::string& message) : EffDatabaseError(kFfErrNone, message) {}
 
   int ErrorCode() const { return error_code_; }
@@ -32,8 +30,7 @@ class EffDatabaseError : public EDatabaseError {
 // A field name that the table does not have (Delphi: "Field 'X' not found").
 class EFieldNotFound : public EffDatabaseError {
  public:
-  explicit EFieldNotFound(const std::string& field_name)
-      : EffDatabaseError("Field '" + field_name + "' not found") {}
+  explicit EFieldNotFound(const std::string& field_name) : EffDatabaseError("Field '" + field_name + "' not found") {}
 };
 
 }  // namespace korvel

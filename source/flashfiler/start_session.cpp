@@ -73,12 +73,20 @@ bool StartSession(TffCommsEngine& engine, TffSession& session, const std::string
     const std::string server = Utf8Left(engine.ServerName(), 95);
     const int code = error.ErrorCode();
     if (code == 0 || code == kFfErrServerUnreachable) {
-      show("Le serveur de bases de donn\xC3\xA9" "es :" + server + " est introuvable...\r" + kCallUs);
+      show(
+          "Le serveur de bases de donn\xC3\xA9"
+          "es :" +
+          server + " est introuvable...\r" + kCallUs);
     } else if (code == 12039) {
-      show("Le serveur de bases de donn\xC3\xA9" "es :" + server + " n'est pas de la bonne version...\r" + kCallUs);
+      show(
+          "Le serveur de bases de donn\xC3\xA9"
+          "es :" +
+          server + " n'est pas de la bonne version...\r" + kCallUs);
     } else {
-      show("Erreur Ind\xC3\xA9termin\xC3\xA9" "e (StartSession) :" + std::to_string(code) + "\r" + error.what() + "\r" +
-           kCallUs);
+      show(
+          "Erreur Ind\xC3\xA9termin\xC3\xA9"
+          "e (StartSession) :" +
+          std::to_string(code) + "\r" + error.what() + "\r" + kCallUs);
     }
     return false;
   }

@@ -264,8 +264,7 @@ void TFormTransfertFF::closeEvent(QCloseEvent* event) {
 }
 
 bool TFormTransfertFF::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusOut &&
-      (watched == DBComboBoxEtablis || watched == DBComboBoxEtablis->lineEdit())) {
+  if (event->type() == QEvent::FocusOut && (watched == DBComboBoxEtablis || watched == DBComboBoxEtablis->lineEdit())) {
     DBComboBoxEtablisExit();
   }
   return QWidget::eventFilter(watched, event);
@@ -321,17 +320,10 @@ void TFormTransfertFF::AssignFile() {
   const QString path = QFileDialog::getOpenFileName(this, QString(), Q(ExecutableFolder()));
   if (path.isEmpty()) return;
   switch (button->property("tag").toInt()) {
-    case 0:
-      AssignFichier(edIniFile, path);
-      break;
-    case 2:
-      AssignFichier(edModelePrincipale, path);
-      break;
-    case 3:
-      AssignFichier(edModeleSecondaire, path);
-      break;
-    default:
-      break;
+    case 0: AssignFichier(edIniFile, path); break;
+    case 2: AssignFichier(edModelePrincipale, path); break;
+    case 3: AssignFichier(edModeleSecondaire, path); break;
+    default: break;
   }
 }
 
@@ -391,10 +383,10 @@ void TFormTransfertFF::ProcessEvents() { QCoreApplication::processEvents(); }
 void TFormTransfertFF::ShowMessage(const std::string& text) { gui::ShowMessageBox(text); }
 
 void TFormTransfertFF::SetOptionsEnabled(bool enabled) {
-  for (QWidget* w : std::initializer_list<QWidget*>{
-           btnTransfert, dtpDebut, dtpFin, DBComboBoxEtablis, btnTousListe1, btnTousListe2, chkGenerator,
-           chkUserPermission, edModelePrincipale, btnPrincipale, edModeleSecondaire, btnSecondaire, edIniFile,
-           btnScriptBefore}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{btnTransfert, dtpDebut, dtpFin, DBComboBoxEtablis, btnTousListe1, btnTousListe2,
+                                       chkGenerator, chkUserPermission, edModelePrincipale, btnPrincipale,
+                                       edModeleSecondaire, btnSecondaire, edIniFile, btnScriptBefore}) {
     w->setEnabled(enabled);
   }
 }

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "source/run/operator_port.h"
 #include "source/driver/run_driver.h"
+#include "source/run/operator_port.h"
 
 class QCheckBox;
 class QComboBox;

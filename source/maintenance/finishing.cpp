@@ -45,9 +45,7 @@ std::string ReadModelText(const std::string& path) {
   return Cp1252ToUtf8(text);
 }
 
-void Reconnect(RunContext& run) {
-  run.target.CommitAndReconnect();
-}
+void Reconnect(RunContext& run) { run.target.CommitAndReconnect(); }
 
 bool HasLogin(const std::vector<std::string>& slUsers, const std::string& login) {
   for (const std::string& user : slUsers) {
@@ -120,9 +118,7 @@ void AjoutDesDroits(RunContext& run) {
       const std::string login = "user_" + idText;
       security.Attach();
       if (!HasLogin(slUsers, login)) {
-        SkipStepOnError(run, [&] {
-          security.AddUser(login, kPassword);
-        });
+        SkipStepOnError(run, [&] { security.AddUser(login, kPassword); });
       }
       security.Detach();
       GrantAdministrateur(run, login);
@@ -141,10 +137,9 @@ void AjoutDesDroits(RunContext& run) {
 void FinTransfert(RunContext& run) {
   SkipStepOnError(run, [&] {
     TTransfertData& data = *run.FDataMgr;
-    data.ExecuteDestQuery(
-        "INSERT INTO securite_etab_dep(id_securite, etablissement, codedep) SELECT id_securite, " +
-        QuotedStr(run.numeroEtablis) +
-        ", 'R' FROM SECURITE WHERE ID_Securite NOT IN (SELECT ID_SECURITE FROM SECURITE_ETAB_DEP)");
+    data.ExecuteDestQuery("INSERT INTO securite_etab_dep(id_securite, etablissement, codedep) SELECT id_securite, " +
+                          QuotedStr(run.numeroEtablis) +
+                          ", 'R' FROM SECURITE WHERE ID_Securite NOT IN (SELECT ID_SECURITE FROM SECURITE_ETAB_DEP)");
     data.CommitDestQuery();
     data.ExecuteDestQuery(
         "INSERT INTO SECURITE_ETAB_DEP_DICTYPE(ID_Securite_Etab_Dep, ID_DicteeType) SELECT s.id_securite_etab_dep, 1 "
@@ -154,9 +149,7 @@ void FinTransfert(RunContext& run) {
     // others off in production.
     for (const char* trigger : {"TRIG_BEFOREI_VISITE_CREATIONDH", "TRIG_BEFOREU_VISITE_MODIFDH",
                                 "TRIG_AFTERI_EXAMEN_LOG", "TRIG_AFTERU_EXAMEN"}) {
-      SkipStepOnError(run, [&] {
-        ChangeStateTrigger(run, trigger, "", false);
-      });
+      SkipStepOnError(run, [&] { ChangeStateTrigger(run, trigger, "", false); });
     }
     data.CommitDestQuery();
     data.ExecuteDestQuery("UPDATE Securite SET dernierAcces = '" + FormatDateTime("yyyy-mm-dd", Now()) + "'");

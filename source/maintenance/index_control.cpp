@@ -20,12 +20,11 @@ struct TriggerStateWords {
 };
 
 TriggerStateWords StateWords(bool pb_Inactive) {
-  return pb_Inactive ? TriggerStateWords{" INACTIVE", " (Désactivation"} : TriggerStateWords{" ACTIVE", " (Réactivation"};
+  return pb_Inactive ? TriggerStateWords{" INACTIVE", " (Désactivation"}
+                     : TriggerStateWords{" ACTIVE", " (Réactivation"};
 }
 
-void EnsureMainTransaction(RunContext& run) {
-  run.target.Begin();
-}
+void EnsureMainTransaction(RunContext& run) { run.target.Begin(); }
 
 }  // namespace
 

@@ -102,9 +102,7 @@ void SendEmail(const std::string& smtpHost, const std::string& port, const std::
   if (!curl) throw std::runtime_error("curl_easy_init a échoué");
 
   Upload upload;
-  upload.data = "Date: " + MailDate() + "\r\n" +
-                "To: <" + recipient + ">\r\n" +
-                "From: <" + kSender + ">\r\n" +
+  upload.data = "Date: " + MailDate() + "\r\n" + "To: <" + recipient + ">\r\n" + "From: <" + kSender + ">\r\n" +
                 "Subject: " + kSubject + "\r\n" +
                 "MIME-Version: 1.0\r\n"
                 "Content-Type: text/plain; charset=UTF-8\r\n"

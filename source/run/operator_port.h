@@ -13,7 +13,7 @@ namespace korvel {
 // onto them (the widget of each is named beside it); the command line reads them from
 // the run file.
 struct RunOptions {
-  std::string establishment;                   // default establishment (DBComboBoxEtablis)
+  std::string establishment;                       // default establishment (DBComboBoxEtablis)
   TDateTime periodStart = EncodeDate(1980, 1, 1);  // dtpDebut
   TDateTime periodEnd = EncodeDate(2012, 1, 1);    // dtpFin
   // File options: folder (with its trailing separator) and name.
@@ -27,7 +27,7 @@ struct RunOptions {
   // Every record sent on its own and every key asked of the server (diagnosis): slower
   // against a server, same results.
   bool recordAtATime = false;
-  std::string firstPatientNumber = "228634";  // Edit1: patients below it are not migrated
+  std::string firstPatientNumber = "228634";    // Edit1: patients below it are not migrated
   std::string smtpServer, smtpPort, recipient;  // edSmtp, edPort, edDestinataire
   // The legacy alias file ("" = KORVEL_ALIAS_FILE, else korvel-aliases.ini beside the
   // executable).

@@ -57,27 +57,28 @@ bool RunSummary::Reconciles() const {
 }
 
 std::string RunSummary::Text() const {
-  std::string text = fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9} {:>9} {:>10}  {}\n", "Table",
-                                 "Lus", "Ajoutes", "Refuses", "Ignores", "Deplaces", "Refuses", "Presents", "Secondes",
-                                 "Lus/s", "Concorde");
+  std::string text =
+      fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9} {:>9} {:>10}  {}\n", "Table", "Lus", "Ajoutes",
+                  "Refuses", "Ignores", "Deplaces", "Refuses", "Presents", "Secondes", "Lus/s", "Concorde");
   for (const TableSummary& t : tables_) {
     std::string remark = t.Reconciles() ? "oui" : "NON";
     if (t.loopsNotOpened > 0) remark += " (source non ouverte)";
     if (t.movesFailed > 0) remark += " (deplacement incomplet)";
     if (t.tablesRefused > 0) remark += " (table refusee)";
-    text += fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9} {:>9.1f} {:>10.0f}  {}\n", t.name,
-                        t.read, t.added, t.refused, t.passedOver, t.moved, t.moveRefused, t.movePresent, t.seconds,
+    text += fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9} {:>9.1f} {:>10.0f}  {}\n", t.name, t.read,
+                        t.added, t.refused, t.passedOver, t.moved, t.moveRefused, t.movePresent, t.seconds,
                         t.RecordsPerSecond(), remark);
   }
   return text;
 }
 
 std::string RunSummary::Csv() const {
-  std::string csv = "Table;Lus;Ajoutes;Refuses;Ignores;Deplaces;Deplacements refuses;Deja presents;Secondes;"
-                    "Lus par seconde;Concorde\n";
+  std::string csv =
+      "Table;Lus;Ajoutes;Refuses;Ignores;Deplaces;Deplacements refuses;Deja presents;Secondes;"
+      "Lus par seconde;Concorde\n";
   for (const TableSummary& t : tables_) {
-    csv += fmt::format("{};{};{};{};{};{};{};{};{:.1f};{:.0f};{}\n", t.name, t.read, t.added, t.refused,
-                       t.passedOver, t.moved, t.moveRefused, t.movePresent, t.seconds, t.RecordsPerSecond(),
+    csv += fmt::format("{};{};{};{};{};{};{};{};{:.1f};{:.0f};{}\n", t.name, t.read, t.added, t.refused, t.passedOver,
+                       t.moved, t.moveRefused, t.movePresent, t.seconds, t.RecordsPerSecond(),
                        t.Reconciles() ? "oui" : "NON");
   }
   return csv;

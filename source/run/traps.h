@@ -19,8 +19,8 @@
 #include <functional>
 #include <utility>
 
-#include "source/run/run_context.h"
 #include "global/database_error.h"
+#include "source/run/run_context.h"
 
 namespace korvel {
 

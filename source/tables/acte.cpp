@@ -1,10 +1,10 @@
 #include "source/tables/acte.h"
 
 #include "source/maintenance/generators.h"
+#include "source/run/traps.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
 #include "source/tables/target_rows.h"
-#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -35,12 +35,13 @@ constexpr const char* kActeTariPresent =
 // that copy many rows are moves: a row the target refuses is refused alone.
 void FinishActes(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
-  MoveStaged(run, {"Acte",
-                   "INSERT INTO Acte(Acte, Description, Abregee, epuration, calculnombre, plafondRole1, plafondrole7, "
-                   "Modificateur, AgeMin, AgeMax, NbChiffreRamq, Desactive, unite) SELECT Code, description, abregee, "
-                   "epuration, calculnombre, plafondRole1, plafondrole7, Mod, AgeMin, AgeMax, NbChiffreRamq, Desactive, "
-                   "unite from tmpActe{WHERE_KEYS}",
-                   "tmpActe", "Code", "EXISTS (SELECT 1 FROM Acte x WHERE x.Acte = tmpActe.Code)"});
+  MoveStaged(run,
+             {"Acte",
+              "INSERT INTO Acte(Acte, Description, Abregee, epuration, calculnombre, plafondRole1, plafondrole7, "
+              "Modificateur, AgeMin, AgeMax, NbChiffreRamq, Desactive, unite) SELECT Code, description, abregee, "
+              "epuration, calculnombre, plafondRole1, plafondrole7, Mod, AgeMin, AgeMax, NbChiffreRamq, Desactive, "
+              "unite from tmpActe{WHERE_KEYS}",
+              "tmpActe", "Code", "EXISTS (SELECT 1 FROM Acte x WHERE x.Acte = tmpActe.Code)"});
   // Only the acts staged here (the legacy statement blanked the activity of every other
   // act). An activity name two activities share names neither: the act is left without
   // an activity and the name is said, rather than credited to one of them.
@@ -52,18 +53,20 @@ void FinishActes(RunContext& run) {
                  "SELECT av.activite, COUNT(*) FROM activite av WHERE EXISTS (SELECT 1 FROM tmpacte ta WHERE "
                  "ta.activite = av.activite) GROUP BY av.activite HAVING COUNT(*) > 1 ORDER BY 1",
                  "Activite", "activites", "actes laisses sans activite");
-  MoveStaged(run, {"acte_privee",
-                   "INSERT INTO acte_privee  (id_acte, debut, fin, montant) SELECT DISTINCT Code, debutPrive, finPrive, "
-                   "prive FROM tmpacte WHERE NOT debutPrive IS NULL{KEYS}",
-                   "tmpacte", "Code",
-                   "EXISTS (SELECT 1 FROM acte_privee x WHERE x.id_acte = tmpacte.Code AND x.debut = tmpacte.debutPrive)"});
-  MoveStaged(run, {"acte_privee",
-                   "INSERT INTO acte_privee (id_acte, debut, fin, montant) SELECT a.Code, a.anciendebutPrive, "
-                   "a.ancienfinPrive, a.ancienprive FROM tmpacte a LEFT JOIN acte_privee ap ON (ap.id_acte = a.code AND "
-                   "ap.debut = a.anciendebutPrive) WHERE NOT a.anciendebutPrive IS NULL AND NOT a.ancienprive IS NULL "
-                   "AND ap.montant IS NULL{KEYS}",
-                   "tmpacte a", "a.Code",
-                   "EXISTS (SELECT 1 FROM acte_privee x WHERE x.id_acte = a.Code AND x.debut = a.anciendebutPrive)"});
+  MoveStaged(run,
+             {"acte_privee",
+              "INSERT INTO acte_privee  (id_acte, debut, fin, montant) SELECT DISTINCT Code, debutPrive, finPrive, "
+              "prive FROM tmpacte WHERE NOT debutPrive IS NULL{KEYS}",
+              "tmpacte", "Code",
+              "EXISTS (SELECT 1 FROM acte_privee x WHERE x.id_acte = tmpacte.Code AND x.debut = tmpacte.debutPrive)"});
+  MoveStaged(run,
+             {"acte_privee",
+              "INSERT INTO acte_privee (id_acte, debut, fin, montant) SELECT a.Code, a.anciendebutPrive, "
+              "a.ancienfinPrive, a.ancienprive FROM tmpacte a LEFT JOIN acte_privee ap ON (ap.id_acte = a.code AND "
+              "ap.debut = a.anciendebutPrive) WHERE NOT a.anciendebutPrive IS NULL AND NOT a.ancienprive IS NULL "
+              "AND ap.montant IS NULL{KEYS}",
+              "tmpacte a", "a.Code",
+              "EXISTS (SELECT 1 FROM acte_privee x WHERE x.id_acte = a.Code AND x.debut = a.anciendebutPrive)"});
   MoveStaged(run, {"actetari",
                    "INSERT INTO actetari (acte, acte_RAMQ) SELECT DISTINCT a.code, aq.id_acte FROM tmpacte a JOIN "
                    "actetariramq aq ON ( substr(a.code,1,4) = substr(aq.id_acte,2,5)) WHERE a.nbchiffreramq=4 AND "
@@ -80,26 +83,28 @@ void FinishActes(RunContext& run) {
                    "tmpacte t", "t.code",
                    "EXISTS (SELECT 1 FROM Acte_modalite x WHERE x.acte = a.acte AND x.modalite = t.modalite)"});
   engine.ExecuteDestQuery(" UPDATE tmpacte SET modalite2 = NULL WHERE modalite = modalite2 ");
-  MoveStaged(run, {"Acte_modalite",
-                   "INSERT INTO Acte_modalite (acte, modalite) SELECT a.acte, t.modalite2 FROM tmpacte t JOIN acte a ON "
-                   "(t.code = a.acte) WHERE NOT t.modalite2 IS NULL{KEYS}",
-                   "tmpacte t", "t.code",
-                   "EXISTS (SELECT 1 FROM Acte_modalite x WHERE x.acte = a.acte AND x.modalite = t.modalite2)"});
+  MoveStaged(run,
+             {"Acte_modalite",
+              "INSERT INTO Acte_modalite (acte, modalite) SELECT a.acte, t.modalite2 FROM tmpacte t JOIN acte a ON "
+              "(t.code = a.acte) WHERE NOT t.modalite2 IS NULL{KEYS}",
+              "tmpacte t", "t.code",
+              "EXISTS (SELECT 1 FROM Acte_modalite x WHERE x.acte = a.acte AND x.modalite = t.modalite2)"});
   MoveStaged(run, {"Region",
                    "INSERT INTO Region(Region, Description, desactive) SELECT DISTINCT p.region, p.region, 'N' FROM "
                    "tmpActe p LEFT JOIN region r ON (r.region = p.region) WHERE r.region IS NULL AND p.region IS NOT "
                    "NULL{KEYS}",
                    "tmpActe p", "p.region"});
-  MoveStaged(run, {"Acte_Region",
-                   "INSERT INTO Acte_Region (acte, Region) SELECT a.code, a.region FROM tmpacte a WHERE NOT a.region IS "
-                   "NULL{KEYS}",
-                   "tmpacte a", "a.code",
-                   "EXISTS (SELECT 1 FROM Acte_Region x WHERE x.acte = a.code AND x.region = a.region)"});
+  MoveStaged(
+      run,
+      {"Acte_Region",
+       "INSERT INTO Acte_Region (acte, Region) SELECT a.code, a.region FROM tmpacte a WHERE NOT a.region IS "
+       "NULL{KEYS}",
+       "tmpacte a", "a.code", "EXISTS (SELECT 1 FROM Acte_Region x WHERE x.acte = a.code AND x.region = a.region)"});
   engine.CommitDestQuery();
   SetGenerator(run, "acte_Avis", "id_acteAvis", "Table Acte\r\n");
-  MoveStaged(run, {"acte_departement", "INSERT INTO acte_departement(acte,codedep) SELECT acte, 'R' FROM acte{WHERE_KEYS}",
-                   "acte", "acte",
-                   "EXISTS (SELECT 1 FROM acte_departement x WHERE x.acte = acte.acte AND x.codedep = 'R')"});
+  MoveStaged(
+      run, {"acte_departement", "INSERT INTO acte_departement(acte,codedep) SELECT acte, 'R' FROM acte{WHERE_KEYS}",
+            "acte", "acte", "EXISTS (SELECT 1 FROM acte_departement x WHERE x.acte = acte.acte AND x.codedep = 'R')"});
   engine.CommitDestQuery();
   engine.ExecuteDestQuery("UPDATE acte a SET a.unite=1 WHERE a.unite IS NULL");
   engine.CommitDestQuery();
@@ -153,13 +158,14 @@ void TransfertTableActeTmp(RunContext& run) {
       run.DoLogError(nullptr, std::string("Finalisation de la table Acte interrompue: ") + e.what(), true);
     }
   };
-  RunTableRoutine(run,
-                  {"TableActe", "Acte", "Acte",
-                   "INSERT INTO tmpActe (Code, Description, Abregee, epuration, calculnombre, plafondRole1, plafondrole7, "
-                   "MOD, AgeMin, AgeMax, NbChiffreRamq , finprive, ancienprive, debutprive, prive, modalite, modalite2, "
-                   "activite, unite, region, ancienfinPrive, anciendebutPrive, sansmajoration, desactive)",
-                   24},
-                  hooks);
+  RunTableRoutine(
+      run,
+      {"TableActe", "Acte", "Acte",
+       "INSERT INTO tmpActe (Code, Description, Abregee, epuration, calculnombre, plafondRole1, plafondrole7, "
+       "MOD, AgeMin, AgeMax, NbChiffreRamq , finprive, ancienprive, debutprive, prive, modalite, modalite2, "
+       "activite, unite, region, ancienfinPrive, anciendebutPrive, sansmajoration, desactive)",
+       24},
+      hooks);
 }
 
 }  // namespace korvel

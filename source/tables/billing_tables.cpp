@@ -12,9 +12,9 @@ using TC = TCanTransfertType;
 // Columns 1..13 shared by both generations of fee modifiers, from the source fields
 // of these names.
 void ModifierColumns(RecordParams& p) {
-  static const char* const kFields[] = {"Omni",    "Spec",     "Description", "Explication", "Plafond",
-                                        "PlafondAtteint", "Csst", "BS", "UniteBase", "UniteAdd",
-                                        "CodeA",   "CodeB",    "Garde"};
+  static const char* const kFields[] = {"Omni",           "Spec",  "Description", "Explication", "Plafond",
+                                        "PlafondAtteint", "Csst",  "BS",          "UniteBase",   "UniteAdd",
+                                        "CodeA",          "CodeB", "Garde"};
   for (int i = 0; i < 13; ++i) p.Copy(i + 1, p.Field(kFields[i]));
 }
 
@@ -27,7 +27,9 @@ void TransfertTableModific(RunContext& run) {
        "INSERT INTO Modificateur(Code, Omni, Spec, Description, Explication, Plafond, PlafondAtteint, Csst, bs, "
        "UniteBase, UniteAdd, CodeA, CodeB, Garde, CodeC, ActeExclus, Role7, Desactive)",
        18},
-      [&] { run.FDataMgr->InitCodeDestCopy("Modificateur", {"Code", "Code"}, true); },
+      [&] {
+        run.FDataMgr->InitCodeDestCopy("Modificateur", {"Code", "Code"}, true);
+      },
       [](RecordParams& p) {
         p.Copy("Code", p.Field("Code"));
         ModifierColumns(p);
@@ -45,7 +47,9 @@ void TransfertTableModSoft(RunContext& run) {
        "INSERT INTO ModSoft(Code, Omni, Spec, Description, Explication, Plafond, PlafondAtteint, Csst, bs, "
        "UniteBase, UniteAdd, CodeA, CodeB, Garde, Desactive)",
        15},
-      [&] { run.FDataMgr->InitCodeDestCopy("ModSoft", {"Code", "Code"}, true); },
+      [&] {
+        run.FDataMgr->InitCodeDestCopy("ModSoft", {"Code", "Code"}, true);
+      },
       [](RecordParams& p) {
         p.Copy("Code", p.Field(0));
         ModifierColumns(p);
@@ -56,7 +60,7 @@ void TransfertTableModSoft(RunContext& run) {
 void TransfertTableModCompl(RunContext& run) {
   // No duplicate check: the target alone refuses a repeated rule.
   TableRoutine routine{"TableModCompl", "ModCompl", "ModCompl",
-                        "INSERT INTO ModCompl(Mod, Code1, Code2, Cs, Renseignement, ArretSurEcran, Desactive)", 7};
+                       "INSERT INTO ModCompl(Mod, Code1, Code2, Cs, Renseignement, ArretSurEcran, Desactive)", 7};
   routine.checkAcceptance = false;
   RunTableRoutine(run, routine, {}, [](RecordParams& p) {
     p.Copy("Mod", p.Field("MOD"));
@@ -74,7 +78,9 @@ void TransfertTableRemMajoree(RunContext& run) {
       run,
       {"TableRemMajoree", "RemMajoree ", "RemMajoree",
        "INSERT INTO RemMajoree(Territoire, T1A, T1B, T1C, T1D, T1E, T1F, T2A, T3A, T3B, T4A, T4B, T4C, T4D, T4E)", 15},
-      [&] { run.FDataMgr->InitCodeDestCopy("RemMajoree", {"Territoire", "Territoire"}, true); },
+      [&] {
+        run.FDataMgr->InitCodeDestCopy("RemMajoree", {"Territoire", "Territoire"}, true);
+      },
       [](RecordParams& p) {
         static const char* const kFields[] = {"Territoire", "T1a", "T1B", "T1C", "T1D", "T1E", "T1F", "T2A",
                                               "T3A",        "T3B", "T4A", "T4B", "T4C", "T4D", "T4E"};
@@ -86,9 +92,11 @@ void TransfertTableRemMajoree(RunContext& run) {
 void TransfertTableCodeTransac(RunContext& run) {
   RunTableRoutine(
       run,
-      {"TableCodeTransac", "Code Transaction", "CodeTransac", "INSERT INTO CODETRANSAC(CODETRANSAC, Description, Desactive)",
-       3},
-      [&] { run.FDataMgr->InitCodeDestCopy("CODETRANSAC", {"CODETRANSAC", "CODE"}, true); },
+      {"TableCodeTransac", "Code Transaction", "CodeTransac",
+       "INSERT INTO CODETRANSAC(CODETRANSAC, Description, Desactive)", 3},
+      [&] {
+        run.FDataMgr->InitCodeDestCopy("CODETRANSAC", {"CODETRANSAC", "CODE"}, true);
+      },
       [](RecordParams& p) {
         p.Copy("CODETRANSAC", p.Field(0));
         p.Copy("Description", p.Field("Description"));
@@ -99,8 +107,8 @@ void TransfertTableCodeTransac(RunContext& run) {
 void TransfertTableActivite(RunContext& run) {
   RunTableRoutine(
       run,
-      {"Table.Activite", "Activite", "Activite", "INSERT INTO Activite(id_activite, Activite, CompteGrLivre, Desactive)",
-       4},
+      {"Table.Activite", "Activite", "Activite",
+       "INSERT INTO Activite(id_activite, Activite, CompteGrLivre, Desactive)", 4},
       [&] {
         run.FDataMgr->InitCodeDestCopy("Activite", {"ID_Activite", "AUTONUM"}, true);
         run.FDataMgr->InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
@@ -119,7 +127,9 @@ void TransfertTableEtatType(RunContext& run) {
       run,
       {"TableEtatType", "Etat type", "EtatType",
        "INSERT INTO EtatType(TypeNo, Categorie, Champ, Description,PositionInfo, Longueur)", 6},
-      [&] { run.FDataMgr->InitCodeDestCopy("EtatType", {"TypeNo", "Type"}, {"Champ", "Champ"}); },
+      [&] {
+        run.FDataMgr->InitCodeDestCopy("EtatType", {"TypeNo", "Type"}, {"Champ", "Champ"});
+      },
       [](RecordParams& p) {
         p.Copy("TypeNo", p.Field(0));
         p.Copy("Categorie", p.Field("Categorie"));
@@ -132,8 +142,12 @@ void TransfertTableEtatType(RunContext& run) {
 
 void TransfertTableEtatTypeTitre(RunContext& run) {
   RunTableRoutine(
-      run, {"TableEtatTypeTitre", "Etat Type Titre", "EtatTypeTitre", "INSERT INTO EtatTypeTitre(TypeNo, Categorie, Nom)", 3},
-      [&] { run.FDataMgr->InitCodeDestCopy("EtatTypeTitre", {"TypeNo", "Numero"}, true); },
+      run,
+      {"TableEtatTypeTitre", "Etat Type Titre", "EtatTypeTitre", "INSERT INTO EtatTypeTitre(TypeNo, Categorie, Nom)",
+       3},
+      [&] {
+        run.FDataMgr->InitCodeDestCopy("EtatTypeTitre", {"TypeNo", "Numero"}, true);
+      },
       [](RecordParams& p) {
         p.Copy("TypeNo", p.Field(0));
         p.Copy("Categorie", p.Field("Categorie"));

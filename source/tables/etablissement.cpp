@@ -1,10 +1,10 @@
 #include "source/tables/etablissement.h"
 
 #include "global/string_utils.h"
+#include "source/run/traps.h"
+#include "source/tables/dictee_options.h"
 #include "source/tables/parametres.h"
 #include "source/tables/table_loop.h"
-#include "source/tables/dictee_options.h"
-#include "source/run/traps.h"
 
 namespace korvel {
 namespace {

@@ -6,12 +6,12 @@
 #include "global/string_utils.h"
 #include "source/maintenance/generators.h"
 #include "source/maintenance/index_control.h"
+#include "source/run/traps.h"
 #include "source/tables/prive.h"
 #include "source/tables/reference_completion.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
 #include "source/tables/target_rows.h"
-#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -39,10 +39,12 @@ void ResolveNames(RunContext& run) {
        "UPDATE TmpExamen t SET t.concilopr = (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(t.cOpr, 1, "
        "20)) WHERE t.cOpr IS NOT NULL"},
       {"Table Examen\r\n UPDATE TmpExamen Annulopr",
-       "UPDATE TmpExamen t SET t.Annulopr = (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(t.aOpr, 1, 20)) "
+       "UPDATE TmpExamen t SET t.Annulopr = (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(t.aOpr, 1, "
+       "20)) "
        "WHERE t.aOpr IS NOT NULL"},
       {"Table Examen\r\n UPDATE TmpExamen Refacopr",
-       "UPDATE TmpExamen t SET t.Refacopr = (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(t.rOpr, 1, 20)) "
+       "UPDATE TmpExamen t SET t.Refacopr = (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(t.rOpr, 1, "
+       "20)) "
        "WHERE t.rOpr IS NOT NULL"},
       // The legacy examination names its technologist by family name only: a name two
       // technologists share names neither, and is said below.
@@ -81,7 +83,8 @@ void AssignerStatutVisite2(RunContext& run) {
     run.CommitEtProgress();
     engine.ExecuteDestQuery(
         "UPDATE visite v SET v.arrive=v.dateexamen,  v.rapportincomplet='O', v.rapportinterrompu='O', "
-        "v.rapportinterrompuremarque='TRANSFERT' WHERE exists (SELECT te.id_visite FROM tmpexamen te WHERE te.protocole "
+        "v.rapportinterrompuremarque='TRANSFERT' WHERE exists (SELECT te.id_visite FROM tmpexamen te WHERE "
+        "te.protocole "
         "= 'R' AND te.id_visite = v.id_visite)");
     run.CommitEtProgress();
     // After a stop a visit's examinations may be read only in part: clearing its report
@@ -222,12 +225,15 @@ void TransfertTableExamen(RunContext& run) {
     MoveStagedBlocks(
         run,
         {"Examen",
-         "INSERT INTO Examen(Id_Visite, Acte, Protocole, Films, TextePreins, AnnulDate, Desactive, Id_examen, mntprive, "
+         "INSERT INTO Examen(Id_Visite, Acte, Protocole, Films, TextePreins, AnnulDate, Desactive, Id_examen, "
+         "mntprive, "
          "Modificateur, Mod1, Mod2, Mod3, Mod4, ATTESTATION, Nce, Role1, Role7, Total, PlageHoraire, ID_SECURITEREFAC, "
-         "ID_SECURITEANNUL, ID_SECURITECONCIL, Technologue1, RefacLot, RefacNce, DATECONCIL, Unite, FACROLE1, FACROLE7) "
+         "ID_SECURITEANNUL, ID_SECURITECONCIL, Technologue1, RefacLot, RefacNce, DATECONCIL, Unite, FACROLE1, "
+         "FACROLE7) "
          "SELECT Id_Visite, Acte, Protocole, Films, TextePreins, AnnulDate, Desactive, Id_examen, mntprive, "
          "Modificateur, Mod1, Mod2, Mod3, Mod4, Lot, Nce, Role1, Role7, Total, PlageHoraire, refacOpr, annulopr, "
-         "concilOpr, technologue1, RefacLot, RefacNce, ConcilDate, Unite, FACROLE1, FACROLE7 FROM TmpExamen{WHERE_KEYS}",
+         "concilOpr, technologue1, RefacLot, RefacNce, ConcilDate, Unite, FACROLE1, FACROLE7 FROM "
+         "TmpExamen{WHERE_KEYS}",
          "TmpExamen", "id_Examen", "", "TmpExamen.NO_LIGNE"},
         StagedCopies{"Examen", "id_examen", "TmpExamen", "TmpExamen", "id_examen", firstLine});
     ChangeStateIndex(run, "EXAMEN", kMessage, false);
@@ -244,16 +250,15 @@ void TransfertTableExamen(RunContext& run) {
   };
   hooks.afterSave = [&] {
     if (!copied) return;
-    SkipStepOnError(run, [&] {
-      AssignerStatutVisite2(run);
-    });
+    SkipStepOnError(run, [&] { AssignerStatutVisite2(run); });
   };
-  TableRoutine routine{"TableExamen", "Examen", "Examen",
-                        "INSERT INTO tmpExamen(ID_Visite, ACTE, Protocole, Films, TextePreins, AnnulDate, Desactive, "
-                        "Id_examen, prescription, mntprive, Modificateur, Mod1, Mod2, Mod3, Mod4, Lot, Nce, Role1, Role7, "
-                        "Total, PlageHoraire, ROpr, AOpr, COpr, tech, RefacLot, RefacNce, ConcilDate, Dictee, Titre, "
-                        "FACROLE1, FACROLE7, newprescription, Titre_Exam)",
-                        34};
+  TableRoutine routine{
+      "TableExamen", "Examen", "Examen",
+      "INSERT INTO tmpExamen(ID_Visite, ACTE, Protocole, Films, TextePreins, AnnulDate, Desactive, "
+      "Id_examen, prescription, mntprive, Modificateur, Mod1, Mod2, Mod3, Mod4, Lot, Nce, Role1, Role7, "
+      "Total, PlageHoraire, ROpr, AOpr, COpr, tech, RefacLot, RefacNce, ConcilDate, Dictee, Titre, "
+      "FACROLE1, FACROLE7, newprescription, Titre_Exam)",
+      34};
   routine.checkAcceptance = false;
   routine.Range("xPrescripCode", Variant(run.numeroPrescripDebut), Variant(run.numeroPrescripFin));
   RunTableRoutine(run, routine, hooks);

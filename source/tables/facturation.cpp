@@ -81,22 +81,22 @@ void TransfertTableReleve(RunContext& run) {
     run.FDataMgr->InitTransfertCondition(TC::ctPKOnly, -1);
   };
   hooks.assign = [](RecordParams& p) {
-    static const char* const kFields[] = {"DateReleve", "Envoie",     "Creation", "Transmission", "Attestation",
-                                          "Code",       "Licence",    "NCE",      "RANG",         "Sequence",
-                                          "Type",       "CodeErreur", "Action",   "Message",      "Code",
-                                          "Ligne",      "NbErr",      "NbSoum",   "NbValide",     "NbReFus",
-                                          "NbAnnul",    "Montant"};
+    static const char* const kFields[] = {
+        "DateReleve", "Envoie",   "Creation", "Transmission", "Attestation", "Code",    "Licence", "NCE",
+        "RANG",       "Sequence", "Type",     "CodeErreur",   "Action",      "Message", "Code",    "Ligne",
+        "NbErr",      "NbSoum",   "NbValide", "NbReFus",      "NbAnnul",     "Montant"};
     for (int i = 0; i < 22; ++i) p.Copy(i, p.Field(kFields[i]));
     p.Constant("Desactive", "N");
     p.Copy("id_releve", p.Field("seq"));
   };
-  RunTableRoutine(run,
-                  {"TableReleve", "Releve", "Releve",
-                   "INSERT INTO Releve(DateReleve, Envoie, Creation, Transmission, Attestation, Code, Licence, NCE, Rang, "
-                   "Sequence, FTYPE, CodeErreur, FACTION, FMESSAGE, Acte, Ligne, NbErr, NbSoum, NbValide, NbRefus, "
-                   "NbAnnul, Montant, Desactive, id_releve)",
-                   24},
-                  hooks);
+  RunTableRoutine(
+      run,
+      {"TableReleve", "Releve", "Releve",
+       "INSERT INTO Releve(DateReleve, Envoie, Creation, Transmission, Attestation, Code, Licence, NCE, Rang, "
+       "Sequence, FTYPE, CodeErreur, FACTION, FMESSAGE, Acte, Ligne, NbErr, NbSoum, NbValide, NbRefus, "
+       "NbAnnul, Montant, Desactive, id_releve)",
+       24},
+      hooks);
 }
 
 void TransfertTableR1606(RunContext& run) {
@@ -126,19 +126,20 @@ void TransfertTableR1606(RunContext& run) {
     InsertRadiologisteTmp(run, "tmpR1606", message);
     InsertEtablissementTmp(run, "tmpR1606", "Etablissement", message);
     run.CommitEtProgress();
-    MoveStaged(run, {"R1606",
-                     "INSERT INTO R1606(DateDebut, DateFin, NbrTotal, GrandTotal, NoDemande, Etablissement, Cs, "
-                     "DateEtatCompte, Id_radiologiste, id_r1606) SELECT t.DateDebut, t.DateFin, t.NbrTotal, "
-                     "t.GrandTotal, t.NoDemande, t.Etablissement, t.Cs, t.DateEtatCompte, (SELECT r.Id_Radiologiste FROM "
-                     "Radiologiste r WHERE r.licence = t.licence AND r.groupe = t.groupe) , t.id_r1606 FROM tmpR1606 "
-                     "t WHERE NOT EXISTS (SELECT 1 FROM R1606 x WHERE x.id_r1606 = t.id_r1606){KEYS}",
-                     "tmpR1606 t", "t.id_r1606"});
+    MoveStaged(run,
+               {"R1606",
+                "INSERT INTO R1606(DateDebut, DateFin, NbrTotal, GrandTotal, NoDemande, Etablissement, Cs, "
+                "DateEtatCompte, Id_radiologiste, id_r1606) SELECT t.DateDebut, t.DateFin, t.NbrTotal, "
+                "t.GrandTotal, t.NoDemande, t.Etablissement, t.Cs, t.DateEtatCompte, (SELECT r.Id_Radiologiste FROM "
+                "Radiologiste r WHERE r.licence = t.licence AND r.groupe = t.groupe) , t.id_r1606 FROM tmpR1606 "
+                "t WHERE NOT EXISTS (SELECT 1 FROM R1606 x WHERE x.id_r1606 = t.id_r1606){KEYS}",
+                "tmpR1606 t", "t.id_r1606"});
     SetGenerator(run, "R1606", "ID_R1606", message);
   };
   TableRoutine routine{"TableR1606", "R1606", "R1606",
-                        "INSERT INTO tmpR1606(DateDebut, DateFin, NbrTotal, GrandTotal, NoDemande, Etablissement, Cs, "
-                        "DateEtatCompte, id_r1606, Licence, Groupe)",
-                        11};
+                       "INSERT INTO tmpR1606(DateDebut, DateFin, NbrTotal, GrandTotal, NoDemande, Etablissement, Cs, "
+                       "DateEtatCompte, id_r1606, Licence, Groupe)",
+                       11};
   RunTableRoutine(run, routine, hooks);
 }
 
@@ -176,15 +177,16 @@ void TransfertTableR1606b(RunContext& run) {
       }
     }
     engine.ExecuteDestQuery(std::string("DELETE ") + orphans);
-    MoveStaged(run, {"R1606b",
-                     "INSERT INTO R1606b(Id_R1606, Acte, Mod, Nombre, Tarif, Total, Id_R1606b) SELECT Id_R1606, Acte, "
-                     "Mod, Nombre, Tarif, Total, Id_R1606b FROM tmpR1606b t WHERE NOT EXISTS (SELECT 1 FROM R1606b x WHERE "
-                     "x.Id_R1606b = t.Id_R1606b){KEYS}",
-                     "tmpR1606b t", "t.Id_R1606b"});
+    MoveStaged(run,
+               {"R1606b",
+                "INSERT INTO R1606b(Id_R1606, Acte, Mod, Nombre, Tarif, Total, Id_R1606b) SELECT Id_R1606, Acte, "
+                "Mod, Nombre, Tarif, Total, Id_R1606b FROM tmpR1606b t WHERE NOT EXISTS (SELECT 1 FROM R1606b x WHERE "
+                "x.Id_R1606b = t.Id_R1606b){KEYS}",
+                "tmpR1606b t", "t.Id_R1606b"});
     SetGenerator(run, "R1606b", "id_R1606b", message);
   };
   TableRoutine routine{"TableR1606b", "R1606B", "R1606b",
-                        "INSERT INTO tmpR1606b(Id_R1606, Acte, Mod, Nombre, Tarif, Total, Id_R1606b)", 7};
+                       "INSERT INTO tmpR1606b(Id_R1606, Acte, Mod, Nombre, Tarif, Total, Id_R1606b)", 7};
   RunTableRoutine(run, routine, hooks);
 }
 
@@ -201,12 +203,13 @@ void TransfertTableFacturationExt(RunContext& run) {
     p.Copy("Montant", p.Field("Montant"));
     p.Constant("Desactive", "N");
   };
-  RunTableRoutine(run,
-                  {"FacturationExt", "Facturation", "FacturationExt",
-                   "INSERT INTO FacturationExt(DateDebut, DateFin, Radiologiste, Etablissement, Plafonnement, NbExamen, "
-                   "Montant, Desactive)",
-                   8},
-                  hooks);
+  RunTableRoutine(
+      run,
+      {"FacturationExt", "Facturation", "FacturationExt",
+       "INSERT INTO FacturationExt(DateDebut, DateFin, Radiologiste, Etablissement, Plafonnement, NbExamen, "
+       "Montant, Desactive)",
+       8},
+      hooks);
 }
 
 void TransfertTableFaccsc(RunContext& run) {
@@ -218,20 +221,24 @@ void TransfertTableFaccsc(RunContext& run) {
     for (int i = 0; i < 9; ++i) p.Copy(i, p.Field(kFields[i]));
   };
   hooks.closing = [&] {
-    MoveStaged(run, {"Faccsc",
-                     "INSERT INTO Faccsc(id_visite, nom, prenom, adresse, ville, codepostal, naissance, nam) SELECT "
-                     "v.id_visite, f.nom, f.prenom, f.adresse, f.ville, f.codepostal, f.naissance, f.nam FROM tmpfaccsc "
-                     "f JOIN visite v ON(v.prescription = f.prescrip) WHERE NOT EXISTS (SELECT 1 FROM Faccsc x WHERE x.id_visite = "
-                     "v.id_visite) AND " + std::string(kOneVisit) + " AND NOT EXISTS (SELECT 1 FROM tmpfaccsc f2 WHERE f2.prescrip = f.prescrip AND "
-                     "f2.NO_LIGNE + 0 > f.NO_LIGNE){KEYS}",
-                     "tmpfaccsc f", "f.NO_LIGNE"});
+    MoveStaged(
+        run,
+        {"Faccsc",
+         "INSERT INTO Faccsc(id_visite, nom, prenom, adresse, ville, codepostal, naissance, nam) SELECT "
+         "v.id_visite, f.nom, f.prenom, f.adresse, f.ville, f.codepostal, f.naissance, f.nam FROM tmpfaccsc "
+         "f JOIN visite v ON(v.prescription = f.prescrip) WHERE NOT EXISTS (SELECT 1 FROM Faccsc x WHERE x.id_visite = "
+         "v.id_visite) AND " +
+             std::string(kOneVisit) +
+             " AND NOT EXISTS (SELECT 1 FROM tmpfaccsc f2 WHERE f2.prescrip = f.prescrip AND "
+             "f2.NO_LIGNE + 0 > f.NO_LIGNE){KEYS}",
+         "tmpfaccsc f", "f.NO_LIGNE"});
     CountUnattached(run, "tmpfaccsc");
   };
-  RunTableRoutine(run,
-                  {"TableFaccsc", "Faccsc", "faccsc",
-                   "INSERT INTO tmpFaccsc(possibilite, nam, nom, prenom, adresse, ville, codepostal, naissance,prescrip)",
-                   9},
-                  hooks);
+  RunTableRoutine(
+      run,
+      {"TableFaccsc", "Faccsc", "faccsc",
+       "INSERT INTO tmpFaccsc(possibilite, nam, nom, prenom, adresse, ville, codepostal, naissance,prescrip)", 9},
+      hooks);
 }
 
 void TransfertTableFaccsd(RunContext& run) {
@@ -243,19 +250,21 @@ void TransfertTableFaccsd(RunContext& run) {
   };
   hooks.closing = [&] {
     run.CommitEtProgress();
-    MoveStaged(run, {"faccsd",
-                     "INSERT INTO faccsd(id_visite, adresse, ville, codepostal, nas) SELECT v.id_visite, f.adresse, "
-                     "f.ville, f.codepostal, f.nasociale FROM tmpfaccsd f JOIN visite v ON(v.prescription = "
-                     "f.prescrip) WHERE NOT EXISTS (SELECT 1 FROM faccsd x WHERE x.id_visite = v.id_visite) AND " +
-                         std::string(kOneVisit) + " AND NOT EXISTS "
-                     "(SELECT 1 FROM tmpfaccsd f2 WHERE f2.prescrip = f.prescrip AND f2.NO_LIGNE + 0 > f.NO_LIGNE){KEYS}",
-                     "tmpfaccsd f", "f.NO_LIGNE"});
+    MoveStaged(
+        run, {"faccsd",
+              "INSERT INTO faccsd(id_visite, adresse, ville, codepostal, nas) SELECT v.id_visite, f.adresse, "
+              "f.ville, f.codepostal, f.nasociale FROM tmpfaccsd f JOIN visite v ON(v.prescription = "
+              "f.prescrip) WHERE NOT EXISTS (SELECT 1 FROM faccsd x WHERE x.id_visite = v.id_visite) AND " +
+                  std::string(kOneVisit) +
+                  " AND NOT EXISTS "
+                  "(SELECT 1 FROM tmpfaccsd f2 WHERE f2.prescrip = f.prescrip AND f2.NO_LIGNE + 0 > f.NO_LIGNE){KEYS}",
+              "tmpfaccsd f", "f.NO_LIGNE"});
     CountUnattached(run, "tmpfaccsd");
   };
-  RunTableRoutine(run,
-                  {"TableFaccsd", "Faccsd", "faccsd",
-                   "INSERT INTO tmpFaccsd(prescrip, adresse, ville, codepostal, naSociale)", 5},
-                  hooks);
+  RunTableRoutine(
+      run,
+      {"TableFaccsd", "Faccsd", "faccsd", "INSERT INTO tmpFaccsd(prescrip, adresse, ville, codepostal, naSociale)", 5},
+      hooks);
 }
 
 void TransfertTablePaiement(RunContext& run) {
@@ -297,9 +306,9 @@ void TransfertTablePaiement(RunContext& run) {
     SetGenerator(run, "Paiement", "id_Paiement", message);
   };
   TableRoutine routine{"TablePaiement", "Paiement", "Paiement",
-                        "INSERT INTO tmpPaiement(EcDate, Lot, NCE, Paye, Transac, MessagePaiement, RecDate, Cheque, "
-                        "ID_Paiement, Licence, Groupe)",
-                        11};
+                       "INSERT INTO tmpPaiement(EcDate, Lot, NCE, Paye, Transac, MessagePaiement, RecDate, Cheque, "
+                       "ID_Paiement, Licence, Groupe)",
+                       11};
   routine.checkAcceptance = false;
   DateRange(run, routine, "xEcDate");
   RunTableRoutine(run, routine, hooks);

@@ -83,7 +83,8 @@ void TransfertTableHistoEtat(RunContext& run) {
                      [&](fib::TpFIBQuery& row) {
                        std::string key;
                        for (int i = 0; i < 5; ++i) {
-                         key += (row.Fields(i).IsNull() ? std::string() : DateToStr(row.Fields(i).AsDateTime())) + '\x1f';
+                         key +=
+                             (row.Fields(i).IsNull() ? std::string() : DateToStr(row.Fields(i).AsDateTime())) + '\x1f';
                        }
                        present.insert(key + TextOf(row.Fields(5)));
                        return true;
@@ -119,7 +120,7 @@ void TransfertTableHistoEtat(RunContext& run) {
     p.Set("agence", agency);
   };
   TableRoutine routine{"TableHistoEtat", "Histo Etat", "HistoEtat",
-                        "INSERT INTO HistoEtat(EcDate, RECEPDATE, Fusion, IMPRDATE, NoPaiement, Coupure, agence)", 7};
+                       "INSERT INTO HistoEtat(EcDate, RECEPDATE, Fusion, IMPRDATE, NoPaiement, Coupure, agence)", 7};
   routine.checkAcceptance = false;
   RunTableRoutine(run, routine, hooks);
 }
@@ -146,18 +147,20 @@ void TransfertTableHistoLot(RunContext& run) {
     MoveStaged(run, {"HistoLot",
                      "INSERT INTO HistoLot(ATTESTATION, DATEPRODUC, ID_SECURITEPRODUC, DATETRANS, DATECONV, "
                      "ID_SECURITECONV, ConvRefNo, DATEANNUL, ID_SECURITEANNUL, ID_SECURITETRANS) SELECT h.Numero, "
-                     "h.Production, " + UserOf("h.pOpr") + ", h.Transmission, h.Conversion, " + UserOf("h.cOpr") +
+                     "h.Production, " +
+                         UserOf("h.pOpr") + ", h.Transmission, h.Conversion, " + UserOf("h.cOpr") +
                          ", h.ConvRefNo, h.Annulation, " + UserOf("h.AOpr") + ", " + UserOf("h.TOpr") +
                          " FROM tmpHistoLot h WHERE NOT EXISTS (SELECT 1 FROM HistoLot x WHERE x.ATTESTATION = "
                          "h.Numero){KEYS}",
                      "tmpHistoLot h", "h.Numero"});
     engine.CommitDestQuery();
     // Every attestation of a public-payer examination that is not a lot yet becomes one.
-    MoveStaged(run, {"HistoLot",
-                     "INSERT INTO histolot (Attestation) SELECT DISTINCT e.attestation FROM visite v LEFT JOIN examen e "
-                     "on e.id_visite = v.id_visite WHERE v.typefact in ('RAMQ','CSST') AND NOT EXISTS (SELECT FIRST 1 1 "
-                     "FROM histolot h WHERE h.attestation=e.attestation) AND e.attestation IS NOT NULL{KEYS}",
-                     "examen e", "e.attestation"});
+    MoveStaged(run,
+               {"HistoLot",
+                "INSERT INTO histolot (Attestation) SELECT DISTINCT e.attestation FROM visite v LEFT JOIN examen e "
+                "on e.id_visite = v.id_visite WHERE v.typefact in ('RAMQ','CSST') AND NOT EXISTS (SELECT FIRST 1 1 "
+                "FROM histolot h WHERE h.attestation=e.attestation) AND e.attestation IS NOT NULL{KEYS}",
+                "examen e", "e.attestation"});
     engine.CommitDestQuery();
   };
   RunTableRoutine(run,
@@ -188,8 +191,8 @@ void TransfertTableHistoReleve(RunContext& run) {
     // The agency number is a quoted literal: leading zeros and quotes stay as typed.
     MoveStaged(run, {"HistoReleve",
                      "INSERT INTO HistoReleve(ReleveDate, RecepDate, ID_SECURITERECEP, ImprDate, ID_SECURITEIMPR, "
-                     "agence) SELECT H.ReleveDate, H.RecepDate, " + UserOf("H.ROpr") + ", H.ImprDate, " +
-                         UserOf("H.IOpr") + ", " + QuotedStr(agency) +
+                     "agence) SELECT H.ReleveDate, H.RecepDate, " +
+                         UserOf("H.ROpr") + ", H.ImprDate, " + UserOf("H.IOpr") + ", " + QuotedStr(agency) +
                          " FROM tmpHistoReleve H WHERE NOT EXISTS (SELECT 1 FROM HistoReleve x WHERE x.ReleveDate = "
                          "H.ReleveDate){KEYS}",
                      "tmpHistoReleve H", "H.ReleveDate"});
@@ -208,7 +211,8 @@ void TransfertTableHistoTransfert(RunContext& run) {
   };
   hooks.assign = [](RecordParams& p) {
     p.Copy("fType", p.Field(0));
-    p.Set("Dateheure", p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("Date"), p.Field("Heure")));
+    p.Set("Dateheure",
+          p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("Date"), p.Field("Heure")));
     p.Copy("Opr", p.Field("OPR"));
     p.Copy("Etablissement", p.Field("Etablissement"));
     p.Copy("Courriel", p.Field("Courriel"));
@@ -219,19 +223,22 @@ void TransfertTableHistoTransfert(RunContext& run) {
     InsertSecuriteTmp(run, "tmphistotransfert", "opr", "Table Histo transfert\r\n");
     run.CommitEtProgress();
     const std::string user = UserOf("t.opr");
-    MoveStaged(run, {"HistoTransfert",
-                     "INSERT INTO HistoTransfert (TypeTrans, DateHeure, ID_SECURITE, Etablissement,Courriel) SELECT "
-                     "t.fType, t.DateHeure, " + user + ", t.Etablissement, t.Courriel FROM tmpHistoTransfert t WHERE "
-                     "t.Etablissement IS NOT NULL AND NOT EXISTS (SELECT 1 FROM HistoTransfert x WHERE x.DateHeure IS NOT "
-                     "DISTINCT FROM t.DateHeure AND x.ID_SECURITE IS NOT DISTINCT FROM " + user +
-                         " AND x.TypeTrans IS NOT DISTINCT FROM t.fType AND x.Etablissement = t.Etablissement){KEYS}",
-                     "tmpHistoTransfert t", "CAST(t.DateHeure AS VARCHAR(24)) || '|' || t.Opr"});
+    MoveStaged(
+        run, {"HistoTransfert",
+              "INSERT INTO HistoTransfert (TypeTrans, DateHeure, ID_SECURITE, Etablissement,Courriel) SELECT "
+              "t.fType, t.DateHeure, " +
+                  user +
+                  ", t.Etablissement, t.Courriel FROM tmpHistoTransfert t WHERE "
+                  "t.Etablissement IS NOT NULL AND NOT EXISTS (SELECT 1 FROM HistoTransfert x WHERE x.DateHeure IS NOT "
+                  "DISTINCT FROM t.DateHeure AND x.ID_SECURITE IS NOT DISTINCT FROM " +
+                  user + " AND x.TypeTrans IS NOT DISTINCT FROM t.fType AND x.Etablissement = t.Etablissement){KEYS}",
+              "tmpHistoTransfert t", "CAST(t.DateHeure AS VARCHAR(24)) || '|' || t.Opr"});
     // Transfers without establishment are not moved: say how many.
     const ExecResult without =
         engine.ExecuteDestQuery("SELECT COUNT(*) FROM tmpHistoTransfert WHERE Etablissement IS NULL");
     if (without.ok && !engine.GetExeQryEOF() && engine.GetExeQryField(0)->AsInteger() > 0) {
-      run.DoLogError(nullptr,
-                     "Transferts sans etablissement, non transferes: " + engine.GetExeQryField(0)->AsString(), false);
+      run.DoLogError(nullptr, "Transferts sans etablissement, non transferes: " + engine.GetExeQryField(0)->AsString(),
+                     false);
     }
   };
   RunTableRoutine(run,

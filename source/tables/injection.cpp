@@ -4,9 +4,9 @@
 #include "global/text_encoding.h"
 #include "source/maintenance/index_control.h"
 #include "source/run/run_context.h"
+#include "source/run/traps.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
-#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -50,17 +50,19 @@ void FinishInjections(RunContext& run) {
   // visit, on the visit's lowest examination. "+ 0" keeps the server on the visit's
   // index: a MIN on the identifier would walk the whole primary key for each row.
   MoveStaged(
-      run, {"injection",
-            "INSERT INTO injection (ID_EXAMEN, DATEHEUREINJECTION,DEBIT, INJTECHOBSERVATION, INJTECHINITIALES, "
-            "REACTIONTECHINITIALES, CREATIONDH, CREATIONID, DESACTIVE) SELECT (SELECT MIN(e.id_examen + 0) FROM examen e "
-            "WHERE e.id_visite=i.id_visite), i.dateinjection, SUBSTR(i.quantiteproduit,1,10), i.messagerieprivee, i.id_technologue, i.id_technologue, "
-            "i.dateinjection, (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(i.technicienne, 1, 20)),'N' "
-            "FROM tmpinjection i WHERE i.produitcontraste is not null AND i.NO_LIGNE = (SELECT MIN(i3.NO_LIGNE) FROM "
-            "tmpinjection i3 WHERE i3.id_visite = i.id_visite AND i3.produitcontraste IS NOT NULL) AND NOT EXISTS "
-            "(SELECT FIRST 1 1 FROM injection i2 WHERE i2.id_examen = (SELECT MIN(e.id_examen + 0) FROM examen e WHERE "
-            "e.id_visite=i.id_visite)) AND EXISTS (SELECT FIRST 1 e.id_examen FROM examen e WHERE "
-            "e.id_visite=i.id_visite){KEYS}",
-            "tmpinjection i", "i.NO_LIGNE"});
+      run,
+      {"injection",
+       "INSERT INTO injection (ID_EXAMEN, DATEHEUREINJECTION,DEBIT, INJTECHOBSERVATION, INJTECHINITIALES, "
+       "REACTIONTECHINITIALES, CREATIONDH, CREATIONID, DESACTIVE) SELECT (SELECT MIN(e.id_examen + 0) FROM examen e "
+       "WHERE e.id_visite=i.id_visite), i.dateinjection, SUBSTR(i.quantiteproduit,1,10), i.messagerieprivee, "
+       "i.id_technologue, i.id_technologue, "
+       "i.dateinjection, (SELECT ID_Securite FROM securite WHERE utilisateur = SUBSTR(i.technicienne, 1, 20)),'N' "
+       "FROM tmpinjection i WHERE i.produitcontraste is not null AND i.NO_LIGNE = (SELECT MIN(i3.NO_LIGNE) FROM "
+       "tmpinjection i3 WHERE i3.id_visite = i.id_visite AND i3.produitcontraste IS NOT NULL) AND NOT EXISTS "
+       "(SELECT FIRST 1 1 FROM injection i2 WHERE i2.id_examen = (SELECT MIN(e.id_examen + 0) FROM examen e WHERE "
+       "e.id_visite=i.id_visite)) AND EXISTS (SELECT FIRST 1 e.id_examen FROM examen e WHERE "
+       "e.id_visite=i.id_visite){KEYS}",
+       "tmpinjection i", "i.NO_LIGNE"});
   run.CommitEtProgress();
   // Injections with a product that give no row: their visit has no examination in the
   // target, or another injection of the visit was taken.
@@ -108,20 +110,22 @@ void FinishInjections(RunContext& run) {
   // switches, and the table goes on.
   const auto switch_triggers = [&](bool inactive) {
     for (const char* trigger : {"TRIG_AFTERI_EXAMEN_LOG", "TRIG_AFTERU_EXAMEN"}) {
-      SkipStepOnError(run, [&] {
-        ChangeStateTrigger(run, trigger, kMessage, inactive);
-      });
+      SkipStepOnError(run, [&] { ChangeStateTrigger(run, trigger, kMessage, inactive); });
     }
   };
   switch_triggers(true);
   // Switched on again whatever happens in between, a failed commit included.
-  SkipStepOnError(run, [&] {
-    engine.ExecuteDestQuery(
-        "UPDATE examen e SET e.technologueremarque=(SELECT FIRST 1 ti.messageriereseau FROM tmpinjection ti WHERE "
-        "ti.id_visite=e.id_visite AND ti.messageriereseau IS NOT NULL ORDER BY ti.NO_LIGNE) WHERE EXISTS (SELECT FIRST "
-        "1 1 FROM tmpinjection ti1 WHERE ti1.id_visite=e.id_visite AND ti1.messageriereseau IS NOT NULL)");
-    run.CommitEtProgress();
-  }, StepLog::table);
+  SkipStepOnError(
+      run,
+      [&] {
+        engine.ExecuteDestQuery(
+            "UPDATE examen e SET e.technologueremarque=(SELECT FIRST 1 ti.messageriereseau FROM tmpinjection ti WHERE "
+            "ti.id_visite=e.id_visite AND ti.messageriereseau IS NOT NULL ORDER BY ti.NO_LIGNE) WHERE EXISTS (SELECT "
+            "FIRST "
+            "1 1 FROM tmpinjection ti1 WHERE ti1.id_visite=e.id_visite AND ti1.messageriereseau IS NOT NULL)");
+        run.CommitEtProgress();
+      },
+      StepLog::table);
   switch_triggers(false);
 }
 
@@ -163,9 +167,9 @@ void TransfertTableInjection(RunContext& run) {
   std::unordered_map<std::string, std::string> technologues;
   RoutineHooks hooks;
   hooks.assign = [&](RecordParams& p) {
-    static const char* const kFields[] = {"Autolien",          "ProduitContraste", "QuantiteProduit", "FormatAiguille",
-                                          "SiteInjection",     "ReactionInjection", "DateInjection",  "HeureInjection",
-                                          "Technicienne",      "MessageriePrivee", "MessagerieReseau"};
+    static const char* const kFields[] = {"Autolien",      "ProduitContraste",  "QuantiteProduit", "FormatAiguille",
+                                          "SiteInjection", "ReactionInjection", "DateInjection",   "HeureInjection",
+                                          "Technicienne",  "MessageriePrivee",  "MessagerieReseau"};
     for (int i = 0; i < 11; ++i) p.Copy(i, p.Field(kFields[i]));
     const TField& initiales = p.Field("Technicienne");
     const std::string id = InsertTechnologue(run, technologues, initiales.IsNull() ? "" : initiales.AsString());
@@ -180,10 +184,10 @@ void TransfertTableInjection(RunContext& run) {
     FinishInjections(run);
   };
   TableRoutine routine{"TableInjection", "Injection", "Injection",
-                        "INSERT INTO tmpinjection(ID_VISITE, PRODUITCONTRASTE, QUANTITEPRODUIT, FORMATAIGUILLE, "
-                        "SITEINJECTION, REACTIONINJECTION, DATEINJECTION, HEUREINJECTION, TECHNICIENNE, "
-                        "MESSAGERIEPRIVEE, MESSAGERIERESEAU, ID_TECHNOLOGUE)",
-                        12};
+                       "INSERT INTO tmpinjection(ID_VISITE, PRODUITCONTRASTE, QUANTITEPRODUIT, FORMATAIGUILLE, "
+                       "SITEINJECTION, REACTIONINJECTION, DATEINJECTION, HEUREINJECTION, TECHNICIENNE, "
+                       "MESSAGERIEPRIVEE, MESSAGERIERESEAU, ID_TECHNOLOGUE)",
+                       12};
   routine.checkAcceptance = false;
   RunTableRoutine(run, routine, hooks);
 }

@@ -6,10 +6,10 @@
 #include "source/maintenance/generators.h"
 #include "source/maintenance/index_control.h"
 #include "source/run/run_context.h"
+#include "source/run/traps.h"
 #include "source/tables/reference_completion.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
-#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -34,13 +34,14 @@ void InsertTraceLog(RunContext& run, const std::string& firstLine, std::initiali
   for (const char* condition : ps_Conditions)
     matches += (matches.empty() ? "(t.remarque like " : " OR t.remarque like ") + QuotedStr(condition);
   matches += ")";
-  MoveStaged(run, {"tracelog",
-                   std::string("INSERT INTO tracelog(ID_tracelog, dateheure, ID_Securite, nomtable, operation, remarque) "
-                               "SELECT t.id_log, t.acces, ") +
-                       kSecurite + ", " + QuotedStr(ps_TableName) + ", " + QuotedStr(ps_Operation) +
-                       ", t.remarque FROM tmplog t WHERE " + matches + " AND " +
-                       NotMoved("tracelog", "ID_tracelog", firstLine) + "{KEYS}",
-                   "tmplog t", "t.id_log", "", "t.NO_LIGNE"});
+  MoveStaged(run,
+             {"tracelog",
+              std::string("INSERT INTO tracelog(ID_tracelog, dateheure, ID_Securite, nomtable, operation, remarque) "
+                          "SELECT t.id_log, t.acces, ") +
+                  kSecurite + ", " + QuotedStr(ps_TableName) + ", " + QuotedStr(ps_Operation) +
+                  ", t.remarque FROM tmplog t WHERE " + matches + " AND " +
+                  NotMoved("tracelog", "ID_tracelog", firstLine) + "{KEYS}",
+              "tmplog t", "t.id_log", "", "t.NO_LIGNE"});
   run.CommitEtProgress();
 }
 
@@ -81,7 +82,8 @@ void TransfertTableLog(RunContext& run) {
   };
   hooks.assign = [](RecordParams& p) {
     p.Copy("Id_Log", p.Field(0));
-    p.Set("Acces", p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("Date"), p.Field("Heure")));
+    p.Set("Acces",
+          p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("Date"), p.Field("Heure")));
     p.Copy("Remarque", p.Field("Remarque"));
     p.Copy("Poste", p.Field("Poste"));
     p.CopyOr("Usager", p.Field("Usager"), "ADM");
@@ -90,16 +92,17 @@ void TransfertTableLog(RunContext& run) {
     run.CommitEtProgress();
     // The stamps of the new system's journal stay off while the legacy entries move
     // with their own times, and are switched on again whatever happened.
-    SkipStepOnError(run, [&] {
-      ChangeStateIndex(run, "TMPLOG", kMessage, false);
-      ChangeStateTrigger(run, "TRIG_BEFORE_ACCES_LOG", kMessage, true);
-      ChangeStateTrigger(run, "TRIG_BEFOREI_TRACELOG", kMessage, true);
-      MoveJournal(run, firstLine);
-    }, StepLog::table);
+    SkipStepOnError(
+        run,
+        [&] {
+          ChangeStateIndex(run, "TMPLOG", kMessage, false);
+          ChangeStateTrigger(run, "TRIG_BEFORE_ACCES_LOG", kMessage, true);
+          ChangeStateTrigger(run, "TRIG_BEFOREI_TRACELOG", kMessage, true);
+          MoveJournal(run, firstLine);
+        },
+        StepLog::table);
     for (const char* trigger : {"TRIG_BEFORE_ACCES_LOG", "TRIG_BEFOREI_TRACELOG"}) {
-      SkipStepOnError(run, [&] {
-        ChangeStateTrigger(run, trigger, kMessage, false);
-      });
+      SkipStepOnError(run, [&] { ChangeStateTrigger(run, trigger, kMessage, false); });
     }
     run.ShowCounter();
     SkipStepOnError(run, [&] {

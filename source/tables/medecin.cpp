@@ -5,10 +5,10 @@
 
 #include "global/string_utils.h"
 #include "global/text_encoding.h"
+#include "source/run/traps.h"
 #include "source/tables/reference_completion.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
-#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -104,9 +104,8 @@ void TransfertTableMedecin(RunContext& run) {
   // A failure of a finishing step is an error line of the table, never the end of
   // the table phase.
   auto trapped = [&](const std::function<void()>& step) {
-    SkipStepOnError(run, [&] {
-      step();
-    }, StepLog::table);
+    SkipStepOnError(
+        run, [&] { step(); }, StepLog::table);
   };
   hooks.closing = [&] {
     trapped([&] { run.CommitEtProgress(); });
@@ -117,16 +116,16 @@ void TransfertTableMedecin(RunContext& run) {
     trapped([&] { FinishMedecins(run); });
   };
   QueryRoutine routine{"TableMedecin", "Medecin ",
-                        "SELECT Nom, Prenom, Adresse, ville, province, postal, telephone, fax, internet, specialite, "
-                        "idlocal, considererfaxok, clinique, langue, telext, ombrix, Nouvelle_licence, licence, "
-                        "nouveau_medecinid, desactive , 'O', TELECOPIETELVANO FROM tmpMedecinFF WHERE "
-                        "(NOUVELLE_LICENCE_OPERATION = 'FLAG_OK' OR NOUVELLE_LICENCE_OPERATION IS NULL) OR "
-                        "(NOUVELLE_LICENCE_OPERATION = 'DELETE' AND NBPRESCRIPTION > 0) OR (NOUVELLE_LICENCE_OPERATION "
-                        "= 'USE_NEW') ORDER BY licence",
-                        "INSERT INTO TMPMedecin(Nom, Prenom, Adresse1, ville, province, postal, telephone, telecopieur, "
-                        "courriel, specialite, localid, considererfaxok, clinique, langue, postetel1, ombrix, licence, "
-                        "VIEILLE_LICENCE, medecinid, desactive, FicheMedecin, TELVANO, Adresse2)",
-                        23};
+                       "SELECT Nom, Prenom, Adresse, ville, province, postal, telephone, fax, internet, specialite, "
+                       "idlocal, considererfaxok, clinique, langue, telext, ombrix, Nouvelle_licence, licence, "
+                       "nouveau_medecinid, desactive , 'O', TELECOPIETELVANO FROM tmpMedecinFF WHERE "
+                       "(NOUVELLE_LICENCE_OPERATION = 'FLAG_OK' OR NOUVELLE_LICENCE_OPERATION IS NULL) OR "
+                       "(NOUVELLE_LICENCE_OPERATION = 'DELETE' AND NBPRESCRIPTION > 0) OR (NOUVELLE_LICENCE_OPERATION "
+                       "= 'USE_NEW') ORDER BY licence",
+                       "INSERT INTO TMPMedecin(Nom, Prenom, Adresse1, ville, province, postal, telephone, telecopieur, "
+                       "courriel, specialite, localid, considererfaxok, clinique, langue, postetel1, ombrix, licence, "
+                       "VIEILLE_LICENCE, medecinid, desactive, FicheMedecin, TELVANO, Adresse2)",
+                       23};
   routine.stoppable = false;
   routine.batchCommits = false;
   RunQueryRoutine(run, routine, hooks);

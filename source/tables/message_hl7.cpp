@@ -6,11 +6,11 @@
 
 #include "global/string_utils.h"
 #include "source/maintenance/generators.h"
+#include "source/run/traps.h"
 #include "source/tables/reference_completion.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
 #include "source/tables/target_rows.h"
-#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -65,8 +65,8 @@ class MessageGroups {
         sent_pending_ = false;
         return id_;
       }
-      const ExecResult reserved = run_.FDataMgr->ExecuteDestQuery(
-          "SELECT GEN_ID(GEN_ID_MESSAGEENVOYE, 1) FROM RDB$DATABASE");
+      const ExecResult reserved =
+          run_.FDataMgr->ExecuteDestQuery("SELECT GEN_ID(GEN_ID_MESSAGEENVOYE, 1) FROM RDB$DATABASE");
       if (!reserved.ok) throw EDatabaseError("Numero de message envoye non reserve");
       id_ = run_.FDataMgr->GetExeQryField(0)->AsInteger();
       sent_pending_ = true;
@@ -108,8 +108,10 @@ void TransfertTableMessage(RunContext& run) {
   hooks.setup = [&] {
     engine.InitTransfertCondition(TC::ctSrcNotEmpty, 0);
     engine.InitSubQueries("MessageEnvoye",
-                          "INSERT INTO tmpMessageEnvoye(Securite, DateHeure, MessageEnvoye, Objet, Id_MessageEnvoye)", 5);
-    engine.InitSubQueries("MessageDestinataire", "INSERT INTO tmpMessageEnvDestinataire(Id_MessageEnvoye, Securite)", 2);
+                          "INSERT INTO tmpMessageEnvoye(Securite, DateHeure, MessageEnvoye, Objet, Id_MessageEnvoye)",
+                          5);
+    engine.InitSubQueries("MessageDestinataire", "INSERT INTO tmpMessageEnvDestinataire(Id_MessageEnvoye, Securite)",
+                          2);
   };
   // One received message per record.
   hooks.assign = [&](RecordParams& p) {
@@ -131,8 +133,9 @@ void TransfertTableMessage(RunContext& run) {
         if (!groups.SentPending()) return;
         TSrcToDest& conv = p.Converter();
         engine.SetDestSubParam("MessageEnvoye", 0, conv.AssignSrcToDest(p.Field(0)));
-        engine.SetDestSubParam("MessageEnvoye", 1,
-                               conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DATE"), p.Field("Heure")));
+        engine.SetDestSubParam(
+            "MessageEnvoye", 1,
+            conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DATE"), p.Field("Heure")));
         engine.SetDestSubParam("MessageEnvoye", 2, conv.AssignSrcToDest(p.Field(5)));
         engine.SetDestSubParam("MessageEnvoye", 3, conv.AssignSrcToDest(p.Field(4)));
         engine.SetDestSubParam("MessageEnvoye", 4, number);
@@ -165,13 +168,14 @@ void TransfertTableMessage(RunContext& run) {
       // a recipient named twice in one message is still refused by the key.
       const std::string sentBefore = HighestId(run, "messageEnvoye", "ID_MessageEnvoye");
       // The sent message keeps the number its received messages and recipients carry.
-      MoveStaged(run, {"messageEnvoye",
-                       "INSERT INTO messageEnvoye(ID_MessageEnvoye, De, DateHeure, MessageEnvoye, Objet) SELECT "
-                       "T.Id_MessageEnvoye, S.ID_Securite, T.DateHeure, T.MessageEnvoye, T.Objet FROM tmpMessageEnvoye T "
-                       "LEFT JOIN Securite S ON (S.Utilisateur = SUBSTR(T.Securite,1,20)){WHERE_KEYS}",
-                       "tmpMessageEnvoye T", "T.Id_MessageEnvoye",
-                       "T.Id_MessageEnvoye <= " + sentBefore +
-                           " AND EXISTS (SELECT 1 FROM messageEnvoye x WHERE x.ID_MessageEnvoye = T.Id_MessageEnvoye)"});
+      MoveStaged(run,
+                 {"messageEnvoye",
+                  "INSERT INTO messageEnvoye(ID_MessageEnvoye, De, DateHeure, MessageEnvoye, Objet) SELECT "
+                  "T.Id_MessageEnvoye, S.ID_Securite, T.DateHeure, T.MessageEnvoye, T.Objet FROM tmpMessageEnvoye T "
+                  "LEFT JOIN Securite S ON (S.Utilisateur = SUBSTR(T.Securite,1,20)){WHERE_KEYS}",
+                  "tmpMessageEnvoye T", "T.Id_MessageEnvoye",
+                  "T.Id_MessageEnvoye <= " + sentBefore +
+                      " AND EXISTS (SELECT 1 FROM messageEnvoye x WHERE x.ID_MessageEnvoye = T.Id_MessageEnvoye)"});
       MoveStaged(run, {"MessageRecu",
                        "INSERT INTO MessageRecu(De, A, DateHeure, MessageRecu, Objet, Id_MessageEnvoye) SELECT(SELECT "
                        "s.Id_Securite FROM securite s WHERE utilisateur = substr(t.SecuriteDe,1, 20)), (SELECT "
@@ -182,23 +186,24 @@ void TransfertTableMessage(RunContext& run) {
                            " AND EXISTS (SELECT 1 FROM MessageRecu x WHERE x.Id_MessageEnvoye = t.Id_MessageEnvoye AND "
                            "x.A IS NOT DISTINCT FROM (SELECT s.Id_Securite FROM securite s WHERE utilisateur = "
                            "substr(t.SecuriteA,1,20)))"});
-      MoveStaged(run, {"MessageEnvDestinataire",
-                       "INSERT INTO MessageEnvDestinataire(Id_MessageEnvoye, A)SELECT t.Id_MessageEnvoye, (SELECT "
-                       "s.Id_Securite FROM securite s WHERE utilisateur = substr(t.Securite,1,20)) FROM "
-                       "tmpMessageEnvDestinataire t{WHERE_KEYS}",
-                       "tmpMessageEnvDestinataire t", "t.NO_LIGNE",
-                       "t.Id_MessageEnvoye <= " + sentBefore +
-                           " AND EXISTS (SELECT 1 FROM MessageEnvDestinataire x WHERE x.Id_MessageEnvoye = "
-                           "t.Id_MessageEnvoye AND x.A IS NOT DISTINCT FROM (SELECT s.Id_Securite FROM securite s WHERE "
-                           "utilisateur = substr(t.Securite,1,20)))"});
+      MoveStaged(run,
+                 {"MessageEnvDestinataire",
+                  "INSERT INTO MessageEnvDestinataire(Id_MessageEnvoye, A)SELECT t.Id_MessageEnvoye, (SELECT "
+                  "s.Id_Securite FROM securite s WHERE utilisateur = substr(t.Securite,1,20)) FROM "
+                  "tmpMessageEnvDestinataire t{WHERE_KEYS}",
+                  "tmpMessageEnvDestinataire t", "t.NO_LIGNE",
+                  "t.Id_MessageEnvoye <= " + sentBefore +
+                      " AND EXISTS (SELECT 1 FROM MessageEnvDestinataire x WHERE x.Id_MessageEnvoye = "
+                      "t.Id_MessageEnvoye AND x.A IS NOT DISTINCT FROM (SELECT s.Id_Securite FROM securite s WHERE "
+                      "utilisateur = substr(t.Securite,1,20)))"});
     });
     SetGenerator(run, "messageEnvoye", "ID_messageEnvoye", msg);
     SetGenerator(run, "MessageRecu", "ID_MessageRecu", msg);
   };
   TableRoutine routine{"TableMessage", "Messages", "Message",
-                        "INSERT INTO tmpMessageRecu(SecuriteDe, SecuriteA, DateHeure, MessageRecu, Objet, "
-                        "Id_MessageEnvoye)",
-                        6};
+                       "INSERT INTO tmpMessageRecu(SecuriteDe, SecuriteA, DateHeure, MessageRecu, Objet, "
+                       "Id_MessageEnvoye)",
+                       6};
   routine.refreshCounterAtEnd = false;
   RunTableRoutine(run, routine, hooks);
 }
@@ -242,16 +247,16 @@ void TransfertTableHL7ExamenRX(RunContext& run) {
   };
   hooks.onRefused = [&](const EDatabaseError& e) {
     if (std::string(e.what()).find("FK_ACTE_HOPITALHL7_DET_ID_ACTE") != std::string::npos) {
-      run.DoLogError(nullptr,
-                     "Le record de la table maitre n'existe pas Autonum:" + run.FDataMgr->SrcField(0).AsString(), false);
+      run.DoLogError(
+          nullptr, "Le record de la table maitre n'existe pas Autonum:" + run.FDataMgr->SrcField(0).AsString(), false);
     } else {
       run.LogRecordError(e);
     }
   };
   TableRoutine routine{"HL7ExamenRx", "HL7ExamenRx ", "HL7ExamRx",
-                        "INSERT INTO ACTE_HOPITALHL7_DET(ID_ACTE_HOPITALHL7_DET, ACTE, ID_ACTE_HOPITALHL7, "
-                        "ID_TYPEFACTURATIONHL7, MODIFICATEUR)",
-                        5};
+                       "INSERT INTO ACTE_HOPITALHL7_DET(ID_ACTE_HOPITALHL7_DET, ACTE, ID_ACTE_HOPITALHL7, "
+                       "ID_TYPEFACTURATIONHL7, MODIFICATEUR)",
+                       5};
   routine.checkAcceptance = false;
   RunTableRoutine(run, routine, hooks);
 }
@@ -270,21 +275,22 @@ void TransfertTableHL7Radiol(RunContext& run) {
     // Codes an earlier run moved (there before this move, and staged again since) are
     // only counted; the target's own, staged once, are still refused by the key.
     const std::string before = HighestId(run, "RADIOLOGISTEHL7", "ID_RADIOLOGISTEHL7");
-    MoveStaged(run, {"RADIOLOGISTEHL7",
-                     "INSERT INTO RADIOLOGISTEHL7 (ID_RADIOLOGISTE, LICENCEHOP,  ETABLISSEMENT, DESACTIVE) SELECT (SELECT "
-                     "r.Id_Radiologiste FROM Radiologiste r WHERE r.licence = r7.licence AND r.groupe = r7.groupe), "
-                     "r7.code, r7.etablissement, 'N' FROM tmphl7radiol r7{WHERE_KEYS}",
-                     "tmphl7radiol r7", "r7.NO_LIGNE",
-                     "EXISTS (SELECT 1 FROM RADIOLOGISTEHL7 x WHERE x.ID_RADIOLOGISTEHL7 <= " + before +
-                         " AND x.ID_RADIOLOGISTE IS NOT DISTINCT FROM (SELECT "
-                     "r.Id_Radiologiste FROM Radiologiste r WHERE r.licence = r7.licence AND r.groupe = r7.groupe) AND "
-                     "x.ETABLISSEMENT IS NOT DISTINCT FROM r7.etablissement AND x.LICENCEHOP IS NOT DISTINCT FROM "
-                     "r7.code) AND EXISTS (SELECT 1 FROM tmphl7radiol s2 WHERE s2.code IS NOT DISTINCT FROM r7.code AND "
-                     "s2.licence IS NOT DISTINCT FROM r7.licence AND s2.groupe IS NOT DISTINCT FROM r7.groupe AND "
-                     "s2.NO_LIGNE <> r7.NO_LIGNE)"});
+    MoveStaged(run,
+               {"RADIOLOGISTEHL7",
+                "INSERT INTO RADIOLOGISTEHL7 (ID_RADIOLOGISTE, LICENCEHOP,  ETABLISSEMENT, DESACTIVE) SELECT (SELECT "
+                "r.Id_Radiologiste FROM Radiologiste r WHERE r.licence = r7.licence AND r.groupe = r7.groupe), "
+                "r7.code, r7.etablissement, 'N' FROM tmphl7radiol r7{WHERE_KEYS}",
+                "tmphl7radiol r7", "r7.NO_LIGNE",
+                "EXISTS (SELECT 1 FROM RADIOLOGISTEHL7 x WHERE x.ID_RADIOLOGISTEHL7 <= " + before +
+                    " AND x.ID_RADIOLOGISTE IS NOT DISTINCT FROM (SELECT "
+                    "r.Id_Radiologiste FROM Radiologiste r WHERE r.licence = r7.licence AND r.groupe = r7.groupe) AND "
+                    "x.ETABLISSEMENT IS NOT DISTINCT FROM r7.etablissement AND x.LICENCEHOP IS NOT DISTINCT FROM "
+                    "r7.code) AND EXISTS (SELECT 1 FROM tmphl7radiol s2 WHERE s2.code IS NOT DISTINCT FROM r7.code AND "
+                    "s2.licence IS NOT DISTINCT FROM r7.licence AND s2.groupe IS NOT DISTINCT FROM r7.groupe AND "
+                    "s2.NO_LIGNE <> r7.NO_LIGNE)"});
   };
   TableRoutine routine{"HL7Radiol", "HL7Radiol ", "HL7Radiol",
-                        "INSERT INTO TMPHL7RADIOL (CODE, LICENCE, GROUPE, FACTURATION, ETABLISSEMENT)", 5};
+                       "INSERT INTO TMPHL7RADIOL (CODE, LICENCE, GROUPE, FACTURATION, ETABLISSEMENT)", 5};
   routine.checkAcceptance = false;
   RunTableRoutine(run, routine, hooks);
 }

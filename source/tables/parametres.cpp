@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "global/string_utils.h"
-#include "source/tables/table_loop.h"
 #include "source/run/traps.h"
+#include "source/tables/table_loop.h"
 
 namespace korvel {
 namespace {
@@ -44,12 +44,13 @@ void UpdateDossier(RunContext& run) {
   }
   const TField& sorvane_next = *parm.FieldByName("InterfaceSorvaneProchain");
   const int64_t interface_next = sorvane_next.IsNull() ? 0 : sorvane_next.AsInteger();
-  ExecuteAndCommit(run, "UPDATE etablissement SET " + (next ? "dossier = " + std::to_string(*next) + ", " : "") +
-                            "SORVANE_PROCHAINFICHIER=" + std::to_string(interface_next) +
-                            ", SORVANE_TYPEDOSSIER=" + QuotedStr(parm.FieldByName("InterMedDossierHop")->AsString()) +
-                            ", SORVANE_REPERTOIRE=" + QuotedStr(parm.FieldByName("InterfaceSorvaneData")->AsString()) +
-                            ", SORVANE_ACTIF=" + QuotedStr(parm.FieldByName("InterfaceSorvane")->AsBoolean() ? "O" : "N") +
-                            " WHERE etablissement = " + QuotedStr(run.numeroEtablis));
+  ExecuteAndCommit(run,
+                   "UPDATE etablissement SET " + (next ? "dossier = " + std::to_string(*next) + ", " : "") +
+                       "SORVANE_PROCHAINFICHIER=" + std::to_string(interface_next) +
+                       ", SORVANE_TYPEDOSSIER=" + QuotedStr(parm.FieldByName("InterMedDossierHop")->AsString()) +
+                       ", SORVANE_REPERTOIRE=" + QuotedStr(parm.FieldByName("InterfaceSorvaneData")->AsString()) +
+                       ", SORVANE_ACTIF=" + QuotedStr(parm.FieldByName("InterfaceSorvane")->AsBoolean() ? "O" : "N") +
+                       " WHERE etablissement = " + QuotedStr(run.numeroEtablis));
 }
 
 }  // namespace
@@ -81,20 +82,22 @@ void TransfertTableParm(RunContext& run) {
       "sitePrincipal, telephoneRegie, regiemotPass, regieUsager)",
       11);
   if (!RefuseRecordOnError(run, [&] {
-    p.Constant("Etablissement", run.numeroEtablis);
-    p.CopyOr("no_agence", p.Field("Agence No"), "0");
-    p.Copy("nom", p.Field("Agence Nom"));
-    p.Copy("adresse", p.Field("Agence Adresse"));
-    p.Copy("ville", p.Field("Agence Ville"));
-    p.Copy("Postal", p.Field("Agence Code Postal"));
-    p.Set("telephoneAgence", run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("Agence Telephone")));
-    p.Constant("sitePrincipal", p.Field("AgenceSite").AsString() == "S" ? "N" : "O");
-    p.Set("telephoneRegie", run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("RegieTel")));
-    p.Copy("regiemotPass", p.Field("RegieMotPasseRegie"));
-    p.Copy("regieUsager", p.Field("RegieUsagerRegie"));
-    engine.Transfert();
-    run.CommitEtProgress();
-  })) {
+        p.Constant("Etablissement", run.numeroEtablis);
+        p.CopyOr("no_agence", p.Field("Agence No"), "0");
+        p.Copy("nom", p.Field("Agence Nom"));
+        p.Copy("adresse", p.Field("Agence Adresse"));
+        p.Copy("ville", p.Field("Agence Ville"));
+        p.Copy("Postal", p.Field("Agence Code Postal"));
+        p.Set("telephoneAgence",
+              run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("Agence Telephone")));
+        p.Constant("sitePrincipal", p.Field("AgenceSite").AsString() == "S" ? "N" : "O");
+        p.Set("telephoneRegie",
+              run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeTelephone, p.Field("RegieTel")));
+        p.Copy("regiemotPass", p.Field("RegieMotPasseRegie"));
+        p.Copy("regieUsager", p.Field("RegieUsagerRegie"));
+        engine.Transfert();
+        run.CommitEtProgress();
+      })) {
     refused = 1;
   }
   // Counted from what happened: a record neither added nor refused leaves the row
@@ -123,9 +126,11 @@ void TransfertTableParm(RunContext& run) {
     UpdateDossier(run);
   });
   RefuseRecordOnError(run, [&] {
-    ExecuteAndCommit(run, "UPDATE PARAM p SET p.valeur=" + QuotedStr(code_regional) + " WHERE p.id_param='CodeRegional'");
+    ExecuteAndCommit(run,
+                     "UPDATE PARAM p SET p.valeur=" + QuotedStr(code_regional) + " WHERE p.id_param='CodeRegional'");
   });
-  RefuseRecordOnError(run, [&] { ExecuteAndCommit(run, "UPDATE PARAM p SET p.valeur='1' WHERE p.id_param='PositionNumTelephone'"); });
+  RefuseRecordOnError(
+      run, [&] { ExecuteAndCommit(run, "UPDATE PARAM p SET p.valeur='1' WHERE p.id_param='PositionNumTelephone'"); });
   RefuseRecordOnError(run, [&] {
     const TField& pacs = *run.TableParm.FieldByName("NumerisationPACS");
     if (pacs.IsNull()) return;
@@ -164,11 +169,11 @@ void TransfertTableParmEpur(RunContext& run) {
   if (!engine.EndTransfert()) {
     int64_t refused = 0;
     if (!RefuseRecordOnError(run, [&] {
-      for (int i = 0; i < 15; ++i) p.Copy(i, p.Field(kPositions[i]));
-      p.Constant(15, "N");
-      p.Constant(16, "3650");
-      engine.Transfert();
-    })) {
+          for (int i = 0; i < 15; ++i) p.Copy(i, p.Field(kPositions[i]));
+          p.Constant(15, "N");
+          p.Constant(16, "3650");
+          engine.Transfert();
+        })) {
       refused = 1;
     }
     engine.NextTransfert();

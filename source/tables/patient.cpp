@@ -55,8 +55,8 @@ CityCleaner::~CityCleaner() = default;
 std::string CityCleaner::CleanCity(const std::string& ps_Ville, std::string& ps_Province) {
   ps_Province.clear();
   for (const Impl::Pattern& p : impl_->patterns) {
-    const int rc = pcre2_match(p.code, reinterpret_cast<PCRE2_SPTR>(ps_Ville.data()), ps_Ville.size(), 0, 0, p.match,
-                               nullptr);
+    const int rc =
+        pcre2_match(p.code, reinterpret_cast<PCRE2_SPTR>(ps_Ville.data()), ps_Ville.size(), 0, 0, p.match, nullptr);
     if (rc <= 0) continue;
     const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(p.match);
     const std::string matched = ps_Ville.substr(ovector[0], ovector[1] - ovector[0]);
@@ -106,8 +106,8 @@ void TransfertTablePatient(RunContext& run) {
   hooks.beforeFirstRecord = [&] { ChangeStateIndex(run, "PATIENT", kMessage, true); };
   hooks.setup = [&] {
     engine.InitTransfertCondition(TCanTransfertType::ctNone, -1);
-    engine.InitSubQueries("TmpPatientVar", "INSERT INTO Patient_Var(ID_PATIENT, CharVar1, CharVar2, CharVar3, CharVar4)",
-                          5);
+    engine.InitSubQueries("TmpPatientVar",
+                          "INSERT INTO Patient_Var(ID_PATIENT, CharVar1, CharVar2, CharVar3, CharVar4)", 5);
     engine.InitSubQueries("PATIENTSUPPLEMENT", "INSERT INTO PATIENTSUPPLEMENT(ID_PATIENT, Province)", 2);
   };
   hooks.acceptReadsRecordOnly = true;
@@ -156,7 +156,8 @@ void TransfertTablePatient(RunContext& run) {
         if (!any) return;
         TSrcToDest& conv = p.Converter();
         engine.SetDestSubParam("TmpPatientVar", 0, conv.AssignSrcToDest(p.Field("AutoNum")));
-        for (int i = 0; i < 4; ++i) engine.SetDestSubParam("TmpPatientVar", i + 1, conv.AssignSrcToDest(p.Field(names[i])));
+        for (int i = 0; i < 4; ++i)
+          engine.SetDestSubParam("TmpPatientVar", i + 1, conv.AssignSrcToDest(p.Field(names[i])));
         engine.TransfertSubsByName("TmpPatientVar");
       },
       [&](RecordParams& p) {
@@ -175,12 +176,13 @@ void TransfertTablePatient(RunContext& run) {
   hooks.afterSave = [&] {
     DatabaseBackupRestore(run, "RIS_APRES_PATIENT_" + FormatDateTime("yyyymmdd_hhnnss", Now()) + ".FBK");
   };
-  TableRoutine routine{"TablePatient", "Patient ", "patient",
-                        "INSERT INTO Patient(DossierPrincipal, NAM, Expiration, Sexe, Naissance, Prenom, Nom, MaritalNom, "
-                        "Adresse, Ville, Postal, TelRes, TelBur, TelBurPoste, Occupation, ConjointNom, ConjointPrenom, "
-                        "PereNom, PerePrenom, Nas, Langue, Allergie1, Texte, Id_Patient, DossierSecondaire, "
-                        "etablissement, desactive)",
-                        27};
+  TableRoutine routine{
+      "TablePatient", "Patient ", "patient",
+      "INSERT INTO Patient(DossierPrincipal, NAM, Expiration, Sexe, Naissance, Prenom, Nom, MaritalNom, "
+      "Adresse, Ville, Postal, TelRes, TelBur, TelBurPoste, Occupation, ConjointNom, ConjointPrenom, "
+      "PereNom, PerePrenom, Nas, Langue, Allergie1, Texte, Id_Patient, DossierSecondaire, "
+      "etablissement, desactive)",
+      27};
   routine.checkAcceptance = false;
   RunTableRoutine(run, routine, hooks);
 }

@@ -3,10 +3,10 @@
 #include "global/string_utils.h"
 #include "global/text_encoding.h"
 #include "source/maintenance/generators.h"
+#include "source/run/traps.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
 #include "source/tables/target_rows.h"
-#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -62,10 +62,10 @@ void InsertPretFilmSecurite(RunContext& run) {
       }
       lookup.Close();
       if (namesakes > 1) {
-        run.DoLogError(nullptr,
-                       "Preteur " + text + ": " + std::to_string(namesakes) +
-                           " usagers de ce nom, prets lies a l'usager " + made,
-                       false);
+        run.DoLogError(
+            nullptr,
+            "Preteur " + text + ": " + std::to_string(namesakes) + " usagers de ce nom, prets lies a l'usager " + made,
+            false);
       }
       if (user.empty()) {
         create.ExecWithParams({Variant(made)});
@@ -85,15 +85,16 @@ void MoveLoans(RunContext& run) {
   // Loans already moved by an earlier run are left out: the staging keeps them for
   // the passes.
   const MoveResult moved = MoveStaged(
-      run, {"pretFilm",
-            "INSERT INTO pretFilm(Id_patient, DateEmprunt, DateRetour, DetailsPret, Preteur, NomEmprunteur, "
-            "AutreCommentaire, Id_PretFilm, desactive, Statut, emprunteur) SELECT p.Id_Patient, t.DateEmprunt, "
-            "t.DateRetour, t.DetailsPret, (SELECT id_securite FROM securite WHERE utilisateur = SUBSTR(t.nomPreteur, 1, "
-            "20)), SUBSTR(t.NomEmprunteur, 1, 9), t.AutreCommentaire, t.Id_PretFilm, t.Desactive, t.Statut, "
-            "SUBSTR(t.NomEmprunteur, 1, 9) FROM tmpPretFilm t JOIN PATIENT P ON(P.DossierPrincipal = t.DossierPatient) "
-            "WHERE t.nomemprunteur <> '' AND NOT EXISTS (SELECT 1 FROM pretFilm x WHERE x.Id_PretFilm = "
-            "t.Id_PretFilm){KEYS}",
-            "tmpPretFilm t", "t.Id_PretFilm"});
+      run,
+      {"pretFilm",
+       "INSERT INTO pretFilm(Id_patient, DateEmprunt, DateRetour, DetailsPret, Preteur, NomEmprunteur, "
+       "AutreCommentaire, Id_PretFilm, desactive, Statut, emprunteur) SELECT p.Id_Patient, t.DateEmprunt, "
+       "t.DateRetour, t.DetailsPret, (SELECT id_securite FROM securite WHERE utilisateur = SUBSTR(t.nomPreteur, 1, "
+       "20)), SUBSTR(t.NomEmprunteur, 1, 9), t.AutreCommentaire, t.Id_PretFilm, t.Desactive, t.Statut, "
+       "SUBSTR(t.NomEmprunteur, 1, 9) FROM tmpPretFilm t JOIN PATIENT P ON(P.DossierPrincipal = t.DossierPatient) "
+       "WHERE t.nomemprunteur <> '' AND NOT EXISTS (SELECT 1 FROM pretFilm x WHERE x.Id_PretFilm = "
+       "t.Id_PretFilm){KEYS}",
+       "tmpPretFilm t", "t.Id_PretFilm"});
   run.CommitEtProgress();
   // A move statement the server could not run at all moved nothing: the staged loans
   // stay for the next run instead of being deleted.
@@ -126,8 +127,9 @@ class LoanPasses {
         examsActe_(run.target.Db()),
         history_(run.target.Db()) {
     link_.SetSQLText("UPDATE Examen SET Id_PretFilm = :AParam0 WHERE Id_Visite = :AParam1");
-    linkActe_.SetSQLText("UPDATE Examen SET Id_PretFilm = :AParam0 WHERE Id_Visite = :AParam1 AND SUBSTR(ACTE, 1, 5) = "
-                         ":AParam2");
+    linkActe_.SetSQLText(
+        "UPDATE Examen SET Id_PretFilm = :AParam0 WHERE Id_Visite = :AParam1 AND SUBSTR(ACTE, 1, 5) = "
+        ":AParam2");
     count_.SetSQLText("SELECT COUNT(*) FROM examen WHERE id_visite = :V AND SUBSTR(acte, 1, 5) = :A");
     exams_.SetSQLText("SELECT id_examen FROM examen WHERE id_visite = :V");
     examsActe_.SetSQLText("SELECT id_examen FROM examen WHERE id_visite = :V AND SUBSTR(acte, 1, 5) = :A");
@@ -222,10 +224,9 @@ void RunPasses(RunContext& run) {
                   " WHERE t.dateRetour IS NULL and t.prescription IS NULL",
               true, [&](fib::TpFIBQuery& r) { passes.Link(ValueOf(r, 0), ValueOf(r, 1)); });
   // C: open loans with an act code.
-  passes.Pass("SELECT t.id_pretFilm, v.id_visite, t.examen" + by_visit +
-                  " WHERE t.dateRetour IS NULL AND t.examen IS NOT NULL",
-              false,
-              [&](fib::TpFIBQuery& r) { passes.LinkByActe(ValueOf(r, 0), ValueOf(r, 1), r.Fields(2).AsString()); });
+  passes.Pass(
+      "SELECT t.id_pretFilm, v.id_visite, t.examen" + by_visit + " WHERE t.dateRetour IS NULL AND t.examen IS NOT NULL",
+      false, [&](fib::TpFIBQuery& r) { passes.LinkByActe(ValueOf(r, 0), ValueOf(r, 1), r.Fields(2).AsString()); });
   // D: returned loans with an act code, the mirror of C: the history of the
   // examinations whose act begins as the code, of all of them when none does.
   passes.Pass("SELECT t.id_pretFilm, v.id_visite, t.examen, t.dateRetour" + by_visit +
@@ -269,8 +270,8 @@ void TransfertTablePretFilm(RunContext& run) {
     p.Copy("DateRetour", p.Field("DateRetour"));
     p.Copy("DetailsPret", p.Field("Details"));
     p.Copy("NomEmprunteur", p.Field("Emprunteur"));
-    p.Constant("AutreCommentaire", "Films: " + p.Field("Film").AsString() + "   Complet : " +
-                      BooleanToString(CompletText(p.Field("Complet"))));
+    p.Constant("AutreCommentaire", "Films: " + p.Field("Film").AsString() +
+                                       "   Complet : " + BooleanToString(CompletText(p.Field("Complet"))));
     p.Copy("Id_PretFilm", p.Field("Autonum"));  // the loan number, as the duplicate check reads it
     p.Copy("DossierPatient", p.Field("Dossier"));
     p.Copy("nomPreteur", p.Field("Preteur"));
@@ -283,9 +284,7 @@ void TransfertTablePretFilm(RunContext& run) {
   };
   hooks.closing = [&] {
     run.CommitEtProgress();
-    SkipStepOnError(run, [&] {
-      InsertPretFilmSecurite(run);
-    });
+    SkipStepOnError(run, [&] { InsertPretFilmSecurite(run); });
     InsertDestFilm(run, "tmppretFilm", "NomEmprunteur");
     run.CommitEtProgress();
     MoveLoans(run);
@@ -293,10 +292,10 @@ void TransfertTablePretFilm(RunContext& run) {
     SetGenerator(run, "pretFilm", "id_pretFilm", kMessage);
   };
   TableRoutine routine{"TablePretFilm", "Pret Film", "PretFilm",
-                        "INSERT INTO tmpPretFilm(Id_patient, DateEmprunt, DateRetour, DetailsPret, NomEmprunteur, "
-                        "AutreCommentaire, Id_PretFilm, DossierPatient, nomPreteur, Prescription, Examen, NAM, "
-                        "Desactive, Statut, emprunteur)",
-                        15};
+                       "INSERT INTO tmpPretFilm(Id_patient, DateEmprunt, DateRetour, DetailsPret, NomEmprunteur, "
+                       "AutreCommentaire, Id_PretFilm, DossierPatient, nomPreteur, Prescription, Examen, NAM, "
+                       "Desactive, Statut, emprunteur)",
+                       15};
   RunTableRoutine(run, routine, hooks);
 }
 

@@ -69,7 +69,7 @@ void TransfertTablePriveActe(RunContext& run) {
                      "x.Acte = tmpCiePrivee_Acte.Acte)"});
   };
   TableRoutine routine{"TablePriveActe", "Cie Prive ", "PriveActe",
-                        "INSERT INTO tmpCiePrivee_Acte(Cie_Privee, Acte, Montant)", 3};
+                       "INSERT INTO tmpCiePrivee_Acte(Cie_Privee, Acte, Montant)", 3};
   routine.refreshCounterAtEnd = false;
   RunTableRoutine(run, routine, hooks);
 }
@@ -93,9 +93,9 @@ void TransfertTableRapportPrive(RunContext& run) {
   hooks.assign = [](RecordParams& p) {
     p.Copy("Numero", p.Field("Numero"));
     p.Set("DateHeureProd", p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DateProd"),
-                                                  p.Field("HeureProd")));
+                                                                p.Field("HeureProd")));
     p.Set("DateHeureAnnul", p.Converter().AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DateAnnul"),
-                                                  p.Field("HeureAnnul")));
+                                                                 p.Field("HeureAnnul")));
     p.Copy("NbExamen", p.Field("NbExamen"));
     p.Copy("Total", p.Field("Total"));
     p.Copy("UsagerA", p.Field("UsagerProd"));
@@ -108,12 +108,13 @@ void TransfertTableRapportPrive(RunContext& run) {
     InsertSecuriteTmp(run, "tmpRapportPrivee", "usagerB", "Table Rapport prive\r\n");
     // Users are found under the name their completion gave them: the first 20
     // characters of the staged name.
-    MoveStaged(run, {"RapportPrivee",
-                     "INSERT INTO RapportPrivee(Numero, DateHeureProd, DateHeureAnnul, NbExamen, Total, USAGERPROD, "
-                     "USAGERANNUL) SELECT t.Numero, t.DateHeureProd, t.DateHeureAnnul, t.NbExamen, t.Total, (SELECT "
-                     "s.Id_Securite FROM securite s WHERE utilisateur = SUBSTR(t.USAGERA, 1, 20)), (SELECT s.Id_Securite "
-                     "FROM securite s WHERE utilisateur = SUBSTR(t.USAGERB, 1, 20)) FROM tmpRapportPrivee t{WHERE_KEYS}",
-                     "tmpRapportPrivee t", "t.Numero", "EXISTS (SELECT 1 FROM RapportPrivee x WHERE x.Numero = t.Numero)"});
+    MoveStaged(run,
+               {"RapportPrivee",
+                "INSERT INTO RapportPrivee(Numero, DateHeureProd, DateHeureAnnul, NbExamen, Total, USAGERPROD, "
+                "USAGERANNUL) SELECT t.Numero, t.DateHeureProd, t.DateHeureAnnul, t.NbExamen, t.Total, (SELECT "
+                "s.Id_Securite FROM securite s WHERE utilisateur = SUBSTR(t.USAGERA, 1, 20)), (SELECT s.Id_Securite "
+                "FROM securite s WHERE utilisateur = SUBSTR(t.USAGERB, 1, 20)) FROM tmpRapportPrivee t{WHERE_KEYS}",
+                "tmpRapportPrivee t", "t.Numero", "EXISTS (SELECT 1 FROM RapportPrivee x WHERE x.Numero = t.Numero)"});
     engine.CommitDestQuery();
     // Reports no examination refers to are dropped, but only once this run's
     // examinations are in: this table comes first in the list, and a report whose

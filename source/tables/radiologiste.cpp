@@ -2,8 +2,8 @@
 
 #include "global/string_utils.h"
 #include "source/maintenance/index_control.h"
-#include "source/tables/table_loop.h"
 #include "source/run/traps.h"
+#include "source/tables/table_loop.h"
 
 namespace korvel {
 
@@ -44,11 +44,16 @@ void TransfertTableRadiol(RunContext& run) {
   // A failure of a finishing step is an error line of the table, never the end of the
   // table phase.
   hooks.closing = [&] {
-    SkipStepOnError(run, [&] {
-      run.FDataMgr->ExecuteDestQuery("UPDATE radiologiste r SET r.nointerne=r.id_radiologiste WHERE r.nointerne is null");
-      run.FDataMgr->ExecuteDestQuery("UPDATE radiologiste r SET r.PLAGEHORAIRE=NULL WHERE r.REMUNERATIONMIXTE is null");
-      run.CommitEtProgress();
-    }, StepLog::table);
+    SkipStepOnError(
+        run,
+        [&] {
+          run.FDataMgr->ExecuteDestQuery(
+              "UPDATE radiologiste r SET r.nointerne=r.id_radiologiste WHERE r.nointerne is null");
+          run.FDataMgr->ExecuteDestQuery(
+              "UPDATE radiologiste r SET r.PLAGEHORAIRE=NULL WHERE r.REMUNERATIONMIXTE is null");
+          run.CommitEtProgress();
+        },
+        StepLog::table);
     try {
       run.ShowCounter();
       RecomputeIndex(run, "Radiologiste", "Table Radiologiste \r\n");
@@ -109,7 +114,8 @@ void TransfertTableStation(RunContext& run) {
     RecomputeIndex(run, "Station", "Table Station\r\n");
   };
   TableRoutine routine{"TableStation", "Station", "Station",
-                        "INSERT INTO Station(NomStation, DictioPath, ActivationHopital, desactive, TRANSCRIPTIONNUM)", 5};
+                       "INSERT INTO Station(NomStation, DictioPath, ActivationHopital, desactive, TRANSCRIPTIONNUM)",
+                       5};
   routine.refreshCounterAtEnd = false;  // shown after the copy station
   RunTableRoutine(run, routine, hooks);
 }

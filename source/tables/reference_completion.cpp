@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "source/tables/staged_move.h"
 #include "source/run/traps.h"
+#include "source/tables/staged_move.h"
 
 namespace korvel {
 namespace {
@@ -19,81 +19,89 @@ MoveSpec Spec(Completion op, const std::string& T, const std::string& C, const s
       // Grouped by the cut name: two names equal in their first 20 characters are one
       // user, not a statement the server refuses whole.
       return {"Securite",
-              "INSERT INTO Securite(Utilisateur, MotDePasse, Desactive) SELECT SUBSTR(p." + C + ", 1, 20), 'Kelp', 'O' FROM " +
-                  T + " p LEFT JOIN Securite r ON (r.Utilisateur = SUBSTR(p." + C + ", 1, 20)) WHERE r.utilisateur IS NULL AND p." +
-                  C + " IS NOT NULL" + k + " GROUP BY SUBSTR(p." + C + ", 1, 20)",
+              "INSERT INTO Securite(Utilisateur, MotDePasse, Desactive) SELECT SUBSTR(p." + C +
+                  ", 1, 20), 'Kelp', 'O' FROM " + T + " p LEFT JOIN Securite r ON (r.Utilisateur = SUBSTR(p." + C +
+                  ", 1, 20)) WHERE r.utilisateur IS NULL AND p." + C + " IS NOT NULL" + k + " GROUP BY SUBSTR(p." + C +
+                  ", 1, 20)",
               from, "SUBSTR(p." + C + ", 1, 20)"};
     case Completion::Station:
       return {"Station",
               "INSERT INTO Station(NomStation,desactive) SELECT SUBSTR(p." + C + ", 1, 50), 'O' FROM " + T +
-                  " p LEFT JOIN Station r ON (r.nomstation = SUBSTR(p." + C + ", 1, 50)) WHERE r.nomstation IS NULL AND p." + C +
-                  " IS NOT NULL" + k + " GROUP BY SUBSTR(p." + C + ", 1, 50)",
+                  " p LEFT JOIN Station r ON (r.nomstation = SUBSTR(p." + C +
+                  ", 1, 50)) WHERE r.nomstation IS NULL AND p." + C + " IS NOT NULL" + k + " GROUP BY SUBSTR(p." + C +
+                  ", 1, 50)",
               from, "SUBSTR(p." + C + ", 1, 50)"};
     case Completion::ActeProbe:
       return {"Acte",
-              "SELECT p." + C + " FROM " + T + " p LEFT JOIN Acte r ON(r.acte = p." + C + ") WHERE r.id_Acte IS NULL AND p." +
-                  C + " IS NOT NULL" + k + " GROUP BY p." + C,
+              "SELECT p." + C + " FROM " + T + " p LEFT JOIN Acte r ON(r.acte = p." + C +
+                  ") WHERE r.id_Acte IS NULL AND p." + C + " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
     case Completion::Acte:
       return {"Acte",
-              "INSERT INTO Acte(Acte,Unite,Desactive) SELECT p." + C + " , 1, 'O' FROM " + T + " p LEFT JOIN Acte r ON(r.acte = p." +
-                  C + ") WHERE r.id_Acte IS NULL AND p." + C + " IS NOT NULL" + k + " GROUP BY p." + C,
+              "INSERT INTO Acte(Acte,Unite,Desactive) SELECT p." + C + " , 1, 'O' FROM " + T +
+                  " p LEFT JOIN Acte r ON(r.acte = p." + C + ") WHERE r.id_Acte IS NULL AND p." + C + " IS NOT NULL" +
+                  k + " GROUP BY p." + C,
               from, "p." + C};
     case Completion::ActeDepartement:
       // NOT EXISTS: "NOT IN (SELECT acte FROM acte_Departement)" adds nothing at all as
       // soon as that column holds one NULL.
-      return {"acte_departement",
-              "INSERT INTO acte_departement(acte, codedep) SELECT a.acte, 'R' FROM acte a WHERE a.acte IS NOT NULL AND NOT "
-              "EXISTS (SELECT 1 FROM acte_Departement d WHERE d.acte = a.acte)" + k,
-              "acte a", "a.acte"};
+      return {
+          "acte_departement",
+          "INSERT INTO acte_departement(acte, codedep) SELECT a.acte, 'R' FROM acte a WHERE a.acte IS NOT NULL AND NOT "
+          "EXISTS (SELECT 1 FROM acte_Departement d WHERE d.acte = a.acte)" +
+              k,
+          "acte a", "a.acte"};
     case Completion::Privee:
       return {"ciePrivee",
               "INSERT INTO ciePrivee(ciePrivee, nom) SELECT p." + C + ", p." + C + " FROM " + T +
-                  " p LEFT JOIN ciePrivee r ON(r.ciePrivee = p." + C + ") WHERE r.CiePrivee IS NULL AND p." + C + " IS NOT NULL" +
-                  k + " GROUP BY p." + C,
+                  " p LEFT JOIN ciePrivee r ON(r.ciePrivee = p." + C + ") WHERE r.CiePrivee IS NULL AND p." + C +
+                  " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
     case Completion::Radiologiste:
-      return {"Radiologiste",
-              "INSERT INTO Radiologiste(Licence, Groupe, Desactive) SELECT distinct p.licence, p.groupe, 'O' FROM " + T +
-                  " p WHERE NOT EXISTS (SELECT 1 FROM radiologiste r WHERE r.licence=p.licence AND r.groupe =p.groupe)" + k,
-              from, "p.licence || '|' || COALESCE(p.groupe, '~')"};
+      return {
+          "Radiologiste",
+          "INSERT INTO Radiologiste(Licence, Groupe, Desactive) SELECT distinct p.licence, p.groupe, 'O' FROM " + T +
+              " p WHERE NOT EXISTS (SELECT 1 FROM radiologiste r WHERE r.licence=p.licence AND r.groupe =p.groupe)" + k,
+          from, "p.licence || '|' || COALESCE(p.groupe, '~')"};
     case Completion::Etablissement:
       return {"Etablissement",
-              "INSERT INTO Etablissement(Etablissement, Nom, IndiceOmni, IndiceSpec, Serie) SELECT p." + C + ", p." + C +
-                  ", 'A', 'A', 'A' FROM " + T + " p LEFT JOIN ETABLISSEMENT r ON(r.Etablissement = p." + C +
+              "INSERT INTO Etablissement(Etablissement, Nom, IndiceOmni, IndiceSpec, Serie) SELECT p." + C + ", p." +
+                  C + ", 'A', 'A', 'A' FROM " + T + " p LEFT JOIN ETABLISSEMENT r ON(r.Etablissement = p." + C +
                   " ) WHERE r.ETABLISSEMENT IS NULL AND p." + C + " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
     case Completion::CodeTransac:
       return {"CODETRANSAC",
-              "INSERT INTO CODETRANSAC(CODETRANSAC, Description, Desactive)  SELECT p." + C + ",p." + C + " , 'N' FROM " + T +
-                  " p  LEFT JOIN CODETRANSAC r ON(r.CODETRANSAC = p." + C + ")  WHERE r.CODETRANSAC IS NULL AND p." + C +
-                  " IS NOT NULL" + k + " GROUP BY p." + C,
+              "INSERT INTO CODETRANSAC(CODETRANSAC, Description, Desactive)  SELECT p." + C + ",p." + C +
+                  " , 'N' FROM " + T + " p  LEFT JOIN CODETRANSAC r ON(r.CODETRANSAC = p." + C +
+                  ")  WHERE r.CODETRANSAC IS NULL AND p." + C + " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
     case Completion::CodeSpec:
       return {"specialite",
-              "INSERT INTO specialite(Specialite, Description, Desactive) SELECT p." + C + ",p." + C + " , 'N' FROM " + T +
-                  " p LEFT JOIN specialite r ON(r.Specialite = p." + C + ") WHERE r.Specialite IS NULL AND p." + C +
+              "INSERT INTO specialite(Specialite, Description, Desactive) SELECT p." + C + ",p." + C + " , 'N' FROM " +
+                  T + " p LEFT JOIN specialite r ON(r.Specialite = p." + C + ") WHERE r.Specialite IS NULL AND p." + C +
                   " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
     case Completion::Medecin:
       return {"Medecin",
-              "INSERT INTO Medecin(Licence, MEDECINID, nom, prenom, desactive, ombrix, telvano) SELECT DISTINCT p." + C +
-                  ", COALESCE(p." + C2 + ", 'ND'), t.nom, t.prenom, 'N', 'N', 'N' FROM " + T +
-                  " p JOIN tmpMedecin t ON (t.Licence = p.Medecin AND  COALESCE(t.MedecinID, '') = COALESCE(p.MedecinId,'')) "
-                  "LEFT JOIN  Medecin r ON (r.Licence = p." + C + " AND COALESCE(r.MedecinID,'') = COALESCE(p." + C2 +
-                  ",'')) WHERE r.Licence IS NULL AND p." + C + " IS NOT NULL" + k,
+              "INSERT INTO Medecin(Licence, MEDECINID, nom, prenom, desactive, ombrix, telvano) SELECT DISTINCT p." +
+                  C + ", COALESCE(p." + C2 + ", 'ND'), t.nom, t.prenom, 'N', 'N', 'N' FROM " + T +
+                  " p JOIN tmpMedecin t ON (t.Licence = p.Medecin AND  COALESCE(t.MedecinID, '') = "
+                  "COALESCE(p.MedecinId,'')) "
+                  "LEFT JOIN  Medecin r ON (r.Licence = p." +
+                  C + " AND COALESCE(r.MedecinID,'') = COALESCE(p." + C2 + ",'')) WHERE r.Licence IS NULL AND p." + C +
+                  " IS NOT NULL" + k,
               from, "p." + C + " || '|' || COALESCE(p." + C2 + ", '~')"};
     case Completion::TextePreIns:
       return {"TextePreins",
-              "INSERT INTO TextePreins(TextePreins, Description, Texte)SELECT p." + C + ", p." + C + ", p." + C + " FROM " + T +
-                  " p LEFT JOIN TextePreIns r ON(r.TextePreIns = p." + C + ") WHERE r.TextePreIns IS NULL AND p." + C +
-                  " IS NOT NULL" + k + " GROUP BY p." + C,
+              "INSERT INTO TextePreins(TextePreins, Description, Texte)SELECT p." + C + ", p." + C + ", p." + C +
+                  " FROM " + T + " p LEFT JOIN TextePreIns r ON(r.TextePreIns = p." + C +
+                  ") WHERE r.TextePreIns IS NULL AND p." + C + " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
     case Completion::Protocole:
       return {"protocole",
               "INSERT INTO protocole(protocole, Description) SELECT p." + C + ", p." + C + " FROM " + T +
-                  " p LEFT JOIN protocole r ON(r.protocole = p." + C + ") WHERE r.protocole IS NULL AND p." + C + " IS NOT NULL" +
-                  k + " GROUP BY p." + C,
+                  " p LEFT JOIN protocole r ON(r.protocole = p." + C + ") WHERE r.protocole IS NULL AND p." + C +
+                  " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
     case Completion::Technologue:
       return {"Technologue",
@@ -109,8 +117,9 @@ MoveSpec Spec(Completion op, const std::string& T, const std::string& C, const s
               from, "p." + C};
     case Completion::Modificateur:
       return {"Modificateur",
-              "INSERT INTO Modificateur(Code) SELECT p." + C + " FROM " + T + " p LEFT JOIN Modificateur r ON(r.Code = p." +
-                  C + ") WHERE r.Code IS NULL AND p." + C + " IS NOT NULL" + k + " GROUP BY p." + C,
+              "INSERT INTO Modificateur(Code) SELECT p." + C + " FROM " + T +
+                  " p LEFT JOIN Modificateur r ON(r.Code = p." + C + ") WHERE r.Code IS NULL AND p." + C +
+                  " IS NOT NULL" + k + " GROUP BY p." + C,
               from, "p." + C};
   }
   throw ERoutineFault("unknown completion");
@@ -130,8 +139,7 @@ void Complete(RunContext& run, const char* label, const std::string& sMessage, b
   });
 }
 
-void Move(RunContext& run, Completion op, const std::string& T, const std::string& C,
-          const std::string& C2 = "") {
+void Move(RunContext& run, Completion op, const std::string& T, const std::string& C, const std::string& C2 = "") {
   MoveSpec spec = Spec(op, T, C, C2);
   spec.logEmpty = false;
   MoveStaged(run, spec);
@@ -145,8 +153,7 @@ std::string CompletionSql(Completion op, const std::string& T, const std::string
 
 void InsertSecuriteTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                        const std::string& sMessage) {
-  Complete(run, " InsertSecuriteTmp", sMessage, true,
-           [&] { Move(run, Completion::Securite, sNomTable, sNomChamp); });
+  Complete(run, " InsertSecuriteTmp", sMessage, true, [&] { Move(run, Completion::Securite, sNomTable, sNomChamp); });
 }
 
 void InsertStationTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp) {
@@ -170,8 +177,7 @@ void InsertPriveetmp(RunContext& run, const std::string& sNomTable, const std::s
 }
 
 void InsertRadiologisteTmp(RunContext& run, const std::string& sNomTable, const std::string& sMessage) {
-  Complete(run, " InsertRadiologisteTmp", sMessage, false,
-           [&] { Move(run, Completion::Radiologiste, sNomTable, ""); });
+  Complete(run, " InsertRadiologisteTmp", sMessage, false, [&] { Move(run, Completion::Radiologiste, sNomTable, ""); });
 }
 
 void InsertEtablissementTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
@@ -204,8 +210,7 @@ void InsertTextePreInsTmp(RunContext& run, const std::string& sNomTable, const s
 
 void InsertProtocoleTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                         const std::string& sMessage) {
-  Complete(run, " InsertProtocoleTmp", sMessage, true,
-           [&] { Move(run, Completion::Protocole, sNomTable, sNomChamp); });
+  Complete(run, " InsertProtocoleTmp", sMessage, true, [&] { Move(run, Completion::Protocole, sNomTable, sNomChamp); });
 }
 
 void InsertTechnologuetmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,

@@ -53,8 +53,22 @@ void DeleteTableMissingPatient(RunContext& run, const std::string& sNomTable, co
 
 // The statements, as the server receives them for the whole staging table.
 enum class Completion {
-  Securite, Station, ActeProbe, Acte, ActeDepartement, Privee, Radiologiste, Etablissement,
-  CodeTransac, CodeSpec, Medecin, TextePreIns, Protocole, Technologue, Diagnostique, Modificateur,
+  Securite,
+  Station,
+  ActeProbe,
+  Acte,
+  ActeDepartement,
+  Privee,
+  Radiologiste,
+  Etablissement,
+  CodeTransac,
+  CodeSpec,
+  Medecin,
+  TextePreIns,
+  Protocole,
+  Technologue,
+  Diagnostique,
+  Modificateur,
 };
 std::string CompletionSql(Completion op, const std::string& T, const std::string& C, const std::string& C2 = "");
 

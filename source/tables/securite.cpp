@@ -1,18 +1,28 @@
 #include "source/tables/securite.h"
 
-#include "source/tables/table_loop.h"
 #include "source/run/traps.h"
+#include "source/tables/table_loop.h"
 
 namespace korvel {
 namespace {
 
 // Legacy right flags in the order of the target's right columns (CreerVisite to
 // TableParametres).
-constexpr const char* kRightFlags[] = {
-    "FichierCreerPrescription", "FichierDetruirePrescrip", "TableActe",        "TablePrive",
-    "TableDiagnos",             "TableEtablis",            "TableReferant",    "TableModif",
-    "TableRadiol",              "TableTexteProto",         "TableProtocoleLot", "TableSiteAnatom",
-    "TableCodeSpec",            "TableTypePrescrip",       "TableParm"};
+constexpr const char* kRightFlags[] = {"FichierCreerPrescription",
+                                       "FichierDetruirePrescrip",
+                                       "TableActe",
+                                       "TablePrive",
+                                       "TableDiagnos",
+                                       "TableEtablis",
+                                       "TableReferant",
+                                       "TableModif",
+                                       "TableRadiol",
+                                       "TableTexteProto",
+                                       "TableProtocoleLot",
+                                       "TableSiteAnatom",
+                                       "TableCodeSpec",
+                                       "TableTypePrescrip",
+                                       "TableParm"};
 
 TParamValue TextOrNull(const std::string& text) {
   TParamValue value;
@@ -38,14 +48,15 @@ void TransfertTableSecurite(RunContext& run) {
   };
   // PROG is configured even when the run was stopped during the loop.
   hooks.closing = [&] { ConfigSuperUser(run); };
-  RunTableRoutine(run,
-                  {"TableSecurite", "Securite", "Securite",
-                   "INSERT INTO Securite(Utilisateur, MotDePasse, Nom, CreerVisite, DetruireVisite, TableActe, "
-                   "TableCiePrivee, TableDiagnostique, TableEtablissement, TableMedecin, TableModificateur, "
-                   "TableRadiologiste, TableTextePreins, TableProtocole, TableRegion, TableSpecialite, TableTypeVisite, "
-                   "TableParametres, Langue, OPTCORRORTHO, Etablissement, Departement)",
-                   22},
-                  hooks);
+  RunTableRoutine(
+      run,
+      {"TableSecurite", "Securite", "Securite",
+       "INSERT INTO Securite(Utilisateur, MotDePasse, Nom, CreerVisite, DetruireVisite, TableActe, "
+       "TableCiePrivee, TableDiagnostique, TableEtablissement, TableMedecin, TableModificateur, "
+       "TableRadiologiste, TableTextePreins, TableProtocole, TableRegion, TableSpecialite, TableTypeVisite, "
+       "TableParametres, Langue, OPTCORRORTHO, Etablissement, Departement)",
+       22},
+      hooks);
 }
 
 void ConfigSuperUser(RunContext& run) {

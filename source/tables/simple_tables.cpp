@@ -22,7 +22,10 @@ void TransfertTableAnatom(RunContext& run) {
   TableRoutine routine{"TableAnatom", "region", "Anatom", "INSERT INTO Region(Region, Description, Desactive)", 3};
   routine.batchOnlyAfterAccepted = true;
   RunTableRoutine(
-      run, routine, [&] { run.FDataMgr->InitCodeDestCopy("Region", {"Region", "CODE"}, true); },
+      run, routine,
+      [&] {
+        run.FDataMgr->InitCodeDestCopy("Region", {"Region", "CODE"}, true);
+      },
       CodeDescriptionInactive);
 }
 
@@ -49,7 +52,9 @@ void TransfertTableDictio(RunContext& run) {
 void TransfertTableMotCorr(RunContext& run) {
   RunTableRoutine(
       run, {"TableMotCorr", "MotCor", "MotCorr", "INSERT INTO MotCor(Remplacer, Par, desactive)", 3},
-      [&] { run.FDataMgr->InitCodeDestCopy("MotCor", {"Remplacer", "Remplacer"}, true); },
+      [&] {
+        run.FDataMgr->InitCodeDestCopy("MotCor", {"Remplacer", "Remplacer"}, true);
+      },
       [](RecordParams& p) {
         p.Copy("Remplacer", p.Field(0));
         p.Copy("Par", p.Field(1));
@@ -59,10 +64,13 @@ void TransfertTableMotCorr(RunContext& run) {
 
 void TransfertTableDiagnos(RunContext& run) {
   TableRoutine routine{"TableDiagnos", "Diagnostique", "Diagnos",
-                        "INSERT INTO Diagnostique(Diagnos, Description, Desactive)", 3};
+                       "INSERT INTO Diagnostique(Diagnos, Description, Desactive)", 3};
   routine.refreshCounterAtEnd = false;
   RunTableRoutine(
-      run, routine, [&] { run.FDataMgr->InitCodeDestCopy("Diagnostique", {"Diagnos", "CODE"}, true); },
+      run, routine,
+      [&] {
+        run.FDataMgr->InitCodeDestCopy("Diagnostique", {"Diagnos", "CODE"}, true);
+      },
       CodeDescriptionInactive);
 }
 
@@ -70,7 +78,9 @@ void TransfertTableTypePres(RunContext& run) {
   // The check compares the source Description while the code inserted is field 1.
   RunTableRoutine(
       run, {"TableTypePres", "TypeFact", "TypePres", "INSERT INTO TypeFact(TypeFact, Desactive)", 2},
-      [&] { run.FDataMgr->InitCodeDestCopy("TypeFact", {"TypeFact", "Description"}, true); },
+      [&] {
+        run.FDataMgr->InitCodeDestCopy("TypeFact", {"TypeFact", "Description"}, true);
+      },
       [](RecordParams& p) {
         p.Copy("TypeFact", p.Field(1));
         p.Constant("Desactive", "N");
@@ -84,7 +94,9 @@ void TransfertTableTxtProto(RunContext& run) {
        "INSERT INTO TextePreins(TextePreins, Description, Texte, langue, Desactive, Impression, "
        "DESCRIPTIONSECONDAIRE, TexteSecondaire)",
        8},
-      [&] { run.FDataMgr->InitCodeDestCopy("TextePreins", {"TextePreins", "Code"}, true); },
+      [&] {
+        run.FDataMgr->InitCodeDestCopy("TextePreins", {"TextePreins", "Code"}, true);
+      },
       [&](RecordParams& p) {
         const std::string desc = p.Field("Description").AsString();
         p.Copy("TextePreins", p.Field(0));
@@ -109,8 +121,8 @@ void TransfertTableExport(RunContext& run) {
       run, routine, [&] { run.FDataMgr->InitTransfertCondition(TC::ctNone, -1); },
       [&](RecordParams& p) {
         p.Copy("ID_EXPORT", p.Field("autonum"));
-        p.Set("DateHeure", run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DATE"),
-                                                       p.Field("HEURE")));
+        p.Set("DateHeure",
+              run.FParamMgr->AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DATE"), p.Field("HEURE")));
         p.Copy("ExportType", p.Field("TYPE"));
       },
       [&] {

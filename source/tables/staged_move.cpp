@@ -61,8 +61,7 @@ std::string KeyText(const Variant& key) { return key.IsNull() ? std::string("NUL
 class Mover {
  public:
   Mover(RunContext& run, const MoveSpec& spec, const std::string& extra)
-      : run_(run), spec_(spec), base_extra_(extra), extra_(extra), range_(run.target.Db()),
-        keys_(run.target.Db()) {}
+      : run_(run), spec_(spec), base_extra_(extra), extra_(extra), range_(run.target.Db()), keys_(run.target.Db()) {}
 
   // Block moves: an identifier this run staged more than once (a legacy identifier
   // given twice). The final table would take whichever copy its statement met first and
@@ -256,17 +255,15 @@ class Mover {
         result.moved += moved;
       } else {
         ++result.refused;
-        run_.DoLogError(nullptr,
-                        "Refuse par " + spec_.target + ", cle " + KeyText(key) + " (ligne " + std::to_string(row) +
-                            "): " + why,
-                        false);
+        run_.DoLogError(
+            nullptr,
+            "Refuse par " + spec_.target + ", cle " + KeyText(key) + " (ligne " + std::to_string(row) + "): " + why,
+            false);
       }
     }
   }
 
-  std::string KeyIs(const Variant& key) const {
-    return spec_.key + (key.IsNull() ? " IS NULL" : " = :KEY_ONE");
-  }
+  std::string KeyIs(const Variant& key) const { return spec_.key + (key.IsNull() ? " IS NULL" : " = :KEY_ONE"); }
 
   RunContext& run_;
   const MoveSpec& spec_;
@@ -276,9 +273,7 @@ class Mover {
   fib::TpFIBQuery keys_;
 };
 
-void EnsureTransaction(RunContext& run) {
-  run.target.Begin();
-}
+void EnsureTransaction(RunContext& run) { run.target.Begin(); }
 
 void LogMove(RunContext& run, const MoveSpec& spec, const MoveResult& result, bool showPresent) {
   run.Summary.AddMove(result.ok, result.moved, result.refused, result.present);
@@ -312,7 +307,7 @@ MoveResult Unrunnable(RunContext& run, const MoveSpec& spec, const std::string& 
 }
 
 MoveResult MoveBlocks(RunContext& run, const MoveSpec& spec, const std::string& notMoved, int blockSize,
-                       const MoveResult& start, bool showPresent);
+                      const MoveResult& start, bool showPresent);
 
 }  // namespace
 
@@ -362,8 +357,8 @@ MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const StagedC
       // Those no earlier run staged were there before Korvel: a conflict to correct.
       fib::TpFIBQuery theirs(run.target.Db());
       theirs.SetSQLText("SELECT " + staged + ", " + c.alias + ".NO_LIGNE FROM " + thisRun +
-                        " AND NOT EXISTS (SELECT 1 FROM " + c.staging + " s3 WHERE s3." + c.stagedKey + " = " +
-                        staged + " AND s3.NO_LIGNE < " + c.firstLine + ") ORDER BY 1, 2");
+                        " AND NOT EXISTS (SELECT 1 FROM " + c.staging + " s3 WHERE s3." + c.stagedKey + " = " + staged +
+                        " AND s3.NO_LIGNE < " + c.firstLine + ") ORDER BY 1, 2");
       for (theirs.ExecQuery(); !theirs.Eof(); theirs.Next()) {
         conflicts.emplace_back(theirs.Fields(0).AsString(), theirs.Fields(1).AsInteger());
       }
@@ -419,15 +414,14 @@ MoveResult MoveStaged(RunContext& run, const MoveSpec& spec) {
   return mover.result;
 }
 
-MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const std::string& notMoved,
-                             int blockSize) {
+MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const std::string& notMoved, int blockSize) {
   return MoveBlocks(run, spec, notMoved, blockSize, MoveResult(), false);
 }
 
 namespace {
 
 MoveResult MoveBlocks(RunContext& run, const MoveSpec& spec, const std::string& notMoved, int blockSize,
-                       const MoveResult& start, bool showPresent) {
+                      const MoveResult& start, bool showPresent) {
   if (blockSize < 1) throw ERoutineFault("Move into " + spec.target + " in blocks of " + std::to_string(blockSize));
   EnsureTransaction(run);
   const std::string extra = " AND " + notMoved;
@@ -436,8 +430,8 @@ MoveResult MoveBlocks(RunContext& run, const MoveSpec& spec, const std::string& 
   // index in one step: a per-block search for "not moved yet" would scan the rest of
   // the staging table every block. Rows of a block already moved are left out by the
   // block statement itself.
-  const std::string next_sql = "SELECT FIRST 1 " + spec.key + " FROM " + spec.staging + " WHERE " + spec.key +
-                               " > :LAST ORDER BY " + spec.key;
+  const std::string next_sql =
+      "SELECT FIRST 1 " + spec.key + " FROM " + spec.staging + " WHERE " + spec.key + " > :LAST ORDER BY " + spec.key;
   fib::TpFIBQuery first(run.target.Db());
   fib::TpFIBQuery next(run.target.Db());
   Mover mover(run, spec, extra);
@@ -500,8 +494,10 @@ MoveResult MoveBlocks(RunContext& run, const MoveSpec& spec, const std::string& 
       rest.Close();
       if (left) {
         mover.result.ok = false;
-        run.DoLogError(nullptr, "Deplacement vers " + spec.target + " arrete apres le bloc " + std::to_string(lo) + "-" +
-                                    std::to_string(hi), false);
+        run.DoLogError(nullptr,
+                       "Deplacement vers " + spec.target + " arrete apres le bloc " + std::to_string(lo) + "-" +
+                           std::to_string(hi),
+                       false);
       }
       finder = &next;
       break;

@@ -77,8 +77,7 @@ MoveResult MoveStaged(RunContext& run, const MoveSpec& spec);
 // nothing, and a second range, a stopped run or a re-run moves exactly what is missing.
 // Stops after the current block when the run is stopped (the move is then incomplete
 // when something is left).
-MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const std::string& notMoved,
-                             int blockSize = 2500);
+MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const std::string& notMoved, int blockSize = 2500);
 
 // The highest value of an identifier column of a final table, as text ("0" when the
 // table is empty): with it, a move's `present` condition can name the rows that were
@@ -89,9 +88,9 @@ std::string HighestId(RunContext& run, const std::string& table, const std::stri
 // A block move's staging that may hold a record more than once (a stopped run, a range
 // run twice), and the final table its rows go to.
 struct StagedCopies {
-  std::string finalTable, finalKey;        // "Paiement", "ID_Paiement"
-  std::string staging, alias, stagedKey;   // "tmpPaiement", "p", "Id_paiement"
-  std::string firstLine;                   // this run's first staged line (FirstStagingLine)
+  std::string finalTable, finalKey;       // "Paiement", "ID_Paiement"
+  std::string staging, alias, stagedKey;  // "tmpPaiement", "p", "Id_paiement"
+  std::string firstLine;                  // this run's first staged line (FirstStagingLine)
 };
 
 // Moves in blocks the rows of `copies` not moved yet (NotMovedLatestCopy), and
@@ -99,8 +98,7 @@ struct StagedCopies {
 // table ("deja presents" when an earlier run staged that identifier too, so moved it;
 // a conflict, logged with its key and counted as refused, when the row was the
 // target's own).
-MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const StagedCopies& copies,
-                             int blockSize = 2500);
+MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const StagedCopies& copies, int blockSize = 2500);
 
 // The staging line number the next staged row will take (every staging table numbers
 // its rows from one generator): read before a routine stages anything, it tells this

@@ -205,8 +205,7 @@ LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const R
   run.FLogMgr.StartTableLog(routine.logName);
   run.ShowTableOperation(routine.labelName);
   if (!engine.InitSourceTable(routine.sourceTable)) return result;
-  if (!routine.indexName.empty() &&
-      !engine.InitIndexRange(routine.indexName, routine.rangeStart, routine.rangeEnd)) {
+  if (!routine.indexName.empty() && !engine.InitIndexRange(routine.indexName, routine.rangeStart, routine.rangeEnd)) {
     // The table is refused rather than read whole or in the wrong order: say so where
     // the run's problems are gathered too, and close its log.
     run.DoLogMisc(engine.SourceError());
@@ -237,8 +236,8 @@ LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const R
   // steps only assign and insert: a test or a sub-statement of their own may read or
   // write the target, which must then be up to date. A refused record reaches the
   // routine's handler with the source on it, whenever the batch is sent.
-  const bool fast = (!hooks.accept || hooks.acceptReadsRecordOnly) && hooks.subStatements.empty() &&
-                    !hooks.written && !routine.destinationSql;
+  const bool fast = (!hooks.accept || hooks.acceptReadsRecordOnly) && hooks.subStatements.empty() && !hooks.written &&
+                    !routine.destinationSql;
   struct FastTable {
     TTransfertData& engine;
     ~FastTable() {
@@ -272,7 +271,7 @@ LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const R
 }
 
 LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const std::function<void()>& setup,
-                            const std::function<void(RecordParams&)>& assign, const std::function<void()>& closing) {
+                           const std::function<void(RecordParams&)>& assign, const std::function<void()>& closing) {
   RoutineHooks hooks;
   hooks.setup = setup;
   hooks.assign = assign;
@@ -314,8 +313,7 @@ LoopResult RunQueryRoutine(RunContext& run, const QueryRoutine& routine, const Q
     source.SetSQLText(routine.selectSql);
     source.ExecQuery();
   } catch (const std::exception& e) {
-    engine.SetErrMsg(std::string("Erreur Ouverture, ne peut transferer: ") + e.what() + " " + routine.selectSql,
-                     false);
+    engine.SetErrMsg(std::string("Erreur Ouverture, ne peut transferer: ") + e.what() + " " + routine.selectSql, false);
     return result;
   }
   result.opened = true;

@@ -176,8 +176,7 @@ bool EngineAccepts(RunContext& run);
 // The code-table shape: `setup` sets the duplicate check and policy, `assign` fills
 // the parameters of an accepted record, `closing` runs before the table is closed.
 LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const std::function<void()>& setup,
-                            const std::function<void(RecordParams&)>& assign,
-                            const std::function<void()>& closing = {});
+                           const std::function<void(RecordParams&)>& assign, const std::function<void()>& closing = {});
 
 // A routine whose records are the rows of a query on the target.
 struct QueryRoutine {

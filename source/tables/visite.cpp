@@ -8,10 +8,10 @@
 #include "source/maintenance/backup_restore.h"
 #include "source/maintenance/generators.h"
 #include "source/maintenance/index_control.h"
+#include "source/run/traps.h"
 #include "source/tables/reference_completion.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
-#include "source/run/traps.h"
 
 namespace korvel {
 namespace {
@@ -127,7 +127,8 @@ void FinishVisites(RunContext& run) {
     // Only the numbers not registered yet: a second run does not fail whole.
     engine.ExecuteDestQuery(
         "INSERT INTO noprescription(etablissement, prescription, codedep) SELECT DISTINCT V.etablissement, "
-        "V.prescription, V.codedep FROM visite V WHERE v.etablissement in (SELECT e.etablissement FROM etablissement e) "
+        "V.prescription, V.codedep FROM visite V WHERE v.etablissement in (SELECT e.etablissement FROM etablissement "
+        "e) "
         "AND NOT EXISTS (SELECT 1 FROM noprescription n WHERE n.etablissement = V.etablissement AND n.prescription = "
         "V.prescription AND n.codedep IS NOT DISTINCT FROM V.codedep)");
     run.CommitEtProgress();
@@ -175,7 +176,8 @@ void TransfertTablePrescription(RunContext& run) {
     p.Copy("Cs", p.Field("CS"));
     p.Copy("RensCompl1", p.Field("RensComp1"));
     p.Copy("RensCompl2", p.Field("RensComp2"));
-    p.Set("ModifDh", conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DateModif"), p.Field("HeureModif")));
+    p.Set("ModifDh",
+          conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTime, p.Field("DateModif"), p.Field("HeureModif")));
     p.Set("Telecom", conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTelecom, p.Field("Telecom")));
     p.Copy("DateAdmission", p.Field("DateModif"));
     p.Copy("Epuration", p.Field("Epuration"));
@@ -184,8 +186,8 @@ void TransfertTablePrescription(RunContext& run) {
     p.Copy("id_visite", p.Field("AutoNum"));
     p.Set("Telecopie", conv.AssignSrcToDestSpecial(TSpecialParam::spMakeDateTelecom, p.Field("Fax")));
     p.CopyOr("groupe", p.Field("Groupe"), p.Field("Radiologiste").IsNull() ? "9999" : "");
-    const TParamValue& date = conv.AssignSrcToDestSpecial(TSpecialParam::spMakeVisiteDate, p.Field("Numero"),
-                                                          p.Field("HeureInscrit"));
+    const TParamValue& date =
+        conv.AssignSrcToDestSpecial(TSpecialParam::spMakeVisiteDate, p.Field("Numero"), p.Field("HeureInscrit"));
     p.Set("DateExamen", date);
     p.Set("Arrive", date);
     p.Constant("codedep", "R");
@@ -234,8 +236,10 @@ void TransfertTablePrescription(RunContext& run) {
     MoveStagedBlocks(
         run,
         {"Visite",
-         "INSERT INTO Visite(Id_Patient, Prescription, ID_Radiologiste, RensClinique, TypeFact, CiePrivee, Etablissement, "
-         "DateAccident, Diagnostique, Cs, RensCompl1, RensCompl2, ModifDh, Telecom, DateAdmission, Epuration, Desactive, "
+         "INSERT INTO Visite(Id_Patient, Prescription, ID_Radiologiste, RensClinique, TypeFact, CiePrivee, "
+         "Etablissement, "
+         "DateAccident, Diagnostique, Cs, RensCompl1, RensCompl2, ModifDh, Telecom, DateAdmission, Epuration, "
+         "Desactive, "
          "CreationId, transcripteur, id_visite, Telecopie, DateExamen, Arrive, codedep, dateimpression, "
          "datetranscription, priorite, creationdh) SELECT id_patient, SUBSTR(v.prescription,1,8) || '-' || "
          "SUBSTR(v.prescription,10,12), (SELECT r.Id_Radiologiste FROM Radiologiste r WHERE r.licence = v.licence AND "
@@ -263,12 +267,13 @@ void TransfertTablePrescription(RunContext& run) {
     if (!copied || !run.StopAllProcess) return;
     DatabaseBackupRestore(run, "RIS_APRES_VISITE_" + FormatDateTime("yyyymmdd_hhnnss", Now()) + ".FBK");
   };
-  TableRoutine routine{"TablePrescription", "Visite", "Prescrip",
-                        "INSERT INTO tmpVisite(id_patient, Prescription, Licence, RensClinique, TypeFact, CiePrivee, "
-                        "Etablissement, DateAccident, Diagnostique, Cs, RensCompl1, RensCompl2, ModifDh, Telecom, "
-                        "DateAdmission, Epuration, Desactive, Securite, id_visite, Telecopie, groupe, DateExamen, codedep, "
-                        "Arrive)",
-                        24};
+  TableRoutine routine{
+      "TablePrescription", "Visite", "Prescrip",
+      "INSERT INTO tmpVisite(id_patient, Prescription, Licence, RensClinique, TypeFact, CiePrivee, "
+      "Etablissement, DateAccident, Diagnostique, Cs, RensCompl1, RensCompl2, ModifDh, Telecom, "
+      "DateAdmission, Epuration, Desactive, Securite, id_visite, Telecopie, groupe, DateExamen, codedep, "
+      "Arrive)",
+      24};
   routine.checkAcceptance = false;
   routine.Range("xnumero", Variant(run.numeroPrescripDebut), Variant(run.numeroPrescripFin));
   RunTableRoutine(run, routine, hooks);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "global/fib/fib_database.h"
 #include "global/database_error.h"
+#include "global/fib/fib_database.h"
 
 namespace korvel {
 namespace {
@@ -45,8 +45,8 @@ bool InsertBatch::Start(fib::TpFIBQuery* single, const std::string& head, const 
     types.push_back(std::move(type));
   }
   const size_t row_text = head.size() + 16 * static_cast<size_t>(slots) + 32;
-  const size_t fit = std::min({kMaxRows, std::max<size_t>(1, kMessageBudget / row_bytes),
-                               std::max<size_t>(1, kTextBudget / row_text)});
+  const size_t fit = std::min(
+      {kMaxRows, std::max<size_t>(1, kMessageBudget / row_bytes), std::max<size_t>(1, kTextBudget / row_text)});
   if (fit < 2) return false;
   single_ = single;
   replay_ = std::make_unique<fib::TpFIBQuery>(single->Database(), single->Transaction());

@@ -63,8 +63,8 @@ class InsertBatch {
   std::unique_ptr<fib::TpFIBQuery> generatorQuery_;
   std::string head_;
   std::vector<std::string> types_;
-  size_t width_ = 0;     // parameters per row
-  size_t maxRows_ = 0;   // rows per block, a power of two
+  size_t width_ = 0;    // parameters per row
+  size_t maxRows_ = 0;  // rows per block, a power of two
   size_t rows_ = 0;
   std::vector<TParamValue> values_;
   std::vector<int64_t> tags_;

@@ -75,7 +75,7 @@ void KnownKeys::Clear() {
 }
 
 bool KnownKeys::Load(fib::TpFIBDatabase& database, fib::TpFIBTransaction* transaction, const std::string& table,
-                      const std::vector<std::string>& columns) {
+                     const std::vector<std::string>& columns) {
   Clear();
   fib::TpFIBQuery query(&database, transaction);
   if (!query.Transaction()->Active()) query.Transaction()->StartTransaction();

@@ -18,12 +18,9 @@ std::string SourceRecordLog::Text(int index) const {
     const TField& field = *table_->Fields(index);
     if (field.IsNull()) return {};
     switch (field.DataType()) {
-      case TFieldType::ftTime:
-        return FormatDateTime("h:nn", field.AsDateTime());
-      case TFieldType::ftDateTime:
-        return DateTimeToStr(field.AsDateTime());
-      default:
-        return field.AsString();
+      case TFieldType::ftTime: return FormatDateTime("h:nn", field.AsDateTime());
+      case TFieldType::ftDateTime: return DateTimeToStr(field.AsDateTime());
+      default: return field.AsString();
     }
   } catch (const std::exception&) {
     return {};  // the log line must be written whatever the field holds

@@ -123,11 +123,8 @@ const TParamValue& TSrcToDest::ParamBlob(const TField& AField) {
       if (!IsBlank(content)) FParam.SetValue(Variant(Bytes{std::move(content)}));
       break;
     }
-    case TFieldType::ftGraphic:
-      FParam.SetValue(Variant(Bytes{AField.BlobContent()}));
-      break;
-    default:
-      break;
+    case TFieldType::ftGraphic: FParam.SetValue(Variant(Bytes{AField.BlobContent()})); break;
+    default: break;
   }
   return FParam;
 }
@@ -144,33 +141,18 @@ const TParamValue& TSrcToDest::AssignSrcToDest(const TField& AField, bool AStrin
       case TFieldType::ftSmallint:
       case TFieldType::ftInteger:
       case TFieldType::ftWord:
-      case TFieldType::ftAutoInc:
-        ParamInteger(AField);
-        break;
-      case TFieldType::ftBoolean:
-        ParamBoolean(AField);
-        break;
+      case TFieldType::ftAutoInc: ParamInteger(AField); break;
+      case TFieldType::ftBoolean: ParamBoolean(AField); break;
       case TFieldType::ftFloat:
-      case TFieldType::ftBCD:
-        ParamFloat(AField);
-        break;
-      case TFieldType::ftCurrency:
-        ParamCurrency(AField);
-        break;
-      case TFieldType::ftDate:
-        ParamDate(AField);
-        break;
-      case TFieldType::ftDateTime:
-        ParamDateTime(AField);
-        break;
+      case TFieldType::ftBCD: ParamFloat(AField); break;
+      case TFieldType::ftCurrency: ParamCurrency(AField); break;
+      case TFieldType::ftDate: ParamDate(AField); break;
+      case TFieldType::ftDateTime: ParamDateTime(AField); break;
       case TFieldType::ftBlob:
       case TFieldType::ftMemo:
       case TFieldType::ftGraphic:
-      case TFieldType::ftFmtMemo:
-        ParamBlob(AField);
-        break;
-      default:
-        ParamClear();
+      case TFieldType::ftFmtMemo: ParamBlob(AField); break;
+      default: ParamClear();
     }
   } catch (const std::exception&) {
     SetErrMsg("Field: " + AField.FieldName() + " ne peut passer sa valeur", false);
@@ -233,17 +215,11 @@ const TParamValue& TSrcToDest::AssignSrcToDest(const Column& AField) {
   try {
     switch (AField.SQLType()) {
       case SQL_VARYING:
-      case SQL_TEXT:
-        ParamString(AField);
-        break;
+      case SQL_TEXT: ParamString(AField); break;
       case SQL_DOUBLE:
       case SQL_FLOAT:
-      case SQL_LONG:
-        ParamFloat(AField);
-        break;
-      case SQL_SHORT:
-        ParamInteger(AField);
-        break;
+      case SQL_LONG: ParamFloat(AField); break;
+      case SQL_SHORT: ParamInteger(AField); break;
       case SQL_INT64:
         // A scaled BIGINT (NUMERIC(15,2) and wider) keeps its decimals; a plain one
         // its full 64 bits.
@@ -254,18 +230,11 @@ const TParamValue& TSrcToDest::AssignSrcToDest(const Column& AField) {
         }
         break;
       case SQL_TIMESTAMP:
-      case SQL_TYPE_DATE:
-        ParamDateTime(AField);
-        break;
-      case SQL_BLOB:
-        ParamBlob(AField);
-        break;
+      case SQL_TYPE_DATE: ParamDateTime(AField); break;
+      case SQL_BLOB: ParamBlob(AField); break;
       case SQL_BOOLEAN:
-      case kSqlBooleanInterbase:
-        ParamBoolean(AField);
-        break;
-      default:
-        ParamClear();
+      case kSqlBooleanInterbase: ParamBoolean(AField); break;
+      default: ParamClear();
     }
   } catch (const std::exception&) {
     SetErrMsg("Field: " + AField.Name() + " ne peut passer sa valeur", false);
@@ -307,17 +276,13 @@ const TParamValue& TSrcToDest::AssignSrcToDestNotNull(const TField* AField, cons
     return ParamUseDefault(ADefault);
   }
   switch (AField->DataType()) {
-    case TFieldType::ftString:
-      return ParamStringNotNull(*AField, ADefault);
-    case TFieldType::ftBoolean:
-      return ParamBooleanNotNull(*AField, ADefault);
+    case TFieldType::ftString: return ParamStringNotNull(*AField, ADefault);
+    case TFieldType::ftBoolean: return ParamBooleanNotNull(*AField, ADefault);
     case TFieldType::ftBlob:
     case TFieldType::ftMemo:
     case TFieldType::ftGraphic:
-    case TFieldType::ftFmtMemo:
-      return ParamBlobNotNull(*AField, ADefault);
-    default:
-      return ParamUseDefault(ADefault);
+    case TFieldType::ftFmtMemo: return ParamBlobNotNull(*AField, ADefault);
+    default: return ParamUseDefault(ADefault);
   }
 }
 
@@ -349,8 +314,7 @@ const TParamValue& TSrcToDest::AssignSrcToDestSpecial(TSpecialParam AType, const
                        AMaxLength);
 }
 
-const TParamValue& TSrcToDest::SpecialOfText(TSpecialParam AType, const std::string& s, bool isText,
-                                             int AMaxLength) {
+const TParamValue& TSrcToDest::SpecialOfText(TSpecialParam AType, const std::string& s, bool isText, int AMaxLength) {
   const bool blank = IsBlank(s);
   switch (AType) {
     case TSpecialParam::spEncrypt:
@@ -403,8 +367,7 @@ const TParamValue& TSrcToDest::SpecialOfText(TSpecialParam AType, const std::str
       if (blank) break;
       SetText(Trim(Utf8Left(s, static_cast<size_t>(std::max(AMaxLength, 0)))));
       break;
-    default:
-      break;
+    default: break;
   }
   return FParam;
 }
@@ -415,8 +378,8 @@ const TParamValue& TSrcToDest::AssignSrcToDestSpecial(TSpecialParam AType, const
   const bool has_time = !ATime.IsNull() && ATime.AsFloat() != 0.0 && !IsBlank(ATime.AsString());
   if (AType == TSpecialParam::spMakeVisiteDate) {
     const std::string compact = ADate.AsString();
-    const std::string text = compact.substr(0, 4) + "-" + compact.substr(std::min<size_t>(4, compact.size()), 2) +
-                             "-" + compact.substr(std::min<size_t>(6, compact.size()), 2);
+    const std::string text = compact.substr(0, 4) + "-" + compact.substr(std::min<size_t>(4, compact.size()), 2) + "-" +
+                             compact.substr(std::min<size_t>(6, compact.size()), 2);
     TDateTime date;
     if (!TryParseDateTime(text, date) || text.size() != 10) {
       // A bad date in one legacy record refuses that record (logged with its values)

@@ -389,8 +389,7 @@ bool TTransfertData::CanTransfert() {
   const std::string& table = FFFTable->TableName();
   auto empty_key = [&] { SetErrMsg("Table source: " + table + " a une cle vide: " + FieldText(0), false); };
   switch (FCanType) {
-    case TCanTransfertType::ctNone:
-      return true;
+    case TCanTransfertType::ctNone: return true;
     case TCanTransfertType::ctStandard: {
       const int count = PreparePKQuery();
       if (!FieldEmpty(FPkIndex) && count == 0) return true;
@@ -607,7 +606,7 @@ bool InsertTarget(const std::string& head, std::string& table, std::vector<std::
 // The generators the insert triggers of `table` take values from; nothing when the
 // table has an identity column (its values could not be given back).
 std::optional<std::vector<std::string>> GeneratorsOf(fib::TpFIBDatabase& database, fib::TpFIBTransaction* transaction,
-                                                      const std::string& table) {
+                                                     const std::string& table) {
   fib::TpFIBQuery query(&database, transaction);
   if (!query.Transaction()->Active()) query.Transaction()->StartTransaction();
   query.SetSQLText(
@@ -636,7 +635,6 @@ std::optional<std::vector<std::string>> GeneratorsOf(fib::TpFIBDatabase& databas
 }
 
 }  // namespace
-
 
 void TTransfertData::BeginFastTable(RefusedRecord refused) {
   EndFastTable();

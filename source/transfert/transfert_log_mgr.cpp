@@ -18,7 +18,7 @@ namespace korvel {
 namespace {
 
 constexpr std::string_view kRule = "============================================";  // 44
-constexpr std::string_view kShortRule = "===============";                             // 15
+constexpr std::string_view kShortRule = "===============";                          // 15
 constexpr std::string_view kCrLf = "\r\n";
 
 // Server codes the table log names in plain words.
@@ -61,20 +61,15 @@ std::string ClassifyDatabaseError(const EDatabaseError& error, const LogRecordSo
     return fmt::format("'{}, {}              -  Erreur sans code du serveur... - {}, '", f0, f1, number);
   }
   switch (error.IBErrorCode()) {
-    case kNotValid:
-      return fmt::format("'{}, {}     -  Valeur invalide ou null... - {}, '", f0, f1, number);
-    case kForeignKey:
-      return fmt::format("'{}        -  erreur de clé étrangère - {}, '", f0, number);
-    case kUniqueKeyViolation:
-      return fmt::format("'{}              - clé déjà présente  - {}, '", f0, number);
-    default:
-      return fmt::format("'{}, {}              -  {}... - {}, '", f0, f1, error.SQLMessage(), number);
+    case kNotValid: return fmt::format("'{}, {}     -  Valeur invalide ou null... - {}, '", f0, f1, number);
+    case kForeignKey: return fmt::format("'{}        -  erreur de clé étrangère - {}, '", f0, number);
+    case kUniqueKeyViolation: return fmt::format("'{}              - clé déjà présente  - {}, '", f0, number);
+    default: return fmt::format("'{}, {}              -  {}... - {}, '", f0, f1, error.SQLMessage(), number);
   }
 }
 
 std::runtime_error SaveError(const std::string& path, int error_number) {
-  return std::runtime_error("Impossible d'écrire le fichier " + path + " : " +
-                            std::strerror(error_number));
+  return std::runtime_error("Impossible d'écrire le fichier " + path + " : " + std::strerror(error_number));
 }
 
 int OpenReplacing(const std::string& path) {
@@ -232,9 +227,7 @@ std::string TTransfertLogMgr::CreateSaveToFileName(const std::string& name) cons
   return (folder / (name + ".txt")).string();
 }
 
-std::string TTransfertLogMgr::TimeStamp() const {
-  return FormatDateTime("yyyy-mm-dd hh:nn:ss", clock_());
-}
+std::string TTransfertLogMgr::TimeStamp() const { return FormatDateTime("yyyy-mm-dd hh:nn:ss", clock_()); }
 
 void TTransfertLogMgr::AppendEntry(LogFile& log, const std::string& utf8_lines) {
   std::string bytes;

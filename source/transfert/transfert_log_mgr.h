@@ -145,8 +145,8 @@ class TTransfertLogMgr {
     std::string name_;
     std::string text_;
     int fd_ = -1;
-    std::string path_;      // the file fd_ is open on
-    size_t written_ = 0;    // bytes of text_ already in path_
+    std::string path_;    // the file fd_ is open on
+    size_t written_ = 0;  // bytes of text_ already in path_
     size_t saved_size_ = 0;
     bool has_save_point_ = false;
     bool open_failed_ = false;

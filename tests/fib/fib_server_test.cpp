@@ -34,13 +34,13 @@ TEST_F(LoopbackServer, QueryBackupAndRestoreThroughTheServer) {
   db.Open();
   EXPECT_TRUE(GlobalFIB().ExecSQLCommit("CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY)", {}, &db));
   EXPECT_TRUE(GlobalFIB().ExecSQLCommit("INSERT INTO T VALUES (?)", {Variant(5)}, &db));
-  EXPECT_EQ(GlobalFIB()
-                .GetValueFromSelectWP(
-                    "SELECT MON$REMOTE_PROTOCOL FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = CURRENT_CONNECTION", {},
-                    &db)
-                .AsString()
-                .substr(0, 3),
-            "TCP");
+  EXPECT_EQ(
+      GlobalFIB()
+          .GetValueFromSelectWP(
+              "SELECT MON$REMOTE_PROTOCOL FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = CURRENT_CONNECTION", {}, &db)
+          .AsString()
+          .substr(0, 3),
+      "TCP");
   db.Close();
 
   const std::string fbk = testing::ScratchDir() + "/remote.fbk";

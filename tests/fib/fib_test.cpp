@@ -25,8 +25,9 @@ class FibTest : public ::testing::Test {
     tr_.TRParams = {"write", "nowait", "rec_version", "read_committed"};
     db_.Open();
     tr_.StartTransaction();
-    Exec("CREATE TABLE CODES (CODE VARCHAR(10) NOT NULL PRIMARY KEY, LIBELLE VARCHAR(40), QTE INTEGER,"
-         " PRIX NUMERIC(15,2), JOUR DATE, MOMENT TIMESTAMP, NOTE BLOB SUB_TYPE TEXT, IMAGE BLOB SUB_TYPE BINARY)");
+    Exec(
+        "CREATE TABLE CODES (CODE VARCHAR(10) NOT NULL PRIMARY KEY, LIBELLE VARCHAR(40), QTE INTEGER,"
+        " PRIX NUMERIC(15,2), JOUR DATE, MOMENT TIMESTAMP, NOTE BLOB SUB_TYPE TEXT, IMAGE BLOB SUB_TYPE BINARY)");
     tr_.Commit();
     tr_.StartTransaction();
   }
@@ -102,8 +103,8 @@ TEST_F(FibTest, ValuesSentWiderThanTheirColumnDoNotSpillIntoTheNext) {
   tr_.StartTransaction();
   TpFIBQuery ins(&db_);
   ins.SetSQLText("INSERT INTO PACKED VALUES (?, ?, ?, ?, ?)");
-  ins.ExecWithParams({Variant(-7), Variant("abc"), Variant(EncodeDate(1930, 1, 1)), Variant(int64_t{2147483647}),
-                      Variant("O")});
+  ins.ExecWithParams(
+      {Variant(-7), Variant("abc"), Variant(EncodeDate(1930, 1, 1)), Variant(int64_t{2147483647}), Variant("O")});
   TpFIBQuery sel(&db_);
   sel.SetSQLText("SELECT A, B, C, D, E FROM PACKED");
   sel.ExecQuery();
@@ -262,7 +263,8 @@ TEST(IBDatabaseLogin, MissingSettingsFileReachesTheCallbackAndRaisesNothing) {
   const std::string dir = testing::ScratchDir();
   TpFIBDatabase db;
   std::vector<std::string> errors;
-  IBDatabaseLogin(db, [&](const std::string& msg) { errors.push_back(msg); }, dir);
+  IBDatabaseLogin(
+      db, [&](const std::string& msg) { errors.push_back(msg); }, dir);
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_NE(errors[0].find("Database.ini"), std::string::npos);
   EXPECT_FALSE(db.Connected());
@@ -275,7 +277,8 @@ TEST(IBDatabaseLogin, OpensTheDatabaseNamedInTheSettingsFile) {
   TpFIBDatabase db;
   db.UseMainConnectionSettings();
   int errors = 0;
-  IBDatabaseLogin(db, [&](const std::string&) { ++errors; }, dir);
+  IBDatabaseLogin(
+      db, [&](const std::string&) { ++errors; }, dir);
   EXPECT_EQ(errors, 0);
   EXPECT_TRUE(db.Connected());
   EXPECT_EQ(db.DatabaseName, path);

@@ -16,8 +16,10 @@ TEST(ParseParams, NamesBecomePositionalOutsideQuotesAndComments) {
       {"INSERT INTO T VALUES(:param1, :param2)", "INSERT INTO T VALUES(?, ?)", {"param1", "param2"}, {0, 1}},
       {"WHERE a = :B AND b = :a AND c = :b", "WHERE a = ? AND b = ? AND c = ?", {"B", "a"}, {0, 1, 0}},
       {"SELECT ':x', \":y\" FROM T WHERE z = :z", "SELECT ':x', \":y\" FROM T WHERE z = ?", {"z"}, {0}},
-      {"SELECT 'it''s :no' FROM T -- :c\nWHERE a = ? /* :d */", "SELECT 'it''s :no' FROM T -- :c\nWHERE a = ? /* :d */",
-       {""}, {0}},
+      {"SELECT 'it''s :no' FROM T -- :c\nWHERE a = ? /* :d */",
+       "SELECT 'it''s :no' FROM T -- :c\nWHERE a = ? /* :d */",
+       {""},
+       {0}},
       {"SELECT x FROM T WHERE a = ? AND b = ?", "SELECT x FROM T WHERE a = ? AND b = ?", {"", ""}, {0, 1}},
       {"SELECT '10:30' FROM T", "SELECT '10:30' FROM T", {}, {}},
   };

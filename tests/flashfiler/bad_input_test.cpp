@@ -2,8 +2,8 @@
 // fault; nothing crashes or loops.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <cstring>
+#include <fstream>
 #include <functional>
 
 #include "source/flashfiler/ff2_dump.h"
@@ -65,7 +65,12 @@ TEST(BadInput, EachFaultIsAClearError) {
       {"dictionary past the end", [](std::string& b) { PutU32(b, 116, 70000); }, "past the end"},
       {"data chain loops", [&](std::string& b) { PutU32(b, data + 24, static_cast<uint32_t>(data / 4096)); }, "loops"},
       {"data chain hits a BLOB block", [&](std::string& b) { PutU32(b, data + 24, blob_block); }, "signature"},
-      {"too many fields", [&](std::string& b) { b[dict + 33] = 0x04; PutU32(b, dict + 34, 0x7FFFFFFF); }, "claims"},
+      {"too many fields",
+       [&](std::string& b) {
+         b[dict + 33] = 0x04;
+         PutU32(b, dict + 34, 0x7FFFFFFF);
+       },
+       "claims"},
       {"field outside record", [&](std::string& b) { b[dict + 48] = 0x7F; }, "record"},
       {"dictionary cut short", [&](std::string& b) { PutU32(b, dict - 8, 20); }, "ends inside"},
       {"record length mismatch", [](std::string& b) { PutU32(b, 56, 100); }, "record"},
@@ -93,9 +98,16 @@ TEST(BadInput, BlobFaultsRaiseWhenTheValueIsRead) {
   const size_t head = static_cast<size_t>(blob);
   const uint64_t lookup = ff2::LoadU64(reinterpret_cast<const uint8_t*>(good.data()) + head + 12);
   const std::vector<Damage> cases = {
-      {"lookup loops", [&](std::string& b) { PutU32(b, lookup + 12, static_cast<uint32_t>(lookup)); PutU32(b, lookup + 16, 0); PutU32(b, head + 4, 900000); }, "BLOB"},
+      {"lookup loops",
+       [&](std::string& b) {
+         PutU32(b, lookup + 12, static_cast<uint32_t>(lookup));
+         PutU32(b, lookup + 16, 0);
+         PutU32(b, head + 4, 900000);
+       },
+       "BLOB"},
       {"deleted", [&](std::string& b) { b[head] = 'D'; }, "deleted"},
-      {"misaligned", [&](std::string& b) { PutU32(b, head + 12, static_cast<uint32_t>(lookup + 8)); }, "segment boundary"},
+      {"misaligned", [&](std::string& b) { PutU32(b, head + 12, static_cast<uint32_t>(lookup + 8)); },
+       "segment boundary"},
       {"content too long", [&](std::string& b) { PutU32(b, lookup + 28, 60000); }, "claims"},
       {"ends early", [&](std::string& b) { PutU32(b, head + 4, 9000); }, "ends after"},
   };

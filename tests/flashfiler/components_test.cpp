@@ -29,8 +29,8 @@ TEST(Aliases, FileMapsNamesIgnoringCaseWithRelativeFolders) {
   std::filesystem::create_directories(dir / "data" / "radio");
   std::filesystem::create_directories(dir / "abs");
   WriteSmallTable(dir / "data" / "radio" / "etablis.ff2");
-  std::ofstream(dir / "korvel-aliases.ini") << "# legacy folders\n[aliases]\nradio = data/radio\r\nDictee=" << (dir / "abs").string()
-                                            << "\nbroken line\n";
+  std::ofstream(dir / "korvel-aliases.ini")
+      << "# legacy folders\n[aliases]\nradio = data/radio\r\nDictee=" << (dir / "abs").string() << "\nbroken line\n";
   TffCommsEngine engine("EngineTransfert");
   TffSession session("SessionTransfert");
   session.SetCommsEngine(&engine);
@@ -45,7 +45,7 @@ TEST(Aliases, FileMapsNamesIgnoringCaseWithRelativeFolders) {
   TffTable table;
   table.SetDatabase(&database);
   table.SetTableName("Etablis");  // the file is etablis.ff2
-  table.Open();  // opens database, session and engine on the way
+  table.Open();                   // opens database, session and engine on the way
   EXPECT_TRUE(database.Active() && session.Active() && engine.Active());
   EXPECT_EQ(table.RecordCount(), 2);
 

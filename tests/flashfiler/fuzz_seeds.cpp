@@ -11,13 +11,12 @@ int main(int argc, char** argv) {
   const std::string dir = argv[1];
   {
     ff2::Ff2Writer w(dir + "/every.FF2");
-    const Ff2Type types[] = {Ff2Type::AutoInc,  Ff2Type::Boolean,     Ff2Type::Char,        Ff2Type::WideChar,
-                             Ff2Type::Byte,     Ff2Type::Word16,      Ff2Type::Word32,      Ff2Type::Int8,
-                             Ff2Type::Int16,    Ff2Type::Int32,       Ff2Type::Single,      Ff2Type::Double,
-                             Ff2Type::Extended, Ff2Type::Comp,        Ff2Type::Currency,    Ff2Type::StDate,
-                             Ff2Type::StTime,   Ff2Type::DateTime,    Ff2Type::Blob,        Ff2Type::BlobMemo,
-                             Ff2Type::BlobGraphic, Ff2Type::ByteArray, Ff2Type::ShortString, Ff2Type::NullString,
-                             Ff2Type::WideString};
+    const Ff2Type types[] = {
+        Ff2Type::AutoInc,     Ff2Type::Boolean,   Ff2Type::Char,        Ff2Type::WideChar,   Ff2Type::Byte,
+        Ff2Type::Word16,      Ff2Type::Word32,    Ff2Type::Int8,        Ff2Type::Int16,      Ff2Type::Int32,
+        Ff2Type::Single,      Ff2Type::Double,    Ff2Type::Extended,    Ff2Type::Comp,       Ff2Type::Currency,
+        Ff2Type::StDate,      Ff2Type::StTime,    Ff2Type::DateTime,    Ff2Type::Blob,       Ff2Type::BlobMemo,
+        Ff2Type::BlobGraphic, Ff2Type::ByteArray, Ff2Type::ShortString, Ff2Type::NullString, Ff2Type::WideString};
     int n = 0;
     for (const Ff2Type type : types) w.AddField("F" + std::to_string(n++), type, 8);
     w.AddIndex("xText", {"F22", "F17"}, true);
@@ -28,12 +27,31 @@ int main(int argc, char** argv) {
       if (i % 5 == 4) {
         v.resize(25);
       } else {
-        v = {Variant(), Variant(i % 2 == 0), Variant("c"), Variant("w"), Variant(i), Variant(i * 7), Variant(i * 1000),
-             Variant(-i), Variant(-i * 100), Variant(i * 31 % 17), Variant(i * 0.5), Variant(i / 3.0), Variant(1e10 / (i + 1)),
-             Variant(int64_t{i} << 40), Variant(Currency{i * 12345}), Variant(EncodeDate(2000 + i, 1, 1)),
-             Variant(EncodeTime(i % 24, 0, 0)), Variant(TDateTime(40000.25 + i)), Variant(Bytes{std::string(i * 300, 'b')}),
-             Variant(std::string("memo\r\n") + std::to_string(i)), Variant(Bytes{std::string(i % 3 == 0 ? 5000 : 10, 'g')}),
-             Variant(Bytes{"raw"}), Variant("Nom " + std::to_string(i % 7)), Variant(std::to_string(i)), Variant("wide")};
+        v = {Variant(),
+             Variant(i % 2 == 0),
+             Variant("c"),
+             Variant("w"),
+             Variant(i),
+             Variant(i * 7),
+             Variant(i * 1000),
+             Variant(-i),
+             Variant(-i * 100),
+             Variant(i * 31 % 17),
+             Variant(i * 0.5),
+             Variant(i / 3.0),
+             Variant(1e10 / (i + 1)),
+             Variant(int64_t{i} << 40),
+             Variant(Currency{i * 12345}),
+             Variant(EncodeDate(2000 + i, 1, 1)),
+             Variant(EncodeTime(i % 24, 0, 0)),
+             Variant(TDateTime(40000.25 + i)),
+             Variant(Bytes{std::string(i * 300, 'b')}),
+             Variant(std::string("memo\r\n") + std::to_string(i)),
+             Variant(Bytes{std::string(i % 3 == 0 ? 5000 : 10, 'g')}),
+             Variant(Bytes{"raw"}),
+             Variant("Nom " + std::to_string(i % 7)),
+             Variant(std::to_string(i)),
+             Variant("wide")};
       }
       w.AppendRecord(v);
     }

@@ -141,9 +141,7 @@ TEST(RoundTrip, EveryTypeNullsAndBlobsReadBackEqual) {
         case Ff2Type::StDate: EXPECT_EQ(field.AsDateTime(), want[f].AsDateTime()); break;
         case Ff2Type::StTime: EXPECT_NEAR(field.AsDateTime().value, want[f].AsDateTime().value, 1e-9); break;
         case Ff2Type::DateTime: EXPECT_NEAR(field.AsDateTime().value, want[f].AsDateTime().value, 1e-9); break;
-        case Ff2Type::ByteArray:
-          EXPECT_EQ(field.BlobContent(), std::string("\x01\x00\x02\x00\x00\x00", 6));
-          break;
+        case Ff2Type::ByteArray: EXPECT_EQ(field.BlobContent(), std::string("\x01\x00\x02\x00\x00\x00", 6)); break;
         case Ff2Type::Blob:
         case Ff2Type::BlobGraphic: EXPECT_EQ(got, want[f]) << field.FieldName(); break;
         case Ff2Type::BlobMemo:
@@ -270,7 +268,8 @@ TEST_F(IndexTest, TextRangeIsInclusiveAtBothEnds) {
   EXPECT_EQ(table_.RecordCount(), static_cast<int64_t>(range.size()));
   std::vector<std::string> expected;
   for (const std::string& code : all)
-    if (code != "<null>" && UpperCase(code) >= UpperCase(low) && UpperCase(code) <= UpperCase(high)) expected.push_back(code);
+    if (code != "<null>" && UpperCase(code) >= UpperCase(low) && UpperCase(code) <= UpperCase(high))
+      expected.push_back(code);
   EXPECT_EQ(range, expected);
   EXPECT_EQ(range.front(), low);
   EXPECT_EQ(range.back(), high);

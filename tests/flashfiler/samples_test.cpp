@@ -24,8 +24,8 @@ using ff2::Ff2Type;
 using testing::LocalSource;
 using testing::SamplesDir;
 
-#define SKIP_WITHOUT_SAMPLES()                                                       \
-  if (!std::filesystem::is_directory(SamplesDir()))                                  \
+#define SKIP_WITHOUT_SAMPLES()                      \
+  if (!std::filesystem::is_directory(SamplesDir())) \
   GTEST_SKIP() << "sample folder " << SamplesDir() << " is absent; sample tests skipped"
 
 struct RefDump {
@@ -224,8 +224,13 @@ TEST(SampleValues, OrdersNullsMillisecondsAndCurrency) {
     }
   }
   EXPECT_EQ(order, (std::vector<int64_t>{2, 3, 4, 5, 6, 7, 8, 11, 13, 15, 16, 17, 18, 19, 20, 21, 22}));
-  EXPECT_EQ(nulls, (std::map<std::string, int>{{"PO", 17}, {"CCNumber", 17}, {"CCExpMonth", 17}, {"CCExpYear", 17},
-                                                {"ShipDate", 15}, {"EmpNo", 15}, {"DistribCenterID", 15}}));
+  EXPECT_EQ(nulls, (std::map<std::string, int>{{"PO", 17},
+                                               {"CCNumber", 17},
+                                               {"CCExpMonth", 17},
+                                               {"CCExpYear", 17},
+                                               {"ShipDate", 15},
+                                               {"EmpNo", 15},
+                                               {"DistribCenterID", 15}}));
 
   table.First();
   EXPECT_EQ(table.FieldByName("Status")->AsString(), "S");
@@ -303,8 +308,8 @@ std::vector<uint64_t> WalkIndexTree(const ff2::Ff2File& file, const std::string&
 TEST(SampleValues, RebuiltIndexOrderMatchesTheStoredTrees) {
   SKIP_WITHOUT_SAMPLES();
   int checked = 0;
-  for (const std::string name : {"test1.FF2", "test4.FF2", "test2.FF2", "exprods.ff2", "test_big.FF2",
-                                 "extra/orders.ff2"}) {
+  for (const std::string name :
+       {"test1.FF2", "test4.FF2", "test2.FF2", "exprods.ff2", "test_big.FF2", "extra/orders.ff2"}) {
     const std::string path = SamplesDir() + "/" + name;
     const auto file = ff2::Ff2File::Open(path);
     for (int index = 1; index <= static_cast<int>(file->indexes().size()); ++index) {

@@ -12,7 +12,8 @@ namespace {
 
 using testing::ScratchDir;
 
-const std::string kTail = "Veuillez appeler chez Brelune avant de poursuivre.\rT\xC3\xA9l\xC3\xA9phone : (819) 555-0148 / (800) 555-0172";
+const std::string kTail =
+    "Veuillez appeler chez Brelune avant de poursuivre.\rT\xC3\xA9l\xC3\xA9phone : (819) 555-0148 / (800) 555-0172";
 
 struct Outcome {
   bool result;
@@ -35,10 +36,18 @@ TEST(StartSession, AddressDecidesTheTransport) {
   };
   const std::vector<Case> cases = {
       {"SOLO\r\nignored second line", true, ""},
-      {"solo", false, "Le serveur de bases de donn\xC3\xA9" "es :solo est introuvable...\r" + kTail},
+      {"solo", false,
+       "Le serveur de bases de donn\xC3\xA9"
+       "es :solo est introuvable...\r" +
+           kTail},
       {"srv-radio.clinique.local", false,
-       "Le serveur de bases de donn\xC3\xA9" "es :srv-radio.clinique.local est introuvable...\r" + kTail},
-      {long_name, false, "Le serveur de bases de donn\xC3\xA9" "es :" + long_name.substr(0, 95) + " est introuvable...\r" + kTail},
+       "Le serveur de bases de donn\xC3\xA9"
+       "es :srv-radio.clinique.local est introuvable...\r" +
+           kTail},
+      {long_name, false,
+       "Le serveur de bases de donn\xC3\xA9"
+       "es :" +
+           long_name.substr(0, 95) + " est introuvable...\r" + kTail},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.first_line.substr(0, 30));
@@ -99,7 +108,8 @@ TEST(StartSession, FirstFormSearchesFromTheCurrentDirectory) {
   std::vector<std::string> messages;
   const bool opened = StartSession(engine, session, true, [&](const std::string& m) { messages.push_back(m); });
   std::ofstream(dir / "ffserver.in") << "SOLO\r\n";
-  const bool opened_with_file = StartSession(engine, session, true, [&](const std::string& m) { messages.push_back(m); });
+  const bool opened_with_file =
+      StartSession(engine, session, true, [&](const std::string& m) { messages.push_back(m); });
   std::filesystem::current_path(previous);
   EXPECT_FALSE(opened);
   EXPECT_EQ(messages, std::vector<std::string>{"Le fichier \"exec/ffserver.in\" est introuvable.\r" + kTail});

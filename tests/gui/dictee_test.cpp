@@ -44,9 +44,14 @@ class DicteeOptionsTest : public testing::RunFixture {
   // The dictation columns of an establishment, NULL shown as "-".
   std::string Row(const std::string& code) {
     std::string sql = "SELECT ";
-    const char* columns[] = {"DICTEESECURISE",        "PATHDICTEE",          "PATHDICTEESECURISE",
-                             "SERVEURDICTEESECURISE", "DICTEEIMPORTATIONAUTO", "PATHDICTEEIMPORTATIONAUTO",
-                             "PATHDICTEEIMPORTATIONTRANSIT", "DICTEESTATIONCOPIE"};
+    const char* columns[] = {"DICTEESECURISE",
+                             "PATHDICTEE",
+                             "PATHDICTEESECURISE",
+                             "SERVEURDICTEESECURISE",
+                             "DICTEEIMPORTATIONAUTO",
+                             "PATHDICTEEIMPORTATIONAUTO",
+                             "PATHDICTEEIMPORTATIONTRANSIT",
+                             "DICTEESTATIONCOPIE"};
     for (const char* column : columns) {
       sql += std::string(sql.size() > 7 ? " || '|' || " : "") + "COALESCE(CAST(" + column + " AS VARCHAR(255)), '-')";
     }
@@ -81,7 +86,7 @@ TEST_F(DicteeOptionsTest, WritesTheOptionsOfTheDefaultEstablishmentOnly) {
     const int events = ui.events;
     AssignDicteeDataOptions(*ctx);
     EXPECT_EQ(Row("CLI01"), c.expected) << c.name;  // read on another connection: committed
-    EXPECT_EQ(ui.events, events + 1) << c.name;      // CommitEtProgress
+    EXPECT_EQ(ui.events, events + 1) << c.name;     // CommitEtProgress
   }
   EXPECT_EQ(Row("CLI02"), "-|-|-|-|-|-|-|-");
 }
@@ -111,8 +116,10 @@ TEST(ComputerName, RemoteSessionRulesAndTheSwitch) {
   };
   const std::string local = "LOCALMACHINE";
   const Case cases[] = {
-      {true, true, true, "TS_TERM042"},   {true, false, true, "TERM042"},
-      {false, true, true, "LOCALMACHINE"}, {true, true, false, "LOCALMACHINE"},
+      {true, true, true, "TS_TERM042"},
+      {true, false, true, "TERM042"},
+      {false, true, true, "LOCALMACHINE"},
+      {true, true, false, "LOCALMACHINE"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ComputerNameFrom(c.distante, c.prefixe, c.remote, "TERM042", local), c.expected);

@@ -41,21 +41,42 @@ QApplication& App() {
 }
 
 const char* const kPrealable[] = {
-    "Modalite", "Modific",  "Anatom",        "Activite",   "Acte",   "Dictionnaire",  "ModCompl",
-    "ModSoft",  "MotCorr",  "Station",       "TxtProto",   "TypePres", "Diagnostique", "Codetransac",
-    "EtatType", "EtatTypeTitre", "RemMajoree", "Export",   "Etablissement", "Radiologiste", "Securite",
-    "ParmEpur", "Message",  "HL7ExamenHop",  "HL7ExamenRX", "HL7Radiol"};
-const char* const kClinique[] = {
-    "Patient", "Referant", "Prive", "ciePrivee_Acte", "Rapport Prive", "Etat", "R1606", "R1606b", "Releve",
-    "FacturationExt", "Prescription (visite)", "Examen", "Paiement", "PretFilm", "Log", "Injection",
-    "Autorisation", "HistoEpur", "HistoEtat", "HistoLot", "HistoReleve", "HistoTransfert", "Sorvane", "FACCSC",
-    "FACCSD"};
+    "Modalite", "Modific",       "Anatom",       "Activite",    "Acte",          "Dictionnaire", "ModCompl",
+    "ModSoft",  "MotCorr",       "Station",      "TxtProto",    "TypePres",      "Diagnostique", "Codetransac",
+    "EtatType", "EtatTypeTitre", "RemMajoree",   "Export",      "Etablissement", "Radiologiste", "Securite",
+    "ParmEpur", "Message",       "HL7ExamenHop", "HL7ExamenRX", "HL7Radiol"};
+const char* const kClinique[] = {"Patient",
+                                 "Referant",
+                                 "Prive",
+                                 "ciePrivee_Acte",
+                                 "Rapport Prive",
+                                 "Etat",
+                                 "R1606",
+                                 "R1606b",
+                                 "Releve",
+                                 "FacturationExt",
+                                 "Prescription (visite)",
+                                 "Examen",
+                                 "Paiement",
+                                 "PretFilm",
+                                 "Log",
+                                 "Injection",
+                                 "Autorisation",
+                                 "HistoEpur",
+                                 "HistoEtat",
+                                 "HistoLot",
+                                 "HistoReleve",
+                                 "HistoTransfert",
+                                 "Sorvane",
+                                 "FACCSC",
+                                 "FACCSD"};
 
 // The option controls that a run disables and enables again.
-const char* const kOptionControls[] = {
-    "btnTransfert",  "dtpDebut",          "dtpFin",           "DBComboBoxEtablis", "btnTousListe1",
-    "btnTousListe2", "chkGenerator",      "chkUserPermission", "edModelePrincipale", "btnPrincipale",
-    "edModeleSecondaire", "btnSecondaire", "edIniFile",        "btnScriptBefore"};
+const char* const kOptionControls[] = {"btnTransfert",      "dtpDebut",           "dtpFin",
+                                       "DBComboBoxEtablis", "btnTousListe1",      "btnTousListe2",
+                                       "chkGenerator",      "chkUserPermission",  "edModelePrincipale",
+                                       "btnPrincipale",     "edModeleSecondaire", "btnSecondaire",
+                                       "edIniFile",         "btnScriptBefore"};
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -101,7 +122,8 @@ class WindowTest : public ::testing::Test {
 };
 
 TEST_F(WindowTest, ControlsCaptionsAndDefaults) {
-  std::ofstream(folder + "/Korvel.ini") << "smtp=mail.clinique.example\r\nport=25\r\ndestinataire=op@clinique.example\r\n";
+  std::ofstream(folder + "/Korvel.ini")
+      << "smtp=mail.clinique.example\r\nport=25\r\ndestinataire=op@clinique.example\r\n";
   Open();
   EXPECT_EQ(window->windowTitle(), QString::fromUtf8("Transfert FF à interbase"));
   EXPECT_EQ(window->size(), QSize(695, 655));
@@ -215,8 +237,8 @@ class WindowRunTest : public WindowTest {
     std::ofstream(folder + "/modele.rtf") << "{\\rtf1 Modele}\n";
     std::string why;
     ASSERT_TRUE(sink.Start(&why)) << why;
-    std::ofstream(folder + "/Korvel.ini") << "SMTP=127.0.0.1\r\nPORT=" << sink.Port()
-                                          << "\r\nDESTINATAIRE=op@clinique.example\r\n";
+    std::ofstream(folder + "/Korvel.ini")
+        << "SMTP=127.0.0.1\r\nPORT=" << sink.Port() << "\r\nDESTINATAIRE=op@clinique.example\r\n";
     Open();
   }
   // The options a run needs to pass validation.

@@ -22,7 +22,8 @@ TEST(SplitDatabaseName, ServerPathAndBackupFileAsTheServerSpellsThem) {
     const char* backup;
   };
   const Case cases[] = {
-      {"dbhost:C:\\data\\ris.fdb", "dbhost", "C:\\data\\ris.fdb", "C:\\data\\\\RIS_APRES_PREALABLE_20120131_140509.FBK"},
+      {"dbhost:C:\\data\\ris.fdb", "dbhost", "C:\\data\\ris.fdb",
+       "C:\\data\\\\RIS_APRES_PREALABLE_20120131_140509.FBK"},
       {"localhost:/srv/fb/ris.fdb", "localhost", "/srv/fb/ris.fdb", "/srv/fb//RIS_APRES_PREALABLE_20120131_140509.FBK"},
       {"dbhost/3051:/srv/ris.fdb", "dbhost/3051", "/srv/ris.fdb", "/srv//RIS_APRES_PREALABLE_20120131_140509.FBK"},
       // No colon: the local service manager (the embedded engine), the whole name as path.
@@ -40,7 +41,9 @@ TEST(SplitDatabaseName, ServerPathAndBackupFileAsTheServerSpellsThem) {
 
 class BackupRestoreTest : public testing::MaintenanceFixture {
  protected:
-  std::string CreationDate() { return RunValue("SELECT CAST(MON$CREATION_DATE AS VARCHAR(30)) FROM MON$DATABASE").AsString(); }
+  std::string CreationDate() {
+    return RunValue("SELECT CAST(MON$CREATION_DATE AS VARCHAR(30)) FROM MON$DATABASE").AsString();
+  }
 };
 
 TEST_F(BackupRestoreTest, BacksUpBesideTheDatabaseRestoresOverItAndReconnects) {

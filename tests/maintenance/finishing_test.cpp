@@ -20,14 +20,13 @@ class FinishingTest : public testing::MaintenanceFixture {
   Variant Model(const std::string& column, const std::string& etablissement) {
     return Select("SELECT " + column + " FROM ETABLISSEMENT_INFO WHERE ETABLISSEMENT = '" + etablissement + "'");
   }
-  int64_t InactiveTriggers() {
-    return Count("RDB$TRIGGERS", "RDB$TRIGGER_INACTIVE = 1 AND RDB$SYSTEM_FLAG = 0");
-  }
+  int64_t InactiveTriggers() { return Count("RDB$TRIGGERS", "RDB$TRIGGER_INACTIVE = 1 AND RDB$SYSTEM_FLAG = 0"); }
   // Users granted role_administrateur with its admin option, as "NAME NAME ...".
   std::string Grantees() {
-    return Select("SELECT LIST(TRIM(RDB$USER), ' ') FROM (SELECT RDB$USER FROM RDB$USER_PRIVILEGES WHERE "
-                  "RDB$RELATION_NAME = 'ROLE_ADMINISTRATEUR' AND RDB$PRIVILEGE = 'M' AND RDB$GRANT_OPTION = 2 AND "
-                  "RDB$USER STARTING WITH 'USER_' ORDER BY 1)")
+    return Select(
+               "SELECT LIST(TRIM(RDB$USER), ' ') FROM (SELECT RDB$USER FROM RDB$USER_PRIVILEGES WHERE "
+               "RDB$RELATION_NAME = 'ROLE_ADMINISTRATEUR' AND RDB$PRIVILEGE = 'M' AND RDB$GRANT_OPTION = 2 AND "
+               "RDB$USER STARTING WITH 'USER_' ORDER BY 1)")
         .AsString();
   }
 };
@@ -145,8 +144,7 @@ TEST_F(FinishingTest, FinTransfertSwitchesTheOtherTriggersOnWhenOneIsMissing) {
   FinTransfert(*ctx);
   EXPECT_EQ(InactiveTriggers(), 0);
   EXPECT_EQ(Count("SECURITE", "CAST(DERNIERACCES AS DATE) = CURRENT_DATE"), 1);
-  EXPECT_NE(NewGenericLog().find("TRIG_BEFOREI_VISITE_CREATIONDH"), std::string::npos)
-      << NewGenericLog();
+  EXPECT_NE(NewGenericLog().find("TRIG_BEFOREI_VISITE_CREATIONDH"), std::string::npos) << NewGenericLog();
 }
 
 }  // namespace

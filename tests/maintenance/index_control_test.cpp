@@ -13,9 +13,10 @@ class IndexControlTest : public testing::MaintenanceFixture {
  protected:
   // Index name -> inactive flag, for the indexes of one table, in name order.
   std::string IndexStates(const std::string& table) {
-    return Select("SELECT LIST(TRIM(RDB$INDEX_NAME) || '=' || COALESCE(RDB$INDEX_INACTIVE, 0), ' ') FROM "
-                  "(SELECT RDB$INDEX_NAME, RDB$INDEX_INACTIVE FROM RDB$INDICES WHERE RDB$RELATION_NAME = '" +
-                  table + "' ORDER BY RDB$INDEX_NAME)")
+    return Select(
+               "SELECT LIST(TRIM(RDB$INDEX_NAME) || '=' || COALESCE(RDB$INDEX_INACTIVE, 0), ' ') FROM "
+               "(SELECT RDB$INDEX_NAME, RDB$INDEX_INACTIVE FROM RDB$INDICES WHERE RDB$RELATION_NAME = '" +
+               table + "' ORDER BY RDB$INDEX_NAME)")
         .AsString();
   }
   int TriggerInactive(const std::string& trigger) {
@@ -46,8 +47,9 @@ TEST_F(IndexControlTest, ChangeStateIndexSwitchesOnlyPlainSecondaryIndexes) {
       "CREATE INDEX IX_T_IDX_A ON T_IDX (A)",
       "CREATE UNIQUE INDEX UX_T_IDX_C ON T_IDX (C)",
   });
-  const std::string pk = Select("SELECT TRIM(RDB$INDEX_NAME) FROM RDB$RELATION_CONSTRAINTS WHERE RDB$RELATION_NAME = "
-                                "'T_IDX' AND RDB$CONSTRAINT_TYPE = 'PRIMARY KEY'")
+  const std::string pk = Select(
+                             "SELECT TRIM(RDB$INDEX_NAME) FROM RDB$RELATION_CONSTRAINTS WHERE RDB$RELATION_NAME = "
+                             "'T_IDX' AND RDB$CONSTRAINT_TYPE = 'PRIMARY KEY'")
                              .AsString();
   ConnectRun();
 
@@ -58,7 +60,8 @@ TEST_F(IndexControlTest, ChangeStateIndexSwitchesOnlyPlainSecondaryIndexes) {
     EXPECT_NE(off.find(expected), std::string::npos) << off;
   }
   EXPECT_NE(off.find(pk + "=0"), std::string::npos) << off;
-  EXPECT_EQ(MonitorLines(), (std::vector<std::string>{"ALTER INDEX IX_T_IDX_A INACTIVE", "ALTER INDEX IX_T_IDX_B INACTIVE"}));
+  EXPECT_EQ(MonitorLines(),
+            (std::vector<std::string>{"ALTER INDEX IX_T_IDX_A INACTIVE", "ALTER INDEX IX_T_IDX_B INACTIVE"}));
 
   // The catalogue stores the name in upper case: another spelling finds nothing.
   ChangeStateIndex(*ctx, "t_idx", "Table T\r\n", false);
@@ -99,8 +102,9 @@ TEST_F(IndexControlTest, RecomputeIndexRecomputesTheStatisticsOfEveryIndexOfTheT
     setup.push_back("INSERT INTO STATS VALUES (" + std::to_string(i) + ", " + std::to_string(i % 10) + ")");
   }
   Prepare(setup);
-  const std::string statistics = "SELECT LIST(CAST(RDB$STATISTICS AS NUMERIC(9,4)), ' ') FROM (SELECT RDB$STATISTICS "
-                                 "FROM RDB$INDICES WHERE RDB$RELATION_NAME = 'STATS' ORDER BY RDB$INDEX_NAME)";
+  const std::string statistics =
+      "SELECT LIST(CAST(RDB$STATISTICS AS NUMERIC(9,4)), ' ') FROM (SELECT RDB$STATISTICS "
+      "FROM RDB$INDICES WHERE RDB$RELATION_NAME = 'STATS' ORDER BY RDB$INDEX_NAME)";
   ASSERT_EQ(Select(statistics).AsString(), "0.0000 0.0000");  // computed on the empty table
   ConnectRun();
 
@@ -128,9 +132,9 @@ TEST_F(IndexControlTest, ReIndexPostTransfertSwitchesLeftOverIndexesBackOn) {
   ConnectRun();
   ReIndexPostTransfert(*ctx);
 
-  EXPECT_EQ(Select("SELECT COALESCE(RDB$INDEX_INACTIVE, 0) FROM RDB$INDICES WHERE RDB$INDEX_NAME = 'IX_T_IDX_A'")
-                .AsInteger(),
-            0);
+  EXPECT_EQ(
+      Select("SELECT COALESCE(RDB$INDEX_INACTIVE, 0) FROM RDB$INDICES WHERE RDB$INDEX_NAME = 'IX_T_IDX_A'").AsInteger(),
+      0);
   // The unique index cannot come back on: logged, and it did not stop the pass.
   EXPECT_EQ(Select("SELECT RDB$INDEX_INACTIVE FROM RDB$INDICES WHERE RDB$INDEX_NAME = 'UX_T_IDX_C'").AsInteger(), 1);
   EXPECT_NE(NewGenericLog().find("UX_T_IDX_C"), std::string::npos) << NewGenericLog();

@@ -97,8 +97,9 @@ TEST_F(CliTest, AnUnreachableTargetOrLegacyFolderStopsTheRunBeforeTheFirstTable)
   std::ofstream(folder + "/Absent.ini") << "DatabaseName=" << folder << "/absent.fdb\n";
   std::ofstream(folder + "/nowhere.ini") << "radio=nulle-part\n";
   std::ofstream(folder + "/nodb.run") << options << "database_ini=Absent.ini\nalias=aliases.ini\n[prealable]\nAnatom\n";
-  std::ofstream(folder + "/nolegacy.run") << options << "database_ini=Database.ini\nalias=nowhere.ini\n"
-                                                        "[prealable]\nAnatom\n";
+  std::ofstream(folder + "/nolegacy.run") << options
+                                          << "database_ini=Database.ini\nalias=nowhere.ini\n"
+                                             "[prealable]\nAnatom\n";
   const std::pair<const char*, std::vector<std::string>> cases[] = {
       {"nodb.run", {"La base de donnees cible ne peut pas etre ouverte: ", "absent.fdb"}},
       {"nolegacy.run", {"Les tables de l'ancien systeme ne peuvent pas etre lues: ", "nulle-part"}},
@@ -123,7 +124,8 @@ TEST_F(CliTest, AnUnreachableTargetOrLegacyFolderStopsTheRunBeforeTheFirstTable)
     ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit("ALTER USER SYSDBA PASSWORD 'autre'", {}, &db));
   }
   std::ofstream(folder + "/Server.ini") << "DatabaseName=127.0.0.1:" << database << "\n";
-  std::ofstream(folder + "/login.run") << options << "database_ini=Server.ini\nalias=aliases.ini\n[prealable]\nAnatom\n";
+  std::ofstream(folder + "/login.run") << options
+                                       << "database_ini=Server.ini\nalias=aliases.ini\n[prealable]\nAnatom\n";
   std::string output;
   EXPECT_EQ(RunCommand(std::string(KORVEL_CLI) + " login.run --settings .", &output), 1) << output;
   EXPECT_NE(output.find("Your user name and password are not defined"), std::string::npos) << output;
@@ -142,10 +144,10 @@ TEST_F(CliTest, AllReferenceTablesOfASampleClinicWithTheBackupBetweenTheLists) {
   std::string output;
   ASSERT_EQ(RunCommand(std::string(KORVEL_CLI) + " all.run --settings .", &output), 0) << output;
   const std::string report = ReadLog("RAPPORT FINAL");
-  for (const char* log : {"TableAnatom", "TableModalite", "TableDicto", "TableMotCorr", "TableDiagnos", "TableTypePres",
-                          "TableTxtProto", "TableExport", "TableModific", "TableModSoft", "TableModCompl",
-                          "TableRemMajoree", "TableCodeTransac", "Table.Activite", "TableEtatType",
-                          "TableEtatTypeTitre"}) {
+  for (const char* log :
+       {"TableAnatom", "TableModalite", "TableDicto", "TableMotCorr", "TableDiagnos", "TableTypePres", "TableTxtProto",
+        "TableExport", "TableModific", "TableModSoft", "TableModCompl", "TableRemMajoree", "TableCodeTransac",
+        "Table.Activite", "TableEtatType", "TableEtatTypeTitre"}) {
     EXPECT_TRUE(LogExists(log)) << log;
     EXPECT_NE(report.find(std::string(log) + ", Nombre total de Record de transferer : "), std::string::npos) << log;
   }
@@ -169,8 +171,9 @@ std::map<std::string, std::vector<std::string>> FinalTables(const std::string& d
   transaction.StartTransaction();
   std::vector<std::string> names;
   fib::TpFIBQuery tables(&db, &transaction);
-  tables.SetSQLText("SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0 AND RDB$VIEW_BLR IS "
-                    "NULL AND RDB$RELATION_NAME NOT STARTING WITH 'TMP'");
+  tables.SetSQLText(
+      "SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0 AND RDB$VIEW_BLR IS "
+      "NULL AND RDB$RELATION_NAME NOT STARTING WITH 'TMP'");
   for (tables.ExecQuery(); !tables.Eof(); tables.Next()) names.push_back(tables.Fields(0).AsString());
   tables.Close();
   std::map<std::string, std::vector<std::string>> content;

@@ -93,7 +93,7 @@ TEST_F(RunCoreTest, ValidationShowsTheLastFailingCheck) {
     const char* what;
     std::string etablissement, modele, prefixe;
     std::vector<std::pair<const char*, const char*>> licences;  // (new, old) pending in TMPMEDECINFF
-    std::string message;  // "" = valid
+    std::string message;                                        // "" = valid
   };
   const std::string licences = "Des licences sont toujours invalides, executer TransfertReferant de nouveau";
   const std::vector<Case> cases = {
@@ -128,8 +128,7 @@ TEST_F(RunCoreTest, ValidationShowsTheLastFailingCheck) {
   ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit(
       "INSERT INTO TMPRADIOLFF (NOUVELLE_LICENCE, NOUVELLE_LICENCE_OK) VALUES ('12', 'F')", {}, ctx->target.Db()));
   EXPECT_FALSE(run->ValidateAllLicences());
-  ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit("UPDATE TMPRADIOLFF SET NOUVELLE_LICENCE_OK = 'T'", {},
-                                             ctx->target.Db()));
+  ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit("UPDATE TMPRADIOLFF SET NOUVELLE_LICENCE_OK = 'T'", {}, ctx->target.Db()));
   EXPECT_TRUE(run->ValidateAllLicences());
 }
 
@@ -150,7 +149,8 @@ TEST_F(RunCoreTest, APatientThresholdThatIsNotANumberStopsTheRunBeforeTheFirstTa
   WriteTable("Anatom", {{V("THX"), V("Thorax")}});
   RunAll();
   EXPECT_FALSE(run->LastRunCompleted);
-  EXPECT_EQ(ui.messages, std::vector<std::string>{"Le numero de patient de depart doit etre un nombre entier: '22863a'"});
+  EXPECT_EQ(ui.messages,
+            std::vector<std::string>{"Le numero de patient de depart doit etre un nombre entier: '22863a'"});
   EXPECT_FALSE(LogExists("TableAnatom"));
   // Without the patients ticked the threshold is not used, so not checked.
   ui.checked.clear();

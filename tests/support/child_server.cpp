@@ -40,8 +40,7 @@ int ChildServer::FreePort() {
   return ntohs(addr.sin_port);
 }
 
-bool ChildServer::Start(const std::function<void()>& exec_child, int port, const std::string& name,
-                        std::string* why) {
+bool ChildServer::Start(const std::function<void()>& exec_child, int port, const std::string& name, std::string* why) {
   pid_ = fork();
   if (pid_ == 0) {
     exec_child();

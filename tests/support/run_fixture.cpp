@@ -57,8 +57,7 @@ void RunFixture::WriteRows(const std::string& table, const std::vector<LegacyVal
 void RunFixture::Exec(const std::string& sql) { ASSERT_TRUE(ctx->FDataMgr->ExecuteDestQuery(sql).ok) << sql; }
 
 std::string RunFixture::ReadLog(const std::string& name) const {
-  std::ifstream in(folder + "/LogErreur/" + FormatDateTime("yyyymmdd", Now()) + "/" + name + ".txt",
-                   std::ios::binary);
+  std::ifstream in(folder + "/LogErreur/" + FormatDateTime("yyyymmdd", Now()) + "/" + name + ".txt", std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   std::string utf8 = Cp1252ToUtf8(text.str());

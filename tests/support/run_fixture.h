@@ -47,9 +47,9 @@ class RunFixture : public ::testing::Test {
   RecordingUI ui;
   std::unique_ptr<RunDriver> run;
   RunContext* ctx = nullptr;  // the run's context, which the routines receive
-  std::string folder;      // the test's folder (current directory)
-  std::string legacy;      // the "radio" alias folder
-  std::string database;    // target database path
+  std::string folder;         // the test's folder (current directory)
+  std::string legacy;         // the "radio" alias folder
+  std::string database;       // target database path
 };
 
 }  // namespace korvel::testing

@@ -100,13 +100,14 @@ std::string FreshDatabase(const std::string& name) {
 
 bool LoopbackServer::Start(std::string* why) {
   UseTestFirebirdRoot();
-  const fs::path root = MakeFirebirdRoot(BuildTestsDir() / "fbroot-server",
-                                         "RemoteServicePort = 3050\nRemoteBindAddress = 127.0.0.1\n");
+  const fs::path root =
+      MakeFirebirdRoot(BuildTestsDir() / "fbroot-server", "RemoteServicePort = 3050\nRemoteBindAddress = 127.0.0.1\n");
   // The server's own SYSDBA password, set through the embedded engine on the
   // server's security database (the server is not running yet).
-  const std::string set_password = "echo \"create or alter user SYSDBA password 'quilmorane' using plugin Srp;"
-                                   " commit;\" | FIREBIRD='" + root.string() +
-                                   "' isql-fb -q -user SYSDBA '" + (root / "security3.fdb").string() + "'";
+  const std::string set_password =
+      "echo \"create or alter user SYSDBA password 'quilmorane' using plugin Srp;"
+      " commit;\" | FIREBIRD='" +
+      root.string() + "' isql-fb -q -user SYSDBA '" + (root / "security3.fdb").string() + "'";
   if (std::system(set_password.c_str()) != 0) {
     *why = "cannot set the server's SYSDBA password";
     return false;

@@ -101,11 +101,11 @@ class BatchEquivalenceTest : public testing::RunFixture {
 TEST_F(BatchEquivalenceTest, CodeTablesOfASampleClinicGiveTheSameTargetsAndLogs) {
   sample::WriteSampleClinic({folder, 5, 1});  // its legacy tables land in the "radio" alias folder
   const auto all = [&] {
-    for (auto* routine : {TransfertTableAnatom, TransfertTableModalite, TransfertTableDictio, TransfertTableMotCorr,
-                          TransfertTableDiagnos, TransfertTableTypePres, TransfertTableTxtProto, TransfertTableExport,
-                          TransfertTableModific, TransfertTableModSoft, TransfertTableModCompl,
-                          TransfertTableRemMajoree, TransfertTableCodeTransac, TransfertTableActivite,
-                          TransfertTableEtatType, TransfertTableEtatTypeTitre}) {
+    for (auto* routine :
+         {TransfertTableAnatom, TransfertTableModalite, TransfertTableDictio, TransfertTableMotCorr,
+          TransfertTableDiagnos, TransfertTableTypePres, TransfertTableTxtProto, TransfertTableExport,
+          TransfertTableModific, TransfertTableModSoft, TransfertTableModCompl, TransfertTableRemMajoree,
+          TransfertTableCodeTransac, TransfertTableActivite, TransfertTableEtatType, TransfertTableEtatTypeTitre}) {
       routine(*ctx);
     }
   };
@@ -126,12 +126,14 @@ class BatchRefusalTest : public BatchEquivalenceTest {
   void Target() {
     Exec("CREATE TABLE T_LOT (CODE VARCHAR(10) NOT NULL PRIMARY KEY, TXT VARCHAR(5) UNIQUE, N INTEGER NOT NULL)");
     // The same with an identifier a trigger takes from a generator.
-    Exec("CREATE TABLE T_GEN (ID INTEGER NOT NULL PRIMARY KEY, CODE VARCHAR(10) NOT NULL UNIQUE, TXT VARCHAR(5) "
-         "UNIQUE, N INTEGER NOT NULL)");
+    Exec(
+        "CREATE TABLE T_GEN (ID INTEGER NOT NULL PRIMARY KEY, CODE VARCHAR(10) NOT NULL UNIQUE, TXT VARCHAR(5) "
+        "UNIQUE, N INTEGER NOT NULL)");
     Exec("CREATE GENERATOR GEN_T_GEN");
     ctx->CommitEtProgress();
-    Exec("CREATE TRIGGER T_GEN_ID FOR T_GEN ACTIVE BEFORE INSERT POSITION 0 AS BEGIN NEW.ID = GEN_ID(GEN_T_GEN, 1); "
-         "END");
+    Exec(
+        "CREATE TRIGGER T_GEN_ID FOR T_GEN ACTIVE BEFORE INSERT POSITION 0 AS BEGIN NEW.ID = GEN_ID(GEN_T_GEN, 1); "
+        "END");
     ctx->CommitEtProgress();
   }
 
@@ -174,7 +176,7 @@ class BatchRefusalTest : public BatchEquivalenceTest {
     rows[95] = {{"CODE", V("C5")}, {"Description", V("d95")}};
     rows[140] = {{"CODE", V("C6   ")}, {"Description", V("d140")}};
     rows[150] = {{"CODE", V("c7")}, {"Description", V("d150")}};
-    rows[170] = {{"CODE", V("PRIS2")}, {"Description", V("t4")}};  // inside a batch sent because it is full
+    rows[170] = {{"CODE", V("PRIS2")}, {"Description", V("t4")}};    // inside a batch sent because it is full
     rows[290] = {{"CODE", V("LONG")}, {"Description", V("court")}};  // its first try was refused
     WriteRows("Anatom", rows);
   }
@@ -202,9 +204,9 @@ TEST_F(BatchRefusalTest, RecordsRefusedInsideABatchAreLoggedInPlaceAndTheOthersG
   // Worked out by hand: the five refusals, in source order, then the count.
   const std::string log = batched.logs.at("TableLot");
   size_t at = 0;
-  for (const char* line : {"LONG", "NUL", "Note au milieu de C50", "PRIS", "Table destination: T_LOT a deja cette cle: C5",
-                           "Table destination: T_LOT a deja cette cle: C6", "PRIS2",
-                           "Nombre total de Record de transferer : 294"}) {
+  for (const char* line :
+       {"LONG", "NUL", "Note au milieu de C50", "PRIS", "Table destination: T_LOT a deja cette cle: C5",
+        "Table destination: T_LOT a deja cette cle: C6", "PRIS2", "Nombre total de Record de transferer : 294"}) {
     const size_t found = log.find(line, at);
     ASSERT_NE(found, std::string::npos) << line << "\n" << log;
     at = found;

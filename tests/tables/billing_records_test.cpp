@@ -37,8 +37,9 @@ TEST_F(BillingRecordsTest, EveryPaymentAmountArrivesOrIsRefusedAndNamedToTheLast
   Exec("INSERT INTO PAIEMENT (ID_PAIEMENT, PAYE) VALUES (5000, 1)");
   Exec("CREATE EXCEPTION PAIEMENT_REFUSE 'paiement refuse par la cible'");
   ctx->CommitEtProgress();
-  Exec("CREATE TRIGGER TEST_REFUS_1234 FOR PAIEMENT BEFORE INSERT AS BEGIN IF (NEW.ID_PAIEMENT = 1234) THEN "
-       "EXCEPTION PAIEMENT_REFUSE; END");
+  Exec(
+      "CREATE TRIGGER TEST_REFUS_1234 FOR PAIEMENT BEFORE INSERT AS BEGIN IF (NEW.ID_PAIEMENT = 1234) THEN "
+      "EXCEPTION PAIEMENT_REFUSE; END");
   ctx->CommitEtProgress();
   // Payments 1..2500 and 5001..5003 in 2010, amounts with four decimals, negative and
   // zero ones; 2 payments outside the range are not read. Payment n pays n + 0.0001 * (n % 7)
@@ -53,9 +54,12 @@ TEST_F(BillingRecordsTest, EveryPaymentAmountArrivesOrIsRefusedAndNamedToTheLast
   for (int n = 1; n <= 2500; ++n) ids.push_back(n);
   for (int n = 5001; n <= 5003; ++n) ids.push_back(n);
   for (int n : ids) {
-    rows.push_back({{"AutoNum", V(int64_t{n})}, {"EcDate", V(EncodeDate(2010, 1 + n % 12, 1 + n % 28))},
-                    {"Paye", V(Currency{amount(n)})}, {"Transac", V(n % 2 ? "T1" : "T2")},
-                    {"Licence", n % 10 ? V("1234567") : V()}, {"Groupe", V("01")}});
+    rows.push_back({{"AutoNum", V(int64_t{n})},
+                    {"EcDate", V(EncodeDate(2010, 1 + n % 12, 1 + n % 28))},
+                    {"Paye", V(Currency{amount(n)})},
+                    {"Transac", V(n % 2 ? "T1" : "T2")},
+                    {"Licence", n % 10 ? V("1234567") : V()},
+                    {"Groupe", V("01")}});
   }
   rows.push_back({{"AutoNum", V(int64_t{9001})}, {"EcDate", V(EncodeDate(2009, 12, 31))}, {"Paye", V(Currency{1})}});
   rows.push_back({{"AutoNum", V(int64_t{9002})}, {"EcDate", V(EncodeDate(2011, 1, 1))}, {"Paye", V(Currency{1})}});
@@ -104,8 +108,9 @@ TEST_F(BillingRecordsTest, MoneyArrivesToTheLastDigitFromTheSmallestAmountToTheL
   // A payment the staging refuses is logged with its exact amount.
   Exec("CREATE EXCEPTION STAGING_REFUSE 'refuse par la cible'");
   ctx->CommitEtProgress();
-  Exec("CREATE TRIGGER TEST_REFUS_6 FOR TMPPAIEMENT BEFORE INSERT AS BEGIN IF (NEW.ID_PAIEMENT = 6) THEN EXCEPTION "
-       "STAGING_REFUSE; END");
+  Exec(
+      "CREATE TRIGGER TEST_REFUS_6 FOR TMPPAIEMENT BEFORE INSERT AS BEGIN IF (NEW.ID_PAIEMENT = 6) THEN EXCEPTION "
+      "STAGING_REFUSE; END");
   ctx->CommitEtProgress();
   rows.push_back({{"AutoNum", V(int64_t{6})}, {"EcDate", V(EncodeDate(2010, 6, 2))}, {"Paye", V(Currency{INT64_MAX})}});
   WriteRows("Paiement", rows);
@@ -163,14 +168,19 @@ TEST_F(BillingRecordsTest, APaymentNumberGivenTwiceMovesTheFirstAndRefusesTheSec
 }
 
 TEST_F(BillingRecordsTest, OneFormGetsItsRadiologistAndOrphanLinesAreCountedAndNamed) {
-  WriteRows("R1606", {{{"Autonum", V(int64_t{7})}, {"GrandTotal", V(Currency{1234567})}, {"Etablissement", V("CLI01")}}});
+  WriteRows("R1606",
+            {{{"Autonum", V(int64_t{7})}, {"GrandTotal", V(Currency{1234567})}, {"Etablissement", V("CLI01")}}});
   TransfertTableR1606(*ctx);
-  WriteRows("R1606b", {{{"AutoNum", V(int64_t{1})}, {"Autolien", V(int64_t{7})}, {"Code", V("08001")},
-                        {"Mod", V("M1")}, {"Tarif", V(1.005)}, {"Total", V(Currency{10050})}},
-                       {{"AutoNum", V(int64_t{2})}, {"Autolien", V(int64_t{7})}, {"Code", V("08002")},
-                        {"Tarif", V(0.285)}},
-                       {{"AutoNum", V(int64_t{3})}, {"Autolien", V(int64_t{99})}, {"Code", V("08003")}},
-                       {{"AutoNum", V(int64_t{4})}, {"Autolien", V(int64_t{98})}, {"Code", V("08003")}}});
+  WriteRows("R1606b",
+            {{{"AutoNum", V(int64_t{1})},
+              {"Autolien", V(int64_t{7})},
+              {"Code", V("08001")},
+              {"Mod", V("M1")},
+              {"Tarif", V(1.005)},
+              {"Total", V(Currency{10050})}},
+             {{"AutoNum", V(int64_t{2})}, {"Autolien", V(int64_t{7})}, {"Code", V("08002")}, {"Tarif", V(0.285)}},
+             {{"AutoNum", V(int64_t{3})}, {"Autolien", V(int64_t{99})}, {"Code", V("08003")}},
+             {{"AutoNum", V(int64_t{4})}, {"Autolien", V(int64_t{98})}, {"Code", V("08003")}}});
   TransfertTableR1606b(*ctx);
 
   struct Case {
@@ -212,11 +222,13 @@ TEST_F(BillingRecordsTest, AFormStagedByAStoppedRunStillGetsItsRadiologistWhenNo
 }
 
 TEST_F(BillingRecordsTest, ExternalBillingWithoutRadiologistIsRefusedAndSupplementsAttachToMigratedVisits) {
-  WriteRows("FacturationExt", {{{"DateDebut", V(EncodeDate(2010, 1, 1))}, {"Radiologiste", V("1234567")},
-                                {"Montant", V(Currency{5000000})}},
-                               {{"DateDebut", V(EncodeDate(2010, 2, 1))}, {"Radiologiste", V("")}}});
+  WriteRows(
+      "FacturationExt",
+      {{{"DateDebut", V(EncodeDate(2010, 1, 1))}, {"Radiologiste", V("1234567")}, {"Montant", V(Currency{5000000})}},
+       {{"DateDebut", V(EncodeDate(2010, 2, 1))}, {"Radiologiste", V("")}}});
   TransfertTableFacturationExt(*ctx);
-  EXPECT_EQ(Select("SELECT RADIOLOGISTE || '/' || CAST(MONTANT AS VARCHAR(20)) FROM FACTURATIONEXT"), V("1234567/500.0000"));
+  EXPECT_EQ(Select("SELECT RADIOLOGISTE || '/' || CAST(MONTANT AS VARCHAR(20)) FROM FACTURATIONEXT"),
+            V("1234567/500.0000"));
   EXPECT_NE(ReadLog("FacturationExt").find("Table source: FacturationExt a une cle vide: 2010-02-01"),
             std::string::npos)
       << ReadLog("FacturationExt");

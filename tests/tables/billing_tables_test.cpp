@@ -16,8 +16,9 @@ class BillingTablesTest : public testing::RunFixture {
   }
 
   static std::vector<Variant> Modifier(const char* code, bool modific) {
-    std::vector<Variant> r = {V(code), V(true), V("SP1"), V("Desc"), V("Explication"), V(Currency{1234500}),
-                              V(false), V(true), V(false), V(1.5), V(0.25), V("A1"), V("B1"), V(true)};
+    std::vector<Variant> r = {V(code),  V(true), V("SP1"), V("Desc"), V("Explication"), V(Currency{1234500}),
+                              V(false), V(true), V(false), V(1.5),    V(0.25),          V("A1"),
+                              V("B1"),  V(true)};
     if (modific) {
       r.push_back(V("C1"));
       r.push_back(V("08001"));
@@ -42,9 +43,9 @@ TEST_F(BillingTablesTest, BillingCodeTablesAsATableOfCases) {
                           {V(1), V("RAMQ"), V("NAM"), V("NAM"), V(31), V(12)},
                           {V(1), V("RAMQ"), V("NOM"), V("encore"), V(43), V(30)}});
   WriteTable("EtatTypeTitre", {{V(1), V("RAMQ"), V("Relevé")}, {V(1), V("RAMQ"), V("Doublon")}});
-  for (auto routine : {TransfertTableModific, TransfertTableModSoft, TransfertTableModCompl, TransfertTableRemMajoree,
-                       TransfertTableCodeTransac, TransfertTableActivite, TransfertTableEtatType,
-                       TransfertTableEtatTypeTitre}) {
+  for (auto routine :
+       {TransfertTableModific, TransfertTableModSoft, TransfertTableModCompl, TransfertTableRemMajoree,
+        TransfertTableCodeTransac, TransfertTableActivite, TransfertTableEtatType, TransfertTableEtatTypeTitre}) {
     routine(*ctx);
   }
 

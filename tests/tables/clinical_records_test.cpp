@@ -16,8 +16,8 @@ using V = Variant;
 using Values = testing::LegacyValues;
 
 TEST(ClinicalRecordsRulesTest, BooleanTextsAndTechnologistInitials) {
-  const std::pair<const char*, const char*> booleans[] = {
-      {"true", "O"}, {"false", "N"}, {"True", "N"}, {"null", ""}, {"  ", ""}, {"", ""}, {"NULL", "N"}};
+  const std::pair<const char*, const char*> booleans[] = {{"true", "O"}, {"false", "N"}, {"True", "N"}, {"null", ""},
+                                                          {"  ", ""},    {"", ""},       {"NULL", "N"}};
   for (const auto& [text, expected] : booleans) EXPECT_EQ(BooleanToString(text), expected) << text;
 
   struct Case {
@@ -25,8 +25,8 @@ TEST(ClinicalRecordsRulesTest, BooleanTextsAndTechnologistInitials) {
     const char* nom;
     const char* prenom;
   };
-  const Case cases[] = {{"JD", "D", "J"}, {"JPDUB", "DUB", "JP"}, {"ABCDEFG", "CDE", "AB"},
-                        {"ABC", "C", "AB"}, {"ÉÈ", "È", "É"},     {"X", "", "X"}};
+  const Case cases[] = {{"JD", "D", "J"},   {"JPDUB", "DUB", "JP"}, {"ABCDEFG", "CDE", "AB"},
+                        {"ABC", "C", "AB"}, {"ÉÈ", "È", "É"},       {"X", "", "X"}};
   for (const Case& c : cases) {
     const TechnologueName name = SplitInitiales(c.initiales);
     EXPECT_EQ(name.nom, c.nom) << c.initiales;
@@ -71,23 +71,23 @@ TEST_F(ClinicalRecordsTest, FilmLoansGoThroughEveryPassWithTheirLenders) {
   ctx->CommitEtProgress();
   const V returned(EncodeDate(2009, 5, 1));
   auto loan = [](int64_t id, const char* dossier, V visit, V acte, V retour, const char* preteur = "") {
-    return Values{{"Autonum", V(id)},         {"DateEmprunt", V(EncodeDate(2009, 4, 1))},
-                  {"DateRetour", retour},     {"Emprunteur", V("DR LEBLANC")},
-                  {"Film", V(int64_t{2})},    {"Dossier", V(dossier)},
-                  {"Preteur", V(preteur)},    {"prescription", visit},
+    return Values{{"Autonum", V(id)},      {"DateEmprunt", V(EncodeDate(2009, 4, 1))},
+                  {"DateRetour", retour},  {"Emprunteur", V("DR LEBLANC")},
+                  {"Film", V(int64_t{2})}, {"Dossier", V(dossier)},
+                  {"Preteur", V(preteur)}, {"prescription", visit},
                   {"Examen", acte}};
   };
   std::vector<Values> loans = {
       loan(1, "100", V("20090101-001"), V(), V(), "Jean Tremblay"),  // A; lender found by name
-      loan(2, "200", V(), V(), V(), "secrétaire"),                    // B; lender created
-      loan(3, "100", V("20090101-001"), V("08001"), V(), "Dr Roy"),   // C, act of 101; a name two users share
-      loan(4, "100", V("20090102-001"), V("09999"), V()),             // C, act of none: all of 11
-      loan(5, "100", V("20090101-001"), V(), returned),               // E
-      loan(6, "100", V(), V(), returned),                             // F: every visit of patient 1
-      loan(7, "100", V("20090101-001"), V("08002"), returned),        // D, act of 102
-      loan(8, "100", V("20090101-001"), V(), V()),                    // no borrower
-      loan(9, "999", V("20090101-001"), V(), V()),                    // no such patient
-      loan(3, "100", V(), V(), V()),                                  // loan number staged already
+      loan(2, "200", V(), V(), V(), "secrétaire"),                   // B; lender created
+      loan(3, "100", V("20090101-001"), V("08001"), V(), "Dr Roy"),  // C, act of 101; a name two users share
+      loan(4, "100", V("20090102-001"), V("09999"), V()),            // C, act of none: all of 11
+      loan(5, "100", V("20090101-001"), V(), returned),              // E
+      loan(6, "100", V(), V(), returned),                            // F: every visit of patient 1
+      loan(7, "100", V("20090101-001"), V("08002"), returned),       // D, act of 102
+      loan(8, "100", V("20090101-001"), V(), V()),                   // no borrower
+      loan(9, "999", V("20090101-001"), V(), V()),                   // no such patient
+      loan(3, "100", V(), V(), V()),                                 // loan number staged already
   };
   loans[0].push_back({"Complet", V(true)});
   loans[1].push_back({"Complet", V()});
@@ -127,7 +127,8 @@ TEST_F(ClinicalRecordsTest, FilmLoansGoThroughEveryPassWithTheirLenders) {
       {"SELECT GEN_ID(GEN_ID_PRETFILM, 0) FROM RDB$DATABASE", V(int64_t{7})},
   };
   for (const Case& c : cases) EXPECT_EQ(Select(c.sql).AsString(), c.expected.AsString()) << c.sql;
-  EXPECT_TRUE(Logged("TablePretFilm", "Table destination: tmpPretFilm a deja cette cle: 3")) << ReadLog("TablePretFilm");
+  EXPECT_TRUE(Logged("TablePretFilm", "Table destination: tmpPretFilm a deja cette cle: 3"))
+      << ReadLog("TablePretFilm");
   EXPECT_TRUE(Logged("TablePretFilm", "Prets sans emprunteur ou sans patient de ce dossier, non transferes: 2"));
   EXPECT_TRUE(Logged("TablePretFilm", "Preteur Dr Roy: 2 usagers de ce nom, prets lies a l'usager DR ROY"));
   EXPECT_NE(Report().find("TablePretFilm, Nombre total de Record de transferer : 9/10"), std::string::npos) << Report();
@@ -186,7 +187,8 @@ TEST_F(ClinicalRecordsTest, InjectionsOnePerExaminationWithTechnologistNeedlesSi
       {"SELECT LIST(ID_EXAMEN || ':' || TECHNOLOGUEREMARQUE, ',') FROM (SELECT * FROM EXAMEN WHERE TECHNOLOGUEREMARQUE "
        "IS NOT NULL ORDER BY 1)",
        V("101:Note réseau,102:Note réseau,103:Note réseau")},
-      {"SELECT ID_TECHNOLOGUE FROM TMPINJECTION WHERE TECHNICIENNE = 'jpdub'", V(static_cast<int64_t>(std::stoll(jpdub)))},
+      {"SELECT ID_TECHNOLOGUE FROM TMPINJECTION WHERE TECHNICIENNE = 'jpdub'",
+       V(static_cast<int64_t>(std::stoll(jpdub)))},
       {"SELECT COUNT(*) FROM TECHNOLOGUE WHERE NOM = 'D' AND PRENOM = 'J'", V(int64_t{1})},
       {"SELECT COUNT(*) FROM TECHNOLOGUE WHERE NOM = 'CDE' AND PRENOM = 'AB' AND DESACTIVE = 'N' AND STAGIAIRETECH = "
        "'N'",
@@ -217,8 +219,9 @@ TEST_F(ClinicalRecordsTest, TheExaminationTriggersAreOnAgainWhenTheRemarkUpdateF
   // A rule of the target that refuses the technologist's remark fails the update
   // between the two switches.
   Exec("CREATE EXCEPTION E_REMARQUE 'remarque refusee'");
-  Exec("CREATE TRIGGER T_REMARQUE FOR EXAMEN BEFORE UPDATE AS BEGIN IF (NEW.TECHNOLOGUEREMARQUE = 'panne') THEN "
-       "EXCEPTION E_REMARQUE; END");
+  Exec(
+      "CREATE TRIGGER T_REMARQUE FOR EXAMEN BEFORE UPDATE AS BEGIN IF (NEW.TECHNOLOGUEREMARQUE = 'panne') THEN "
+      "EXCEPTION E_REMARQUE; END");
   ctx->CommitEtProgress();
   WriteRows("Injection", {{{"Autolien", V(int64_t{10})},
                            {"ProduitContraste", V("Omnipaque")},
@@ -234,8 +237,8 @@ TEST_F(ClinicalRecordsTest, TheExaminationTriggersAreOnAgainWhenTheRemarkUpdateF
 
 TEST_F(ClinicalRecordsTest, TheJournalIsSortedByItsRemarksFrom2005On) {
   auto entry = [](int64_t id, TDateTime date, const char* remarque, V usager = V("JTREMBLAY")) {
-    return Values{{"AutoNum", V(id)},           {"Date", V(date)},       {"Heure", V(EncodeTime(8, 15, 0))},
-                  {"Remarque", V(remarque)},    {"Poste", V("POSTE-1")}, {"Usager", usager}};
+    return Values{{"AutoNum", V(id)},        {"Date", V(date)},       {"Heure", V(EncodeTime(8, 15, 0))},
+                  {"Remarque", V(remarque)}, {"Poste", V("POSTE-1")}, {"Usager", usager}};
   };
   const TDateTime d2006 = EncodeDate(2006, 3, 1);
   std::vector<Values> rows = {
@@ -266,7 +269,8 @@ TEST_F(ClinicalRecordsTest, TheJournalIsSortedByItsRemarksFrom2005On) {
   const Case cases[] = {
       {"SELECT LIST(ID_LOG, ',') FROM (SELECT ID_LOG FROM LOG ORDER BY 1)", V("2,12,13,15")},
       {"SELECT LIST(ID_TRACELOG || ':' || NOMTABLE || '/' || OPERATION, ',') FROM (SELECT * FROM TRACELOG ORDER BY 1)",
-       V("4:FACTHOP/FACTHOP,5:PROTOCOLE/IMPRESSION,6:PROTOCOLE/IMPRESSION,7:VISITE/DELETE,9:VISITE/MODIFICATION,10:WORKLIST/SEND,"
+       V("4:FACTHOP/FACTHOP,5:PROTOCOLE/IMPRESSION,6:PROTOCOLE/IMPRESSION,7:VISITE/DELETE,9:VISITE/"
+         "MODIFICATION,10:WORKLIST/SEND,"
          "11:PROTOCOLE/IMPRESSION")},
       {"SELECT CAST(ACCES AS VARCHAR(30)) FROM LOG WHERE ID_LOG = 2", V("2005-01-01 08:15:00.0000")},
       {"SELECT s.UTILISATEUR || s.DESACTIVE FROM LOG l JOIN SECURITE s ON s.ID_SECURITE = l.ID_SECURITE WHERE ID_LOG "
@@ -304,18 +308,23 @@ TEST_F(ClinicalRecordsTest, HistoriesKeepTheirKeysUsersAndTheAgencyAsTyped) {
   WriteRows("HistoEpur", {{{"NomTable", V("Examen")}, {"DateEffect", d1}, {"NbrEpure", V(int64_t{10})}},
                           {{"NomTable", V("Examen")}, {"DateEffect", d1}, {"NbrEpure", V(int64_t{11})}},
                           {{"NomTable", V("Paiement")}, {"DateEffect", d1}}});
-  WriteRows("HistoEtat", {{{"EcDate", d1}, {"NoPaiement", V("P1")}}, {{"EcDate", V()}, {"NoPaiement", V("P2")}},
+  WriteRows("HistoEtat", {{{"EcDate", d1}, {"NoPaiement", V("P1")}},
+                          {{"EcDate", V()}, {"NoPaiement", V("P2")}},
                           {{"EcDate", d2}, {"NoPaiement", V("P3")}}});
-  WriteRows("HistoLot", {{{"Numero", V("L1")}, {"ProducDate", d1}, {"ProducOpr", V("COMPTABLE_EXTERNE_DU_SOIR")},
+  WriteRows("HistoLot", {{{"Numero", V("L1")},
+                          {"ProducDate", d1},
+                          {"ProducOpr", V("COMPTABLE_EXTERNE_DU_SOIR")},
                           {"TransOpr", V("COMPTABLE_EXTERNE_DU_SOIR")}},
                          {{"Numero", V("")}, {"ProducDate", d2}}});
-  WriteRows("HistoReleve", {{{"ReleveDate", d1}, {"RecepOpr", V("SROY")}}, {{"ReleveDate", d1}, {"RecepOpr", V("X")}},
+  WriteRows("HistoReleve", {{{"ReleveDate", d1}, {"RecepOpr", V("SROY")}},
+                            {{"ReleveDate", d1}, {"RecepOpr", V("X")}},
                             {{"ReleveDate", d2}}});
   const V noon(EncodeTime(12, 0, 0));
-  WriteRows("HistoTransfert",
-            {{{"Type", V("COURRIEL")}, {"Date", d1}, {"Heure", noon}, {"OPR", V("SROY")}, {"Etablissement", V("CLI01")}},
-             {{"Type", V("COURRIEL")}, {"Date", d1}, {"Heure", noon}, {"OPR", V("SROY")}, {"Etablissement", V("CLI02")}},
-             {{"Type", V("TELECOPIE")}, {"Date", d2}, {"Heure", noon}, {"OPR", V("SROY")}}});
+  WriteRows(
+      "HistoTransfert",
+      {{{"Type", V("COURRIEL")}, {"Date", d1}, {"Heure", noon}, {"OPR", V("SROY")}, {"Etablissement", V("CLI01")}},
+       {{"Type", V("COURRIEL")}, {"Date", d1}, {"Heure", noon}, {"OPR", V("SROY")}, {"Etablissement", V("CLI02")}},
+       {{"Type", V("TELECOPIE")}, {"Date", d2}, {"Heure", noon}, {"OPR", V("SROY")}}});
   for (int pass = 0; pass < 2; ++pass) {  // a second run adds nothing
     TransfertTableHistoEpur(*ctx);
     TransfertTableHistoLot(*ctx);
@@ -405,7 +414,8 @@ TEST_F(ClinicalRecordsTest, AuthorisationsReachTheirVisitsAndMammographyActsAreC
 
   EXPECT_EQ(Select("SELECT LIST(ACTE, ',') FROM (SELECT ACTE FROM SORVANE ORDER BY 1)"), V("08001,MAMMO9"));
   EXPECT_EQ(Select("SELECT CAST(UNITE AS INTEGER) || DESACTIVE FROM ACTE WHERE ACTE = 'MAMMO9'"), V("1O"));
-  EXPECT_TRUE(Logged("TableSorvane", "Table destination: tmpSorvane a deja cette cle: 08001")) << ReadLog("TableSorvane");
+  EXPECT_TRUE(Logged("TableSorvane", "Table destination: tmpSorvane a deja cette cle: 08001"))
+      << ReadLog("TableSorvane");
   EXPECT_TRUE(Logged("TableSorvane", "Table source: Sorvane a une cle vide"));
 }
 

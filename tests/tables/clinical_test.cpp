@@ -19,8 +19,8 @@ TEST(PlageHoraireTest, SlotsAreFoundUnderTheExactTextOfTheirVisit) {
   TPlageHoraireList list;
   for (const auto& [id, slot] : {std::pair{9, 1}, {10, 2}, {100, 3}}) list.AddPlageHoraire({"", id, slot});
   const TTransfertPlageHoraire lookup(std::move(list));
-  const std::pair<const char*, int> cases[] = {{"9", 1}, {"10", 2}, {"100", 3}, {"009", -1}, {"+9", -1},
-                                               {"", -1},  {"abc", -1}, {"11", -1}};
+  const std::pair<const char*, int> cases[] = {{"9", 1},   {"10", 2}, {"100", 3},  {"009", -1},
+                                               {"+9", -1}, {"", -1},  {"abc", -1}, {"11", -1}};
   for (const auto& [text, slot] : cases) {
     const int index = lookup.IndexOfVisit(text);
     EXPECT_EQ(index < 0 ? -1 : lookup.GetPlageHoraire(index)->PlageHoraire, slot) << text;
@@ -75,13 +75,22 @@ class ClinicalTest : public testing::RunFixture {
 
 TEST_F(ClinicalTest, PatientsFromTheThresholdWithTheirFreeFieldsAndProvince) {
   ui.options.firstPatientNumber = "100";
-  WriteRows("patient", {{{"AutoNum", V(int64_t{99})}, {"Nom", V("Avant")}, {"Variable1", V("x")}, {"Ville", V("Laval, QC")}},
-                        {{"AutoNum", V(int64_t{100})}, {"Nom", V("Seuil")}, {"Sexe", V("m")}, {"Langue", V("f")},
-                         {"Ville", V(" Sherbrooke, P.Q. ")}, {"Variable2", V("v2")}, {"Conjoint", V("Roy Marie")}},
-                        {{"AutoNum", V(int64_t{101})}, {"Nom", V("Deux")}, {"Sexe", V("h")}, {"Langue", V("A")},
-                         {"Ville", V("Ottawa Ont.")}},
-                        {{"AutoNum", V(int64_t{102})}, {"Nom", V("Trois")}, {"Sexe", V(" ")}, {"Ville", V("Toronto ON")}},
-                        {{"AutoNum", V(int64_t{103})}, {"Nom", V("Quatre")}, {"Sexe", V("X")}}});
+  WriteRows("patient",
+            {{{"AutoNum", V(int64_t{99})}, {"Nom", V("Avant")}, {"Variable1", V("x")}, {"Ville", V("Laval, QC")}},
+             {{"AutoNum", V(int64_t{100})},
+              {"Nom", V("Seuil")},
+              {"Sexe", V("m")},
+              {"Langue", V("f")},
+              {"Ville", V(" Sherbrooke, P.Q. ")},
+              {"Variable2", V("v2")},
+              {"Conjoint", V("Roy Marie")}},
+             {{"AutoNum", V(int64_t{101})},
+              {"Nom", V("Deux")},
+              {"Sexe", V("h")},
+              {"Langue", V("A")},
+              {"Ville", V("Ottawa Ont.")}},
+             {{"AutoNum", V(int64_t{102})}, {"Nom", V("Trois")}, {"Sexe", V(" ")}, {"Ville", V("Toronto ON")}},
+             {{"AutoNum", V(int64_t{103})}, {"Nom", V("Quatre")}, {"Sexe", V("X")}}});
   TransfertTablePatient(*ctx);
   ctx->FLogMgr.EndTransfertLog();
 
@@ -134,8 +143,11 @@ class VisitsTest : public ClinicalTest {
   }
 
   Values Visit(int autonum, const char* numero, int patient, Values more = {}) {
-    Values v = {{"AutoNum", V(int64_t{autonum})}, {"Numero", V(numero)}, {"Autolien", V(int64_t{patient})},
-                {"Opr", V("JTREMBLAY")}, {"DateModif", V(EncodeDate(2010, 5, 5))}};
+    Values v = {{"AutoNum", V(int64_t{autonum})},
+                {"Numero", V(numero)},
+                {"Autolien", V(int64_t{patient})},
+                {"Opr", V("JTREMBLAY")},
+                {"DateModif", V(EncodeDate(2010, 5, 5))}};
     v.insert(v.end(), more.begin(), more.end());
     return v;
   }
@@ -143,13 +155,16 @@ class VisitsTest : public ClinicalTest {
 
 TEST_F(VisitsTest, TheRangeBothEndsIncludedPhysiciansSlotsAndRefusalsAlone) {
   WriteRows("Prescrip", {Visit(10, "20100101-000", 1,
-                               {{"Referant", V("L1")}, {"Referant1", V("L2")}, {"Referant2", V("L3")},
+                               {{"Referant", V("L1")},
+                                {"Referant1", V("L2")},
+                                {"Referant2", V("L3")},
                                 {"Referant3", V("L1")},  // the main physician named again as another
-                                {"PlageHoraire", V("3")}, {"HeureInscrit", V(EncodeTime(9, 30, 0))}}),
+                                {"PlageHoraire", V("3")},
+                                {"HeureInscrit", V(EncodeTime(9, 30, 0))}}),
                          Visit(11, "20101231-999", 2, {{"Referant1", V("L1")}, {"Radiologiste", V("1234567")}}),
                          Visit(12, "20091231-999", 1), Visit(13, "20110101-000", 1),
-                         Visit(14, "20100615-001", 99),                                   // no such patient
-                         Visit(15, "20100615-002", 1, {{"PlageHoraire", V("x")}})});     // migrates without slot
+                         Visit(14, "20100615-001", 99),                               // no such patient
+                         Visit(15, "20100615-002", 1, {{"PlageHoraire", V("x")}})});  // migrates without slot
   Range(2010, 2010);
   TransfertTablePrescription(*ctx);
   ctx->FLogMgr.EndTransfertLog();
@@ -232,8 +247,11 @@ TEST_F(VisitsTest, AStopDuringTheExaminationsKeepsTheTranscriberTheNextRunCannot
   for (int i = 1; i <= 2600; ++i) {
     char code[8];
     std::snprintf(code, sizeof code, "C%04d", i);
-    exams.push_back({{"AutoNum", V(int64_t{i})}, {"Autolien", V(int64_t{10})}, {"Prescription", V("20100101-001")},
-                     {"Code", V(code)}, {"Dictee", i > 2590 ? V("oui") : V()}});
+    exams.push_back({{"AutoNum", V(int64_t{i})},
+                     {"Autolien", V(int64_t{10})},
+                     {"Prescription", V("20100101-001")},
+                     {"Code", V(code)},
+                     {"Dictee", i > 2590 ? V("oui") : V()}});
   }
   WriteRows("Examen", exams);
   ui.on_events = [&] {
@@ -259,15 +277,27 @@ TEST_F(VisitsTest, ExaminationsGetTheirVisitsSlotsRefusalsAreRegisteredAndVisits
   Range(2010, 2010);
   TransfertTablePrescription(*ctx);
   ctx->FImpExamenNonLu = false;
-  WriteRows("Examen",
-            {{{"AutoNum", V(int64_t{100})}, {"Autolien", V(int64_t{10})}, {"Prescription", V("20100101-001")},
-              {"Code", V("A1")}, {"Dictee", V("oui")}, {"Lot", V("L7")}, {"Role1", V("2")}, {"Role7", V("0")},
-              {"InitTech", V("Martin")}},
-             {{"AutoNum", V(int64_t{101})}, {"Autolien", V(int64_t{11})}, {"Prescription", V("20100101-002")},
-              // No act: "ERR"; in a lot, not dictated: "S.O."; a technologist's name two share.
-              {"Lot", V("L8")}, {"Protocole", V("R")}, {"InitTech", V("Roy")}},
-             {{"AutoNum", V(int64_t{102})}, {"Prescription", V("20100101-002")}, {"Code", V("O'B")},
-              {"Role1", V("2,5")}, {"Role7", V(" 2.5 ")}}});  // no visit, a quote in its act, roles as texts
+  WriteRows("Examen", {{{"AutoNum", V(int64_t{100})},
+                        {"Autolien", V(int64_t{10})},
+                        {"Prescription", V("20100101-001")},
+                        {"Code", V("A1")},
+                        {"Dictee", V("oui")},
+                        {"Lot", V("L7")},
+                        {"Role1", V("2")},
+                        {"Role7", V("0")},
+                        {"InitTech", V("Martin")}},
+                       {{"AutoNum", V(int64_t{101})},
+                        {"Autolien", V(int64_t{11})},
+                        {"Prescription", V("20100101-002")},
+                        // No act: "ERR"; in a lot, not dictated: "S.O."; a technologist's name two share.
+                        {"Lot", V("L8")},
+                        {"Protocole", V("R")},
+                        {"InitTech", V("Roy")}},
+                       {{"AutoNum", V(int64_t{102})},
+                        {"Prescription", V("20100101-002")},
+                        {"Code", V("O'B")},
+                        {"Role1", V("2,5")},
+                        {"Role7", V(" 2.5 ")}}});  // no visit, a quote in its act, roles as texts
   // Two technologists share the family name the legacy examination gives.
   Exec("INSERT INTO TECHNOLOGUE (ID_TECHNOLOGUE, NOM, PRENOM) VALUES (501, 'Roy', 'Marie')");
   Exec("INSERT INTO TECHNOLOGUE (ID_TECHNOLOGUE, NOM, PRENOM) VALUES (502, 'Roy', 'Jean')");

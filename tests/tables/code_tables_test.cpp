@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "source/flashfiler/ff2_writer.h"
 #include "source/tables/simple_tables.h"
 #include "source/tables/table_loop.h"
-#include "source/flashfiler/ff2_writer.h"
 #include "support/run_fixture.h"
 #include "tools/legacy_layouts.h"
 
@@ -138,8 +138,7 @@ TEST_P(CodeTablesTest, AValueRefusedWhileAssigningRefusesOnlyItsRecordAWrongLayo
   shifted.checkAcceptance = false;
   EXPECT_THROW(RunTableRoutine(*ctx, shifted, {}, [&](RecordParams&) { ++assigned; }), ERoutineFault);
   EXPECT_EQ(assigned, 0);
-  EXPECT_THROW(RunTableRoutine(*ctx, routine, {}, [](RecordParams& p) { p.Constant("Absente", "N"); }),
-               ERoutineFault);
+  EXPECT_THROW(RunTableRoutine(*ctx, routine, {}, [](RecordParams& p) { p.Constant("Absente", "N"); }), ERoutineFault);
   EXPECT_EQ(Count("Region"), 2);
 }
 
@@ -166,9 +165,7 @@ TEST_P(CodeTablesTest, ShortProtocolLayoutLeavesTheSecondaryColumnsNull) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothWays, CodeTablesTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? "UnParUn" : "ParLots";
-                         });
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "UnParUn" : "ParLots"; });
 
 }  // namespace
 }  // namespace korvel

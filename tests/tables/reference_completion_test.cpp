@@ -39,14 +39,20 @@ TEST_F(ReferenceCompletionTest, EachOperationAddsEveryMissingCodeOnceWithItsFixe
   Exec("INSERT INTO STATION (NOMSTATION) VALUES ('POSTE01')");
   Exec("INSERT INTO TECHNOLOGUE (NOM, PRENOM) VALUES ('Dubois', 'Anne')");
   const std::string jour = "TECHNICIENNE_RADIO_1_JOUR", soir = "TECHNICIENNE_RADIO_1_SOIR";
-  Exec("INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE, ETABLISSEMENT, CIEPRIVEE) VALUES "
-       "('PROG', '1234567', '01', 'CLI01', 'SSQ')");
-  Exec("INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE, ETABLISSEMENT, CIEPRIVEE) VALUES "
-       "('" + jour + "', '1234567', '01', 'HOP9', 'SSQ')");
-  Exec("INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE, ETABLISSEMENT, CIEPRIVEE) VALUES "
-       "('" + soir + "', '7654321', NULL, 'HOP9', NULL)");
-  Exec("INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE, ETABLISSEMENT, CIEPRIVEE) VALUES "
-       "(NULL, '1234567', '01', NULL, NULL)");
+  Exec(
+      "INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE, ETABLISSEMENT, CIEPRIVEE) VALUES "
+      "('PROG', '1234567', '01', 'CLI01', 'SSQ')");
+  Exec(
+      "INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE, ETABLISSEMENT, CIEPRIVEE) VALUES "
+      "('" +
+      jour + "', '1234567', '01', 'HOP9', 'SSQ')");
+  Exec(
+      "INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE, ETABLISSEMENT, CIEPRIVEE) VALUES "
+      "('" +
+      soir + "', '7654321', NULL, 'HOP9', NULL)");
+  Exec(
+      "INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE, ETABLISSEMENT, CIEPRIVEE) VALUES "
+      "(NULL, '1234567', '01', NULL, NULL)");
   Exec("INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE) VALUES ('MGAGNON', '1234567', '01')");
   Exec("INSERT INTO TMPVISITE (SECURITE, LICENCE, GROUPE) VALUES ('MGAGNON', '1234567', '01')");
   for (const char* values : {"'A1', 'T1', 'P1', 'Dubois'", "'B2', 'T1', NULL, 'Martin'", "'B2', NULL, 'P1', 'Martin'",
@@ -60,10 +66,12 @@ TEST_F(ReferenceCompletionTest, EachOperationAddsEveryMissingCodeOnceWithItsFixe
   Exec("INSERT INTO TMPLOG (POSTE) VALUES (NULL)");
   Exec("INSERT INTO TMPPAIEMENT (TRANSAC) VALUES ('TR1')");
   Exec("INSERT INTO TMPPAIEMENT (TRANSAC) VALUES ('TR1')");
-  Exec("INSERT INTO TMPMEDECIN (LICENCE, MEDECINID, NOM, PRENOM, SPECIALITE) VALUES ('1111111', 'M1', 'Bouchard', "
-       "'Luc', 'RAD')");
-  Exec("INSERT INTO TMPMEDECIN (LICENCE, MEDECINID, NOM, PRENOM, SPECIALITE) VALUES ('2222222', NULL, 'Pelletier', "
-       "'Anne', NULL)");
+  Exec(
+      "INSERT INTO TMPMEDECIN (LICENCE, MEDECINID, NOM, PRENOM, SPECIALITE) VALUES ('1111111', 'M1', 'Bouchard', "
+      "'Luc', 'RAD')");
+  Exec(
+      "INSERT INTO TMPMEDECIN (LICENCE, MEDECINID, NOM, PRENOM, SPECIALITE) VALUES ('2222222', NULL, 'Pelletier', "
+      "'Anne', NULL)");
   for (const char* values : {"'1111111', 'M1'", "'1111111', 'M1'", "'2222222', NULL", "'3333333', 'X'"}) {
     Exec(std::string("INSERT INTO TMPVISITE_MED (MEDECIN, MEDECINID) VALUES (") + values + ")");
   }
@@ -100,20 +108,22 @@ TEST_F(ReferenceCompletionTest, EachOperationAddsEveryMissingCodeOnceWithItsFixe
       {"radiologists", "SELECT COUNT(*) FROM RADIOLOGISTE", V(int64_t{2})},
       {"radiologist", "SELECT DESACTIVE FROM RADIOLOGISTE WHERE LICENCE = '1234567' AND GROUPE = '01'", V("O")},
       {"establishments", "SELECT COUNT(*) FROM ETABLISSEMENT", V(int64_t{2})},
-      {"establishment", "SELECT NOM || INDICEOMNI || INDICESPEC || SERIE FROM ETABLISSEMENT WHERE ETABLISSEMENT = 'HOP9'",
-       V("HOP9AAA")},
+      {"establishment",
+       "SELECT NOM || INDICEOMNI || INDICESPEC || SERIE FROM ETABLISSEMENT WHERE ETABLISSEMENT = 'HOP9'", V("HOP9AAA")},
       {"insurer", "SELECT NOM FROM CIEPRIVEE WHERE CIEPRIVEE = 'SSQ'", V("SSQ")},
       {"insurers", "SELECT COUNT(*) FROM CIEPRIVEE", V(int64_t{1})},
       // Physicians: only those tmpMedecin knows; a missing id becomes ND.
       {"physicians", "SELECT COUNT(*) FROM MEDECIN", V(int64_t{2})},
       {"physician", "SELECT NOM || PRENOM || DESACTIVE || OMBRIX || TELVANO FROM MEDECIN WHERE MEDECINID = 'M1'",
        V("BouchardLucNNN")},
-      {"physician without id", "SELECT NOM FROM MEDECIN WHERE LICENCE = '2222222' AND MEDECINID = 'ND'", V("Pelletier")},
+      {"physician without id", "SELECT NOM FROM MEDECIN WHERE LICENCE = '2222222' AND MEDECINID = 'ND'",
+       V("Pelletier")},
       // Acts: the missing one, deactivated, 1 unit; every act gets department R.
       {"acts", "SELECT COUNT(*) FROM ACTE", V(int64_t{2})},
       {"act", "SELECT DESACTIVE || CAST(UNITE AS INTEGER) FROM ACTE WHERE ACTE = 'B2'", V("O1")},
       {"departments", "SELECT COUNT(*) FROM ACTE_DEPARTEMENT WHERE CODEDEP = 'R'", V(int64_t{2})},
-      {"texts", "SELECT DESCRIPTION || CAST(TEXTE AS VARCHAR(20)) FROM TEXTEPREINS WHERE TEXTEPREINS = 'T1'", V("T1T1")},
+      {"texts", "SELECT DESCRIPTION || CAST(TEXTE AS VARCHAR(20)) FROM TEXTEPREINS WHERE TEXTEPREINS = 'T1'",
+       V("T1T1")},
       {"protocols", "SELECT COUNT(*) FROM PROTOCOLE WHERE PROTOCOLE = 'P1' AND DESCRIPTION = 'P1'", V(int64_t{1})},
       // Technologists by family name: Dubois is there, Martin is added once.
       {"technologists", "SELECT COUNT(*) FROM TECHNOLOGUE", V(int64_t{2})},
@@ -186,7 +196,8 @@ TEST_F(ReferenceCompletionTest, StatementsAreTheLegacyTextsOrTheirMendedForm) {
        "(r.Licence = p.Medecin AND COALESCE(r.MedecinID,'') = COALESCE(p.MedecinId,'')) WHERE r.Licence IS NULL AND "
        "p.Medecin IS NOT NULL"},
       {Completion::TextePreIns,
-       "INSERT INTO TextePreins(TextePreins, Description, Texte)SELECT p.TextePreIns, p.TextePreIns, p.TextePreIns FROM "
+       "INSERT INTO TextePreins(TextePreins, Description, Texte)SELECT p.TextePreIns, p.TextePreIns, p.TextePreIns "
+       "FROM "
        "TmpExamen p LEFT JOIN TextePreIns r ON(r.TextePreIns = p.TextePreIns) WHERE r.TextePreIns IS NULL AND "
        "p.TextePreIns IS NOT NULL GROUP BY p.TextePreIns"},
       {Completion::Technologue,
@@ -207,7 +218,8 @@ TEST_F(ReferenceCompletionTest, StatementsAreTheLegacyTextsOrTheirMendedForm) {
       // Mended: grouped by the cut name; NOT EXISTS for the departments.
       {Completion::Securite,
        "INSERT INTO Securite(Utilisateur, MotDePasse, Desactive) SELECT SUBSTR(p.Securite, 1, 20), 'Kelp', 'O' FROM "
-       "tmpVisite p LEFT JOIN Securite r ON (r.Utilisateur = SUBSTR(p.Securite, 1, 20)) WHERE r.utilisateur IS NULL AND "
+       "tmpVisite p LEFT JOIN Securite r ON (r.Utilisateur = SUBSTR(p.Securite, 1, 20)) WHERE r.utilisateur IS NULL "
+       "AND "
        "p.Securite IS NOT NULL GROUP BY SUBSTR(p.Securite, 1, 20)"},
       {Completion::Station,
        "INSERT INTO Station(NomStation,desactive) SELECT SUBSTR(p.Poste, 1, 50), 'O' FROM tmplog p LEFT JOIN Station r "
@@ -217,11 +229,20 @@ TEST_F(ReferenceCompletionTest, StatementsAreTheLegacyTextsOrTheirMendedForm) {
        "INSERT INTO acte_departement(acte, codedep) SELECT a.acte, 'R' FROM acte a WHERE a.acte IS NOT NULL AND NOT "
        "EXISTS (SELECT 1 FROM acte_Departement d WHERE d.acte = a.acte)"},
   };
-  const std::pair<const char*, const char*> columns[] = {
-      {"TmpExamen", "Acte"},         {"TmpExamen", "Acte"},       {"tmpVisite", "CiePrivee"},   {"tmpVisite", ""},
-      {"tmpPaiement", "TRANSAC"},    {"tmpVisite_Med", "Medecin"}, {"TmpExamen", "TextePreIns"}, {"TmpExamen", "tech"},
-      {"tmpVisite", "Etablissement"}, {"tmpMedecin", "specialite"}, {"TmpExamen", "protocole"},  {"tmpVisite", "Securite"},
-      {"tmplog", "Poste"},           {"TmpExamen", "Acte"}};
+  const std::pair<const char*, const char*> columns[] = {{"TmpExamen", "Acte"},
+                                                         {"TmpExamen", "Acte"},
+                                                         {"tmpVisite", "CiePrivee"},
+                                                         {"tmpVisite", ""},
+                                                         {"tmpPaiement", "TRANSAC"},
+                                                         {"tmpVisite_Med", "Medecin"},
+                                                         {"TmpExamen", "TextePreIns"},
+                                                         {"TmpExamen", "tech"},
+                                                         {"tmpVisite", "Etablissement"},
+                                                         {"tmpMedecin", "specialite"},
+                                                         {"TmpExamen", "protocole"},
+                                                         {"tmpVisite", "Securite"},
+                                                         {"tmplog", "Poste"},
+                                                         {"TmpExamen", "Acte"}};
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(CompletionSql(cases[i].first, columns[i].first, columns[i].second, "MedecinId"), cases[i].second);
   }

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "source/tables/acte.h"
+#include "source/tables/examen.h"
 #include "source/tables/medecin.h"
 #include "source/tables/message_hl7.h"
-#include "source/tables/examen.h"
 #include "source/tables/prive.h"
 #include "source/tables/radiologiste.h"
 #include "support/legacy_db.h"
@@ -40,7 +40,8 @@ class ReferenceMoreTest : public testing::RunFixture {
 };
 
 TEST_F(ReferenceMoreTest, PhysiciansKeptByTheirDecisionSplitAddressesAndADuplicateRefusedAlone) {
-  const std::string a100(100, 'a'), a101 = std::string(100, 'b') + "Z", a350 = std::string(100, 'c') + std::string(200, 'd') + std::string(50, 'e');
+  const std::string a100(100, 'a'), a101 = std::string(100, 'b') + "Z",
+                                    a350 = std::string(100, 'c') + std::string(200, 'd') + std::string(50, 'e');
   const char* insert =
       "INSERT INTO TMPMEDECINFF (NOM, LICENCE, NOUVELLE_LICENCE, NOUVELLE_LICENCE_OPERATION, NBPRESCRIPTION, ADRESSE, "
       "POSTAL, LANGUE, NOUVEAU_MEDECINID, DESACTIVE, SPECIALITE) VALUES ";
@@ -86,8 +87,9 @@ TEST_F(ReferenceMoreTest, PhysiciansKeptByTheirDecisionSplitAddressesAndADuplica
 
 TEST_F(ReferenceMoreTest, APhysicianTheTargetHeldIsRefusedOnceAndOnlyCountedWhenTheRunIsMadeAgain) {
   Exec("INSERT INTO MEDECIN (ID_MEDECIN, LICENCE, MEDECINID, NOM) VALUES (900, '0000009', 'M9', 'Du RIS')");
-  Exec("INSERT INTO TMPMEDECINFF (NOM, LICENCE, NOUVELLE_LICENCE_OPERATION, NBPRESCRIPTION, NOUVEAU_MEDECINID, "
-       "DESACTIVE) VALUES ('Neuf', '0000009', 'FLAG_OK', 0, 'M9', 'N')");
+  Exec(
+      "INSERT INTO TMPMEDECINFF (NOM, LICENCE, NOUVELLE_LICENCE_OPERATION, NBPRESCRIPTION, NOUVEAU_MEDECINID, "
+      "DESACTIVE) VALUES ('Neuf', '0000009', 'FLAG_OK', 0, 'M9', 'N')");
   ctx->CommitEtProgress();
   TransfertTableMedecin(*ctx);
   // The target's own physician: the legacy one is refused by the key, and said.
@@ -109,7 +111,7 @@ TEST_F(ReferenceMoreTest, ActsSpreadOverTheirLinkTablesWithANullModalityPresent)
   Exec("INSERT INTO ACTIVITE (ID_ACTIVITE, ACTIVITE) VALUES (7, 'Radiologie')");
   Exec("INSERT INTO ACTIVITE (ID_ACTIVITE, ACTIVITE) VALUES (3, 'Radiologie')");  // the same name twice
   Exec("INSERT INTO ACTIVITE (ID_ACTIVITE, ACTIVITE) VALUES (9, 'Echographie')");
-  Exec("INSERT INTO ACTE (ACTE, ID_ACTIVITE, UNITE) VALUES ('Z9', 7, NULL)");     // not in the legacy table
+  Exec("INSERT INTO ACTE (ACTE, ID_ACTIVITE, UNITE) VALUES ('Z9', 7, NULL)");  // not in the legacy table
   Exec("INSERT INTO ACTETARIRAMQ (ID_ACTE) VALUES ('0A100')");
   Exec("INSERT INTO ACTETARIRAMQ (ID_ACTE) VALUES ('1A100')");
   Exec("INSERT INTO ACTETARIRAMQ (ID_ACTE) VALUES ('B2002')");
@@ -236,7 +238,10 @@ TEST_F(ReferenceMoreTest, RadiologistsByDecisionAndStationsWithTheCopyStation) {
 
 TEST_F(ReferenceMoreTest, PrivateInsurersPricesAndReportsKeptUntilExaminationsArrive) {
   WriteRows("Prive", {{{"Code", V("C1")}, {"Contact", V("Mme Roy")}, {"Nom", V("")}, {"CieActif", V(false)}},
-                      {{"Code", V("C2")}, {"Contact", V("M. Cote")}, {"Nom", V("SSQ Assurances")}, {"CieActif", V(true)},
+                      {{"Code", V("C2")},
+                       {"Contact", V("M. Cote")},
+                       {"Nom", V("SSQ Assurances")},
+                       {"CieActif", V(true)},
                        {"Telephone", V("514 555-0100")}},
                       {{"Code", V("C3")}, {"Contact", V("")}, {"Nom", V("Sans contact")}}});
   TransfertTablePrive(*ctx);
@@ -245,8 +250,11 @@ TEST_F(ReferenceMoreTest, PrivateInsurersPricesAndReportsKeptUntilExaminationsAr
                           {{"Cie", V("NEWCIE")}, {"Code", V("NEWACT")}, {"Montant", V(Currency{50000})}}});
   TransfertTablePriveActe(*ctx);
   const V prod(EncodeDate(2010, 5, 4)), heure(EncodeTime(9, 30, 0));
-  WriteRows("RapportPrivee", {{{"Numero", V("R1")}, {"DateProd", prod}, {"HeureProd", heure},
-                               {"UsagerProd", V("TECHNICIENNE_RADIO_1_SOIR")}, {"Total", V(Currency{125000})}},
+  WriteRows("RapportPrivee", {{{"Numero", V("R1")},
+                               {"DateProd", prod},
+                               {"HeureProd", heure},
+                               {"UsagerProd", V("TECHNICIENNE_RADIO_1_SOIR")},
+                               {"Total", V(Currency{125000})}},
                               {{"Numero", V("R2")}, {"DateProd", prod}, {"HeureProd", heure}}});
   TransfertTableRapportPrive(*ctx);
 
@@ -258,9 +266,11 @@ TEST_F(ReferenceMoreTest, PrivateInsurersPricesAndReportsKeptUntilExaminationsAr
       {"SELECT COUNT(*) FROM CIEPRIVEE_ACTE", V(int64_t{2})},
       {"SELECT COUNT(*) FROM ACTE WHERE ACTE IN ('A1', 'NEWACT')", V(int64_t{2})},
       // A long user name is found under the name its completion gave it.
-      {"SELECT s.UTILISATEUR FROM RAPPORTPRIVEE r JOIN SECURITE s ON s.ID_SECURITE = r.USAGERPROD WHERE r.NUMERO = 'R1'",
+      {"SELECT s.UTILISATEUR FROM RAPPORTPRIVEE r JOIN SECURITE s ON s.ID_SECURITE = r.USAGERPROD WHERE r.NUMERO = "
+       "'R1'",
        V("TECHNICIENNE_RADIO_1")},
-      {"SELECT CAST(DATEHEUREPROD AS VARCHAR(24)) FROM RAPPORTPRIVEE WHERE NUMERO = 'R1'", V("2010-05-04 09:30:00.0000")},
+      {"SELECT CAST(DATEHEUREPROD AS VARCHAR(24)) FROM RAPPORTPRIVEE WHERE NUMERO = 'R1'",
+       V("2010-05-04 09:30:00.0000")},
       {"SELECT COUNT(*) FROM RAPPORTPRIVEE", V(int64_t{2})},  // no examination yet: kept
   });
   Logged("TablePrive", "Table source: Prive a une cle vide: C3");
@@ -289,14 +299,30 @@ TEST_F(ReferenceMoreTest, PrivateInsurersPricesAndReportsKeptUntilExaminationsAr
 
 TEST_F(ReferenceMoreTest, AMessageToThreeRecipientsAndTheHl7Tables) {
   const V day(EncodeDate(2011, 2, 3)), t1(EncodeTime(10, 15, 0)), t2(EncodeTime(11, 0, 0));
-  WriteRows("Message", {{{"De", V("JTREMBLAY")}, {"A", V("MGAGNON")}, {"DATE", day}, {"Heure", t1},
-                         {"Objet", V("Horaire")}, {"Message", V("Bonjour à tous")}},
-                        {{"De", V("JTREMBLAY")}, {"A", V("SROY")}, {"DATE", day}, {"Heure", t1},
-                         {"Objet", V("Horaire")}, {"Message", V("Bonjour à tous")}},
-                        {{"De", V("JTREMBLAY")}, {"A", V("PCOTE")}, {"DATE", day}, {"Heure", t1},
-                         {"Objet", V("Horaire")}, {"Message", V("Bonjour à tous")}},
-                        {{"De", V("MGAGNON")}, {"A", V("JTREMBLAY")}, {"DATE", day}, {"Heure", t2},
-                         {"Objet", V("Re: Horaire")}, {"Message", V("Merci")}},
+  WriteRows("Message", {{{"De", V("JTREMBLAY")},
+                         {"A", V("MGAGNON")},
+                         {"DATE", day},
+                         {"Heure", t1},
+                         {"Objet", V("Horaire")},
+                         {"Message", V("Bonjour à tous")}},
+                        {{"De", V("JTREMBLAY")},
+                         {"A", V("SROY")},
+                         {"DATE", day},
+                         {"Heure", t1},
+                         {"Objet", V("Horaire")},
+                         {"Message", V("Bonjour à tous")}},
+                        {{"De", V("JTREMBLAY")},
+                         {"A", V("PCOTE")},
+                         {"DATE", day},
+                         {"Heure", t1},
+                         {"Objet", V("Horaire")},
+                         {"Message", V("Bonjour à tous")}},
+                        {{"De", V("MGAGNON")},
+                         {"A", V("JTREMBLAY")},
+                         {"DATE", day},
+                         {"Heure", t2},
+                         {"Objet", V("Re: Horaire")},
+                         {"Message", V("Merci")}},
                         {{"De", V("")}, {"A", V("SROY")}, {"DATE", day}, {"Heure", t2}}});
   TransfertTableMessage(*ctx);
   const std::string sent_by_jt =
@@ -307,7 +333,8 @@ TEST_F(ReferenceMoreTest, AMessageToThreeRecipientsAndTheHl7Tables) {
       {"SELECT COUNT(*) FROM MESSAGERECU", V(int64_t{4})},
       {"SELECT COUNT(*) FROM MESSAGEENVDESTINATAIRE", V(int64_t{4})},
       {"SELECT COUNT(*) FROM MESSAGERECU WHERE ID_MESSAGEENVOYE = " + sent_by_jt, V(int64_t{3})},
-      {"SELECT COUNT(*) FROM MESSAGEENVDESTINATAIRE d JOIN SECURITE s ON s.ID_SECURITE = d.A WHERE d.ID_MESSAGEENVOYE = " +
+      {"SELECT COUNT(*) FROM MESSAGEENVDESTINATAIRE d JOIN SECURITE s ON s.ID_SECURITE = d.A WHERE d.ID_MESSAGEENVOYE "
+       "= " +
            sent_by_jt + " AND s.UTILISATEUR IN ('MGAGNON', 'SROY', 'PCOTE')",
        V(int64_t{3})},
       {"SELECT OBJET FROM MESSAGEENVOYE WHERE ID_MESSAGEENVOYE = " + sent_by_jt, V("Horaire")},
@@ -337,8 +364,9 @@ TEST_F(ReferenceMoreTest, AMessageToThreeRecipientsAndTheHl7Tables) {
   TransfertTableHL7ExamenRX(*ctx);
   Exec("INSERT INTO RADIOLOGISTE (LICENCE, GROUPE) VALUES ('1234567', '01')");
   ctx->CommitEtProgress();
-  WriteRows("HL7Radiol", {{{"Code", V("HR1")}, {"Licence", V("1234567")}, {"Groupe", V("01")}, {"Facturation", V(true)}},
-                          {{"Code", V("HR2")}, {"Licence", V("9999999")}}});
+  WriteRows("HL7Radiol",
+            {{{"Code", V("HR1")}, {"Licence", V("1234567")}, {"Groupe", V("01")}, {"Facturation", V(true)}},
+             {{"Code", V("HR2")}, {"Licence", V("9999999")}}});
   TransfertTableHL7Radiol(*ctx);
   Check({
       {"SELECT AUCUNEIMPORTATION || ETABLISSEMENT FROM ACTE_HOPITALHL7 WHERE ACTEHOP = 'H1'", V("OCLI01")},

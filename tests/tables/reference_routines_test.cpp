@@ -30,14 +30,16 @@ TEST_F(ReferenceRoutinesTest, UsersTheirRightsAndTheSuperUser) {
                              {"password", V("secret")},
                              {"Nom", V("Julie Tremblay")},
                              {"FichierCreerPrescription", V(true)},
-                             {"TableActe", V(false)}},  // the other flags are NULL
+                             {"TableActe", V(false)}},                            // the other flags are NULL
                             {{"Initiale", V("SROY")}, {"Nom", V("Sophie Roy")}},  // no password
                             {{"Initiale", V("SROY")}, {"Nom", V("Doublon")}},
                             {{"Initiale", V("  ")}, {"Nom", V("Sans initiales")}},
                             {{"Initiale", V("TECHNICIENNE_RADIO_1_SOIR")}, {"Nom", V("Trop long")}},
                         });
-  Exec("INSERT INTO SECURITE_DICTEE (ID_SECURITE, DICTEETYPE) SELECT ID_SECURITE, 0 FROM SECURITE WHERE "
-       "UTILISATEUR = 'PROG' AND NOT EXISTS (SELECT 1 FROM SECURITE_DICTEE d WHERE d.ID_SECURITE = SECURITE.ID_SECURITE)");
+  Exec(
+      "INSERT INTO SECURITE_DICTEE (ID_SECURITE, DICTEETYPE) SELECT ID_SECURITE, 0 FROM SECURITE WHERE "
+      "UTILISATEUR = 'PROG' AND NOT EXISTS (SELECT 1 FROM SECURITE_DICTEE d WHERE d.ID_SECURITE = "
+      "SECURITE.ID_SECURITE)");
   Exec("UPDATE SECURITE_DICTEE SET DICTEETYPE = 0");
   ctx->CommitEtProgress();
   ctx->FLogMgr.StartTransfertLog();
@@ -72,8 +74,7 @@ TEST_F(ReferenceRoutinesTest, UsersTheirRightsAndTheSuperUser) {
   EXPECT_NE(log.find("validation error for column \"SECURITE\".\"UTILISATEUR\""), std::string::npos) << log;
   EXPECT_NE(log.find("string right truncation"), std::string::npos) << log;  // the 25-character name
   // Added counts users only: the update of PROG is not a record of the table.
-  EXPECT_NE(Report().find("TableSecurite, Nombre total de Record de transferer : 2/5"), std::string::npos)
-      << Report();
+  EXPECT_NE(Report().find("TableSecurite, Nombre total de Record de transferer : 2/5"), std::string::npos) << Report();
 }
 
 class EtablissementTest : public ReferenceRoutinesTest {
@@ -81,7 +82,7 @@ class EtablissementTest : public ReferenceRoutinesTest {
   void WriteEtablis(const std::vector<Values>& more) {
     std::vector<Values> records;
     for (const Values& m : more) {
-      Values r = {{"IndiceSpec", V("B")}, {"Ville", V("Montréal")}, {"Courriel", V("accueil@exemple.ca")},
+      Values r = {{"IndiceSpec", V("B")}, {"Ville", V("Montréal")},      {"Courriel", V("accueil@exemple.ca")},
                   {"Serie", V("S")},      {"FacturationRegie", V(true)}, {"Mixte36", V(false)}};
       r.insert(r.end(), m.begin(), m.end());
       records.push_back(r);
@@ -90,12 +91,20 @@ class EtablissementTest : public ReferenceRoutinesTest {
   }
 
   void WriteParm(Values values) {
-    Values base = {{"Agence No", V("  ")},          {"Agence Nom", V("Agence")},  {"Agence Adresse", V("1, rue Principale")},
-                   {"Agence Code Postal", V("H2Y 1C6")}, {"Agence Telephone", V("(514) 555-0199")},
-                   {"AgenceSite", V("S")},           {"Code Regional", V("0'6")}, {"Prochain No Dossier", V("228635")},
-                   {"ImpExamNonLu", V(false)},       {"InterfaceSorvane", V(true)},
-                   {"InterfaceSorvaneProchain", V(int64_t{1042})}, {"InterfaceSorvaneData", V("C:\\l'entrée")},
-                   {"InterMedDossierHop", V("H")},   {"NumerisationPACS", V(EncodeDate(2009, 3, 16))},
+    Values base = {{"Agence No", V("  ")},
+                   {"Agence Nom", V("Agence")},
+                   {"Agence Adresse", V("1, rue Principale")},
+                   {"Agence Code Postal", V("H2Y 1C6")},
+                   {"Agence Telephone", V("(514) 555-0199")},
+                   {"AgenceSite", V("S")},
+                   {"Code Regional", V("0'6")},
+                   {"Prochain No Dossier", V("228635")},
+                   {"ImpExamNonLu", V(false)},
+                   {"InterfaceSorvane", V(true)},
+                   {"InterfaceSorvaneProchain", V(int64_t{1042})},
+                   {"InterfaceSorvaneData", V("C:\\l'entrée")},
+                   {"InterMedDossierHop", V("H")},
+                   {"NumerisationPACS", V(EncodeDate(2009, 3, 16))},
                    {"ProchainFichierQRP", V(int64_t{77})}};
     base.insert(base.end(), values.begin(), values.end());
     // The same name twice: the later value wins in LegacyRow.
@@ -193,8 +202,9 @@ TEST_F(EtablissementTest, ParametersGoToTheDefaultEstablishmentAndBadFileNumbers
   // skipped; the other settings still arrive.
   for (const char* bad : {"22 86 35", "4294967296"}) {
     Exec("UPDATE PARAM SET VALEUR = NULL");
-    Exec("UPDATE ETABLISSEMENT SET SORVANE_PROCHAINFICHIER = NULL, SORVANE_TYPEDOSSIER = NULL, SORVANE_REPERTOIRE = "
-         "NULL, SORVANE_ACTIF = NULL");
+    Exec(
+        "UPDATE ETABLISSEMENT SET SORVANE_PROCHAINFICHIER = NULL, SORVANE_TYPEDOSSIER = NULL, SORVANE_REPERTOIRE = "
+        "NULL, SORVANE_ACTIF = NULL");
     ctx->CommitEtProgress();
     WriteParm({{"Prochain No Dossier", V(bad)}, {"AgenceSite", V("P")}, {"ProchainFichierQRP", V()}});
     TransfertTableParm(*ctx);
@@ -267,9 +277,10 @@ TEST_F(EtablissementTest, PurgeDelaysOfTheFirstRecordGoToEveryEstablishment) {
   TransfertTableParmEpur(*ctx);
   // Positions: prescriptions 2 and 5, lots 6 and 9, payments 18 and 21, statements
   // 29, R1606 33; the mammography purge is fixed.
-  EXPECT_EQ(Count("ETABLISSEMENT", "ALARME = 'O' AND EPUREPRESCRIP = 'O' AND EPUREPRESCRIPINT = 105 AND "
-                                   "EPUREHISTOLOTINT = 109 AND EPUREPAIEMENTINT = 121 AND EPURERELEVEINT = 129 AND "
-                                   "EPURER1606INT = 133 AND EPUREMAMOGRAPHIE = 'N' AND EPUREMAMOGRAPHIEINT = 3650"),
+  EXPECT_EQ(Count("ETABLISSEMENT",
+                  "ALARME = 'O' AND EPUREPRESCRIP = 'O' AND EPUREPRESCRIPINT = 105 AND "
+                  "EPUREHISTOLOTINT = 109 AND EPUREPAIEMENTINT = 121 AND EPURERELEVEINT = 129 AND "
+                  "EPURER1606INT = 133 AND EPUREMAMOGRAPHIE = 'N' AND EPUREMAMOGRAPHIEINT = 3650"),
             2);
 }
 

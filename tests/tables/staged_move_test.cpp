@@ -30,9 +30,10 @@ class StagedMoveTest : public testing::RunFixture {
 
   // Stages ids first..last (below 100,000), code 'C<id>', name 'N<id>'.
   void Stage(int first, int last) {
-    Exec("INSERT INTO MOVE_SRC SELECT n, 'C' || n, 'N' || n FROM (SELECT a.d + 10 * b.d + 100 * c.d + 1000 * e.d + "
-         "10000 * f.d AS n FROM DIGITS a, DIGITS b, DIGITS c, DIGITS e, DIGITS f) WHERE n BETWEEN " +
-         std::to_string(first) + " AND " + std::to_string(last));
+    Exec(
+        "INSERT INTO MOVE_SRC SELECT n, 'C' || n, 'N' || n FROM (SELECT a.d + 10 * b.d + 100 * c.d + 1000 * e.d + "
+        "10000 * f.d AS n FROM DIGITS a, DIGITS b, DIGITS c, DIGITS e, DIGITS f) WHERE n BETWEEN " +
+        std::to_string(first) + " AND " + std::to_string(last));
   }
 
   // Three rows the final table refuses, each for its own reason.
@@ -43,7 +44,8 @@ class StagedMoveTest : public testing::RunFixture {
   }
 
   MoveSpec Spec() const {
-    return {"MOVE_DST", "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT p.ID, p.CODE, p.NOM FROM MOVE_SRC p WHERE 1 = 1{KEYS}",
+    return {"MOVE_DST",
+            "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT p.ID, p.CODE, p.NOM FROM MOVE_SRC p WHERE 1 = 1{KEYS}",
             "MOVE_SRC p", "p.ID"};
   }
 
@@ -95,8 +97,9 @@ TEST_F(StagedMoveTest, AWholeMoveThatTheServerTakesIsOneStatementAndRowsWithoutK
   Exec("INSERT INTO MOVE_SRC VALUES (NULL, NULL, 'cle')");  // refused with the other keyless row
   ctx->CommitEtProgress();
   MoveSpec spec = Spec();
-  spec.sql = "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT COALESCE(p.ID, 0), p.CODE, p.NOM FROM MOVE_SRC p "
-             "WHERE 1 = 1{KEYS}";
+  spec.sql =
+      "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT COALESCE(p.ID, 0), p.CODE, p.NOM FROM MOVE_SRC p "
+      "WHERE 1 = 1{KEYS}";
   MoveResult result;
   const std::string log = Logged([&] { result = MoveStaged(*ctx, spec); });
   EXPECT_EQ(result.moved, 50);
@@ -109,8 +112,7 @@ TEST_F(StagedMoveTest, AWholeMoveThatTheServerTakesIsOneStatementAndRowsWithoutK
   const std::string clean = Logged([&] { result = MoveStaged(*ctx, Spec()); });
   EXPECT_EQ(result.moved, 50);
   EXPECT_EQ(result.refused, 0);
-  EXPECT_NE(clean.find("Deplacement vers MOVE_DST: 50 a deplacer, 50 deplaces, 0 refuses"), std::string::npos)
-      << clean;
+  EXPECT_NE(clean.find("Deplacement vers MOVE_DST: 50 a deplacer, 50 deplaces, 0 refuses"), std::string::npos) << clean;
 }
 
 TEST_F(StagedMoveTest, RowsSharingAKeyAreTriedOneByOneSoABadRowTakesNoSiblingWithIt) {
@@ -122,8 +124,10 @@ TEST_F(StagedMoveTest, RowsSharingAKeyAreTriedOneByOneSoABadRowTakesNoSiblingWit
                         "4, 'C4', 'ok', NULL, 4", "5, 'C5', 'un nom bien trop long', NULL, 5"};
   for (const char* values : rows) Exec(std::string("INSERT INTO MOVE_GRP VALUES (") + values + ")");
   ctx->CommitEtProgress();
-  MoveSpec spec{"MOVE_DST", "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT p.ID, p.CODE, p.NOM FROM MOVE_GRP p{WHERE_KEYS}",
-                 "MOVE_GRP p", "p.GRP", "", "p.LIGNE"};
+  MoveSpec spec{
+      "MOVE_DST",   "INSERT INTO MOVE_DST(ID, CODE, NOM) SELECT p.ID, p.CODE, p.NOM FROM MOVE_GRP p{WHERE_KEYS}",
+      "MOVE_GRP p", "p.GRP",
+      "",           "p.LIGNE"};
   MoveResult result;
   const std::string log = Logged([&] { result = MoveStaged(*ctx, spec); });
   EXPECT_TRUE(result.ok);
@@ -172,7 +176,7 @@ TEST_F(StagedMoveTest, BlocksWalkWhatIsStagedAndNotMovedOnlyOnceAcrossRuns) {
   Stage(1, 3000);
   Stage(10000, 10100);
   Stage(50000, 50000);
-  Exec("INSERT INTO MOVE_DST VALUES (7, 'C7', 'N7')");          // moved by an earlier run
+  Exec("INSERT INTO MOVE_DST VALUES (7, 'C7', 'N7')");              // moved by an earlier run
   Exec("INSERT INTO MOVE_DST VALUES (60000, 'C60000', 'N60000')");  // the final table's maximum
   Exec("UPDATE MOVE_SRC SET NOM = 'un nom bien trop long' WHERE ID = 10050");
   Exec("INSERT INTO MOVE_SRC VALUES (NULL, 'sans', 'cle')");  // no identifier: never moved, refused and said
@@ -186,8 +190,7 @@ TEST_F(StagedMoveTest, BlocksWalkWhatIsStagedAndNotMovedOnlyOnceAcrossRuns) {
   EXPECT_EQ(Count("MOVE_DST"), 2 + 2999 + 100 + 1);
   EXPECT_NE(log.find("Refuse par MOVE_DST, cle 10050: "), std::string::npos) << log;
   EXPECT_NE(log.find("Refuse par MOVE_DST: 1 lignes de MOVE_SRC sans identifiant"), std::string::npos) << log;
-  EXPECT_NE(log.find("Deplacement vers MOVE_DST: 3102 a deplacer, 3100 deplaces, 2 refuses"), std::string::npos)
-      << log;
+  EXPECT_NE(log.find("Deplacement vers MOVE_DST: 3102 a deplacer, 3100 deplaces, 2 refuses"), std::string::npos) << log;
 
   // Again: only the refused rows are still missing; nothing arrives twice.
   MoveResult second;

@@ -77,8 +77,8 @@ TEST_F(TableLoopTest, EveryRecordOfTheRangeEndsAddedRefusedOrPassedOverAndTheHoo
   EXPECT_EQ(result.subRefused, 1);
   EXPECT_EQ(result.read, result.added + result.refused + result.passedOver);
   EXPECT_EQ(Count("Region"), 2);
-  const std::vector<std::string> expected = {"beforeFirstRecord", "setup",   "second sub", "second sub",
-                                             "closing",    "afterSave, log saved"};
+  const std::vector<std::string> expected = {"beforeFirstRecord", "setup",   "second sub",
+                                             "second sub",        "closing", "afterSave, log saved"};
   EXPECT_EQ(steps, expected);
   const std::string log = ReadLog("TableEssai");
   EXPECT_NE(log.find("sous-requete refusee"), std::string::npos) << log;
@@ -93,8 +93,8 @@ TEST_F(TableLoopTest, AnIndexOrRangeThatCannotBeSetRefusesTheTableInsteadOfReadi
   for (const char* index : {"xInconnu", "Seq. Access Index"}) {
     const LoopResult result = RunTableRoutine(*ctx, Routine(index), hooks);
     EXPECT_FALSE(result.opened) << index;
-    const std::string line = std::string("Index ou intervalle impossible pour Essai: index ") + index +
-                             ", de (2010-01-01) a (2010-12-31): ";
+    const std::string line =
+        std::string("Index ou intervalle impossible pour Essai: index ") + index + ", de (2010-01-01) a (2010-12-31): ";
     EXPECT_NE(ReadLog("TableEssai").find(line), std::string::npos) << ReadLog("TableEssai");
     EXPECT_NE(ReadLog("Log Generique").find(line), std::string::npos) << ReadLog("Log Generique");
   }
@@ -115,11 +115,11 @@ TEST_F(TableLoopTest, ARoutineReadsAQueryOfTheTargetAndLogsARefusedRowWithItsCol
     ctx->FDataMgr->SetDestParam(1, ctx->FParamMgr->AssignSrcToDest(row.FieldByName("NOM")));
     ctx->FDataMgr->SetDestParam(2, TParamValue());
   };
-  const LoopResult result = RunQueryRoutine(
-      *ctx,
-      {"TableMedecinFF", "MedecinFF", "SELECT LICENCE, NOM FROM TMPMEDECINFF ORDER BY NOM",
-       "INSERT INTO Region(Region, Description, Desactive)", 3},
-      hooks);
+  const LoopResult result =
+      RunQueryRoutine(*ctx,
+                      {"TableMedecinFF", "MedecinFF", "SELECT LICENCE, NOM FROM TMPMEDECINFF ORDER BY NOM",
+                       "INSERT INTO Region(Region, Description, Desactive)", 3},
+                      hooks);
   EXPECT_TRUE(result.opened);
   EXPECT_EQ(result.read, 3);
   EXPECT_EQ(result.added, 2);

@@ -22,28 +22,57 @@ class ConverterTest : public ::testing::Test {
     folder_ = testing::ScratchDir();
     const TDateTime date = EncodeDate(2005, 3, 4);
     const TDateTime time = EncodeTime(14, 5, 0);
-    testing::WriteLegacyTable(
-        folder_, "Conv",
-        {{"Texte", Ff2Type::ShortString, 30},   {"Blancs", Ff2Type::ShortString, 10},
-         {"Entoure", Ff2Type::ShortString, 10}, {"Nombre", Ff2Type::Int32},
-         {"Vrai", Ff2Type::Boolean},            {"Faux", Ff2Type::Boolean},
-         {"Rien", Ff2Type::Boolean},            {"Jour", Ff2Type::StDate},
-         {"Zero", Ff2Type::DateTime},           {"Heure", Ff2Type::StTime},
-         {"Minuit", Ff2Type::StTime},           {"Compact", Ff2Type::ShortString, 8},
-         {"Tel10", Ff2Type::ShortString, 20},   {"Tel15", Ff2Type::ShortString, 20},
-         {"Tel2", Ff2Type::ShortString, 20},    {"Presc12", Ff2Type::ShortString, 12},
-         {"Presc11", Ff2Type::ShortString, 12}, {"Payeur", Ff2Type::ShortString, 2},
-         {"Payeur2", Ff2Type::ShortString, 2},  {"Montant", Ff2Type::Currency},
-         {"Note", Ff2Type::BlobMemo},           {"Image", Ff2Type::BlobGraphic},
-         {"Moment", Ff2Type::DateTime},         {"Util", Ff2Type::ShortString, 30},
-         {"Mauvais", Ff2Type::ShortString, 8}},
-        {{Variant("DUPONT JEAN"), Variant("   "), Variant("  a b  "), Variant(42), Variant(true), Variant(false),
-          Variant(), Variant(date), Variant(TDateTime(0.0)), Variant(time), Variant(EncodeTime(0, 0, 0)),
-          Variant("20050304"), Variant("(819) 555-0148"), Variant("123-456-789-012-345"), Variant("12"),
-          Variant("20050304A123"), Variant("20050304A12"), Variant("c"), Variant("CS"), Variant(Currency{123450}),
-          Variant("une note"), Variant(Bytes{std::string("\x89PNG\0\x01", 6)}),
-          Variant(TDateTime(date.value + time.value)), Variant("  jérôme de la fontaine-aubé "),
-          Variant("20051345")}});
+    testing::WriteLegacyTable(folder_, "Conv",
+                              {{"Texte", Ff2Type::ShortString, 30},
+                               {"Blancs", Ff2Type::ShortString, 10},
+                               {"Entoure", Ff2Type::ShortString, 10},
+                               {"Nombre", Ff2Type::Int32},
+                               {"Vrai", Ff2Type::Boolean},
+                               {"Faux", Ff2Type::Boolean},
+                               {"Rien", Ff2Type::Boolean},
+                               {"Jour", Ff2Type::StDate},
+                               {"Zero", Ff2Type::DateTime},
+                               {"Heure", Ff2Type::StTime},
+                               {"Minuit", Ff2Type::StTime},
+                               {"Compact", Ff2Type::ShortString, 8},
+                               {"Tel10", Ff2Type::ShortString, 20},
+                               {"Tel15", Ff2Type::ShortString, 20},
+                               {"Tel2", Ff2Type::ShortString, 20},
+                               {"Presc12", Ff2Type::ShortString, 12},
+                               {"Presc11", Ff2Type::ShortString, 12},
+                               {"Payeur", Ff2Type::ShortString, 2},
+                               {"Payeur2", Ff2Type::ShortString, 2},
+                               {"Montant", Ff2Type::Currency},
+                               {"Note", Ff2Type::BlobMemo},
+                               {"Image", Ff2Type::BlobGraphic},
+                               {"Moment", Ff2Type::DateTime},
+                               {"Util", Ff2Type::ShortString, 30},
+                               {"Mauvais", Ff2Type::ShortString, 8}},
+                              {{Variant("DUPONT JEAN"),
+                                Variant("   "),
+                                Variant("  a b  "),
+                                Variant(42),
+                                Variant(true),
+                                Variant(false),
+                                Variant(),
+                                Variant(date),
+                                Variant(TDateTime(0.0)),
+                                Variant(time),
+                                Variant(EncodeTime(0, 0, 0)),
+                                Variant("20050304"),
+                                Variant("(819) 555-0148"),
+                                Variant("123-456-789-012-345"),
+                                Variant("12"),
+                                Variant("20050304A123"),
+                                Variant("20050304A12"),
+                                Variant("c"),
+                                Variant("CS"),
+                                Variant(Currency{123450}),
+                                Variant("une note"),
+                                Variant(Bytes{std::string("\x89PNG\0\x01", 6)}),
+                                Variant(TDateTime(date.value + time.value)),
+                                Variant("  jérôme de la fontaine-aubé "),
+                                Variant("20051345")}});
     session_ = std::make_unique<testing::LegacySession>(folder_);
     table_.SetDatabase(&session_->radio);
     table_.SetTableName("Conv");
@@ -71,73 +100,160 @@ TEST_F(ConverterTest, ConversionsOfSourceFields) {
     std::function<const TParamValue&()> call;
     Variant expected;
   };
-  const std::vector<Case> cases = {
-      {"text", [&]() -> auto& { return conv_.AssignSrcToDest(F("Texte")); }, Variant("DUPONT JEAN")},
-      {"blank text", [&]() -> auto& { return conv_.AssignSrcToDest(F("Blancs")); }, Variant()},
-      {"blank text, default", [&]() -> auto& { return conv_.AssignSrcToDestNotNull(&F("Blancs"), def); }, Variant("N")},
-      {"untrimmed", [&]() -> auto& { return conv_.AssignSrcToDest(F("Entoure")); }, Variant("  a b  ")},
-      {"integer", [&]() -> auto& { return conv_.AssignSrcToDest(F("Nombre")); }, Variant(int64_t{42})},
-      {"integer, default", [&]() -> auto& { return conv_.AssignSrcToDestNotNull(&F("Nombre"), def); }, Variant("N")},
-      {"true", [&]() -> auto& { return conv_.AssignSrcToDest(F("Vrai")); }, Variant("O")},
-      {"false", [&]() -> auto& { return conv_.AssignSrcToDest(F("Faux")); }, Variant("N")},
-      {"null Boolean", [&]() -> auto& { return conv_.AssignSrcToDest(F("Rien")); }, Variant()},
-      {"null Boolean, default", [&]() -> auto& { return conv_.AssignSrcToDestNotNull(&F("Rien"), TDefault{"True"}); },
-       Variant("O")},
-      {"no field, empty default", [&]() -> auto& { return conv_.AssignSrcToDestNotNull(nullptr, empty); }, Variant()},
-      {"no field, default", [&]() -> auto& { return conv_.AssignSrcToDestNotNull(nullptr, def); }, Variant("N")},
-      {"date", [&]() -> auto& { return conv_.AssignSrcToDest(F("Jour")); }, Variant(date)},
-      {"zero date", [&]() -> auto& { return conv_.AssignSrcToDest(F("Zero")); }, Variant()},
-      {"date-time", [&]() -> auto& { return conv_.AssignSrcToDest(F("Moment")); }, Variant(at_1405)},
-      {"time is not converted", [&]() -> auto& { return conv_.AssignSrcToDest(F("Heure")); }, Variant()},
-      {"currency", [&]() -> auto& { return conv_.AssignSrcToDest(F("Montant")); }, Variant(Currency{123450})},
-      {"memo", [&]() -> auto& { return conv_.AssignSrcToDest(F("Note")); }, Variant("une note")},
-      {"graphic", [&]() -> auto& { return conv_.AssignSrcToDest(F("Image")); },
-       Variant(Bytes{std::string("\x89PNG\0\x01", 6)})},
-      {"first name", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spSubStrName, F("Texte")); },
-       Variant(" JEAN")},
-      {"last name", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spSubStrLastName, F("Texte")); },
-       Variant("DUPONT ")},
-      {"telephone", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spMakeTelephone, F("Tel10")); },
-       Variant("8195550148")},
-      {"telephone, 15 digits", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spMakeTelephone, F("Tel15")); },
-       Variant("12345678901")},
-      {"telephone, 2 digits", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spMakeTelephone, F("Tel2")); },
-       Variant()},
-      {"prescription", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spMakePrescription, F("Presc12")); },
-       Variant("20050304-123")},
-      {"prescription, 11", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spMakePrescription, F("Presc11")); },
-       Variant()},
-      {"payer c", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spMakeTypeFact, F("Payeur")); },
-       Variant("CSST")},
-      {"payer CS", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spMakeTypeFact, F("Payeur2")); },
-       Variant("AUTRE")},
-      {"user name", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spMakeUtilisateur, F("Util")); },
-       Variant("JÉRÔME DE LA FONTA")},
-      {"max length", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spMakeMaxLength, F("Entoure"), 4); },
-       Variant("a")},
-      {"visit date", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spMakeVisiteDate, F("Compact"), F("Rien")); },
-       Variant(date)},
-      {"visit date and time",
-       [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spMakeVisiteDate, F("Compact"), F("Heure")); },
-       Variant(at_1405)},
-      {"date + time", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spMakeDateTime, F("Jour"), F("Heure")); },
-       Variant(at_1405)},
-      {"date + 00:00", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spMakeDateTime, F("Jour"), F("Minuit")); },
-       Variant()},
-      {"password", [&]() -> auto& { return conv_.AssignSrcToDestSpecial(SP::spEncrypt, F("Texte")); },
-       Variant(EncryptPassword("DUPONT JEAN"))},
-  };
-  // Date-times stored as floating-point milliseconds compare to the millisecond.
-  auto shown = [](const Variant& v) {
-    return v.type() == Variant::Type::DateTime ? FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", v.AsDateTime())
-                                               : v.AsString();
-  };
-  for (const Case& c : cases) {
-    const Variant& got = c.call().Value();
-    EXPECT_EQ(got.type(), c.expected.type()) << c.what;
-    EXPECT_EQ(shown(got), shown(c.expected)) << c.what;
-  }
-  EXPECT_TRUE(messages_.empty());
+  const std::vector<Case> cases = {{"text", [&]() -> auto& {return conv_.AssignSrcToDest(F("Texte"));
+}
+, Variant("DUPONT JEAN")
+}  // namespace
+, {"blank text", [&]() -> auto& {return conv_.AssignSrcToDest(F("Blancs"));
+}  // namespace korvel
+, Variant()
+}
+, {"blank text, default", [&]() -> auto& {return conv_.AssignSrcToDestNotNull(&F("Blancs"), def);
+}
+, Variant("N")
+}
+, {"untrimmed", [&]() -> auto& {return conv_.AssignSrcToDest(F("Entoure"));
+}
+, Variant("  a b  ")
+}
+, {"integer", [&]() -> auto& {return conv_.AssignSrcToDest(F("Nombre"));
+}
+, Variant(int64_t{42})
+}
+, {"integer, default", [&]() -> auto& {return conv_.AssignSrcToDestNotNull(&F("Nombre"), def);
+}
+, Variant("N")
+}
+, {"true", [&]() -> auto& {return conv_.AssignSrcToDest(F("Vrai"));
+}
+, Variant("O")
+}
+, {"false", [&]() -> auto& {return conv_.AssignSrcToDest(F("Faux"));
+}
+, Variant("N")
+}
+, {"null Boolean", [&]() -> auto& {return conv_.AssignSrcToDest(F("Rien"));
+}
+, Variant()
+}
+, {"null Boolean, default", [&]() -> auto& {return conv_.AssignSrcToDestNotNull(&F("Rien"), TDefault{"True"});
+}
+, Variant("O")
+}
+, {"no field, empty default", [&]() -> auto& {return conv_.AssignSrcToDestNotNull(nullptr, empty);
+}
+, Variant()
+}
+, {"no field, default", [&]() -> auto& {return conv_.AssignSrcToDestNotNull(nullptr, def);
+}
+, Variant("N")
+}
+, {"date", [&]() -> auto& {return conv_.AssignSrcToDest(F("Jour"));
+}
+, Variant(date)
+}
+, {"zero date", [&]() -> auto& {return conv_.AssignSrcToDest(F("Zero"));
+}
+, Variant()
+}
+, {"date-time", [&]() -> auto& {return conv_.AssignSrcToDest(F("Moment"));
+}
+, Variant(at_1405)
+}
+, {"time is not converted", [&]() -> auto& {return conv_.AssignSrcToDest(F("Heure"));
+}
+, Variant()
+}
+, {"currency", [&]() -> auto& {return conv_.AssignSrcToDest(F("Montant"));
+}
+, Variant(Currency{123450})
+}
+, {"memo", [&]() -> auto& {return conv_.AssignSrcToDest(F("Note"));
+}
+, Variant("une note")
+}
+, {"graphic", [&]() -> auto& {return conv_.AssignSrcToDest(F("Image"));
+}
+, Variant(Bytes{std::string("\x89PNG\0\x01", 6)})
+}
+, {"first name", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spSubStrName, F("Texte"));
+}
+, Variant(" JEAN")
+}
+, {"last name", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spSubStrLastName, F("Texte"));
+}
+, Variant("DUPONT ")
+}
+, {"telephone", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spMakeTelephone, F("Tel10"));
+}
+, Variant("8195550148")
+}
+, {"telephone, 15 digits", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spMakeTelephone, F("Tel15"));
+}
+, Variant("12345678901")
+}
+, {"telephone, 2 digits", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spMakeTelephone, F("Tel2"));
+}
+, Variant()
+}
+, {"prescription", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spMakePrescription, F("Presc12"));
+}
+, Variant("20050304-123")
+}
+, {"prescription, 11", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spMakePrescription, F("Presc11"));
+}
+, Variant()
+}
+, {"payer c", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spMakeTypeFact, F("Payeur"));
+}
+, Variant("CSST")
+}
+, {"payer CS", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spMakeTypeFact, F("Payeur2"));
+}
+, Variant("AUTRE")
+}
+, {"user name", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spMakeUtilisateur, F("Util"));
+}
+, Variant("JÉRÔME DE LA FONTA")
+}
+, {"max length", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spMakeMaxLength, F("Entoure"), 4);
+}
+, Variant("a")
+}
+, {"visit date", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spMakeVisiteDate, F("Compact"), F("Rien"));
+}
+, Variant(date)
+}
+, {"visit date and time",
+   [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spMakeVisiteDate, F("Compact"), F("Heure"));
+}
+, Variant(at_1405)
+}
+, {"date + time", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spMakeDateTime, F("Jour"), F("Heure"));
+}
+, Variant(at_1405)
+}
+, {"date + 00:00", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spMakeDateTime, F("Jour"), F("Minuit"));
+}
+, Variant()
+}
+, {"password", [&]() -> auto& {return conv_.AssignSrcToDestSpecial(SP::spEncrypt, F("Texte"));
+}
+, Variant(EncryptPassword("DUPONT JEAN"))
+}
+,
+}
+;
+// Date-times stored as floating-point milliseconds compare to the millisecond.
+auto shown = [](const Variant& v) {
+  return v.type() == Variant::Type::DateTime ? FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", v.AsDateTime()) : v.AsString();
+};
+for (const Case& c : cases) {
+  const Variant& got = c.call().Value();
+  EXPECT_EQ(got.type(), c.expected.type()) << c.what;
+  EXPECT_EQ(shown(got), shown(c.expected)) << c.what;
+}
+EXPECT_TRUE(messages_.empty());
 }
 
 TEST_F(ConverterTest, AnInvalidCompactDateRefusesTheRecordNotTheTable) {
@@ -146,7 +262,8 @@ TEST_F(ConverterTest, AnInvalidCompactDateRefusesTheRecordNotTheTable) {
 
 TEST(StandardBoolean, OnlyTrueTOrOneGiveO) {
   for (const char* yes : {"TRUE", "true", "T", "t", "1"}) EXPECT_EQ(TSrcToDest::StandardBoolean(yes), "O") << yes;
-  for (const char* no : {"O", "Y", "OUI", "", "0", "11", "False"}) EXPECT_EQ(TSrcToDest::StandardBoolean(no), "N") << no;
+  for (const char* no : {"O", "Y", "OUI", "", "0", "11", "False"})
+    EXPECT_EQ(TSrcToDest::StandardBoolean(no), "N") << no;
 }
 
 TEST(EncryptPassword, StableSixteenUpperCaseHexDigits) {

@@ -27,8 +27,8 @@ class EngineTest : public ::testing::Test {
     ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit(
         "CREATE TABLE CODES (CODE VARCHAR(20), LIBELLE VARCHAR(40), EXTRA VARCHAR(10), JOUR DATE)", {}, &db_));
     for (const char* code : {"DUP", "TWICE", "TWICE", "CLINIQUE", "CLINIQU1"}) {
-      ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit("INSERT INTO CODES (CODE, LIBELLE) VALUES (?, 'x')", {Variant(code)},
-                                                 &db_));
+      ASSERT_TRUE(
+          fib::GlobalFIB().ExecSQLCommit("INSERT INTO CODES (CODE, LIBELLE) VALUES (?, 'x')", {Variant(code)}, &db_));
     }
     tr_.StartTransaction();
     session_ = std::make_unique<testing::LegacySession>(folder_);
@@ -98,11 +98,10 @@ TEST_F(EngineTest, EachPolicyAcceptsAndRefusesWithItsMessage) {
 }
 
 TEST_F(EngineTest, StandardExtraReportsEveryEmptyFieldAndCompositeKeysQuoteBoth) {
-  testing::WriteLegacyTable(folder_, "Codes",
-                            {{"Code", Ff2Type::ShortString, 20},
-                             {"Libelle", Ff2Type::ShortString, 40},
-                             {"Extra", Ff2Type::ShortString, 10}},
-                            {{Variant("NEW"), Variant(), Variant()}});
+  testing::WriteLegacyTable(
+      folder_, "Codes",
+      {{"Code", Ff2Type::ShortString, 20}, {"Libelle", Ff2Type::ShortString, 40}, {"Extra", Ff2Type::ShortString, 10}},
+      {{Variant("NEW"), Variant(), Variant()}});
   ASSERT_TRUE(engine_.InitSourceTable("Codes"));
   engine_.InitCodeDestCopy("CODES", {"CODE", "Code"});
   engine_.InitTransfertCondition(TC::ctStandardExtra, TArrayInt{1, 2, 1});
@@ -242,15 +241,12 @@ TEST_F(EngineTest, SubQueriesRunByNameAndUnknownNamesAreHandled) {
   EXPECT_EQ(messages_, std::vector<std::string>{"Sous requetes: autre pas trouver"});
   engine_.TransfertSubsByName("autre");
   engine_.TransfertSubsByName("lib");
-  EXPECT_EQ(fib::GlobalFIB()
-                .GetValueFromSelectWP("SELECT COUNT(*) FROM CODES WHERE CODE = 'SUB'", {}, &db_)
-                .AsInteger(),
-            0);  // not committed yet: another transaction does not see it
+  EXPECT_EQ(
+      fib::GlobalFIB().GetValueFromSelectWP("SELECT COUNT(*) FROM CODES WHERE CODE = 'SUB'", {}, &db_).AsInteger(),
+      0);  // not committed yet: another transaction does not see it
   engine_.CommitDestQuery();
-  EXPECT_EQ(fib::GlobalFIB()
-                .GetValueFromSelectWP("SELECT COUNT(*) FROM CODES WHERE CODE = 'SUB'", {}, &db_)
-                .AsInteger(),
-            1);
+  EXPECT_EQ(
+      fib::GlobalFIB().GetValueFromSelectWP("SELECT COUNT(*) FROM CODES WHERE CODE = 'SUB'", {}, &db_).AsInteger(), 1);
   EXPECT_TRUE(tr_.Active());
 }
 

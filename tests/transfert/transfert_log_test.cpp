@@ -38,9 +38,7 @@ class TransfertLogTest : public ::testing::Test {
     fs::remove_all(scratch_);
   }
 
-  void SetTime(int y, int mo, int d, int h, int mi, int s) {
-    now_ = EncodeDateTime(DateParts{y, mo, d, h, mi, s, 0});
-  }
+  void SetTime(int y, int mo, int d, int h, int mi, int s) { now_ = EncodeDateTime(DateParts{y, mo, d, h, mi, s, 0}); }
   TTransfertLogMgr::Clock Clock() {
     return [this] { return now_; };
   }
@@ -58,8 +56,8 @@ class TransfertLogTest : public ::testing::Test {
     return kShort + name + ".txt" + kShort + "\r\nDébut du transfert:: " + ts + "\r\n";
   }
   static std::string TableEnd(int copied, const std::string& ts) {
-    return "Nombre total de Record de transferer : " + std::to_string(copied) +
-           "\r\nFin du transfert  :: " + ts + "\r\n" + kRule + "\r\n";
+    return "Nombre total de Record de transferer : " + std::to_string(copied) + "\r\nFin du transfert  :: " + ts +
+           "\r\n" + kRule + "\r\n";
   }
   static std::string RunStart(const std::string& ts) {
     return kRule + "\r\nDébut du transfert:: " + ts + "\r\n" + kRule + "\r\n\r\n";
@@ -68,8 +66,8 @@ class TransfertLogTest : public ::testing::Test {
     return kRule + "\r\nFin du transfert  :: " + ts + "\r\n" + kRule + "\r\n";
   }
   static std::string ReportLine(const std::string& name, int copied, int tried) {
-    return name + ", Nombre total de Record de transferer : " + std::to_string(copied) + "/" +
-           std::to_string(tried) + "\r\n" + kRule + "\r\n\r\n";
+    return name + ", Nombre total de Record de transferer : " + std::to_string(copied) + "/" + std::to_string(tried) +
+           "\r\n" + kRule + "\r\n\r\n";
   }
   static std::string RecordError(const std::string& line, const std::string& ts) {
     return line + "\r\n" + kRule + "\r\n" + kRule + "\r\nDate Heure: " + ts + "\r\n";
@@ -99,7 +97,9 @@ TEST_F(TransfertLogTest, TableWithoutErrorHasStartAndEndBlocksOnly) {
 
   const std::string table = Read(Day("20120131") / "TableAnatom.txt");
   EXPECT_EQ(table, Cp(TableStart("TableAnatom", kTs) + TableEnd(124, "2012-01-31 14:06:00")));
-  EXPECT_NE(table.find("D\xE9" "but"), std::string::npos);  // one byte per accented letter
+  EXPECT_NE(table.find("D\xE9"
+                       "but"),
+            std::string::npos);  // one byte per accented letter
   EXPECT_EQ(Read(Day("20120131") / "RAPPORT FINAL.txt"),
             Cp(RunStart(kTs) + ReportLine("TableAnatom", 124, 124) + RunEnd("2012-01-31 14:06:00")));
   log.Close();
@@ -115,8 +115,7 @@ TEST_F(TransfertLogTest, RejectedRecordGivesTheNumberedLineWithTheRecordAndTheRe
   }
   TTransfertLogMgr log(Clock());
   log.StartTableLog("TableAnatom");
-  const EDatabaseError duplicate("violation of PRIMARY or UNIQUE KEY constraint",
-                                 {335544569, 335544665, 335544838});
+  const EDatabaseError duplicate("violation of PRIMARY or UNIQUE KEY constraint", {335544569, 335544665, 335544838});
   log.TableErrorLog(std::runtime_error("not a database error"), AnatomRecord());
   log.TableErrorLog("Message du convertisseur", false);
   log.TableErrorLog(duplicate, AnatomRecord());
@@ -126,13 +125,15 @@ TEST_F(TransfertLogTest, RejectedRecordGivesTheNumberedLineWithTheRecordAndTheRe
 
   const std::string dump = "CODE: AB DESCRIPTION: Abdomen ";
   const std::string expected =
-      TableStart("TableAnatom", kTs) +
-      RecordError("   Erreur : 1 :  -> " + dump + "not a database error", kTs) +
+      TableStart("TableAnatom", kTs) + RecordError("   Erreur : 1 :  -> " + dump + "not a database error", kTs) +
       Message("Message du convertisseur", kTs) +
-      RecordError("   Erreur : 2 :  -> " + dump + "'AB              - clé déjà présente  - 2, '" +
-                      duplicate.what(), kTs) +
-      RecordError(std::string("   Erreur : 3 :  -> CODE: AB DESCRIPTION: Abdomen 'AB              - clé déjà présente  - 3, '") +
-                      duplicate.what(), kTs) +
+      RecordError("   Erreur : 2 :  -> " + dump + "'AB              - clé déjà présente  - 2, '" + duplicate.what(),
+                  kTs) +
+      RecordError(
+          std::string(
+              "   Erreur : 3 :  -> CODE: AB DESCRIPTION: Abdomen 'AB              - clé déjà présente  - 3, '") +
+              duplicate.what(),
+          kTs) +
       TableEnd(120, kTs);
   EXPECT_EQ(Read(Day("20120131") / "TableAnatom.txt"), Cp(expected));
 
@@ -153,10 +154,8 @@ TEST_F(TransfertLogTest, ClassificationSegmentByErrorKind) {
   const Case cases[] = {
       {"validation", EDatabaseError("validation error", {335544347}), two,
        dump + "'AB, Abdomen     -  Valeur invalide ou null... - 1, 'validation error"},
-      {"foreign key", EDatabaseError("FK", {335544466}), two,
-       dump + "'AB        -  erreur de clé étrangère - 1, 'FK"},
-      {"unique key", EDatabaseError("dup", {335544665}), two,
-       dump + "'AB              - clé déjà présente  - 1, 'dup"},
+      {"foreign key", EDatabaseError("FK", {335544466}), two, dump + "'AB        -  erreur de clé étrangère - 1, 'FK"},
+      {"unique key", EDatabaseError("dup", {335544665}), two, dump + "'AB              - clé déjà présente  - 1, 'dup"},
       {"other code, server message with bare line feeds",
        EDatabaseError("arithmetic overflow\nstring truncation", {335544569, 335544321}), two,
        dump + "'AB, Abdomen              -  arithmetic overflow\r\nstring truncation... - 1, '"
@@ -165,8 +164,7 @@ TEST_F(TransfertLogTest, ClassificationSegmentByErrorKind) {
        dump + "'AB, Abdomen              -  Erreur sans code du serveur... - 1, 'Fichier TableAnatom.FF2 tronqué"},
       {"one field", EDatabaseError("x", {335544347}), LogRecord({{"CODE", false, "AB"}}),
        "CODE: AB 'AB,      -  Valeur invalide ou null... - 1, 'x"},
-      {"no field", EDatabaseError("y", {335544466}), LogRecord(),
-       "'        -  erreur de clé étrangère - 1, 'y"},
+      {"no field", EDatabaseError("y", {335544466}), LogRecord(), "'        -  erreur de clé étrangère - 1, 'y"},
       {"first field blob-like: left out of the dump, still in the segment", EDatabaseError("z", {335544665}),
        LogRecord({{"MEMO", true, "texte"}, {"CODE", false, "AB"}}),
        "CODE: AB 'texte              - clé déjà présente  - 1, 'z"},
@@ -239,16 +237,16 @@ TEST_F(TransfertLogTest, RunCrossingMidnightWritesLaterFilesInTheNewDaysFolder) 
   EXPECT_EQ(Read(Day("20120201") / "TablePatient.txt"),
             Cp(TableStart("TablePatient", "2012-01-31 23:59:50") + TableEnd(2, "2012-02-01 00:00:05")));
   EXPECT_EQ(Read(Day("20120131") / "RAPPORT FINAL.txt"), Cp(run1));
-  EXPECT_EQ(Read(Day("20120201") / "RAPPORT FINAL.txt"),
-            Cp(run1 + RunStart("2012-01-31 23:59:50") + ReportLine("TablePatient", 2, 2) +
-               RunEnd("2012-02-01 00:00:05")));
+  EXPECT_EQ(
+      Read(Day("20120201") / "RAPPORT FINAL.txt"),
+      Cp(run1 + RunStart("2012-01-31 23:59:50") + ReportLine("TablePatient", 2, 2) + RunEnd("2012-02-01 00:00:05")));
   EXPECT_EQ(Read(Day("20120201") / "Log Generique.txt"),
             Cp(kRule + "\r\navant minuit\r\n" + kRule + "\r\nDate Heure: 2012-01-31 23:59:50\r\n" + kRule + "\r\n"));
 }
 
 TEST_F(TransfertLogTest, MonitorAndGeneralLogs) {
-  const std::string generic = kRule + "\r\nUSER FORCED STOP\r\n" + kRule + "\r\nDate Heure: " + kTs + "\r\n" +
-                              kRule + "\r\n";
+  const std::string generic =
+      kRule + "\r\nUSER FORCED STOP\r\n" + kRule + "\r\nDate Heure: " + kTs + "\r\n" + kRule + "\r\n";
   {
     TTransfertLogMgr log(Clock());
     log.GenericErrorLog("USER FORCED STOP");
@@ -304,8 +302,7 @@ TEST_F(TransfertLogTest, KilledProcessLeavesEveryEntryLoggedBeforeTheKill) {
   EXPECT_EQ(Read(Day("20120131") / "RAPPORT FINAL.txt"), Cp(RunStart(kTs)));
   EXPECT_EQ(Read(Day("20120131") / "Log Generique.txt"),
             Cp(kRule + "\r\nerreur générale\r\n" + kRule + "\r\nDate Heure: " + kTs + "\r\n" + kRule + "\r\n"));
-  EXPECT_EQ(Read(Day("20120131") / "Monitor Log.txt"),
-            Cp(kRule + "\r\n" + kTs + ": moniteur\r\n" + kRule + "\r\n"));
+  EXPECT_EQ(Read(Day("20120131") / "Monitor Log.txt"), Cp(kRule + "\r\n" + kTs + ": moniteur\r\n" + kRule + "\r\n"));
 }
 
 TEST_F(TransfertLogTest, TableEndedByAnErrorKeepsItsLinesInItsOwnFile) {
@@ -324,14 +321,11 @@ TEST_F(TransfertLogTest, TableEndedByAnErrorKeepsItsLinesInItsOwnFile) {
   log.EndTableLog(5, 5);
   log.EndTransfertLog();
 
-  EXPECT_EQ(Read(Day("20120131") / "TableA.txt"),
-            Cp(TableStart("TableA", kTs) + Message("Ouverture impossible", kTs)));
-  EXPECT_EQ(Read(Day("20120131") / "TableB.txt"),
-            Cp(TableStart("TableB", kTs) + Message("Ouverture impossible", kTs)));
+  EXPECT_EQ(Read(Day("20120131") / "TableA.txt"), Cp(TableStart("TableA", kTs) + Message("Ouverture impossible", kTs)));
+  EXPECT_EQ(Read(Day("20120131") / "TableB.txt"), Cp(TableStart("TableB", kTs) + Message("Ouverture impossible", kTs)));
   EXPECT_EQ(Read(Day("20120131") / "TableC.txt"), Cp(TableStart("TableC", kTs) + TableEnd(5, kTs)));
   // Only tables that ended have their line in the report.
-  EXPECT_EQ(Read(Day("20120131") / "RAPPORT FINAL.txt"),
-            Cp(RunStart(kTs) + ReportLine("TableC", 5, 5) + RunEnd(kTs)));
+  EXPECT_EQ(Read(Day("20120131") / "RAPPORT FINAL.txt"), Cp(RunStart(kTs) + ReportLine("TableC", 5, 5) + RunEnd(kTs)));
 }
 
 TEST_F(TransfertLogTest, LinesOutsideATableOpenTheNextTablesFile) {
@@ -361,8 +355,8 @@ TEST_F(TransfertLogTest, UnwritableFolder) {
   fs::remove("LogErreur");
   log.StartTableLog("TableB");
   log.EndTableLog(3, 3);
-  EXPECT_EQ(Read(Day("20120131") / "TableB.txt"),
-            Cp(TableStart("TableA", kTs) + Message("perdu?", kTs) + TableEnd(1, kTs) + TableStart("TableB", kTs) + TableEnd(3, kTs)));
+  EXPECT_EQ(Read(Day("20120131") / "TableB.txt"), Cp(TableStart("TableA", kTs) + Message("perdu?", kTs) +
+                                                     TableEnd(1, kTs) + TableStart("TableB", kTs) + TableEnd(3, kTs)));
   log.EndTransfertLog();
   EXPECT_EQ(Read(Day("20120131") / "RAPPORT FINAL.txt"),
             Cp(RunStart(kTs) + ReportLine("TableA", 1, 2) + RunEnd(kTs) + ReportLine("TableB", 3, 3) + RunEnd(kTs)));
