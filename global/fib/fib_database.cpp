@@ -80,7 +80,8 @@ void TpFIBDatabase::Close() {
 }
 
 Firebird::IAttachment* TpFIBDatabase::RequireAttachment() const {
-  if (!attachment_) throw EDatabaseError("Database not connected: \"" + DatabaseName + "\"");
+  // Coded as the server codes a connection that is gone: no row is to blame.
+  if (!attachment_) throw EDatabaseError("Database not connected: \"" + DatabaseName + "\"", {335544324});
   return attachment_;
 }
 

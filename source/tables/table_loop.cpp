@@ -249,11 +249,13 @@ LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const R
     }
   } fast_table{engine};
   if (fast) {
-    engine.BeginFastTable([&](const EDatabaseError& e) {
-      --result.added;
-      ++result.refused;
-      log_refused(e);
-    });
+    engine.BeginFastTable(
+        [&](const EDatabaseError& e) {
+          --result.added;
+          ++result.refused;
+          log_refused(e);
+        },
+        [&] { --result.added; });
   }
   while (!engine.EndTransfert() && run.StopAllProcess) {
     const bool engine_accepted = !routine.checkAcceptance || EngineAccepts(run);

@@ -44,7 +44,9 @@ bool InsertBatch::Start(fib::TpFIBQuery* single, const std::string& head, const 
     row_bytes += DeclaredBytes(type);
     types.push_back(std::move(type));
   }
-  const size_t row_text = head.size() + 16 * static_cast<size_t>(slots) + 32;
+  size_t generator_text = 0;
+  for (const std::string& g : generators) generator_text += 2 * g.size() + 40;
+  const size_t row_text = head.size() + 16 * static_cast<size_t>(slots) + 32 + generator_text;
   const size_t fit = std::min(
       {kMaxRows, std::max<size_t>(1, kMessageBudget / row_bytes), std::max<size_t>(1, kTextBudget / row_text)});
   if (fit < 2) return false;
@@ -57,6 +59,12 @@ bool InsertBatch::Start(fib::TpFIBQuery* single, const std::string& head, const 
     for (size_t g = 0; g < generators_.size(); ++g) sql += (g ? ", GEN_ID(" : "GEN_ID(") + generators_[g] + ", 0)";
     generatorQuery_ = std::make_unique<fib::TpFIBQuery>(single->Database(), single->Transaction());
     generatorQuery_->SetSQLText(sql + " FROM RDB$DATABASE");
+    try {
+      GeneratorValues();
+    } catch (const EDatabaseError&) {
+      Stop();
+      return false;
+    }
   }
   head_ = head;
   types_ = std::move(types);
@@ -83,11 +91,27 @@ bool InsertBatch::Add(int64_t tag) {
   return rows_ >= maxRows_;
 }
 
-void InsertBatch::Flush(const RefusedRow& refused) {
+void InsertBatch::Flush(const RefusedRow& refused, const UnsentRow& unsent) {
+  next_ = 0;
+  in_refused_ = false;
+  const auto drop_unsent = [&] {
+    const size_t first = next_, end = rows_;
+    rows_ = 0;  // never sent twice
+    for (size_t r = first; r < end; ++r) unsent(tags_[r]);
+    return end - first;
+  };
   try {
     SendRange(0, rows_, refused);
+  } catch (const EDatabaseError& e) {
+    if (in_refused_) {
+      drop_unsent();
+      throw;
+    }
+    const size_t dropped = drop_unsent();
+    throw ERoutineFault("Envoi par lots interrompu, " + std::to_string(dropped) +
+                        " enregistrements non envoyes: " + e.what());
   } catch (...) {
-    rows_ = 0;  // never sent twice
+    drop_unsent();
     throw;
   }
   rows_ = 0;
@@ -95,14 +119,16 @@ void InsertBatch::Flush(const RefusedRow& refused) {
 
 void InsertBatch::SendRange(size_t first, size_t end, const RefusedRow& refused) {
   while (first < end) {
+    next_ = first;
     const size_t count = PowerOfTwoAtMost(std::min(end - first, maxRows_));
     if (count == 1) {
-      SendAlone(first, false, refused);
+      SendAlone(first, refused);
       ++first;
     } else {
       first = Send(first, count, refused);
     }
   }
+  next_ = end;
 }
 
 // Each row's insert is a block of its own with a handler: the first row the server
@@ -114,8 +140,16 @@ fib::TpFIBQuery& InsertBatch::BlockOf(size_t rows) {
   if (!block) {
     std::string sql = "EXECUTE BLOCK (";
     std::string body;
+    // Before each row, the generators' values: a refused row reports those it started
+    // from, which are set back before it is sent again on its own.
+    std::string read_generators;
+    std::string returns = "F INTEGER";
+    for (size_t g = 0; g < generators_.size(); ++g) {
+      read_generators += "G" + std::to_string(g) + " = GEN_ID(" + generators_[g] + ", 0); ";
+      returns += ", G" + std::to_string(g) + " BIGINT";
+    }
     for (size_t r = 0; r < rows; ++r) {
-      body += "BEGIN " + head_ + " VALUES(";
+      body += read_generators + "BEGIN " + head_ + " VALUES(";
       for (size_t i = 0; i < width_; ++i) {
         const std::string name = "P" + std::to_string(r) + "_" + std::to_string(i);
         sql += name + " " + types_[i] + " = ?" + (r + 1 == rows && i + 1 == width_ ? "" : ", ");
@@ -123,7 +157,7 @@ fib::TpFIBQuery& InsertBatch::BlockOf(size_t rows) {
       }
       body += "); WHEN ANY DO BEGIN F = " + std::to_string(r) + "; SUSPEND; EXIT; END END\n";
     }
-    sql += ") RETURNS (F INTEGER) AS BEGIN\n" + body + "END";
+    sql += ") RETURNS (" + returns + ") AS BEGIN\n" + body + "END";
     block = std::make_unique<fib::TpFIBQuery>(single_->Database(), single_->Transaction());
     block->SetNamedParams(false);
     block->SetSQLText(sql);
@@ -135,13 +169,15 @@ size_t InsertBatch::Send(size_t first, size_t count, const RefusedRow& refused) 
   fib::TpFIBQuery& block = BlockOf(count);
   try {
     block.Prepare();
-  } catch (const EDatabaseError&) {
+  } catch (const EDatabaseError& e) {
+    if (e.NotAboutARow()) throw;
     // A block this large is beyond what the server takes: halve it from now on.
     blocks_.erase(count);
     maxRows_ = count / 2;
     return first;
   }
   int64_t failed = -1;
+  std::vector<int64_t> started;  // the generators' values when the failed row started
   try {
     for (size_t r = 0; r < count; ++r) {
       for (size_t i = 0; i < width_; ++i) {
@@ -149,13 +185,21 @@ size_t InsertBatch::Send(size_t first, size_t count, const RefusedRow& refused) 
       }
     }
     block.ExecQuery();
-    if (!block.Eof()) failed = block.Fields(0).AsInteger();
+    if (!block.Eof()) {
+      failed = block.Fields(0).AsInteger();
+      for (size_t g = 0; g < generators_.size(); ++g)
+        started.push_back(block.Fields(static_cast<int>(g + 1)).AsInteger());
+    }
     block.Close();
-  } catch (const EDatabaseError&) {
+  } catch (const EDatabaseError& e) {
+    if (e.NotAboutARow()) throw;  // the flush ends: no row would fare better alone
     // Refused before any row ran (a value its parameter cannot take): nothing is in,
     // each row goes on its own.
     block.Close();
-    for (size_t r = first; r < first + count; ++r) SendAlone(r, false, refused);
+    for (size_t r = first; r < first + count; ++r) {
+      next_ = r;
+      SendAlone(r, refused);
+    }
     return first + count;
   }
   if (failed < 0) {
@@ -163,7 +207,9 @@ size_t InsertBatch::Send(size_t first, size_t count, const RefusedRow& refused) 
     return first + count;
   }
   const size_t row = first + static_cast<size_t>(failed);
-  SendAlone(row, true, refused);
+  next_ = row;
+  SetGenerators(started);
+  SendAlone(row, refused);
   return row + 1;
 }
 
@@ -177,28 +223,32 @@ std::vector<int64_t> InsertBatch::GeneratorValues() {
   return values;
 }
 
-void InsertBatch::SendAlone(size_t row, bool again, const RefusedRow& refused) {
-  const std::vector<int64_t> before = again ? GeneratorValues() : std::vector<int64_t>();
+void InsertBatch::SendAlone(size_t row, const RefusedRow& refused) {
   try {
     for (size_t i = 0; i < width_; ++i) replay_->Params(static_cast<int>(i)).Assign(values_[row * width_ + i]);
     replay_->ExecQuery();
   } catch (const EDatabaseError& e) {
     replay_->ClearParams();
-    if (again) GiveBack(before);
+    if (e.NotAboutARow()) throw;
+    next_ = row + 1;
+    in_refused_ = true;
     refused(tags_[row], e);
+    in_refused_ = false;
     return;
   }
   replay_->ClearParams();
+  next_ = row + 1;
 }
 
-// The row took its generator values in the block already: those it took again are
-// given back, so the next rows number as they would one by one.
-void InsertBatch::GiveBack(const std::vector<int64_t>& before) {
-  const std::vector<int64_t> after = GeneratorValues();
+// The generators' increments made by a row that the block undid stay (generators live
+// outside transactions): they are taken back, so the row starts again where it did.
+void InsertBatch::SetGenerators(const std::vector<int64_t>& values) {
+  if (values.empty()) return;
+  const std::vector<int64_t> now = GeneratorValues();
   for (size_t g = 0; g < generators_.size(); ++g) {
-    if (after[g] == before[g]) continue;
+    if (now[g] == values[g]) continue;
     fib::TpFIBQuery back(single_->Database(), single_->Transaction());
-    back.SetSQLText("SELECT GEN_ID(" + generators_[g] + ", " + std::to_string(before[g] - after[g]) +
+    back.SetSQLText("SELECT GEN_ID(" + generators_[g] + ", " + std::to_string(values[g] - now[g]) +
                     ") FROM RDB$DATABASE");
     back.ExecQuery();
     back.Close();

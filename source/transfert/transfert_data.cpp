@@ -603,10 +603,17 @@ bool InsertTarget(const std::string& head, std::string& table, std::vector<std::
   return !table.empty();
 }
 
-// The generators the insert triggers of `table` take values from; nothing when the
-// table has an identity column (its values could not be given back).
+// The generators an insert into `table` may take values from, as the server records
+// its dependencies: those of the table's insert triggers, of the procedures and
+// functions they call, and of every trigger of the tables they write, however deep.
+// Nothing (not batched) when that cannot be known for sure: an identity column (its
+// values could not be given back), a package, or dynamic SQL, which the server does
+// not record.
 std::optional<std::vector<std::string>> GeneratorsOf(fib::TpFIBDatabase& database, fib::TpFIBTransaction* transaction,
                                                      const std::string& table) {
+  // Object types of RDB$DEPENDENCIES.
+  constexpr int64_t kRelation = 0, kTrigger = 2, kProcedure = 5, kGenerator = 14, kFunction = 15;
+  constexpr int64_t kPackageHeader = 18, kPackageBody = 19;
   fib::TpFIBQuery query(&database, transaction);
   if (!query.Transaction()->Active()) query.Transaction()->StartTransaction();
   query.SetSQLText(
@@ -615,31 +622,90 @@ std::optional<std::vector<std::string>> GeneratorsOf(fib::TpFIBDatabase& databas
   const bool identity = query.Fields(0).AsInteger() > 0;
   query.Close();
   if (identity) return std::nullopt;
-  query.SetSQLText(
-      "SELECT t.RDB$TRIGGER_SOURCE FROM RDB$TRIGGERS t WHERE t.RDB$RELATION_NAME = :T AND "
-      "COALESCE(t.RDB$TRIGGER_INACTIVE, 0) = 0 AND (t.RDB$TRIGGER_TYPE IN (1, 2) OR t.RDB$TRIGGER_TYPE > 6)");
+
+  std::vector<std::pair<std::string, int64_t>> pending, seen;
+  auto push = [&](const std::string& name, int64_t type) {
+    const std::pair<std::string, int64_t> object{Trim(name), type};
+    if (std::find(seen.begin(), seen.end(), object) != seen.end()) return;
+    seen.push_back(object);
+    pending.push_back(object);
+  };
+  // Its active triggers (insert ones only for the table itself) and whether any of
+  // them runs dynamic SQL.
+  bool dynamic = false;
+  auto triggers_of = [&](const std::string& relation, bool insertOnly) {
+    query.SetSQLText(std::string("SELECT t.RDB$TRIGGER_NAME, t.RDB$TRIGGER_SOURCE FROM RDB$TRIGGERS t WHERE "
+                                 "t.RDB$RELATION_NAME = :T AND COALESCE(t.RDB$TRIGGER_INACTIVE, 0) = 0") +
+                     (insertOnly ? " AND (t.RDB$TRIGGER_TYPE IN (1, 2) OR t.RDB$TRIGGER_TYPE > 6)" : ""));
+    query.ExecWithParams({Variant(relation)});
+    for (; !query.Eof(); query.Next()) {
+      push(query.Fields(0).AsString(), kTrigger);
+      if (!query.Fields(1).IsNull() &&
+          UpperCase(query.Fields(1).AsString()).find("EXECUTE STATEMENT") != std::string::npos) {
+        dynamic = true;
+      }
+    }
+    query.Close();
+  };
+  triggers_of(table, true);
+
   std::vector<std::string> generators;
-  static const std::regex kTaken(R"((?:GEN_ID\s*\(|NEXT\s+VALUE\s+FOR\s+)\s*("[^"]+"|[A-Za-z_$0-9]+))",
-                                 std::regex::icase);
-  query.ExecWithParams({Variant(table)});
-  for (; !query.Eof(); query.Next()) {
-    const std::string source = query.Fields(0).AsString();
-    for (std::sregex_iterator it(source.begin(), source.end(), kTaken), end; it != end; ++it) {
-      std::string name = (*it)[1].str();
-      if (name.front() != '"') name = UpperCase(name);
-      if (std::find(generators.begin(), generators.end(), name) == generators.end()) generators.push_back(name);
+  std::vector<std::string> relations = {table};
+  fib::TpFIBQuery sources(&database, transaction);
+  while (!pending.empty() && !dynamic) {
+    const auto [name, type] = pending.back();
+    pending.pop_back();
+    if (type == kProcedure || type == kFunction) {
+      sources.SetSQLText(type == kProcedure
+                             ? "SELECT RDB$PROCEDURE_SOURCE FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME = :N"
+                             : "SELECT RDB$FUNCTION_SOURCE FROM RDB$FUNCTIONS WHERE RDB$FUNCTION_NAME = :N");
+      sources.ExecWithParams({Variant(name)});
+      for (; !sources.Eof(); sources.Next()) {
+        if (!sources.Fields(0).IsNull() &&
+            UpperCase(sources.Fields(0).AsString()).find("EXECUTE STATEMENT") != std::string::npos) {
+          dynamic = true;
+        }
+      }
+      sources.Close();
+    }
+    query.SetSQLText(
+        "SELECT d.RDB$DEPENDED_ON_NAME, d.RDB$DEPENDED_ON_TYPE FROM RDB$DEPENDENCIES d WHERE d.RDB$DEPENDENT_NAME = :N "
+        "AND d.RDB$DEPENDENT_TYPE = :T");
+    query.ExecWithParams({Variant(name), Variant(type)});
+    std::vector<std::pair<std::string, int64_t>> found;
+    for (; !query.Eof(); query.Next())
+      found.emplace_back(Trim(query.Fields(0).AsString()), query.Fields(1).AsInteger());
+    query.Close();
+    for (const auto& [on, on_type] : found) {
+      if (on_type == kGenerator) {
+        if (std::find(generators.begin(), generators.end(), on) == generators.end()) generators.push_back(on);
+      } else if (on_type == kProcedure || on_type == kFunction) {
+        push(on, on_type);
+      } else if (on_type == kPackageHeader || on_type == kPackageBody) {
+        return std::nullopt;
+      } else if (on_type == kRelation && std::find(relations.begin(), relations.end(), on) == relations.end()) {
+        relations.push_back(on);
+        triggers_of(on, false);
+      }
     }
   }
-  query.Close();
+  if (dynamic) return std::nullopt;
+  // Quoted as the server stores them, so that any name reads back.
+  for (std::string& name : generators) {
+    std::string quoted = "\"";
+    for (const char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    name = quoted + "\"";
+  }
   return generators;
 }
 
 }  // namespace
 
-void TTransfertData::BeginFastTable(RefusedRecord refused) {
+void TTransfertData::BeginFastTable(RefusedRecord refused, std::function<void()> unsent) {
   EndFastTable();
   if (FRecordAtATime) return;
   FRefused = std::move(refused);
+  FUnsent = std::move(unsent);
   FFastTable = true;
   FKeysTried = false;
   if (FInsHead.empty()) return;
@@ -666,6 +732,7 @@ void TTransfertData::EndFastTable() {
       d.FKeys.Clear();
       d.FKeyParams.clear();
       d.FRefused = nullptr;
+      d.FUnsent = nullptr;
     }
   } reset{*this};
   FlushBatch();
@@ -676,7 +743,11 @@ void TTransfertData::FlushBatch() {
   FFlushing = true;
   const int64_t current = FFFTable->RecNo();
   try {
-    FBatch.Flush([this](int64_t tag, const EDatabaseError& e) { OnBatchRefused(tag, e); });
+    FBatch.Flush([this](int64_t tag, const EDatabaseError& e) { OnBatchRefused(tag, e); },
+                 [this](int64_t) {
+                   --FNbAdded;
+                   if (FUnsent) FUnsent();
+                 });
   } catch (...) {
     FFFTable->MoveTo(current);
     FFlushing = false;

@@ -109,11 +109,13 @@ class TTransfertData {
   // first), and the duplicate check answers from keys read once. Results, refused
   // records and logs are those of one record at a time: a record the server refuses
   // at flush is handed to `refused` with the source positioned on it, and counts no
-  // more as added. SetRecordAtATime(true) keeps the one-at-a-time path (diagnosis).
+  // more as added. A flush the server fails for a reason that is no record's raises
+  // ERoutineFault; the records it could not send count no more as added, and `unsent`
+  // hears of each. SetRecordAtATime(true) keeps the one-at-a-time path (diagnosis).
   using RefusedRecord = std::function<void(const EDatabaseError&)>;
   void SetRecordAtATime(bool on) { FRecordAtATime = on; }
   bool RecordAtATime() const { return FRecordAtATime; }
-  void BeginFastTable(RefusedRecord refused);
+  void BeginFastTable(RefusedRecord refused, std::function<void()> unsent = {});
   void EndFastTable();
   void FlushBatch();
   // Duplicate checks the server answered (the others came from memory).
@@ -208,6 +210,7 @@ class TTransfertData {
   InsertBatch FBatch;
   KnownKeys FKeys;
   RefusedRecord FRefused;
+  std::function<void()> FUnsent;
   std::vector<const TParamValue*> FKeyValues;
   int64_t FCheckRoundTrips = 0;
 };
