@@ -1,7 +1,5 @@
 #include "source/driver/run_driver.h"
 
-#include <unistd.h>
-
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -11,14 +9,12 @@
 #include "global/ini_file.h"
 #include "global/string_utils.h"
 #include "global/text_encoding.h"
-#include "source/flashfiler/start_session.h"
 #include "source/maintenance/backup_restore.h"
 #include "source/maintenance/finishing.h"
 #include "source/maintenance/generators.h"
 #include "source/maintenance/index_control.h"
 #include "source/notification/send_email.h"
 #include "source/run/traps.h"
-#include "source/transfert/source_record_log.h"
 
 namespace korvel {
 namespace {
