@@ -103,17 +103,15 @@ void TransfertTableMedecin(RunContext& run) {
   };
   // A failure of a finishing step is an error line of the table, never the end of
   // the table phase.
-  auto trapped = [&](const std::function<void()>& step) {
-    SkipStepOnError(
-        run, [&] { step(); }, StepLog::table);
-  };
   hooks.closing = [&] {
-    trapped([&] { run.CommitEtProgress(); });
+    SkipStepOnError(
+        run, [&] { run.CommitEtProgress(); }, StepLog::table);
     SkipStepOnError(run, [&] {
       InsertCodeSpecTmp(run, "tmpMedecin", "specialite");
       run.CommitEtProgress();
     });
-    trapped([&] { FinishMedecins(run); });
+    SkipStepOnError(
+        run, [&] { FinishMedecins(run); }, StepLog::table);
   };
   QueryRoutine routine{"TableMedecin", "Medecin ",
                        "SELECT Nom, Prenom, Adresse, ville, province, postal, telephone, fax, internet, specialite, "
