@@ -17,8 +17,8 @@
 #include "global/fib/fib_database.h"
 #include "global/fib/fib_query.h"
 #include "global/fib/fib_transaction.h"
-#include "source/cli/progress_line.h"
 #include "source/flashfiler/ff2_writer.h"
+#include "source/run/progress_line.h"
 #include "source/transfert/src_to_dest.h"
 #include "source/transfert/transfert_data.h"
 

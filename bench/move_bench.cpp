@@ -33,6 +33,7 @@ class QuietUI : public OperatorPort {
   bool IsChecked(int, int) override { return false; }
   void SetOperation(const std::string&) override {}
   void SetProgress(int64_t, int64_t) override {}
+  void SetRunPosition(int, int) override {}
   void ProcessEvents() override {}
   void ShowMessage(const std::string&) override {}
   void SetOptionsEnabled(bool) override {}

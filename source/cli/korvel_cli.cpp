@@ -22,9 +22,9 @@
 #include "global/ini_file.h"
 #include "global/string_utils.h"
 #include "global/text_encoding.h"
-#include "source/cli/progress_line.h"
 #include "source/cli/run_file.h"
 #include "source/driver/run_driver.h"
+#include "source/run/progress_line.h"
 
 namespace {
 
@@ -45,10 +45,13 @@ class TerminalUI : public korvel::OperatorPort {
     if (progress_.Operation().empty()) return;
     Show(progress_.Operation(), !tty_);
   }
+  void SetRunPosition(int item, int items) override {
+    position_ = "[" + std::to_string(item) + "/" + std::to_string(items) + "] ";
+  }
   void SetProgress(int64_t read, int64_t total) override {
     if (!tty_) return;
     const std::string line = progress_.Update(read, total, korvel::ProgressLine::Clock::now());
-    if (!line.empty()) Show(line, false);
+    if (!line.empty()) Show(position_ + line, false);
   }
   void ProcessEvents() override {
     if (g_interrupted && run && !run->StopRequested()) {
@@ -89,6 +92,7 @@ class TerminalUI : public korvel::OperatorPort {
   bool tty_;
   bool shown_ = false;
   korvel::ProgressLine progress_;
+  std::string position_;  // "[k/n] ": the ticked item the run is at, on the live line
 };
 
 // The final report of the run's log folder, as UTF-8.

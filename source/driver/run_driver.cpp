@@ -191,10 +191,20 @@ void RunDriver::btnStopClick() {
   ctx_.DoLogMisc("USER FORCED STOP");
 }
 
+int RunDriver::TickedItems() {
+  int ticked = 0;
+  for (const auto& [items, list] : {std::pair{&ListePrealable(), 1}, std::pair{&ListeClinique(), 2}}) {
+    for (size_t i = 0; i < items->size(); ++i)
+      ticked += (*items)[i].routine && ui_.IsChecked(list, static_cast<int>(i));
+  }
+  return ticked;
+}
+
 void RunDriver::RunList(const std::vector<TableItem>& items, int list) {
   for (size_t i = 0; i < items.size(); ++i) {
     if (!ctx_.StopAllProcess) break;
     if (!items[i].routine || !ui_.IsChecked(list, static_cast<int>(i))) continue;
+    ui_.SetRunPosition(++position_, ticked_);
     ctx_.Summary.Begin(items[i].text);
     try {
       items[i].routine(ctx_);
@@ -274,6 +284,8 @@ void RunDriver::btnTransfertClick() {
   try {
     bool any_prealable = false;
     for (size_t i = 0; i < ListePrealable().size(); ++i) any_prealable |= ui_.IsChecked(1, static_cast<int>(i));
+    position_ = 0;
+    ticked_ = TickedItems();
     RunList(ListePrealable(), 1);
     if (any_prealable) {
       DatabaseBackupRestore(ctx_, "RIS_APRES_PREALABLE_" + FormatDateTime("yyyymmdd_hhnnss", Now()) + ".FBK");

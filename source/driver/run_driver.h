@@ -83,6 +83,8 @@ class RunDriver {
 
  private:
   void RunList(const std::vector<TableItem>& items, int list);
+  // The items of both lists that are ticked and have a routine.
+  int TickedItems();
   // The checks made before the first table: the target opened (before the options are
   // validated, which reads it), the legacy folder there (after).
   bool CheckTarget();
@@ -91,6 +93,7 @@ class RunDriver {
 
   OperatorPort& ui_;
   RunContext ctx_;
+  int position_ = 0, ticked_ = 0;  // the run's place among the ticked items
 };
 
 }  // namespace korvel

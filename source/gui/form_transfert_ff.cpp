@@ -12,9 +12,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -177,7 +179,13 @@ void TFormTransfertFF::BuildDataPage(QWidget* page) {
   pnlGauge->setFrameShadow(QFrame::Sunken);
   lblOperations = Make<QLabel>(pnlGauge, "lblOperations", 10, 10, 650, 60);
   lblOperations->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  lblCounter = Make<QLabel>(pnlGauge, "lblCounter", 10, 80, 650, 40);
+  lblCounter = Make<QLabel>(pnlGauge, "lblCounter", 10, 72, 200, 20);
+  lblPosition = Make<QLabel>(pnlGauge, "lblPosition", 460, 72, 200, 20);
+  lblPosition->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  pbTable = Make<QProgressBar>(pnlGauge, "pbTable", 10, 94, 650, 16);
+  pbTable->setRange(0, 1);
+  pbTable->setValue(0);
+  lblProgress = Make<QLabel>(pnlGauge, "lblProgress", 10, 112, 650, 18);
 }
 
 void TFormTransfertFF::BuildConfigPage(QWidget* page) {
@@ -371,11 +379,34 @@ bool TFormTransfertFF::IsChecked(int list, int index) {
 void TFormTransfertFF::SetOperation(const std::string& text) {
   lblOperations->setText(Q(text).replace("\r\n", "\n"));
   lblOperations->repaint();
+  // A new operation starts its own rate; its bar fills from empty.
+  progress_.Start(text, ProgressLine::Clock::now());
+  pbTable->setRange(0, 1);
+  pbTable->setValue(0);
+  lblProgress->clear();
 }
 
-void TFormTransfertFF::SetProgress(int64_t read, int64_t) {
+void TFormTransfertFF::SetProgress(int64_t read, int64_t total) {
   lblCounter->setText(QString::number(read));
   lblCounter->repaint();
+  // The line itself says when it is due (a few times a second at most).
+  const std::string line = progress_.Update(read, total, ProgressLine::Clock::now());
+  if (line.empty()) return;
+  if (total > 0) {
+    // Per mille: a bar's range is an int, a legacy table's count may not be.
+    pbTable->setRange(0, 1000);
+    pbTable->setValue(static_cast<int>(std::min<int64_t>(1000, read * 1000 / total)));
+  } else {
+    pbTable->setRange(0, 0);  // busy, count unknown
+  }
+  lblProgress->setText(Q(line));
+  pbTable->repaint();
+  lblProgress->repaint();
+}
+
+void TFormTransfertFF::SetRunPosition(int item, int items) {
+  lblPosition->setText(QString("Table %1 de %2").arg(item).arg(items));
+  lblPosition->repaint();
 }
 
 void TFormTransfertFF::ProcessEvents() { QCoreApplication::processEvents(); }

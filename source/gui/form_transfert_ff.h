@@ -11,6 +11,7 @@
 
 #include "source/driver/run_driver.h"
 #include "source/run/operator_port.h"
+#include "source/run/progress_line.h"
 
 class QCheckBox;
 class QComboBox;
@@ -19,6 +20,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QTabWidget;
 
@@ -40,6 +42,7 @@ class TFormTransfertFF : public QWidget, public OperatorPort {
   bool IsChecked(int list, int index) override;
   void SetOperation(const std::string& text) override;
   void SetProgress(int64_t read, int64_t total) override;
+  void SetRunPosition(int item, int items) override;
   void ProcessEvents() override;
   void ShowMessage(const std::string& text) override;
   void SetOptionsEnabled(bool enabled) override;
@@ -108,6 +111,12 @@ class TFormTransfertFF : public QWidget, public OperatorPort {
   QPushButton* btnTousListe2 = nullptr;
   QLabel* lblOperations = nullptr;
   QLabel* lblCounter = nullptr;
+  // Under the label and the counter: the table's records read of its records, the
+  // rate and time left (the command line's progress line), the run's ticked item.
+  QProgressBar* pbTable = nullptr;
+  QLabel* lblProgress = nullptr;
+  QLabel* lblPosition = nullptr;
+  ProgressLine progress_;
   QLineEdit* edSmtp = nullptr;
   QLineEdit* edPort = nullptr;
   QLineEdit* edDestinataire = nullptr;

@@ -47,6 +47,8 @@ class OperatorPort {
   // lblCounter: `read` records of the current table so far, of `total` (0 when not
   // known); the label shows `read`.
   virtual void SetProgress(int64_t read, int64_t total) = 0;
+  // The run is at ticked item `item` (from 1) of `items`, both lists together.
+  virtual void SetRunPosition(int item, int items) = 0;
   // Lets the event loop run once (repaint, a click on "Stop").
   virtual void ProcessEvents() = 0;
   // A modal message box with one OK button.

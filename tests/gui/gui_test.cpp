@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -298,6 +299,13 @@ TEST_F(WindowRunTest, OptionsDisabledDuringTheRunAndStopWorksMidTable) {
     EXPECT_TRUE(Find<QLineEdit>("edtPrefixGlobal")->isEnabled());
     EXPECT_FALSE(Green());
     EXPECT_EQ(Find<QLabel>("lblOperations")->text(), "Table region\nTransfert des donnees");
+    // Under the label and the counter: 2500 of the table's 6000 records, the rate and
+    // time left, and the one ticked item.
+    EXPECT_EQ(Find<QLabel>("lblCounter")->text(), "2500");
+    EXPECT_EQ(Find<QProgressBar>("pbTable")->value(), 416);  // per mille
+    EXPECT_NE(Find<QLabel>("lblProgress")->text().indexOf("2500/6000 (42%)"), -1)
+        << Find<QLabel>("lblProgress")->text().toStdString();
+    EXPECT_EQ(Find<QLabel>("lblPosition")->text(), "Table 1 de 1");
     Find<QPushButton>("Button3")->click();
   });
   Find<QPushButton>("btnTransfert")->click();

@@ -84,6 +84,8 @@ TEST_F(RunCoreTest, StopDuringTheFirstListEndsThatTableCleanlyAndSkipsTheRest) {
   EXPECT_EQ(Count("Region"), 2501);
   EXPECT_NE(ReadLog("TableAnatom").find("2501"), std::string::npos) << ReadLog("TableAnatom");
   EXPECT_FALSE(LogExists("TableDicto"));
+  // The operator saw the run reach the second of the three ticked items, no further.
+  EXPECT_EQ(ui.positions, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}}));
   EXPECT_EQ(Backups(), 1);
   EXPECT_NE(ReadLog("Log Generique").find("USER FORCED STOP"), std::string::npos);
 }

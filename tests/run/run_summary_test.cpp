@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "source/cli/progress_line.h"
+#include "source/run/progress_line.h"
 #include "source/run/run_summary.h"
 
 namespace korvel {

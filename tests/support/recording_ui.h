@@ -16,6 +16,7 @@ class RecordingUI : public OperatorPort {
   RunOptions options;
   std::set<std::pair<int, int>> checked;  // (list, index)
   std::vector<std::string> operations, counters, messages;
+  std::vector<std::pair<int, int>> positions;  // (item, items) as the run reached each
   std::vector<bool> enabled_changes;
   int events = 0;
   bool finished = false;
@@ -27,6 +28,7 @@ class RecordingUI : public OperatorPort {
   bool IsChecked(int list, int index) override { return checked.count({list, index}) > 0; }
   void SetOperation(const std::string& text) override { operations.push_back(text); }
   void SetProgress(int64_t read, int64_t) override { counters.push_back(std::to_string(read)); }
+  void SetRunPosition(int item, int items) override { positions.emplace_back(item, items); }
   void ProcessEvents() override {
     ++events;
     if (on_events) on_events();

@@ -1,6 +1,7 @@
-// The live line of korvel-cli: the current operation, the records read of the table's
-// records, the rate since the table started and the time left at that rate. Shown a
-// few times a second at most, so it costs nothing a table would notice.
+// The live progress line of korvel-cli and of the window: the current operation, the
+// records read of the table's records, the rate since the table started and the time
+// left at that rate. Shown a few times a second at most, so it costs nothing a table
+// would notice.
 #pragma once
 
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "source/cli/progress_line.h"
+#include "source/run/progress_line.h"
 
 #include <fmt/format.h>
 
