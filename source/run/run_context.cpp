@@ -5,6 +5,7 @@
 
 #include "global/ini_file.h"
 #include "source/flashfiler/start_session.h"
+#include "source/run/traps.h"
 #include "source/transfert/source_record_log.h"
 
 namespace korvel {
@@ -62,19 +63,11 @@ void RunContext::Release() {
   slRadiologiste.clear();
   slTechnologue.clear();
   slEtablissement.clear();
-  try {
-    target.Close();
-  } catch (const std::exception& e) {
-    DoLogMisc(e.what());
-  }
+  SkipStepOnError(*this, [&] { target.Close(); });
   FDicteeMgr.reset();
   FStatutMgr.reset();
   FPlageMgr.reset();
-  try {
-    FDataMgr.reset();
-  } catch (const std::exception& e) {
-    DoLogMisc(e.what());
-  }
+  SkipStepOnError(*this, [&] { FDataMgr.reset(); });
   FParamMgr.reset();
   FLogMgr.Close();
 }
