@@ -29,13 +29,18 @@ void RunSummary::AddLoop(bool opened, int64_t read, int64_t added, int64_t refus
   t->passedOver += passedOver;
 }
 
-void RunSummary::AddMove(bool ok, int64_t moved, int64_t refused, int64_t present) {
+void RunSummary::AddMove(bool ok, int64_t moved, int64_t refused, int64_t present, int64_t superseded) {
   TableSummary* t = Current();
   if (!t) return;
   if (!ok) ++t->movesFailed;
   t->moved += moved;
   t->moveRefused += refused;
   t->movePresent += present;
+  t->moveSuperseded += superseded;
+}
+
+void RunSummary::UnaccountedMove() {
+  if (TableSummary* t = Current()) ++t->movesUnaccounted;
 }
 
 void RunSummary::MissingRequiredSource() {
@@ -57,29 +62,30 @@ bool RunSummary::Reconciles() const {
 }
 
 std::string RunSummary::Text() const {
-  std::string text =
-      fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9} {:>9} {:>10}  {}\n", "Table", "Lus", "Ajoutes",
-                  "Refuses", "Ignores", "Deplaces", "Refuses", "Presents", "Secondes", "Lus/s", "Concorde");
+  std::string text = fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9} {:>11} {:>9} {:>10}  {}\n",
+                                 "Table", "Lus", "Ajoutes", "Refuses", "Ignores", "Deplaces", "Refuses", "Presents",
+                                 "Anterieures", "Secondes", "Lus/s", "Concorde");
   for (const TableSummary& t : tables_) {
     std::string remark = t.Reconciles() ? "oui" : "NON";
     if (t.loopsNotOpened > 0) remark += " (source non ouverte)";
     if (t.movesFailed > 0) remark += " (deplacement incomplet)";
     if (t.tablesRefused > 0) remark += " (table refusee)";
-    text += fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9} {:>9.1f} {:>10.0f}  {}\n", t.name, t.read,
-                        t.added, t.refused, t.passedOver, t.moved, t.moveRefused, t.movePresent, t.seconds,
-                        t.RecordsPerSecond(), remark);
+    if (t.movesUnaccounted > 0) remark += " (lignes non comptees)";
+    text += fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9} {:>11} {:>9.1f} {:>10.0f}  {}\n", t.name,
+                        t.read, t.added, t.refused, t.passedOver, t.moved, t.moveRefused, t.movePresent,
+                        t.moveSuperseded, t.seconds, t.RecordsPerSecond(), remark);
   }
   return text;
 }
 
 std::string RunSummary::Csv() const {
   std::string csv =
-      "Table;Lus;Ajoutes;Refuses;Ignores;Deplaces;Deplacements refuses;Deja presents;Secondes;"
+      "Table;Lus;Ajoutes;Refuses;Ignores;Deplaces;Deplacements refuses;Deja presents;Copies anterieures;Secondes;"
       "Lus par seconde;Concorde\n";
   for (const TableSummary& t : tables_) {
-    csv += fmt::format("{};{};{};{};{};{};{};{};{:.1f};{:.0f};{}\n", t.name, t.read, t.added, t.refused, t.passedOver,
-                       t.moved, t.moveRefused, t.movePresent, t.seconds, t.RecordsPerSecond(),
-                       t.Reconciles() ? "oui" : "NON");
+    csv += fmt::format("{};{};{};{};{};{};{};{};{};{:.1f};{:.0f};{}\n", t.name, t.read, t.added, t.refused,
+                       t.passedOver, t.moved, t.moveRefused, t.movePresent, t.moveSuperseded, t.seconds,
+                       t.RecordsPerSecond(), t.Reconciles() ? "oui" : "NON");
   }
   return csv;
 }

@@ -18,8 +18,11 @@ struct TableSummary {
   int64_t moved = 0, moveRefused = 0;
   // Staged rows the moves found in their final table already (an earlier run moved them).
   int64_t movePresent = 0;
-  // Record loops that did not open their source, moves that could not run or stopped.
-  int loopsNotOpened = 0, movesFailed = 0, tablesRefused = 0;
+  // Earlier runs' staged copies of a record a later run staged again.
+  int64_t moveSuperseded = 0;
+  // Record loops that did not open their source, moves that could not run or stopped,
+  // moves that could not say what became of every row they counted.
+  int loopsNotOpened = 0, movesFailed = 0, tablesRefused = 0, movesUnaccounted = 0;
   // Legacy tables the clinic's migration cannot do without (its establishments and
   // settings) that could not be opened.
   int requiredMissing = 0;
@@ -28,7 +31,8 @@ struct TableSummary {
   // read = added + refused + passed over for the record loops, and every move ran to
   // its end (a move counts each row it was given as moved or refused).
   bool Reconciles() const {
-    return read == added + refused + passedOver && movesFailed == 0 && tablesRefused == 0 && requiredMissing == 0;
+    return read == added + refused + passedOver && movesFailed == 0 && tablesRefused == 0 && requiredMissing == 0 &&
+           movesUnaccounted == 0;
   }
   double RecordsPerSecond() const { return seconds > 0 ? read / seconds : 0; }
 };
@@ -40,7 +44,10 @@ class RunSummary {
   void Begin(const std::string& name);
   void End();
   void AddLoop(bool opened, int64_t read, int64_t added, int64_t refused, int64_t passedOver);
-  void AddMove(bool ok, int64_t moved, int64_t refused, int64_t present = 0);
+  void AddMove(bool ok, int64_t moved, int64_t refused, int64_t present = 0, int64_t superseded = 0);
+  // A move whose rows counted before it ran are not all moved, refused, present or
+  // superseded.
+  void UnaccountedMove();
   // The routine refused its table whole (an index or a range it could not set, a
   // threshold that is not a number): nothing was read, and the row says so.
   void RefuseTable();

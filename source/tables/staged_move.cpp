@@ -276,14 +276,20 @@ class Mover {
 void EnsureTransaction(RunContext& run) { run.target.Begin(); }
 
 void LogMove(RunContext& run, const MoveSpec& spec, const MoveResult& result, bool showPresent) {
-  run.Summary.AddMove(result.ok, result.moved, result.refused, result.present);
-  if (result.Staged() == 0 && !spec.logEmpty) return;
-  run.DoLogError(nullptr,
-                 "Deplacement vers " + spec.target + ": " + std::to_string(result.Staged()) + " a deplacer, " +
-                     std::to_string(result.moved) + " deplaces, " + std::to_string(result.refused) + " refuses" +
-                     (showPresent ? ", " + std::to_string(result.present) + " deja presents" : "") +
-                     (result.ok ? "" : ", incomplet"),
-                 false);
+  run.Summary.AddMove(result.ok, result.moved, result.refused, result.present, result.superseded);
+  const int64_t toMove = result.expected >= 0 ? result.expected : result.Staged();
+  if (toMove == 0 && result.Staged() == 0 && !spec.logEmpty) return;
+  std::string line = "Deplacement vers " + spec.target + ": " + std::to_string(toMove) + " a deplacer, " +
+                     std::to_string(result.moved) + " deplaces, " + std::to_string(result.refused) + " refuses";
+  if (showPresent) line += ", " + std::to_string(result.present) + " deja presents";
+  if (result.expected >= 0) line += ", " + std::to_string(result.superseded) + " copies anterieures";
+  if (!result.ok) line += ", incomplet";
+  // A complete move that cannot say what became of some rows: never a silent loss.
+  if (result.ok && !result.Accounted()) {
+    line += ", " + std::to_string(toMove - result.Staged()) + " lignes non comptees";
+    run.Summary.UnaccountedMove();
+  }
+  run.DoLogError(nullptr, line, false);
 }
 
 // A move ended by a fault: said in the table log and in "Log Generique"; what it moved
@@ -308,6 +314,40 @@ MoveResult Unrunnable(RunContext& run, const MoveSpec& spec, const std::string& 
 
 MoveResult MoveBlocks(RunContext& run, const MoveSpec& spec, const std::string& notMoved, int blockSize,
                       const MoveResult& start, bool showPresent);
+
+// The log lines naming the superseded copies (`superseded`, a condition on the staged
+// row) whose values differ from their identifier's latest copy: the operator sees which
+// legacy records changed between two runs. Every staged column but the line number and
+// large texts is compared.
+std::vector<std::string> DifferingCopies(RunContext& run, const StagedCopies& c, const std::string& superseded) {
+  std::string differs;
+  fib::TpFIBQuery columns(run.target.Db());
+  columns.SetSQLText(
+      "SELECT TRIM(rf.RDB$FIELD_NAME) FROM RDB$RELATION_FIELDS rf JOIN RDB$FIELDS f ON f.RDB$FIELD_NAME = "
+      "rf.RDB$FIELD_SOURCE WHERE rf.RDB$RELATION_NAME = UPPER(:T) AND f.RDB$FIELD_TYPE <> 261 AND "
+      "rf.RDB$FIELD_NAME <> 'NO_LIGNE' ORDER BY rf.RDB$FIELD_POSITION");
+  for (columns.ExecWithParams({Variant(c.staging)}); !columns.Eof(); columns.Next()) {
+    const std::string name = columns.Fields(0).AsString();
+    differs += (differs.empty() ? "" : " OR ") + std::string("l.\"") + name + "\" IS DISTINCT FROM " + c.alias + ".\"" +
+               name + "\"";
+  }
+  columns.Close();
+  std::vector<std::string> lines;
+  if (differs.empty()) return lines;
+  const std::string staged = c.alias + "." + c.stagedKey;
+  fib::TpFIBQuery copies(run.target.Db());
+  copies.SetSQLText("SELECT " + staged + ", " + c.alias + ".NO_LIGNE, l.NO_LIGNE FROM " + c.staging + " " + c.alias +
+                    " JOIN " + c.staging + " l ON l." + c.stagedKey + " = " + staged +
+                    " AND l.NO_LIGNE = (SELECT MAX(s4.NO_LIGNE) FROM " + c.staging + " s4 WHERE s4." + c.stagedKey +
+                    " = " + staged + ") WHERE " + superseded + " AND (" + differs + ") ORDER BY 1, 2");
+  for (copies.ExecQuery(); !copies.Eof(); copies.Next()) {
+    lines.push_back("Copie anterieure de " + c.finalTable + ", cle " + copies.Fields(0).AsString() + " (ligne " +
+                    std::to_string(copies.Fields(1).AsInteger()) + "): valeurs differentes de la ligne " +
+                    std::to_string(copies.Fields(2).AsInteger()) + ", remplacee par celle-ci");
+  }
+  copies.Close();
+  return lines;
+}
 
 }  // namespace
 
@@ -341,31 +381,45 @@ std::string NotMovedLatestCopy(const StagedCopies& c) {
 MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const StagedCopies& c, int blockSize) {
   EnsureTransaction(run);
   const std::string staged = c.alias + "." + c.stagedKey;
-  const std::string thisRun = c.staging + " " + c.alias + " WHERE " + c.alias + ".NO_LIGNE >= " + c.firstLine +
-                              " AND EXISTS (SELECT 1 FROM " + c.finalTable + " x WHERE x." + c.finalKey + " = " +
-                              staged + ")";
+  const std::string inFinal =
+      "EXISTS (SELECT 1 FROM " + c.finalTable + " x WHERE x." + c.finalKey + " = " + staged + ")";
+  const std::string thisRun = c.alias + ".NO_LIGNE >= " + c.firstLine;
+  const std::string superseded = c.alias + ".NO_LIGNE < " + c.firstLine + " AND NOT " + inFinal +
+                                 " AND EXISTS (SELECT 1 FROM " + c.staging + " s2 WHERE s2." + c.stagedKey + " = " +
+                                 staged + " AND s2.NO_LIGNE + 0 > " + c.alias + ".NO_LIGNE)";
+  // One counting statement before the move: the rows it must account for (this run's,
+  // and earlier runs' not in the final table yet), this run's already there, and the
+  // earlier copies a later one superseded.
+  const std::string count_sql = "SELECT COUNT(*), COALESCE(SUM(IIF(" + thisRun + " AND " + inFinal +
+                                ", 1, 0)), 0), COALESCE(SUM(IIF(" + superseded + ", 1, 0)), 0) FROM " + c.staging +
+                                " " + c.alias + " WHERE " + thisRun + " OR NOT " + inFinal;
+  MoveResult start;
   int64_t present = 0;
   std::vector<std::pair<std::string, int64_t>> conflicts;
+  std::vector<std::string> differing;
   try {
-    // Before the move: rows of this run whose identifier the final table holds already.
     fib::TpFIBQuery count(run.target.Db());
-    count.SetSQLText("SELECT COUNT(*) FROM " + thisRun);
+    count.SetSQLText(count_sql);
     count.ExecQuery();
-    present = count.Fields(0).AsInteger();
+    start.expected = count.Fields(0).AsInteger();
+    present = count.Fields(1).AsInteger();
+    start.superseded = count.Fields(2).AsInteger();
     count.Close();
     if (present > 0) {
       // Those no earlier run staged were there before Korvel: a conflict to correct.
       fib::TpFIBQuery theirs(run.target.Db());
-      theirs.SetSQLText("SELECT " + staged + ", " + c.alias + ".NO_LIGNE FROM " + thisRun +
-                        " AND NOT EXISTS (SELECT 1 FROM " + c.staging + " s3 WHERE s3." + c.stagedKey + " = " + staged +
-                        " AND s3.NO_LIGNE < " + c.firstLine + ") ORDER BY 1, 2");
+      theirs.SetSQLText("SELECT " + staged + ", " + c.alias + ".NO_LIGNE FROM " + c.staging + " " + c.alias +
+                        " WHERE " + thisRun + " AND " + inFinal + " AND NOT EXISTS (SELECT 1 FROM " + c.staging +
+                        " s3 WHERE s3." + c.stagedKey + " = " + staged + " AND s3.NO_LIGNE < " + c.firstLine +
+                        ") ORDER BY 1, 2");
       for (theirs.ExecQuery(); !theirs.Eof(); theirs.Next()) {
         conflicts.emplace_back(theirs.Fields(0).AsString(), theirs.Fields(1).AsInteger());
       }
       theirs.Close();
     }
+    if (start.superseded > 0) differing = DifferingCopies(run, c, superseded);
   } catch (const EDatabaseError& e) {
-    MoveResult result = Unrunnable(run, spec, "SELECT COUNT(*) FROM " + thisRun, e);
+    MoveResult result = Unrunnable(run, spec, count_sql, e);
     LogMove(run, spec, result, false);
     return result;
   }
@@ -375,7 +429,7 @@ MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const StagedC
                        "): deja dans la cible avant ce transfert, non deplacee",
                    false);
   }
-  MoveResult start;
+  for (const std::string& line : differing) run.DoLogError(nullptr, line, false);
   start.present = present - static_cast<int64_t>(conflicts.size());
   start.refused = static_cast<int64_t>(conflicts.size());
   return MoveBlocks(run, spec, NotMovedLatestCopy(c), blockSize, start, true);
@@ -437,6 +491,8 @@ MoveResult MoveBlocks(RunContext& run, const MoveSpec& spec, const std::string& 
   Mover mover(run, spec, extra);
   mover.result.present = start.present;
   mover.result.refused = start.refused;
+  mover.result.superseded = start.superseded;
+  mover.result.expected = start.expected;
   try {
     first.SetSQLText("SELECT FIRST 1 " + spec.key + " FROM " + spec.staging + " WHERE " + spec.key +
                      " IS NOT NULL AND " + notMoved + " ORDER BY " + spec.key);
@@ -448,6 +504,8 @@ MoveResult MoveBlocks(RunContext& run, const MoveSpec& spec, const std::string& 
     MoveResult result = Unrunnable(run, spec, WithKeys(spec, notMoved), e);
     result.present = start.present;
     result.refused = start.refused;
+    result.superseded = start.superseded;
+    result.expected = start.expected;
     LogMove(run, spec, result, showPresent);
     return result;
   }

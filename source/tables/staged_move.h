@@ -58,9 +58,17 @@ struct MoveResult {
   int64_t refused = 0;
   // Rows the final table held already (only counted when the move says how to tell).
   int64_t present = 0;
+  // Copies an earlier run staged of an identifier staged again later, left for the
+  // later copy (block moves of a staging that may hold a record more than once).
+  int64_t superseded = 0;
+  // The rows the move had to account for, counted on their own before it ran; -1 when
+  // the move does not count them apart (its count is then the sum of the others).
+  int64_t expected = -1;
   // Move statements the server ran (1 for a whole move nothing refused).
   int64_t statements = 0;
-  int64_t Staged() const { return moved + refused + present; }
+  int64_t Staged() const { return moved + refused + present + superseded; }
+  // Every row counted on its own is moved, refused, present or superseded.
+  bool Accounted() const { return expected < 0 || expected == Staged(); }
 };
 
 // The statement of a move as the server receives it for the whole set.
@@ -94,10 +102,12 @@ struct StagedCopies {
 };
 
 // Moves in blocks the rows of `copies` not moved yet (NotMovedLatestCopy), and
-// accounts for every row this run staged: moved, refused, or already in the final
-// table ("deja presents" when an earlier run staged that identifier too, so moved it;
-// a conflict, logged with its key and counted as refused, when the row was the
-// target's own).
+// accounts for every row it considers (this run's, and earlier runs' not moved yet),
+// counted apart before the move: moved, refused, already in the final table ("deja
+// presents" when an earlier run staged that identifier too, so moved it; a conflict,
+// logged with its key and counted as refused, when the row was the target's own), or
+// an earlier copy a later one superseded ("copies anterieures"; one whose values differ
+// from the latest copy's is named in the log).
 MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const StagedCopies& copies, int blockSize = 2500);
 
 // The staging line number the next staged row will take (every staging table numbers

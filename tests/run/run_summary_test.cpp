@@ -12,7 +12,7 @@ TEST(RunSummaryTest, EachRoutineAddsItsLoopsAndMovesAndSaysWhetherTheyReconcile)
   summary.Begin("Patient");
   summary.AddLoop(true, 10, 7, 2, 1);
   summary.AddMove(true, 6, 1);
-  summary.AddMove(true, 3, 0, 4);  // four rows an earlier run moved
+  summary.AddMove(true, 3, 0, 4, 2);  // four rows an earlier run moved, two copies it staged
   summary.End();
   summary.Begin("Prescription (visite)");
   summary.AddLoop(true, 4, 4, 0, 0);
@@ -21,8 +21,13 @@ TEST(RunSummaryTest, EachRoutineAddsItsLoopsAndMovesAndSaysWhetherTheyReconcile)
   summary.Begin("HL7Radiol");
   summary.AddLoop(false, 0, 0, 0, 0);  // no legacy table: nothing read, nothing lost
   summary.End();
+  summary.Begin("Paiement");
+  summary.AddLoop(true, 3, 3, 0, 0);
+  summary.AddMove(true, 2, 0);
+  summary.UnaccountedMove();  // a row counted before the move that it cannot place
+  summary.End();
 
-  ASSERT_EQ(summary.Tables().size(), 3u);
+  ASSERT_EQ(summary.Tables().size(), 4u);
   const TableSummary& patient = summary.Tables()[0];
   EXPECT_EQ(patient.read, 10);
   EXPECT_EQ(patient.moved, 9);
@@ -30,17 +35,19 @@ TEST(RunSummaryTest, EachRoutineAddsItsLoopsAndMovesAndSaysWhetherTheyReconcile)
   EXPECT_TRUE(patient.Reconciles());
   EXPECT_FALSE(summary.Tables()[1].Reconciles());
   EXPECT_TRUE(summary.Tables()[2].Reconciles());
+  EXPECT_FALSE(summary.Tables()[3].Reconciles());
   EXPECT_FALSE(summary.Reconciles());
 
   const std::string csv = summary.Csv();
   EXPECT_EQ(csv.substr(0, csv.find('\n')),
-            "Table;Lus;Ajoutes;Refuses;Ignores;Deplaces;Deplacements refuses;Deja presents;Secondes;Lus par seconde;"
-            "Concorde");
-  EXPECT_NE(csv.find("\nPatient;10;7;2;1;9;1;4;"), std::string::npos) << csv;
+            "Table;Lus;Ajoutes;Refuses;Ignores;Deplaces;Deplacements refuses;Deja presents;Copies anterieures;"
+            "Secondes;Lus par seconde;Concorde");
+  EXPECT_NE(csv.find("\nPatient;10;7;2;1;9;1;4;2;"), std::string::npos) << csv;
   EXPECT_NE(csv.find(";NON\n"), std::string::npos) << csv;
   const std::string text = summary.Text();
   EXPECT_NE(text.find("NON (deplacement incomplet)"), std::string::npos) << text;
   EXPECT_NE(text.find("oui (source non ouverte)"), std::string::npos) << text;
+  EXPECT_NE(text.find("NON (lignes non comptees)"), std::string::npos) << text;
 }
 
 TEST(ProgressLineTest, RateAndTimeLeftShownAFewTimesASecondAtMost) {

@@ -151,18 +151,30 @@ TEST_F(BillingRecordsTest, APaymentNumberGivenTwiceMovesTheFirstAndRefusesTheSec
   const std::string log = ReadLog("TablePaiement");
   EXPECT_NE(log.find("Refuse par Paiement, cle 7 (ligne "), std::string::npos) << log;
   EXPECT_NE(log.find("Conflit avec Paiement, cle 20 (ligne "), std::string::npos) << log;
-  // This run staged five: three moved, the second 7 and the target's own 20 refused.
-  EXPECT_NE(log.find("Deplacement vers Paiement: 5 a deplacer, 3 deplaces, 2 refuses, 0 deja presents"),
+  // The earlier copy of 8 (1.00) differs from this run's (3.00): named, then left.
+  const int64_t earlier = Select("SELECT MIN(NO_LIGNE) FROM TMPPAIEMENT").AsInteger();
+  const int64_t latest = Select("SELECT MAX(NO_LIGNE) FROM TMPPAIEMENT WHERE ID_PAIEMENT = 8").AsInteger();
+  EXPECT_NE(log.find("Copie anterieure de Paiement, cle 8 (ligne " + std::to_string(earlier) +
+                     "): valeurs differentes de la ligne " + std::to_string(latest) + ", remplacee par celle-ci"),
+            std::string::npos)
+      << log;
+  // Six to account for, this run's five and the earlier 8: three moved, the second 7
+  // and the target's own 20 refused, the earlier 8 superseded.
+  EXPECT_NE(log.find("Deplacement vers Paiement: 6 a deplacer, 3 deplaces, 2 refuses, 0 deja presents, 1 copies "
+                     "anterieures\n"),
             std::string::npos)
       << log;
   EXPECT_EQ(ctx->Summary.Tables().back().moveRefused, 2);
+  EXPECT_EQ(ctx->Summary.Tables().back().moveSuperseded, 1);
+  EXPECT_TRUE(ctx->Summary.Tables().back().Reconciles());
 
   // Run again: everything is there; nothing moves, nothing is refused, all is counted.
   TransfertTablePaiement(*ctx);
   EXPECT_EQ(Count("PAIEMENT"), 4);
   const std::string again = ReadLog("TablePaiement");
   EXPECT_EQ(again.find("Refuse par"), std::string::npos) << again;
-  EXPECT_NE(again.find("Deplacement vers Paiement: 5 a deplacer, 0 deplaces, 0 refuses, 5 deja presents"),
+  EXPECT_NE(again.find("Deplacement vers Paiement: 5 a deplacer, 0 deplaces, 0 refuses, 5 deja presents, 0 copies "
+                       "anterieures"),
             std::string::npos)
       << again;
 }
