@@ -177,7 +177,20 @@ void InsertPriveetmp(RunContext& run, const std::string& sNomTable, const std::s
 }
 
 void InsertRadiologisteTmp(RunContext& run, const std::string& sNomTable, const std::string& sMessage) {
-  Complete(run, " InsertRadiologisteTmp", sMessage, false, [&] { Move(run, Completion::Radiologiste, sNomTable, ""); });
+  Complete(run, " InsertRadiologisteTmp", sMessage, false, [&] {
+    const std::string highest = HighestId(run, "radiologiste", "id_radiologiste");
+    MoveSpec spec = Spec(Completion::Radiologiste, sNomTable, "", "");
+    spec.logEmpty = false;
+    // A radiologist added here gets its identifier as internal number at once, as the
+    // radiologists' item gives it to every radiologist without one: otherwise the next
+    // run of that item would change a row this run left behind.
+    if (MoveStaged(run, spec).moved > 0) {
+      run.target.Execute(
+          "UPDATE radiologiste r SET r.nointerne = r.id_radiologiste WHERE r.nointerne IS NULL AND "
+          "r.id_radiologiste > " +
+          highest);
+    }
+  });
 }
 
 void InsertEtablissementTmp(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
