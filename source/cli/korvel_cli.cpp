@@ -3,6 +3,9 @@
 // rate, time left); Ctrl-C acts as "Stop". After the final report it prints the run's
 // summary (also in LogErreur/<day>/RESUME.txt and RESUME.csv).
 //   korvel-cli RUNFILE [--settings DIR]
+//   korvel-cli --verifier RUNFILE: after the run, checks that every legacy record of
+//   its range is in the target, named in a log, or left out by a routine's rule
+//   (LogErreur/<day>/VERIFICATION.txt); exit 0 when none is missing, 4 otherwise.
 // Exit status: 0 the run completed and every table's counts reconcile; 1 the run
 // could not start (target or legacy tables unreachable, options refused); 2 the run
 // file or the command line is invalid; 3 the run went through its finishing steps but
@@ -25,6 +28,7 @@
 #include "source/cli/run_file.h"
 #include "source/driver/run_driver.h"
 #include "source/run/progress_line.h"
+#include "source/verify/verifier.h"
 
 namespace {
 
@@ -106,6 +110,34 @@ void PrintFinalReport(const std::string& folder) {
   std::cout << "RAPPORT FINAL\n" << report << "\nLogs: " << folder << "\n";
 }
 
+// --verifier: reads the legacy files, the target and the logs of the run file's run.
+int Verify(const korvel::RunFile& file) {
+  std::set<std::string> ticked;
+  for (const auto& [list, index] : file.checked) {
+    const auto& items = list == 1 ? korvel::ListePrealable() : korvel::ListeClinique();
+    ticked.insert(items[static_cast<size_t>(index)].text);
+  }
+  std::error_code ec;
+  const std::string log_root = std::filesystem::current_path(ec).string() + "/LogErreur";
+  korvel::Verification verification;
+  try {
+    verification = korvel::VerifyMigration(file.options, ticked, log_root);
+  } catch (const std::exception& e) {
+    std::cerr << "korvel-cli: the verification cannot read its databases: " << e.what() << "\n";
+    return 1;
+  }
+  const std::string text = verification.Text();
+  std::cout << "VERIFICATION\n" << text;
+  const std::string folder = log_root + "/" + korvel::FormatDateTime("yyyymmdd", korvel::Now());
+  std::filesystem::create_directories(folder, ec);
+  std::ofstream(folder + "/VERIFICATION.txt", std::ios::binary) << korvel::Utf8ToCp1252(text);
+  if (!verification.Complete()) {
+    std::cerr << "korvel-cli: legacy records are missing from the target (see Manquants)\n";
+    return 4;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,6 +146,8 @@ int main(int argc, char** argv) {
   std::string settings;
   app.add_option("runfile", run_path, "Run file (see the README)")->required();
   app.add_option("--settings", settings, "Folder holding Database.ini and Korvel.ini (default: the executable's)");
+  bool verify = false;
+  app.add_flag("--verifier", verify, "Check a finished run instead of running it: every legacy record accounted for");
   app.allow_extras();  // switches such as NEPASUTILISERPREFIXTS_ pass through
   try {
     app.parse(argc, argv);
@@ -129,6 +163,7 @@ int main(int argc, char** argv) {
     std::cerr << "korvel-cli: " << e.what() << "\n";
     return 2;
   }
+  if (verify) return Verify(file);
   const std::string settings_folder = settings.empty() ? korvel::ExecutableFolder() : settings + "/";
   if (file.options.smtpServer.empty() && file.options.smtpPort.empty() && file.options.recipient.empty()) {
     try {

@@ -1,12 +1,11 @@
 #include "source/tables/journal.h"
 
-#include <initializer_list>
-
 #include "global/string_utils.h"
 #include "source/maintenance/generators.h"
 #include "source/maintenance/index_control.h"
 #include "source/run/run_context.h"
 #include "source/run/traps.h"
+#include "source/tables/journal_rules.h"
 #include "source/tables/reference_completion.h"
 #include "source/tables/staged_move.h"
 #include "source/tables/table_loop.h"
@@ -28,18 +27,13 @@ std::string NotMoved(const std::string& finalTable, const std::string& finalKey,
 constexpr const char* kSecurite = "(SELECT id_securite FROM securite WHERE utilisateur = SUBSTR(t.usager, 1, 20))";
 
 // A rule matches any of its remark patterns.
-void InsertTraceLog(RunContext& run, const std::string& firstLine, std::initializer_list<const char*> ps_Conditions,
-                    const std::string& ps_TableName, const std::string& ps_Operation) {
-  std::string matches;
-  for (const char* condition : ps_Conditions)
-    matches += (matches.empty() ? "(t.remarque like " : " OR t.remarque like ") + QuotedStr(condition);
-  matches += ")";
+void InsertTraceLog(RunContext& run, const std::string& firstLine, const JournalRule& rule) {
   MoveStaged(run,
              {"tracelog",
               std::string("INSERT INTO tracelog(ID_tracelog, dateheure, ID_Securite, nomtable, operation, remarque) "
                           "SELECT t.id_log, t.acces, ") +
-                  kSecurite + ", " + QuotedStr(ps_TableName) + ", " + QuotedStr(ps_Operation) +
-                  ", t.remarque FROM tmplog t WHERE " + matches + " AND " +
+                  kSecurite + ", " + QuotedStr(rule.table) + ", " + QuotedStr(rule.operation) +
+                  ", t.remarque FROM tmplog t WHERE " + RemarkMatches("t.remarque", rule.patterns) + " AND " +
                   NotMoved("tracelog", "ID_tracelog", firstLine) + "{KEYS}",
               "tmplog t", "t.id_log", "", "t.NO_LIGNE"});
   run.CommitEtProgress();
@@ -53,22 +47,12 @@ void MoveJournal(RunContext& run, const std::string& firstLine) {
                    std::string("INSERT INTO Log(Id_Log, Acces, Remarque, ID_Station, ID_Securite) SELECT t.id_log, "
                                "t.acces, t.remarque, (SELECT id_station FROM station WHERE nomstation = "
                                "SUBSTR(t.poste, 1, 50)), ") +
-                       kSecurite +
-                       " FROM tmplog t WHERE (t.remarque like 'Mauvaise fermeture (Talvo)%' OR t.remarque like "
-                       "'Station non trouvée (%' OR t.remarque like 'Login (Talvo)%' OR t.remarque like 'Logout "
-                       "(Talvo)%' OR t.remarque like 'Changement d''usager%') AND t.acces >= '2005-01-01 00:00' AND " +
+                       kSecurite + " FROM tmplog t WHERE " + RemarkMatches("t.remarque", AccessJournalPatterns()) +
+                       " AND t.acces >= " + QuotedStr(kAccessJournalFrom) + " AND " +
                        NotMoved("Log", "Id_Log", firstLine) + "{KEYS}",
                    "tmplog t", "t.id_log", "", "t.NO_LIGNE"});
   run.CommitEtProgress();
-  // The audit rules, in order. The unread-report remark is found written with one
-  // apostrophe and with two (older versions doubled it), and both are audit entries.
-  InsertTraceLog(run, firstLine, {"Impression protocoles en lot réussie%"}, "PROTOCOLE", "IMPRESSION");
-  InsertTraceLog(run, firstLine, {"FactHop%"}, "FACTHOP", "FACTHOP");
-  InsertTraceLog(run, firstLine, {"Impression d'un rapport non lu%", "Impression d''un rapport non lu%"}, "PROTOCOLE",
-                 "IMPRESSION");
-  InsertTraceLog(run, firstLine, {"Destr. pres%"}, "VISITE", "DELETE");
-  InsertTraceLog(run, firstLine, {"CHANGE_NOPRESCRIP FROM%"}, "VISITE", "MODIFICATION");
-  InsertTraceLog(run, firstLine, {"TALVO SEND MSG OPEN%"}, "WORKLIST", "SEND");
+  for (const JournalRule& rule : AuditJournalRules()) InsertTraceLog(run, firstLine, rule);
 }
 
 }  // namespace

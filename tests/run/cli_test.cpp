@@ -261,6 +261,55 @@ TEST_F(CliTest, TheSampleClinicRunTwiceLeavesEveryFinalTableAsTheFirstRunLeftIt)
   }
 }
 
+TEST_F(CliTest, TheVerificationAccountsForEveryLegacyRecordAndListsRowsDeletedAfterTheRun) {
+  PrepareSampleClinic();
+  std::ofstream(folder + "/all.run") << SampleClinicRunFile("Database.ini");
+  std::string output;
+  ASSERT_EQ(RunCommand(std::string(KORVEL_CLI) + " all.run --settings .", &output), 0) << output;
+  const auto before = FinalTables(database);
+
+  output.clear();
+  EXPECT_EQ(RunCommand(std::string(KORVEL_CLI) + " --verifier all.run", &output), 0) << output;
+  // Patient 1 is under the run's first patient number (2): passed over, not missing.
+  EXPECT_NE(output.find("\nPatient                        2000       1999        0        1          0"),
+            std::string::npos)
+      << output;
+  for (const char* item : {"\nPrescription (visite) ", "\nExamen ", "\nPaiement ", "\nLog ", "\nPretFilm "}) {
+    EXPECT_NE(output.find(item), std::string::npos) << item << output;
+  }
+  EXPECT_EQ(output.find("Manquants de"), std::string::npos) << output;
+  // It only read: the target is as the run left it.
+  EXPECT_TRUE(FinalTables(database) == before);
+
+  // Rows deleted by hand after the run are missing, and only they.
+  fib::TpFIBDatabase db;
+  testing::OpenTarget(db, database);
+  const std::string firstEntry = [&] {
+    fib::TpFIBTransaction read(&db);
+    read.StartTransaction();
+    fib::TpFIBQuery entry(&db, &read);
+    entry.SetSQLText("SELECT MIN(ID_LOG) FROM LOG");
+    entry.ExecQuery();
+    const std::string id = entry.Fields(0).AsString();
+    read.Commit();
+    return id;
+  }();
+  for (const std::string& sql :
+       std::vector<std::string>{"DELETE FROM PAIEMENT WHERE ID_PAIEMENT IN (3, 17)",
+                                "DELETE FROM ETAT WHERE ID_ETAT = 5", "DELETE FROM LOG WHERE ID_LOG = " + firstEntry}) {
+    ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit(sql, {}, &db)) << sql;
+  }
+  db.Close();
+  output.clear();
+  EXPECT_EQ(RunCommand(std::string(KORVEL_CLI) + " --verifier all.run", &output), 4) << output;
+  EXPECT_NE(output.find("\nManquants de Etat: 5\nManquants de Paiement: 3, 17\nManquants de Log: " + firstEntry + "\n"),
+            std::string::npos)
+      << output;
+  EXPECT_NE(output.find("legacy records are missing from the target"), std::string::npos) << output;
+  const std::string day = folder + "/LogErreur/" + FormatDateTime("yyyymmdd", Now());
+  EXPECT_TRUE(std::filesystem::exists(day + "/VERIFICATION.txt"));
+}
+
 // Runs korvel-cli in `folder` and sends `signal` to it once a line of its output holds
 // `when`; returns its exit status (-signal when the signal ended it) and its output.
 int RunCliUntil(const std::string& folder, const std::string& runFile, const std::string& when, int signal,
