@@ -111,26 +111,22 @@ void PrintFinalReport(const std::string& folder) {
 }
 
 // --verifier: reads the legacy files, the target and the logs of the run file's run.
-int Verify(const korvel::RunFile& file) {
-  std::set<std::string> ticked;
-  for (const auto& [list, index] : file.checked) {
-    const auto& items = list == 1 ? korvel::ListePrealable() : korvel::ListeClinique();
-    ticked.insert(items[static_cast<size_t>(index)].text);
-  }
+int Verify(const korvel::RunFile& file, const std::string& settingsFolder) {
+  const std::set<std::string> ticked = korvel::TickedItemTexts([&](int list, int index) {
+    return file.checked.count({list, index}) > 0;
+  });
   std::error_code ec;
   const std::string log_root = std::filesystem::current_path(ec).string() + "/LogErreur";
   korvel::Verification verification;
   try {
-    verification = korvel::VerifyMigration(file.options, ticked, log_root);
+    verification = korvel::VerifyMigration(korvel::TargetDatabaseName(file.options, settingsFolder),
+                                           korvel::LegacyFolder(file.options), file.options, ticked, log_root);
   } catch (const std::exception& e) {
     std::cerr << "korvel-cli: the verification cannot read its databases: " << e.what() << "\n";
     return 1;
   }
-  const std::string text = verification.Text();
-  std::cout << "VERIFICATION\n" << text;
-  const std::string folder = log_root + "/" + korvel::FormatDateTime("yyyymmdd", korvel::Now());
-  std::filesystem::create_directories(folder, ec);
-  std::ofstream(folder + "/VERIFICATION.txt", std::ios::binary) << korvel::Utf8ToCp1252(text);
+  std::cout << "VERIFICATION\n" << verification.Text();
+  if (verification.Save(log_root).empty()) std::cerr << "korvel-cli: VERIFICATION.txt cannot be written\n";
   if (!verification.Complete()) {
     std::cerr << "korvel-cli: legacy records are missing from the target (see Manquants)\n";
     return 4;
@@ -163,8 +159,8 @@ int main(int argc, char** argv) {
     std::cerr << "korvel-cli: " << e.what() << "\n";
     return 2;
   }
-  if (verify) return Verify(file);
   const std::string settings_folder = settings.empty() ? korvel::ExecutableFolder() : settings + "/";
+  if (verify) return Verify(file, settings_folder);
   if (file.options.smtpServer.empty() && file.options.smtpPort.empty() && file.options.recipient.empty()) {
     try {
       const korvel::KorvelIni ini = korvel::LoadINI(settings_folder + "Korvel.ini");

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,9 @@ struct TableItem {
 // The two lists in their fixed order: "Préalable" (26 items) and "Clinique" (25).
 const std::vector<TableItem>& ListePrealable();
 const std::vector<TableItem>& ListeClinique();
+
+// The texts of the items `isChecked(list, index)` says are ticked (lists 1 and 2).
+std::set<std::string> TickedItemTexts(const std::function<bool(int list, int index)>& isChecked);
 
 // E-mail settings of "Korvel.ini" (keys SMTP, PORT, DESTINATAIRE, any letter case).
 struct KorvelIni {

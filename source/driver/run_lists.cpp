@@ -87,4 +87,14 @@ const std::vector<TableItem>& ListeClinique() {
   return items;
 }
 
+std::set<std::string> TickedItemTexts(const std::function<bool(int list, int index)>& isChecked) {
+  std::set<std::string> ticked;
+  for (const auto& [items, list] : {std::pair{&ListePrealable(), 1}, std::pair{&ListeClinique(), 2}}) {
+    for (size_t i = 0; i < items->size(); ++i) {
+      if (isChecked(list, static_cast<int>(i))) ticked.insert((*items)[i].text);
+    }
+  }
+  return ticked;
+}
+
 }  // namespace korvel

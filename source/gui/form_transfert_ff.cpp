@@ -7,22 +7,28 @@
 #include <QDateEdit>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "global/ini_file.h"
 #include "source/gui/message_boxes.h"
 #include "source/transfert/station_list.h"
+#include "source/verify/verifier.h"
 
 namespace korvel {
 namespace {
@@ -97,8 +103,15 @@ TFormTransfertFF::TFormTransfertFF(std::string settingsFolder, QWidget* parent)
   pcTransfert->addTab(tsData, "Data Section");
   pcTransfert->addTab(tbDictee, "Dictee");
   pcTransfert->addTab(tbConfig, "Configuration");
+  tbVerification = new QWidget;
+  tbVerification->setObjectName("tbVerification");
+  pcTransfert->addTab(tbVerification, QString::fromUtf8("Vérification"));
   BuildDataPage(tsData);
   BuildConfigPage(tbConfig);
+  memoVerification = Make<QPlainTextEdit>(tbVerification, "memoVerification", 8, 8, 675, 600);
+  memoVerification->setReadOnly(true);
+  memoVerification->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  memoVerification->setLineWrapMode(QPlainTextEdit::NoWrap);
   FormCreate();
 }
 
@@ -171,6 +184,11 @@ void TFormTransfertFF::BuildDataPage(QWidget* page) {
   btnTousListe2 = MakeButton(page, "btnTousListe2", "Tous", 520, 438, 75, 25, 1);
   connect(btnTousListe1, &QPushButton::clicked, this, &TFormTransfertFF::ClickListe);
   connect(btnTousListe2, &QPushButton::clicked, this, &TFormTransfertFF::ClickListe);
+  btnVerifier = MakeButton(page, "btnVerifier", QString::fromUtf8("Vérifier"), 605, 438, 75, 25);
+  btnVerifier->setToolTip(QString::fromUtf8(
+      "Après le transfert: chaque enregistrement de l'ancien système est-il dans la cible, refusé dans un journal "
+      "ou écarté par une règle?"));
+  connect(btnVerifier, &QPushButton::clicked, this, &TFormTransfertFF::btnVerifierClick);
 
   auto* pnlTransfert = Make<QFrame>(page, "pnlTransfert", 0, 474, 689, 150);
   pnlTransfert->setFrameShape(QFrame::StyledPanel);
@@ -294,6 +312,29 @@ void TFormTransfertFF::btnTransfertClick() {
 }
 
 void TFormTransfertFF::btnStopClick() { run_->btnStopClick(); }
+
+void TFormTransfertFF::btnVerifierClick() {
+  if (running_) return;
+  const RunOptions options = Options();
+  const std::set<std::string> ticked = TickedItemTexts([this](int list, int index) { return IsChecked(list, index); });
+  std::error_code ec;
+  const std::string log_root = std::filesystem::current_path(ec).string() + "/LogErreur";
+  try {
+    // The legacy folder the run itself reads.
+    const std::optional<std::string> legacy = run_->Context().ffSession.AliasFolder("radio");
+    if (!legacy) throw std::runtime_error("Alias 'radio' not found");
+    const Verification verification = VerifyMigration(TargetDatabaseName(options, run_->Context().SettingsFolder()),
+                                                      *legacy, options, ticked, log_root);
+    verification.Save(log_root);
+    memoVerification->setPlainText(Q(verification.Text()));
+    pcTransfert->setCurrentWidget(tbVerification);
+    if (!verification.Complete()) {
+      gui::ShowMessageBox("Des enregistrements de l'ancien systeme manquent dans la cible: voir l'onglet Verification");
+    }
+  } catch (const std::exception& e) {
+    gui::ShowMessageBox(std::string("La verification ne peut pas lire ses bases: ") + e.what());
+  }
+}
 
 void TFormTransfertFF::Button1Click() {
   try {

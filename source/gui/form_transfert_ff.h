@@ -20,6 +20,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
@@ -58,6 +59,7 @@ class TFormTransfertFF : public QWidget, public OperatorPort {
   void btnStopClick();
   void Button1Click();
   void Button2Click();
+  void btnVerifierClick();
   void ClickListe();
   void AssignFile();
   void DBComboBoxEtablisExit();
@@ -87,6 +89,9 @@ class TFormTransfertFF : public QWidget, public OperatorPort {
   QWidget* tsData = nullptr;
   QWidget* tbDictee = nullptr;
   QWidget* tbConfig = nullptr;
+  // The verification of a finished run: its report, shown after "Verifier".
+  QWidget* tbVerification = nullptr;
+  QPlainTextEdit* memoVerification = nullptr;
   QGroupBox* gbOptions = nullptr;
   QComboBox* DBComboBoxEtablis = nullptr;
   QDateEdit* dtpDebut = nullptr;
@@ -109,6 +114,7 @@ class TFormTransfertFF : public QWidget, public OperatorPort {
   QListWidget* clbListe2 = nullptr;
   QPushButton* btnTousListe1 = nullptr;
   QPushButton* btnTousListe2 = nullptr;
+  QPushButton* btnVerifier = nullptr;
   QLabel* lblOperations = nullptr;
   QLabel* lblCounter = nullptr;
   // Under the label and the counter: the table's records read of its records, the

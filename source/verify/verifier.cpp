@@ -15,6 +15,7 @@
 #include "global/fib/fib_query.h"
 #include "global/fib/fib_transaction.h"
 #include "global/string_utils.h"
+#include "global/text_encoding.h"
 #include "source/flashfiler/ff_components.h"
 #include "source/tables/journal_rules.h"
 
@@ -357,13 +358,42 @@ std::string Verification::Text() const {
   return text;
 }
 
-Verification VerifyMigration(const RunOptions& options, const std::set<std::string>& ticked,
-                             const std::string& logRoot) {
-  TargetReader target(fib::ReadDatabaseName(options.targetIniFolder + options.targetIniFile));
+std::string Verification::Save(const std::string& logRoot) const {
+  const std::string folder = logRoot + "/" + FormatDateTime("yyyymmdd", Now());
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  std::string crlf;
+  for (const char c : Utf8ToCp1252(Text())) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  const std::string path = folder + "/VERIFICATION.txt";
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << crlf;
+  return out ? path : std::string();
+}
+
+std::string TargetDatabaseName(const RunOptions& options, const std::string& settingsFolder) {
+  if (!Trim(options.targetIniFile).empty())
+    return fib::ReadDatabaseName(options.targetIniFolder + options.targetIniFile);
+  return fib::ReadDatabaseName(settingsFolder + "Database.ini");
+}
+
+std::string LegacyFolder(const RunOptions& options) {
+  TffSession session("SessionVerification");
+  if (!options.aliasFile.empty()) session.SetAliasFile(options.aliasFile);
+  const std::optional<std::string> folder = session.AliasFolder("radio");
+  if (!folder) throw std::runtime_error("Alias 'radio' not found (alias file " + session.AliasFile() + ")");
+  return *folder;
+}
+
+Verification VerifyMigration(const std::string& database, const std::string& legacyFolder, const RunOptions& options,
+                             const std::set<std::string>& ticked, const std::string& logRoot) {
+  TargetReader target(database);
   TffCommsEngine engine("EngineVerification");
   TffSession session("SessionVerification");
   session.SetCommsEngine(&engine);
-  if (!options.aliasFile.empty()) session.SetAliasFile(options.aliasFile);
+  session.AddAlias("radio", legacyFolder);
   TffDatabase legacy;
   legacy.SetSession(&session);
   legacy.SetAliasName("radio");

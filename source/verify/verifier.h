@@ -30,15 +30,27 @@ struct Verification {
   bool Complete() const;
   // The report: a line per table, then the missing identifiers of each table.
   std::string Text() const;
+  // Writes the report as <logRoot>/<today>/VERIFICATION.txt (Windows-1252, CRLF, like
+  // the logs) and returns that path; "" when it cannot be written.
+  std::string Save(const std::string& logRoot) const;
 };
 
 // The items a verification can check, by their check-list text.
 const std::vector<std::string>& VerifiableItems();
 
-// Checks the `ticked` items (others are left out) of a run made with `options`, whose
-// logs are under `logRoot` (the LogErreur folder: every day's logs are read). Throws
-// when the target or the legacy folder cannot be opened.
-Verification VerifyMigration(const RunOptions& options, const std::set<std::string>& ticked,
-                             const std::string& logRoot);
+// The target a run with `options` writes: the database its settings file names, else
+// the one of "Database.ini" in `settingsFolder`. Throws when the file cannot be read.
+std::string TargetDatabaseName(const RunOptions& options, const std::string& settingsFolder);
+
+// The folder of the legacy tables a run with `options` reads: the "radio" alias of its
+// alias file (or of the default one). Throws when there is none.
+std::string LegacyFolder(const RunOptions& options);
+
+// Checks the `ticked` items (others are left out) of a run made with `options` from
+// the legacy tables in `legacyFolder` into `database`, whose logs are under `logRoot`
+// (the LogErreur folder: every day's logs are read). Throws when the target or the
+// legacy folder cannot be opened.
+Verification VerifyMigration(const std::string& database, const std::string& legacyFolder, const RunOptions& options,
+                             const std::set<std::string>& ticked, const std::string& logRoot);
 
 }  // namespace korvel

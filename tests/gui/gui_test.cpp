@@ -12,8 +12,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -131,10 +133,12 @@ TEST_F(WindowTest, ControlsCaptionsAndDefaults) {
   EXPECT_EQ(window->minimumSize(), window->maximumSize());
 
   auto* tabs = Find<QTabWidget>("pcTransfert");
-  ASSERT_EQ(tabs->count(), 3);
+  ASSERT_EQ(tabs->count(), 4);
   EXPECT_EQ(tabs->tabText(0), "Data Section");
   EXPECT_EQ(tabs->tabText(1), "Dictee");
   EXPECT_EQ(tabs->tabText(2), "Configuration");
+  EXPECT_EQ(tabs->tabText(3), QString::fromUtf8("Vérification"));
+  EXPECT_EQ(Find<QPushButton>("btnVerifier")->text(), QString::fromUtf8("Vérifier"));
   EXPECT_FALSE(tabs->isTabVisible(1));
   EXPECT_TRUE(tabs->isTabVisible(2));
   EXPECT_EQ(tabs->currentWidget()->objectName(), "tsData");
@@ -334,6 +338,49 @@ TEST_F(WindowRunTest, ClosingDuringARunStopsItAndClosesAfterTheFinishingSteps) {
   EXPECT_TRUE(Green());
   EXPECT_LT(Count("Region"), 6000);
   EXPECT_EQ(sink.Messages().size(), 1u);
+}
+
+// "Verifier" after a run: the report in its tab, and a message when a legacy record
+// is missing from the target (here a payment deleted by hand after the run).
+TEST_F(WindowRunTest, VerifierShowsTheReportAndSaysWhenARecordIsMissing) {
+  FillOptions();
+  {
+    ff2::Ff2Writer writer(legacy + "/Paiement.FF2");
+    for (const auto& f : sample::LegacyLayout("Paiement")) writer.AddField(f.name, f.type, f.size);
+    for (const auto& index : sample::LegacyIndexes("Paiement")) writer.AddIndex(index.name, index.fields);
+    for (int64_t id : {4, 5, 6}) {
+      writer.AppendRecord(sample::LegacyRow(
+          "Paiement",
+          {{"AutoNum", Variant(id)}, {"EcDate", Variant(EncodeDate(2010, 3, 1))}, {"Paye", Variant(Currency{10000})}}));
+    }
+    // Outside the run's dates: not the run's, not the verification's.
+    writer.AppendRecord(
+        sample::LegacyRow("Paiement", {{"AutoNum", Variant(int64_t{7})}, {"EcDate", Variant(EncodeDate(2015, 3, 1))}}));
+    writer.Finish();
+  }
+  Find<QListWidget>("clbListe2")->item(12)->setCheckState(Qt::Checked);  // Paiement
+  Find<QPushButton>("btnTransfert")->click();
+  ASSERT_EQ(Count("PAIEMENT"), 3);
+  messages.clear();
+
+  auto* report = Find<QPlainTextEdit>("memoVerification");
+  Find<QPushButton>("btnVerifier")->click();
+  EXPECT_TRUE(messages.empty()) << ::testing::PrintToString(messages);
+  EXPECT_EQ(Find<QTabWidget>("pcTransfert")->currentWidget()->objectName(), "tbVerification");
+  EXPECT_NE(report->toPlainText().indexOf(QRegularExpression("\\nPaiement +3 +3 +0 +0 +0")), -1)
+      << report->toPlainText().toStdString();
+
+  {
+    fib::TpFIBDatabase db;
+    db.DatabaseName = database;
+    db.UseMainConnectionSettings();
+    db.Open();
+    ASSERT_TRUE(fib::GlobalFIB().ExecSQLCommit("DELETE FROM PAIEMENT WHERE ID_PAIEMENT = 5", {}, &db));
+  }
+  Find<QPushButton>("btnVerifier")->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "Des enregistrements de l'ancien systeme manquent dans la cible: voir l'onglet Verification");
+  EXPECT_NE(report->toPlainText().indexOf("Manquants de Paiement: 5"), -1) << report->toPlainText().toStdString();
 }
 
 TEST_F(WindowRunTest, InvalidOptionsShowOneMessageAndChangeNothing) {
