@@ -28,10 +28,11 @@ std::string WithKeys(const MoveSpec& spec, const std::string& condition) {
   return sql;
 }
 
-// The rows the final table already holds, counted with the statement's own FROM and
-// WHERE: the SELECT after the INSERT's column list.
-int64_t CountPresent(RunContext& run, const MoveSpec& spec) {
-  const std::string sql = WithKeys(spec, "(" + spec.present + ")");
+// The rows the statement selects with `condition` on them ("" for all), counted with
+// its own FROM and WHERE: the SELECT after the INSERT's column list.
+int64_t CountSelected(RunContext& run, const MoveSpec& spec, const std::string& condition,
+                      const std::vector<Variant>& values = {}) {
+  const std::string sql = WithKeys(spec, condition);
   const size_t open = sql.find('(');
   const size_t close = open == std::string::npos ? open : sql.find(')', open);
   if (close == std::string::npos) throw ERoutineFault("Move into " + spec.target + " without a column list: " + sql);
@@ -43,7 +44,7 @@ int64_t CountPresent(RunContext& run, const MoveSpec& spec) {
   }
   fib::TpFIBQuery count(run.target.Db());
   count.SetSQLText("SELECT COUNT(*) FROM (" + sql.substr(close + 1) + ") AS T (" + names + ")");
-  count.ExecQuery();
+  count.ExecWithParams(values);
   return count.Fields(0).AsInteger();
 }
 
@@ -222,9 +223,22 @@ class Mover {
     Halves(keys, mid + 1, j, nullptr);
   }
 
+  // A key refused as a whole: every row the statement took for it counts, and the
+  // line says how many there were when more than one.
   void Refuse(const Variant& key, const std::string& message) {
-    ++result.refused;
-    run_.DoLogError(nullptr, "Refuse par " + spec_.target + ", cle " + KeyText(key) + ": " + message, false);
+    int64_t rows = 1;
+    try {
+      std::vector<Variant> keyValue;
+      if (!key.IsNull()) keyValue.push_back(key);
+      rows = std::max<int64_t>(1, CountSelected(run_, spec_, KeyIs(key) + extra_, keyValue));
+    } catch (const EDatabaseError&) {
+      // Not countable: the key counts once, as its line says.
+    }
+    result.refused += rows;
+    run_.DoLogError(nullptr,
+                    "Refuse par " + spec_.target + ", cle " + KeyText(key) +
+                        (rows > 1 ? " (" + std::to_string(rows) + " lignes)" : "") + ": " + message,
+                    false);
   }
 
   // A key (or the keyless rows) that fails alone: with several staged rows and a row
@@ -275,14 +289,17 @@ class Mover {
 
 void EnsureTransaction(RunContext& run) { run.target.Begin(); }
 
-void LogMove(RunContext& run, const MoveSpec& spec, const MoveResult& result, bool showPresent) {
+// What a move's line says beyond moved and refused.
+enum class Shown { refusals, present, copies };
+
+void LogMove(RunContext& run, const MoveSpec& spec, const MoveResult& result, Shown shown) {
   run.Summary.AddMove(result.ok, result.moved, result.refused, result.present, result.superseded);
   const int64_t toMove = result.expected >= 0 ? result.expected : result.Staged();
   if (toMove == 0 && result.Staged() == 0 && !spec.logEmpty) return;
   std::string line = "Deplacement vers " + spec.target + ": " + std::to_string(toMove) + " a deplacer, " +
                      std::to_string(result.moved) + " deplaces, " + std::to_string(result.refused) + " refuses";
-  if (showPresent) line += ", " + std::to_string(result.present) + " deja presents";
-  if (result.expected >= 0) line += ", " + std::to_string(result.superseded) + " copies anterieures";
+  if (shown != Shown::refusals) line += ", " + std::to_string(result.present) + " deja presents";
+  if (shown == Shown::copies) line += ", " + std::to_string(result.superseded) + " copies anterieures";
   if (!result.ok) line += ", incomplet";
   // A complete move that cannot say what became of some rows: never a silent loss.
   if (result.ok && !result.Accounted()) {
@@ -313,7 +330,7 @@ MoveResult Unrunnable(RunContext& run, const MoveSpec& spec, const std::string& 
 }
 
 MoveResult MoveBlocks(RunContext& run, const MoveSpec& spec, const std::string& notMoved, int blockSize,
-                      const MoveResult& start, bool showPresent);
+                      const MoveResult& start, Shown shown);
 
 // The log lines naming the superseded copies (`superseded`, a condition on the staged
 // row) whose values differ from their identifier's latest copy: the operator sees which
@@ -420,7 +437,7 @@ MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const StagedC
     if (start.superseded > 0) differing = DifferingCopies(run, c, superseded);
   } catch (const EDatabaseError& e) {
     MoveResult result = Unrunnable(run, spec, count_sql, e);
-    LogMove(run, spec, result, false);
+    LogMove(run, spec, result, Shown::refusals);
     return result;
   }
   for (const auto& [key, line] : conflicts) {
@@ -432,26 +449,34 @@ MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const StagedC
   for (const std::string& line : differing) run.DoLogError(nullptr, line, false);
   start.present = present - static_cast<int64_t>(conflicts.size());
   start.refused = static_cast<int64_t>(conflicts.size());
-  return MoveBlocks(run, spec, NotMovedLatestCopy(c), blockSize, start, true);
+  return MoveBlocks(run, spec, NotMovedLatestCopy(c), blockSize, start, Shown::copies);
 }
 
 MoveResult MoveStaged(RunContext& run, const MoveSpec& spec) {
   EnsureTransaction(run);
   const std::string notPresent = spec.present.empty() ? "" : "NOT (" + spec.present + ")";
   const std::string whole = WithKeys(spec, notPresent);
+  const Shown shown = spec.present.empty() ? Shown::refusals : Shown::present;
   fib::TpFIBQuery statement(run.target.Db());
   int64_t present = 0;
   try {
     statement.SetSQLText(whole);
     statement.Prepare();
-    if (!spec.present.empty()) present = CountPresent(run, spec);
+    if (!spec.present.empty()) present = CountSelected(run, spec, "(" + spec.present + ")");
   } catch (const EDatabaseError& e) {
     MoveResult result = Unrunnable(run, spec, whole, e);
-    LogMove(run, spec, result, !spec.present.empty());
+    LogMove(run, spec, result, shown);
     return result;
   }
   Mover mover(run, spec, notPresent.empty() ? "" : " AND " + notPresent);
   mover.result.present = present;
+  try {
+    // The rows to account for, counted apart: a refused key that held several rows
+    // must not pass for one row.
+    mover.result.expected = CountSelected(run, spec, "");
+  } catch (const EDatabaseError&) {
+    // A statement too odd to count (the move itself still runs): its line is the sum.
+  }
   try {
     try {
       ++mover.result.statements;
@@ -464,18 +489,18 @@ MoveResult MoveStaged(RunContext& run, const MoveSpec& spec) {
   } catch (const EMoveFault& e) {
     Fault(run, spec, mover.result, e);
   }
-  LogMove(run, spec, mover.result, !spec.present.empty());
+  LogMove(run, spec, mover.result, shown);
   return mover.result;
 }
 
 MoveResult MoveStagedBlocks(RunContext& run, const MoveSpec& spec, const std::string& notMoved, int blockSize) {
-  return MoveBlocks(run, spec, notMoved, blockSize, MoveResult(), false);
+  return MoveBlocks(run, spec, notMoved, blockSize, MoveResult(), Shown::refusals);
 }
 
 namespace {
 
 MoveResult MoveBlocks(RunContext& run, const MoveSpec& spec, const std::string& notMoved, int blockSize,
-                      const MoveResult& start, bool showPresent) {
+                      const MoveResult& start, Shown shown) {
   if (blockSize < 1) throw ERoutineFault("Move into " + spec.target + " in blocks of " + std::to_string(blockSize));
   EnsureTransaction(run);
   const std::string extra = " AND " + notMoved;
@@ -506,7 +531,7 @@ MoveResult MoveBlocks(RunContext& run, const MoveSpec& spec, const std::string& 
     result.refused = start.refused;
     result.superseded = start.superseded;
     result.expected = start.expected;
-    LogMove(run, spec, result, showPresent);
+    LogMove(run, spec, result, shown);
     return result;
   }
   fib::TpFIBQuery* finder = &first;
@@ -563,7 +588,7 @@ MoveResult MoveBlocks(RunContext& run, const MoveSpec& spec, const std::string& 
   }
   finder->Close();
   if (mover.result.ok || !run.StopAllProcess) mover.RefuseKeyless(notMoved);  // not after a fault
-  LogMove(run, spec, mover.result, showPresent);
+  LogMove(run, spec, mover.result, shown);
   return mover.result;
 }
 
