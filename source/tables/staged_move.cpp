@@ -471,19 +471,20 @@ MoveResult MoveStaged(RunContext& run, const MoveSpec& spec) {
   Mover mover(run, spec, notPresent.empty() ? "" : " AND " + notPresent);
   mover.result.present = present;
   try {
-    // The rows to account for, counted apart: a refused key that held several rows
-    // must not pass for one row.
-    mover.result.expected = CountSelected(run, spec, "");
-  } catch (const EDatabaseError&) {
-    // A statement too odd to count (the move itself still runs): its line is the sum.
-  }
-  try {
     try {
       ++mover.result.statements;
       statement.ExecQuery();
       mover.result.moved = statement.RowsAffected();
     } catch (const EDatabaseError& e) {
       if (e.NotAboutARow()) throw EMoveFault(e.what());
+      // Once the move must narrow, the rows to account for are counted apart: a key
+      // refused whole must not pass for fewer rows than it held. (A statement that
+      // went through at once moved every row it selected.)
+      try {
+        mover.result.expected = CountSelected(run, spec, "");
+      } catch (const EDatabaseError&) {
+        // A statement too odd to count: its line is then the sum of what happened.
+      }
       mover.NarrowOrGiveUp("", {}, e.what());
     }
   } catch (const EMoveFault& e) {
