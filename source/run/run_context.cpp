@@ -97,6 +97,7 @@ void RunContext::LogRecordError(const std::exception& error) {
 
 void RunContext::ShowTableOperation(const std::string& displayName) {
   ui_.SetOperation("Table " + displayName + "\r\nTransfert des donnees");
+  last_events_ = std::chrono::steady_clock::now();
 }
 
 void RunContext::ShowCounter() {
@@ -107,6 +108,18 @@ void RunContext::ShowCounter() {
 
 void RunContext::CommitEtProgress() {
   target.Commit();
+  ui_.ProcessEvents();
+  last_events_ = std::chrono::steady_clock::now();
+}
+
+void RunContext::KeepResponsive() {
+  // The clock is read every 64 records only.
+  if (++since_events_ < 64) return;
+  since_events_ = 0;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - last_events_ < std::chrono::milliseconds(200)) return;
+  last_events_ = now;
+  ShowCounter();
   ui_.ProcessEvents();
 }
 

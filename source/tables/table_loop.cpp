@@ -266,6 +266,7 @@ LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const R
     }
     engine.NextTransfert();
     ++result.read;
+    run.KeepResponsive();
   }
   engine.EndFastTable();
   FinishLoop(run, routine.refreshCounterAtEnd, hooks.closing, hooks.afterSave);
@@ -338,6 +339,7 @@ LoopResult RunQueryRoutine(RunContext& run, const QueryRoutine& routine, const Q
       run.ShowCounter();
       run.CommitEtProgress();
     }
+    run.KeepResponsive();
     source.Next();
   }
   source.Close();

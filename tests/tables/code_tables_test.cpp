@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "source/flashfiler/ff2_writer.h"
 #include "source/tables/simple_tables.h"
 #include "source/tables/table_loop.h"
@@ -80,12 +82,17 @@ TEST_P(CodeTablesTest, AnatomCommitsOnlyAfterAnAcceptedRecordModaliteAfterAnyRec
   modalites.push_back({V("M0"), V("doublon")});
   WriteTable("Modalite", modalites);
 
+  // The counter shows at each commit and at the end (and, on a slow machine, every
+  // fifth of a second at a multiple of 64 records read, which 2500 is not).
+  const auto shown = [&](const char* count) { return std::count(ui.counters.begin(), ui.counters.end(), count); };
   ui.counters.clear();
   TransfertTableAnatom(*ctx);
-  EXPECT_EQ(ui.counters, std::vector<std::string>{"2501"});  // no batch commit, only the final count
+  EXPECT_EQ(shown("2500"), 0);  // no batch commit, only the final count
+  EXPECT_EQ(ui.counters.back(), "2501");
   ui.counters.clear();
   TransfertTableModalite(*ctx);
-  EXPECT_EQ(ui.counters, (std::vector<std::string>{"2500", "2501"}));
+  EXPECT_EQ(shown("2500"), 1);
+  EXPECT_EQ(ui.counters.back(), "2501");
   EXPECT_EQ(Count("Region"), 2500);
   EXPECT_EQ(Count("Modalite"), 2500);
 }
