@@ -10,6 +10,7 @@
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 
 #include <algorithm>
 #include <exception>
@@ -27,6 +29,7 @@
 
 #include "global/ini_file.h"
 #include "source/gui/message_boxes.h"
+#include "source/gui/open_path.h"
 #include "source/transfert/station_list.h"
 #include "source/verify/verifier.h"
 
@@ -103,6 +106,10 @@ TFormTransfertFF::TFormTransfertFF(std::string settingsFolder, QWidget* parent)
   pcTransfert->addTab(tsData, "Data Section");
   pcTransfert->addTab(tbDictee, "Dictee");
   pcTransfert->addTab(tbConfig, "Configuration");
+  tbResume = new QWidget;
+  tbResume->setObjectName("tbResume");
+  pcTransfert->addTab(tbResume, QString::fromUtf8("Résumé"));
+  BuildSummaryPage(tbResume);
   tbVerification = new QWidget;
   tbVerification->setObjectName("tbVerification");
   pcTransfert->addTab(tbVerification, QString::fromUtf8("Vérification"));
@@ -219,6 +226,61 @@ void TFormTransfertFF::BuildConfigPage(QWidget* page) {
   connect(Button1, &QPushButton::clicked, this, &TFormTransfertFF::Button1Click);
 }
 
+void TFormTransfertFF::BuildSummaryPage(QWidget* page) {
+  tblResume = Make<QTableWidget>(page, "tblResume", 8, 8, 675, 560);
+  const QStringList headers = {"Table",   "Lus",      "Ajoutes",     "Refuses",  "Ignores", "Deplaces",
+                               "Refuses", "Presents", "Anterieures", "Secondes", "Lus/s",   "Concorde"};
+  tblResume->setColumnCount(static_cast<int>(headers.size()));
+  tblResume->setHorizontalHeaderLabels(headers);
+  tblResume->verticalHeader()->setVisible(false);
+  tblResume->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tblResume->setSelectionMode(QAbstractItemView::SingleSelection);
+  tblResume->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  btnOuvrirJournaux = MakeButton(page, "btnOuvrirJournaux", "Ouvrir le dossier des journaux", 8, 576, 220, 25);
+  btnOuvrirJournal = MakeButton(page, "btnOuvrirJournal", "Ouvrir le journal de la table", 236, 576, 220, 25);
+  connect(btnOuvrirJournaux, &QPushButton::clicked, this, &TFormTransfertFF::btnOuvrirJournauxClick);
+  connect(btnOuvrirJournal, &QPushButton::clicked, this, &TFormTransfertFF::btnOuvrirJournalClick);
+  connect(tblResume, &QTableWidget::cellDoubleClicked, this, [this] { btnOuvrirJournalClick(); });
+}
+
+void TFormTransfertFF::ShowSummary() {
+  const std::vector<TableSummary>& tables = run_->Summary().Tables();
+  tblResume->setRowCount(static_cast<int>(tables.size()));
+  summary_logs_.clear();
+  for (int row = 0; row < static_cast<int>(tables.size()); ++row) {
+    const TableSummary& t = tables[static_cast<size_t>(row)];
+    summary_logs_.push_back(t.logs);
+    const QStringList cells = {Q(t.name),
+                               QString::number(t.read),
+                               QString::number(t.added),
+                               QString::number(t.refused),
+                               QString::number(t.passedOver),
+                               QString::number(t.moved),
+                               QString::number(t.moveRefused),
+                               QString::number(t.movePresent),
+                               QString::number(t.moveSuperseded),
+                               QString::number(t.seconds, 'f', 1),
+                               QString::number(t.RecordsPerSecond(), 'f', 0),
+                               Q(t.Remark())};
+    for (int column = 0; column < cells.size(); ++column) {
+      auto* item = new QTableWidgetItem(cells[column]);
+      if (column > 0 && column < cells.size() - 1) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      // Refused records and rows are in the logs: worth a look when there are any.
+      if ((column == 3 && t.refused > 0) || (column == 6 && t.moveRefused > 0)) {
+        item->setBackground(QColor(0xFF, 0xD0, 0x80));
+      }
+      if (column == cells.size() - 1 && !t.Reconciles()) {
+        item->setBackground(QColor(0xFF, 0x80, 0x80));
+        QFont bold = item->font();
+        bold.setBold(true);
+        item->setFont(bold);
+      }
+      tblResume->setItem(row, column, item);
+    }
+  }
+  tblResume->resizeColumnsToContents();
+}
+
 // ------------------------------------------------------------ life of the window
 
 void TFormTransfertFF::FormCreate() {
@@ -308,10 +370,32 @@ void TFormTransfertFF::btnTransfertClick() {
     gui::ReportApplicationError(e.what());
   }
   running_ = false;
+  if (run_->LastRunCompleted) {
+    ShowSummary();
+    if (tblResume->rowCount() > 0) pcTransfert->setCurrentWidget(tbResume);
+  }
   if (close_pending_) close();
 }
 
 void TFormTransfertFF::btnStopClick() { run_->btnStopClick(); }
+
+void TFormTransfertFF::btnOuvrirJournauxClick() { gui::OpenPath(run_->LogFolder()); }
+
+void TFormTransfertFF::btnOuvrirJournalClick() {
+  const int row = tblResume->currentRow();
+  if (row < 0 || row >= static_cast<int>(summary_logs_.size())) {
+    gui::ShowMessageBox("Choisissez une ligne du resume");
+    return;
+  }
+  const std::vector<std::string>& logs = summary_logs_[static_cast<size_t>(row)];
+  if (logs.empty()) {
+    gui::ShowMessageBox("Cette table n'a pas de journal");
+    return;
+  }
+  // A routine's first log is its table's; the others (a second table it writes) are
+  // beside it in the folder.
+  gui::OpenPath(run_->LogFolder() + logs.front() + ".txt");
+}
 
 void TFormTransfertFF::btnVerifierClick() {
   if (running_) return;

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "source/driver/run_driver.h"
 #include "source/run/operator_port.h"
@@ -24,6 +25,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
+class QTableWidget;
 
 namespace korvel {
 
@@ -60,6 +62,8 @@ class TFormTransfertFF : public QWidget, public OperatorPort {
   void Button1Click();
   void Button2Click();
   void btnVerifierClick();
+  void btnOuvrirJournauxClick();
+  void btnOuvrirJournalClick();
   void ClickListe();
   void AssignFile();
   void DBComboBoxEtablisExit();
@@ -72,6 +76,9 @@ class TFormTransfertFF : public QWidget, public OperatorPort {
  private:
   void BuildDataPage(QWidget* page);
   void BuildConfigPage(QWidget* page);
+  void BuildSummaryPage(QWidget* page);
+  // The run's summary in its tab, as RESUME.txt has it.
+  void ShowSummary();
   void FormCreate();
   void FormShow();
   void CreeListChkList();
@@ -89,6 +96,13 @@ class TFormTransfertFF : public QWidget, public OperatorPort {
   QWidget* tsData = nullptr;
   QWidget* tbDictee = nullptr;
   QWidget* tbConfig = nullptr;
+  // The last run's summary: a row per routine, refused counts and rows that do not
+  // reconcile marked, and the logs of each row (summary_logs_) to open.
+  QWidget* tbResume = nullptr;
+  QTableWidget* tblResume = nullptr;
+  QPushButton* btnOuvrirJournaux = nullptr;
+  QPushButton* btnOuvrirJournal = nullptr;
+  std::vector<std::vector<std::string>> summary_logs_;
   // The verification of a finished run: its report, shown after "Verifier".
   QWidget* tbVerification = nullptr;
   QPlainTextEdit* memoVerification = nullptr;

@@ -27,6 +27,7 @@ RunContext::RunContext(OperatorPort& ui, std::string settingsFolder, TTransfertL
   TableParm.SetIndexName("Primaire");
   IBTransactionReferant.TRParams = {"write", "nowait", "rec_version", "read_committed"};
   pFIBDataSetRis.SetSelectSQL("SELECT ETABLISSEMENT, NOM FROM ETABLISSEMENT");
+  FLogMgr.SetOnTableLog([this](const std::string& name) { Summary.AddLog(name); });
 }
 
 RunContext::~RunContext() {

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+
 namespace korvel {
 
 void RunSummary::Begin(const std::string& name) {
@@ -39,6 +41,11 @@ void RunSummary::AddMove(bool ok, int64_t moved, int64_t refused, int64_t presen
   t->moveSuperseded += superseded;
 }
 
+void RunSummary::AddLog(const std::string& name) {
+  TableSummary* t = Current();
+  if (t && std::find(t->logs.begin(), t->logs.end(), name) == t->logs.end()) t->logs.push_back(name);
+}
+
 void RunSummary::UnaccountedMove() {
   if (TableSummary* t = Current()) ++t->movesUnaccounted;
 }
@@ -54,6 +61,15 @@ void RunSummary::RefuseTable() {
   if (TableSummary* t = Current()) ++t->tablesRefused;
 }
 
+std::string TableSummary::Remark() const {
+  std::string remark = Reconciles() ? "oui" : "NON";
+  if (loopsNotOpened > 0) remark += " (source non ouverte)";
+  if (movesFailed > 0) remark += " (deplacement incomplet)";
+  if (tablesRefused > 0) remark += " (table refusee)";
+  if (movesUnaccounted > 0) remark += " (lignes non comptees)";
+  return remark;
+}
+
 bool RunSummary::Reconciles() const {
   for (const TableSummary& t : tables_) {
     if (!t.Reconciles()) return false;
@@ -66,14 +82,9 @@ std::string RunSummary::Text() const {
                                  "Table", "Lus", "Ajoutes", "Refuses", "Ignores", "Deplaces", "Refuses", "Presents",
                                  "Anterieures", "Secondes", "Lus/s", "Concorde");
   for (const TableSummary& t : tables_) {
-    std::string remark = t.Reconciles() ? "oui" : "NON";
-    if (t.loopsNotOpened > 0) remark += " (source non ouverte)";
-    if (t.movesFailed > 0) remark += " (deplacement incomplet)";
-    if (t.tablesRefused > 0) remark += " (table refusee)";
-    if (t.movesUnaccounted > 0) remark += " (lignes non comptees)";
     text += fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10} {:>8} {:>9} {:>11} {:>9.1f} {:>10.0f}  {}\n", t.name,
                         t.read, t.added, t.refused, t.passedOver, t.moved, t.moveRefused, t.movePresent,
-                        t.moveSuperseded, t.seconds, t.RecordsPerSecond(), remark);
+                        t.moveSuperseded, t.seconds, t.RecordsPerSecond(), t.Remark());
   }
   return text;
 }

@@ -27,6 +27,8 @@ struct TableSummary {
   // settings) that could not be opened.
   int requiredMissing = 0;
   double seconds = 0;
+  // The table logs the routine wrote ("TablePaiement"), in the order it began them.
+  std::vector<std::string> logs;
 
   // read = added + refused + passed over for the record loops, and every move ran to
   // its end (a move counts each row it was given as moved or refused).
@@ -35,6 +37,8 @@ struct TableSummary {
            movesUnaccounted == 0;
   }
   double RecordsPerSecond() const { return seconds > 0 ? read / seconds : 0; }
+  // "oui", or "NON", with why in brackets ("NON (deplacement incomplet)").
+  std::string Remark() const;
 };
 
 class RunSummary {
@@ -45,6 +49,8 @@ class RunSummary {
   void End();
   void AddLoop(bool opened, int64_t read, int64_t added, int64_t refused, int64_t passedOver);
   void AddMove(bool ok, int64_t moved, int64_t refused, int64_t present = 0, int64_t superseded = 0);
+  // The routine began the table log `name`.
+  void AddLog(const std::string& name);
   // A move whose rows counted before it ran are not all moved, refused, present or
   // superseded.
   void UnaccountedMove();

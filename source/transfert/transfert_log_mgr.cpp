@@ -272,6 +272,7 @@ void TTransfertLogMgr::StartTableLog(const std::string& name) {
   tbl_error_ = 0;
   table_name_ = name;
   table_log_.SetName(name);
+  if (on_table_log_) on_table_log_(name);
   table_open_ = true;
   scratch_.clear();
   scratch_ += kShortRule;

@@ -112,6 +112,8 @@ class TTransfertLogMgr {
   void GenericErrorLog(const std::string& message);
 
   const std::string& TableName() const { return table_name_; }
+  // Told the name of every table log that starts (the run's summary keeps them).
+  void SetOnTableLog(std::function<void(const std::string&)> onTableLog) { on_table_log_ = std::move(onTableLog); }
   int32_t TblError() const { return tbl_error_; }
 
  private:
@@ -160,6 +162,7 @@ class TTransfertLogMgr {
   bool FinishTableFile();
 
   Clock clock_;
+  std::function<void(const std::string&)> on_table_log_;
   std::string table_name_;
   int32_t tbl_error_ = 0;
   bool table_open_ = false;

@@ -18,18 +18,23 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "global/fib/global_fib.h"
 #include "notification/smtp_sink.h"
 #include "source/flashfiler/ff2_writer.h"
 #include "source/gui/form_transfert_ff.h"
 #include "source/gui/message_boxes.h"
+#include "source/gui/open_path.h"
 #include "support/target_db.h"
 #include "tools/legacy_layouts.h"
+#include "tools/sample_clinic.h"
 
 namespace korvel {
 namespace {
@@ -134,11 +139,12 @@ TEST_F(WindowTest, ControlsCaptionsAndDefaults) {
   EXPECT_EQ(window->minimumSize(), window->maximumSize());
 
   auto* tabs = Find<QTabWidget>("pcTransfert");
-  ASSERT_EQ(tabs->count(), 4);
+  ASSERT_EQ(tabs->count(), 5);
   EXPECT_EQ(tabs->tabText(0), "Data Section");
   EXPECT_EQ(tabs->tabText(1), "Dictee");
   EXPECT_EQ(tabs->tabText(2), "Configuration");
-  EXPECT_EQ(tabs->tabText(3), QString::fromUtf8("Vérification"));
+  EXPECT_EQ(tabs->tabText(3), QString::fromUtf8("Résumé"));
+  EXPECT_EQ(tabs->tabText(4), QString::fromUtf8("Vérification"));
   EXPECT_EQ(Find<QPushButton>("btnVerifier")->text(), QString::fromUtf8("Vérifier"));
   EXPECT_FALSE(tabs->isTabVisible(1));
   EXPECT_TRUE(tabs->isTabVisible(2));
@@ -347,6 +353,59 @@ TEST_F(WindowRunTest, ClosingDuringARunStopsItAndClosesAfterTheFinishingSteps) {
   EXPECT_TRUE(Green());
   EXPECT_LT(Count("Region"), 6000);
   EXPECT_EQ(sink.Messages().size(), 1u);
+}
+
+// At the end of a run the summary is in its tab: the rows and numbers of RESUME.csv,
+// refused counts marked, and each row's table log a click away.
+TEST_F(WindowRunTest, TheSummaryOfASampleClinicRunShowsRESUMEAndOpensTheLogs) {
+  FillOptions();
+  sample::WriteSampleClinic({folder + "/clinic", 7, 1});
+  std::filesystem::copy(folder + "/clinic/radio", legacy,
+                        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+  std::vector<std::string> opened;
+  gui::SetOpenHandler([&](const std::string& path) { opened.push_back(path); });
+  Find<QPushButton>("btnTousListe1")->click();                           // every reference table
+  Find<QListWidget>("clbListe2")->item(12)->setCheckState(Qt::Checked);  // Paiement
+  Find<QPushButton>("btnTransfert")->click();
+  EXPECT_EQ(Find<QTabWidget>("pcTransfert")->currentWidget()->objectName(), "tbResume");
+
+  std::ifstream in(window->Run().LogFolder() + "RESUME.csv", std::ios::binary);
+  std::vector<std::vector<std::string>> csv;
+  std::string line;
+  std::getline(in, line);  // the header
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    csv.push_back({});
+    std::stringstream cells(line);
+    for (std::string cell; std::getline(cells, cell, ';');) csv.back().push_back(cell);
+  }
+  auto* table = Find<QTableWidget>("tblResume");
+  ASSERT_EQ(table->rowCount(), static_cast<int>(csv.size()));
+  ASSERT_EQ(csv.size(), 27u);  // the 26 reference tables and the payments
+  const QColor plain = table->item(0, 1)->background().color();
+  for (int row = 0; row < table->rowCount(); ++row) {
+    const std::vector<std::string>& expected = csv[static_cast<size_t>(row)];
+    // Name and counts (seconds and rates are rounded apart).
+    for (int column = 0; column <= 8; ++column) {
+      EXPECT_EQ(table->item(row, column)->text().toStdString(), expected[static_cast<size_t>(column)])
+          << expected[0] << " column " << column;
+    }
+    EXPECT_EQ(table->item(row, 11)->text().left(3).toStdString(), expected[11]) << expected[0];
+    const bool refused = expected[3] != "0";
+    EXPECT_EQ(table->item(row, 3)->background().color() != plain, refused) << expected[0];
+  }
+  // The sample's regions hold one repeated code: a refused record, marked.
+  EXPECT_EQ(table->item(2, 0)->text(), "Anatom");
+  EXPECT_EQ(table->item(2, 3)->text(), "1");
+
+  table->selectRow(2);
+  Find<QPushButton>("btnOuvrirJournal")->click();
+  Find<QPushButton>("btnOuvrirJournaux")->click();
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened[0], window->Run().LogFolder() + "TableAnatom.txt");
+  EXPECT_TRUE(std::filesystem::exists(opened[0]));
+  EXPECT_EQ(opened[1], window->Run().LogFolder());
+  gui::SetOpenHandler(nullptr);
 }
 
 // "Verifier" after a run: the report in its tab, and a message when a legacy record
