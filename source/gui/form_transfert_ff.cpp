@@ -233,6 +233,7 @@ void TFormTransfertFF::BuildSummaryPage(QWidget* page) {
   tblResume->setColumnCount(static_cast<int>(headers.size()));
   tblResume->setHorizontalHeaderLabels(headers);
   tblResume->verticalHeader()->setVisible(false);
+  tblResume->verticalHeader()->setDefaultSectionSize(20);
   tblResume->setSelectionBehavior(QAbstractItemView::SelectRows);
   tblResume->setSelectionMode(QAbstractItemView::SingleSelection);
   tblResume->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -457,6 +458,36 @@ void TFormTransfertFF::AssignFile() {
     case 2: AssignFichier(edModelePrincipale, path); break;
     case 3: AssignFichier(edModeleSecondaire, path); break;
     default: break;
+  }
+}
+
+void TFormTransfertFF::ApplyRunFile(const RunOptions& o, const std::set<std::pair<int, int>>& checked) {
+  DBComboBoxEtablis->setEditText(Q(o.establishment));
+  DBComboBoxEtablisExit();
+  const auto date = [](TDateTime value) {
+    const DateParts parts = DecodeDateTime(value);
+    return QDate(parts.year, parts.month, parts.day);
+  };
+  dtpDebut->setDate(date(o.periodStart));
+  dtpFin->setDate(date(o.periodEnd));
+  const std::pair<QLineEdit*, std::string> files[] = {{edIniFile, o.targetIniFolder + o.targetIniFile},
+                                                      {edModelePrincipale, o.mainModelFolder + o.mainModelFile},
+                                                      {edModeleSecondaire, o.secondModelFolder + o.secondModelFile}};
+  for (const auto& [edit, path] : files) {
+    if (!path.empty()) AssignFichier(edit, Q(path));
+  }
+  edtPrefixGlobal->setText(Q(o.globalPrefix));
+  Edit1->setText(Q(o.firstPatientNumber));
+  chkGenerator->setChecked(o.resetGenerators);
+  chkUserPermission->setChecked(o.grantUserPermissions);
+  for (const auto& [edit, value] :
+       {std::pair{edSmtp, o.smtpServer}, std::pair{edPort, o.smtpPort}, std::pair{edDestinataire, o.recipient}}) {
+    if (!value.empty()) edit->setText(Q(value));
+  }
+  for (int list = 1; list <= 2; ++list) {
+    for (int i = 0; i < List(list)->count(); ++i) {
+      List(list)->item(i)->setCheckState(checked.count({list, i}) ? Qt::Checked : Qt::Unchecked);
+    }
   }
 }
 

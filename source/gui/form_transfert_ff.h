@@ -7,7 +7,9 @@
 #include <QWidget>
 
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "source/driver/run_driver.h"
@@ -55,6 +57,9 @@ class TFormTransfertFF : public QWidget, public OperatorPort {
 
   // A file option shows the file's name; its tooltip holds the folder.
   static void AssignFichier(QLineEdit* edit, const QString& path);
+  // Sets the controls and ticks the items as a run file gives them, as an operator
+  // would (the screenshots of a run use it). Call once the window is shown.
+  void ApplyRunFile(const RunOptions& options, const std::set<std::pair<int, int>>& checked);
 
  public slots:
   void btnTransfertClick();

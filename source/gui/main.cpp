@@ -1,11 +1,17 @@
 // korvel: the migration window.
-//   korvel [--settings DIR] [--screenshot FILE] [NAME[=VALUE]...]
+//   korvel [--settings DIR] [--screenshot FILE] [--screenshot-run RUNFILE RUN.png SUMMARY.png]
+//          [NAME[=VALUE]...]
 // --settings names the folder of Korvel.ini and Database.ini (default: the
-// executable's); --screenshot saves an image of the window as it opens and exits,
-// with every message written to the error output instead of a message box. The other
+// executable's); --screenshot saves an image of the window as it opens and exits;
+// --screenshot-run sets the window as a run file says, presses "Transférer", saves an
+// image while the visits are read and one of the summary at the end, and exits. Both
+// write every message to the error output instead of a message box. The other
 // arguments are the switches the program looks up (NEPASUTILISERPREFIXTS_...).
 #include <QApplication>
+#include <QLabel>
 #include <QPixmap>
+#include <QProgressBar>
+#include <QTimer>
 
 #include <clocale>
 #include <cstdio>
@@ -13,8 +19,51 @@
 #include <vector>
 
 #include "global/in_param_str.h"
+#include "source/cli/run_file.h"
 #include "source/gui/form_transfert_ff.h"
 #include "source/gui/message_boxes.h"
+
+namespace {
+
+bool Save(QWidget& window, const std::string& file) {
+  if (window.grab().save(QString::fromStdString(file))) return true;
+  std::fprintf(stderr, "korvel: cannot write %s\n", file.c_str());
+  return false;
+}
+
+// --screenshot-run: the window mid-run (the visits' bar past a third) and at the end.
+int ScreenshotRun(korvel::TFormTransfertFF& window, const std::string& runFile, const std::string& runPng,
+                  const std::string& summaryPng) {
+  korvel::RunFile file;
+  try {
+    file = korvel::LoadRunFile(runFile);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "korvel: %s\n", e.what());
+    return 2;
+  }
+  if (!file.options.aliasFile.empty()) window.Run().Context().ffSession.SetAliasFile(file.options.aliasFile);
+  window.show();
+  QApplication::processEvents();
+  window.ApplyRunFile(file.options, file.checked);
+  bool grabbed = false;
+  // The timer fires at the run's event-loop points (a few times a second).
+  QTimer watch;
+  watch.setInterval(100);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    const auto* bar = window.findChild<QProgressBar*>("pbTable");
+    const auto* label = window.findChild<QLabel*>("lblOperations");
+    if (grabbed || !label->text().startsWith("Table Visite") || bar->maximum() != 1000 || bar->value() < 300) return;
+    grabbed = Save(window, runPng);
+  });
+  watch.start();
+  window.btnTransfertClick();
+  watch.stop();
+  if (!grabbed)
+    std::fprintf(stderr, "korvel: no picture of the visits being read (is \"Prescription (visite)\" ticked?)\n");
+  return Save(window, summaryPng) && grabbed ? 0 : 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -24,7 +73,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   std::setlocale(LC_TIME, "C");
 
-  std::string settings, screenshot;
+  std::string settings, screenshot, run_file, run_png, summary_png;
   std::vector<std::string> switches;
   const QStringList args = QApplication::arguments();
   for (qsizetype i = 1; i < args.size(); ++i) {
@@ -32,13 +81,17 @@ int main(int argc, char** argv) {
       settings = args[++i].toStdString() + "/";
     } else if (args[i] == "--screenshot" && i + 1 < args.size()) {
       screenshot = args[++i].toStdString();
+    } else if (args[i] == "--screenshot-run" && i + 3 < args.size()) {
+      run_file = args[++i].toStdString();
+      run_png = args[++i].toStdString();
+      summary_png = args[++i].toStdString();
     } else {
       switches.push_back(args[i].toStdString());
     }
   }
   korvel::SetCommandLineArguments(switches);
 
-  if (!screenshot.empty()) {
+  if (!screenshot.empty() || !run_file.empty()) {
     korvel::gui::SetMessageHandler([](korvel::gui::MessageKind, const std::string& text) {
       std::string line = text;
       for (char& c : line) c = c == '\r' ? '\n' : c;
@@ -46,6 +99,7 @@ int main(int argc, char** argv) {
     });
   }
   korvel::TFormTransfertFF window(settings);
+  if (!run_file.empty()) return ScreenshotRun(window, run_file, run_png, summary_png);
   window.show();
   if (!screenshot.empty()) {
     QApplication::processEvents();

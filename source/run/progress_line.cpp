@@ -11,14 +11,18 @@ void ProgressLine::Start(const std::string& operation, Clock::time_point now) {
   }
   started_ = now;
   any_shown_ = false;
+  base_read_ = last_read_;
 }
 
 std::string ProgressLine::Update(int64_t read, int64_t total, Clock::time_point now) {
+  // A count below the last one: a new table, read from its start.
+  if (read < base_read_) base_read_ = 0;
+  last_read_ = read;
   if (any_shown_ && now - shown_ < kInterval) return {};
   shown_ = now;
   any_shown_ = true;
   const double seconds = std::chrono::duration<double>(now - started_).count();
-  const double rate = seconds > 0 ? read / seconds : 0;
+  const double rate = seconds > 0 ? static_cast<double>(read - base_read_) / seconds : 0;
   std::string line = operation_ + "  " + std::to_string(read);
   if (total > 0) line += fmt::format("/{} ({:.0f}%)", total, 100.0 * static_cast<double>(read) / total);
   if (rate > 0) {

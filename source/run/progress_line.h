@@ -15,7 +15,8 @@ class ProgressLine {
   using Clock = std::chrono::steady_clock;
   static constexpr std::chrono::milliseconds kInterval{250};
 
-  // A new operation (a table, a finishing step): the rate starts again.
+  // A new operation (a table, a finishing step): the rate starts again, from the
+  // records read so far when the same table goes on under a new label.
   void Start(const std::string& operation, Clock::time_point now);
   // `read` records of `total` (0 when unknown). The line to show, or "" when the last
   // one is less than kInterval old (the first count of an operation always shows).
@@ -27,6 +28,8 @@ class ProgressLine {
   Clock::time_point started_{};
   Clock::time_point shown_{};
   bool any_shown_ = false;
+  int64_t last_read_ = 0;  // the last count given
+  int64_t base_read_ = 0;  // the count the rate starts from
 };
 
 }  // namespace korvel

@@ -59,6 +59,14 @@ TEST(ProgressLineTest, RateAndTimeLeftShownAFewTimesASecondAtMost) {
             "Table Dictionnaire  Transfert des donnees  2500/10000 (25%)  2500 records/s  0:03 left");
   EXPECT_EQ(line.Update(5000, 10000, t0 + 1s + 100ms), "");  // too soon after the last one
   EXPECT_EQ(line.Update(5000, 0, t0 + 2s), "Table Dictionnaire  Transfert des donnees  5000  2500 records/s");
+  // The same table under a new label: its rate counts from the 5000 already read.
+  line.Start("Table Dictionnaire\r\nFinalisation", t0 + 2s);
+  EXPECT_EQ(line.Update(6000, 10000, t0 + 3s),
+            "Table Dictionnaire  Finalisation  6000/10000 (60%)  1000 records/s  0:04 left");
+  // The next table reads from its start.
+  line.Start("Table Acte\r\nTransfert des donnees", t0 + 4s);
+  EXPECT_EQ(line.Update(300, 600, t0 + 5s),
+            "Table Acte  Transfert des donnees  300/600 (50%)  300 records/s  0:01 left");
 }
 
 }  // namespace
