@@ -343,11 +343,12 @@ bool Verification::Complete() const {
 }
 
 std::string Verification::Text() const {
-  std::string text = fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10}  {}\n", "Table", "Ancien", "Cible", "Nommes",
-                                 "Ignores", "Manquants", "");
+  const auto line = [](const std::string& text) { return TrimRight(text) + "\n"; };
+  std::string text = line(fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10}", "Table", "Ancien", "Cible", "Nommes",
+                                      "Ignores", "Manquants"));
   for (const VerifiedTable& t : tables) {
-    text += fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10}  {}\n", t.item, t.legacy, t.inTarget, t.named,
-                        t.passedOver, t.missing.size(), t.error);
+    text += line(fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10}  {}", t.item, t.legacy, t.inTarget, t.named,
+                             t.passedOver, t.missing.size(), t.error));
   }
   for (const VerifiedTable& t : tables) {
     if (t.missing.empty()) continue;
