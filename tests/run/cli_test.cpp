@@ -37,6 +37,25 @@ int RunCommand(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The sample clinic's full run file, every item of both lists ticked, into the
+// database that `ini` names.
+std::string SampleClinicRunFile(const std::string& ini) {
+  return "[options]\n"
+         "etablissement=CLI01\n"
+         "debut=1980-01-01\n"
+         "fin=2012-01-01\n"
+         "modele_principal=clinic/modele_principal.rtf\n"
+         "database_ini=" +
+         ini +
+         "\n"
+         "prefixe_global=KV\n"
+         "seuil_patient=2\n"
+         "alias=clinic/korvel-aliases.ini\n"
+         "generateurs=oui\n"
+         "droits=non\n"
+         "[prealable]\nTous\n[clinique]\nTous\n";
+}
+
 class CliTest : public testing::RunFixture {
  protected:
   void SetUp() override {
@@ -57,6 +76,15 @@ class CliTest : public testing::RunFixture {
     }
     ctx->CommitEtProgress();
     run.reset();
+  }
+
+  // The sample clinic prepared, then migrated once with every item ticked (all.run):
+  // the run must succeed.
+  void MigrateSampleClinic() {
+    PrepareSampleClinic();
+    std::ofstream(folder + "/all.run") << SampleClinicRunFile("Database.ini");
+    std::string output;
+    ASSERT_EQ(RunCommand(std::string(KORVEL_CLI) + " all.run --settings .", &output), 0) << output;
   }
 
   // RESUME.csv of today's log folder, as UTF-8 with LF line ends.
@@ -218,33 +246,11 @@ std::map<std::string, std::vector<std::string>> FinalTables(const std::string& d
   return content;
 }
 
-// The sample clinic's full run file, every item of both lists ticked, into the
-// database that `ini` names.
-std::string SampleClinicRunFile(const std::string& ini) {
-  return "[options]\n"
-         "etablissement=CLI01\n"
-         "debut=1980-01-01\n"
-         "fin=2012-01-01\n"
-         "modele_principal=clinic/modele_principal.rtf\n"
-         "database_ini=" +
-         ini +
-         "\n"
-         "prefixe_global=KV\n"
-         "seuil_patient=2\n"
-         "alias=clinic/korvel-aliases.ini\n"
-         "generateurs=oui\n"
-         "droits=non\n"
-         "[prealable]\nTous\n[clinique]\nTous\n";
-}
-
 TEST_F(CliTest, TheSampleClinicRunTwiceLeavesEveryFinalTableAsTheFirstRunLeftIt) {
-  PrepareSampleClinic();
-  std::ofstream(folder + "/all.run") << SampleClinicRunFile("Database.ini");
+  ASSERT_NO_FATAL_FAILURE(MigrateSampleClinic());
   std::string output;
-  ASSERT_EQ(RunCommand(std::string(KORVEL_CLI) + " all.run --settings .", &output), 0) << output;
   const auto first = FinalTables(database);
   ASSERT_GT(first.at("VISITE").size(), 1000u);
-  output.clear();
   ASSERT_EQ(RunCommand(std::string(KORVEL_CLI) + " all.run --settings .", &output), 0) << output;
   const auto second = FinalTables(database);
   for (const auto& [name, rows] : first) {
@@ -262,10 +268,8 @@ TEST_F(CliTest, TheSampleClinicRunTwiceLeavesEveryFinalTableAsTheFirstRunLeftIt)
 }
 
 TEST_F(CliTest, TheVerificationAccountsForEveryLegacyRecordAndListsRowsDeletedAfterTheRun) {
-  PrepareSampleClinic();
-  std::ofstream(folder + "/all.run") << SampleClinicRunFile("Database.ini");
+  ASSERT_NO_FATAL_FAILURE(MigrateSampleClinic());
   std::string output;
-  ASSERT_EQ(RunCommand(std::string(KORVEL_CLI) + " all.run --settings .", &output), 0) << output;
   const auto before = FinalTables(database);
 
   output.clear();
