@@ -309,13 +309,15 @@ std::shared_ptr<const Ff2File> Ff2File::Open(const std::string& path) {
   }
   file->size_ = static_cast<uint64_t>(st.st_size);
   if (file->size_ > 0) {
-    // Tables are read whole (or sorted whole): fault the pages in at once.
-    void* base = ::mmap(nullptr, file->size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    // Mapped, not loaded: pages come in as they are read and go back behind the reader
+    // (Touch). The system is asked to read ahead, into its own cache, not ours.
+    void* base = ::mmap(nullptr, file->size_, PROT_READ, MAP_PRIVATE, fd, 0);
     if (base == MAP_FAILED) {
       const int err = errno;
       ::close(fd);
       file->Fail(std::string("cannot map in memory: ") + std::strerror(err));
     }
+    ::madvise(base, file->size_, MADV_WILLNEED);
     file->mapping_ = base;
     file->data_ = static_cast<const uint8_t*>(base);
   }
@@ -344,6 +346,24 @@ void Ff2File::Parse() {
   ParseHeader();
   ParseDictionary();
   ReadDataChain();
+  ReleasePages();
+}
+
+void Ff2File::Touch(uint64_t offset) const {
+  constexpr uint64_t kWindow = 32u << 20;
+  // A scattered read maps the pages around it too (the kernel's fault-around).
+  constexpr uint64_t kPerScatteredRead = 64u << 10;
+  touched_low_ = std::min(touched_low_, offset);
+  touched_high_ = std::max(touched_high_, offset);
+  ++touched_reads_;
+  if (std::min(touched_high_ - touched_low_, touched_reads_ * kPerScatteredRead) > kWindow) ReleasePages();
+}
+
+void Ff2File::ReleasePages() const {
+  if (mapping_ != nullptr) ::madvise(mapping_, size_, MADV_DONTNEED);
+  touched_low_ = UINT64_MAX;
+  touched_high_ = 0;
+  touched_reads_ = 0;
 }
 
 void Ff2File::ParseHeader() {
@@ -590,34 +610,53 @@ int Ff2File::FindIndex(std::string_view name) const {
   return -1;
 }
 
-std::vector<uint64_t> Ff2File::SortedRecords(int index_number) const {
-  if (index_number == 0) return records_;
+std::vector<uint64_t> Ff2File::SortedRecords(int index_number, const std::function<bool(const uint8_t*)>& keep) const {
   if (index_number < 0 || index_number > static_cast<int>(indexes_.size()))
     Fail("index number " + std::to_string(index_number) + " does not exist");
-  const IndexDef& index = indexes_[static_cast<size_t>(index_number - 1)];
-  if (index.user_defined)
-    Fail("index '" + index.name + "' is user-defined: its order cannot be rebuilt from the records");
-  const KeyComparer comparer(*this, index);
-  struct Entry {
-    KeyComparer::KeyPrefix prefix;
-    uint64_t ref;
-  };
-  std::vector<Entry> entries(records_.size());
-  for (size_t i = 0; i < records_.size(); ++i) {
-    entries[i] = Entry{comparer.Prefix(Record(records_[i])), records_[i]};
+  if (index_number == 0 && !keep) return records_;
+  if (records_.size() > UINT32_MAX) Fail("more than 4,294,967,295 records: too many to sort");
+  std::unique_ptr<KeyComparer> comparer;
+  if (index_number > 0) {
+    const IndexDef& index = indexes_[static_cast<size_t>(index_number - 1)];
+    if (index.user_defined)
+      Fail("index '" + index.name + "' is user-defined: its order cannot be rebuilt from the records");
+    comparer = std::make_unique<KeyComparer>(*this, index);
   }
-  std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-    if (!(a.prefix == b.prefix)) return a.prefix < b.prefix;
-    const int c = comparer.Compare(Record(a.ref), Record(b.ref));
-    return c != 0 ? c < 0 : a.ref < b.ref;
-  });
+  // 16 bytes a record: the key's first 12 bytes (in order) and the record's position in
+  // records_; whole keys are compared only when those bytes are equal.
+  struct Entry {
+    uint64_t high;
+    uint32_t low;
+    uint32_t ordinal;
+  };
+  std::vector<Entry> entries;
+  entries.reserve(keep ? 0 : records_.size());
+  for (size_t i = 0; i < records_.size(); ++i) {
+    Touch(records_[i]);
+    const uint8_t* record = Record(records_[i]);
+    if (keep && !keep(record)) continue;
+    const KeyComparer::KeyPrefix prefix = comparer ? comparer->Prefix(record) : KeyComparer::KeyPrefix{};
+    entries.push_back(Entry{prefix.high, static_cast<uint32_t>(prefix.low >> 32), static_cast<uint32_t>(i)});
+  }
+  if (comparer) {
+    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+      if (a.high != b.high) return a.high < b.high;
+      if (a.low != b.low) return a.low < b.low;
+      const uint64_t ra = records_[a.ordinal], rb = records_[b.ordinal];
+      Touch(ra);
+      Touch(rb);
+      const int c = comparer->Compare(Record(ra), Record(rb));
+      return c != 0 ? c < 0 : ra < rb;
+    });
+  }
   std::vector<uint64_t> sorted(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) sorted[i] = entries[i].ref;
+  for (size_t i = 0; i < entries.size(); ++i) sorted[i] = records_[entries[i].ordinal];
   return sorted;
 }
 
 std::string Ff2File::ReadBlob(uint64_t blob_number) const {
   if (blob_number == 0 || IsNoneLink(blob_number)) return {};
+  Touch(blob_number);
   const uint32_t bs = header_.block_size;
   const uint32_t log2 = header_.log2_block_size;
   const std::string what = "BLOB " + Hex(blob_number);

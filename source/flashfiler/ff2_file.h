@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -141,6 +142,12 @@ class Ff2File {
   const std::vector<uint64_t>& records() const { return records_; }
   // The record image of a reference number taken from records().
   const uint8_t* Record(uint64_t ref) const { return data_ + ref + 1; }
+  // The file is mapped, not loaded: a reader announces the offsets it reads, and the
+  // pages read before the last 32 MB of the file (or the last 512 scattered reads) are
+  // given back, so that a table larger than memory is read through a bounded window.
+  void Touch(uint64_t offset) const;
+  // Gives back every mapped page; they are mapped again from the system's cache on use.
+  void ReleasePages() const;
   bool IsNull(const uint8_t* record, int field) const {
     return (record[logical_record_length_ + (field >> 3)] >> (field & 7)) & 1;
   }
@@ -150,8 +157,9 @@ class Ff2File {
   int FindIndex(std::string_view name) const;
   // Record references ordered by index `index_number` (1-based named index): fields
   // compared one by one with the index's case rule and direction, NULL first, ties
-  // by reference. Throws for a user-defined index.
-  std::vector<uint64_t> SortedRecords(int index_number) const;
+  // by reference. Throws for a user-defined index. With `keep`, only the records it
+  // accepts are sorted (a range read keeps one month of twenty years).
+  std::vector<uint64_t> SortedRecords(int index_number, const std::function<bool(const uint8_t*)>& keep = {}) const;
 
   // The bytes of a BLOB; an empty string for "no BLOB" numbers. Throws on faults.
   std::string ReadBlob(uint64_t blob_number) const;
@@ -182,6 +190,8 @@ class Ff2File {
   uint32_t logical_record_length_ = 0;
   std::vector<uint64_t> records_;
   std::vector<std::string> warnings_;
+  // The offsets read since the pages were last given back (see Touch).
+  mutable uint64_t touched_low_ = UINT64_MAX, touched_high_ = 0, touched_reads_ = 0;
 };
 
 // Little-endian loads from unaligned memory.

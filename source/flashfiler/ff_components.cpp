@@ -100,6 +100,7 @@ TField::TField(const TffTable& table, const ff2::FieldDef& def, int index)
       required_(def.required) {}
 
 const uint8_t* TField::Bytes() const {
+  table_.SortIfPending();
   const uint8_t* record = table_.current_;
   if (record == nullptr || (record[null_byte_] & null_mask_)) return nullptr;
   return record + offset_;
@@ -555,22 +556,41 @@ void TffTable::SetIndexName(const std::string& name) {
 }
 
 void TffTable::ApplyIndex(int index_number) {
-  if (index_number == 0) {
-    sorted_.clear();
-    order_ = &file_->records();
-  } else {
-    sorted_ = file_->SortedRecords(index_number);
-    order_ = &sorted_;
-  }
+  sorted_.clear();
+  sorted_.shrink_to_fit();
   index_number_ = index_number;
+  sorted_range_only_ = false;
+  sort_pending_ = index_number != 0;
+  order_ = index_number == 0 ? &file_->records() : nullptr;
   begin_ = 0;
-  end_ = order_->size();
+  end_ = order_ != nullptr ? order_->size() : 0;
   SetPosition(begin_);
 }
 
-void TffTable::SetPosition(size_t position) {
+void TffTable::Sort(const std::vector<Variant>* start, const std::vector<Variant>* end) const {
+  std::function<bool(const uint8_t*)> keep;
+  if (start != nullptr) {
+    const ff2::KeyComparer comparer(*file_, file_->indexes()[static_cast<size_t>(index_number_ - 1)]);
+    keep = [comparer, start, end](const uint8_t* record) {
+      return comparer.CompareToKey(record, *start) >= 0 && comparer.CompareToKey(record, *end) <= 0;
+    };
+  }
+  sorted_ = file_->SortedRecords(index_number_, keep);
+  sorted_range_only_ = start != nullptr;
+  sort_pending_ = false;
+  order_ = &sorted_;
+  begin_ = 0;
+  end_ = sorted_.size();
+  SetPosition(begin_);
+}
+
+void TffTable::SetPosition(size_t position) const {
   position_ = position;
-  current_ = order_ != nullptr && position_ < end_ ? file_->Record((*order_)[position_]) : nullptr;
+  current_ = nullptr;
+  if (order_ == nullptr || position_ >= end_) return;
+  const uint64_t ref = (*order_)[position_];
+  file_->Touch(ref);
+  current_ = file_->Record(ref);
 }
 
 void TffTable::MoveTo(int64_t recNo) {
@@ -579,15 +599,20 @@ void TffTable::MoveTo(int64_t recNo) {
 
 void TffTable::First() {
   if (!Active()) Fail("Cannot perform this operation on a closed dataset (table '" + table_name_ + "')");
+  SortIfPending();
   SetPosition(begin_);
 }
 
 void TffTable::Next() {
   if (!Active()) Fail("Cannot perform this operation on a closed dataset (table '" + table_name_ + "')");
+  SortIfPending();
   if (position_ < end_) SetPosition(position_ + 1);
 }
 
-int64_t TffTable::RecordCount() const { return static_cast<int64_t>(end_ - begin_); }
+int64_t TffTable::RecordCount() const {
+  SortIfPending();
+  return static_cast<int64_t>(end_ - begin_);
+}
 
 TField* TffTable::Fields(int index) const {
   if (index < 0 || index >= FieldCount())
@@ -612,6 +637,11 @@ void TffTable::SetRange(const std::vector<Variant>& start, const std::vector<Var
   if (!Active()) Fail("Cannot set a range on a closed table ('" + table_name_ + "')");
   if (index_number_ == 0)
     Fail("Table '" + table_name_ + "': a range needs an index with fields, not the sequential access index");
+  if (sort_pending_ || sorted_range_only_) {
+    // Only the records inside the range are sorted: the rest are never held.
+    Sort(&start, &end);
+    return;
+  }
   const ff2::KeyComparer comparer(*file_, file_->indexes()[static_cast<size_t>(index_number_ - 1)]);
   const auto first = order_->begin();
   const auto last = order_->end();
@@ -626,8 +656,12 @@ void TffTable::SetRange(const std::vector<Variant>& start, const std::vector<Var
 
 void TffTable::CancelRange() {
   if (!Active()) return;
+  if (sorted_range_only_) {
+    ApplyIndex(index_number_);
+    return;
+  }
   begin_ = 0;
-  end_ = order_->size();
+  end_ = order_ != nullptr ? order_->size() : 0;
   SetPosition(begin_);
 }
 

@@ -271,11 +271,17 @@ class TffTable {
 
   void First();
   void Next();
-  bool Eof() const { return position_ >= end_; }
+  bool Eof() const {
+    SortIfPending();
+    return position_ >= end_;
+  }
   // Records in the current range (the whole table without a range).
   int64_t RecordCount() const;
   // Position of the current record within the range, 0 first.
-  int64_t RecNo() const { return static_cast<int64_t>(position_ - begin_); }
+  int64_t RecNo() const {
+    SortIfPending();
+    return static_cast<int64_t>(position_ - begin_);
+  }
   // Back to a position RecNo gave (a record logged after the cursor moved on).
   void MoveTo(int64_t recNo);
 
@@ -302,17 +308,26 @@ class TffTable {
   friend class TffDatabase;
   void Fail(const std::string& message) const;
   void ApplyIndex(int index_number);
-  void SetPosition(size_t position);
+  // A named index is sorted on first use, so that a range set before then sorts only
+  // the records inside it.
+  void SortIfPending() const {
+    if (sort_pending_) Sort(nullptr, nullptr);
+  }
+  void Sort(const std::vector<Variant>* start, const std::vector<Variant>* end) const;
+  void SetPosition(size_t position) const;
 
   TffDatabase* database_ = nullptr;
   std::string table_name_;
   std::string index_name_;
   int index_number_ = 0;
   std::shared_ptr<const ff2::Ff2File> file_;
-  std::vector<uint64_t> sorted_;  // record order of a named index
-  const std::vector<uint64_t>* order_ = nullptr;
-  size_t begin_ = 0, end_ = 0, position_ = 0;
-  const uint8_t* current_ = nullptr;  // current record image, or nullptr
+  // The order is sorted lazily (SortIfPending), hence mutable.
+  mutable std::vector<uint64_t> sorted_;  // record order of a named index
+  mutable const std::vector<uint64_t>* order_ = nullptr;
+  mutable bool sort_pending_ = false;
+  mutable bool sorted_range_only_ = false;  // sorted_ holds only a range's records
+  mutable size_t begin_ = 0, end_ = 0, position_ = 0;
+  mutable const uint8_t* current_ = nullptr;  // current record image, or nullptr
   std::vector<std::unique_ptr<TField>> fields_;
 };
 

@@ -1,5 +1,6 @@
 #include "source/transfert/known_keys.h"
 
+#include <bit>
 #include <charconv>
 
 #include "global/fib/fib_query.h"
@@ -68,10 +69,52 @@ std::optional<int64_t> ComparableInteger(const Variant& value, int bits) {
 
 }  // namespace
 
+bool HashSet64::Contains(uint64_t hash) const {
+  if (slots_.empty()) return false;
+  const uint64_t stored = Stored(hash);
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = Slot(stored);; i = (i + 1) & mask) {
+    if (slots_[i] == stored) return true;
+    if (slots_[i] == 0) return false;
+  }
+}
+
+void HashSet64::Insert(uint64_t hash) {
+  if (2 * (size_ + 1) > slots_.size()) Grow();
+  const uint64_t stored = Stored(hash);
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = Slot(stored);; i = (i + 1) & mask) {
+    if (slots_[i] == stored) return;
+    if (slots_[i] == 0) {
+      slots_[i] = stored;
+      ++size_;
+      return;
+    }
+  }
+}
+
+void HashSet64::Grow() {
+  std::vector<uint64_t> old = std::move(slots_);
+  const size_t capacity = old.empty() ? 1024 : 2 * old.size();
+  slots_.assign(capacity, 0);
+  shift_ = 64 - std::countr_zero(capacity);
+  size_ = 0;
+  for (const uint64_t stored : old) {
+    if (stored != 0) Insert(stored);
+  }
+}
+
+void HashSet64::Clear() {
+  slots_.clear();
+  slots_.shrink_to_fit();
+  size_ = 0;
+  shift_ = 64;
+}
+
 void KnownKeys::Clear() {
   loaded_ = false;
   columns_.clear();
-  hashes_.clear();
+  hashes_.Clear();
 }
 
 bool KnownKeys::Load(fib::TpFIBDatabase& database, fib::TpFIBTransaction* transaction, const std::string& table,
@@ -128,7 +171,7 @@ bool KnownKeys::Load(fib::TpFIBDatabase& database, fib::TpFIBTransaction* transa
           values[i].SetText() = field.AsString();
         }
       }
-      if (const auto h = Hash(pointers)) hashes_.insert(*h);
+      if (const auto h = Hash(pointers)) hashes_.Insert(*h);
     }
     query.Close();
   } catch (const std::exception&) {

@@ -288,6 +288,46 @@ TEST_F(IndexTest, TextRangeIsInclusiveAtBothEnds) {
   EXPECT_EQ(table_.RecordCount(), 400);
 }
 
+// A range set before the first read sorts only its own records: the same records in
+// the same order as the range of the whole sorted table, on every index, and a second
+// range or CancelRange afterwards still sees the whole table.
+TEST_F(IndexTest, ARangeSetRightAfterOpenReadsWhatTheWholeOrderReads) {
+  struct Case {
+    const char* index;
+    std::vector<Variant> start, end;
+  };
+  const TDateTime from = EncodeDate(2009, 11, 10), to = EncodeDate(2009, 11, 20);
+  const std::vector<Case> cases = {
+      {"xCode", {Variant("20091110")}, {Variant("20091120")}},
+      {"xPatientDay", {Variant("P3"), Variant(from)}, {Variant("P3"), Variant(to)}},
+      {"xPatientDay", {Variant("P1")}, {Variant("P2")}},
+      {"xDayDesc", {Variant(to)}, {Variant(from)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.index);
+    table_.Close();
+    table_.SetIndexName(c.index);
+    table_.Open();
+    const std::vector<std::string> whole = Read("Num");
+    table_.SetRange(c.start, c.end);
+    const std::vector<std::string> expected = Read("Num");
+    ASSERT_FALSE(expected.empty());
+    ASSERT_LT(expected.size(), whole.size());
+
+    table_.Close();
+    table_.Open();
+    table_.SetRange(c.start, c.end);
+    EXPECT_EQ(table_.RecordCount(), static_cast<int64_t>(expected.size()));
+    EXPECT_EQ(Read("Num"), expected);
+    table_.SetRange(c.start, c.start);  // narrower, then the first range again
+    EXPECT_LE(table_.RecordCount(), static_cast<int64_t>(expected.size()));
+    table_.SetRange(c.start, c.end);
+    EXPECT_EQ(Read("Num"), expected);
+    table_.CancelRange();
+    EXPECT_EQ(Read("Num"), whole);
+  }
+}
+
 TEST_F(IndexTest, TwoFieldIndexOrdersByBothAndRangesOnTextThenDate) {
   table_.SetIndexName("xPatientDay");
   table_.Open();
