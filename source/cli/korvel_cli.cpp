@@ -14,10 +14,12 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <sstream>
 
@@ -44,7 +46,11 @@ class TerminalUI : public korvel::OperatorPort {
 
   korvel::RunOptions Options() override { return file_.options; }
   bool IsChecked(int list, int index) override { return file_.checked.count({list, index}) > 0; }
+  // --etapes FILE: each operation's seconds, so that a bench can say where a run's time goes.
+  void TimeSteps(const std::string& path) { steps_.open(path, std::ios::binary | std::ios::trunc); }
+
   void SetOperation(const std::string& text) override {
+    TimeStep(text);
     progress_.Start(text, korvel::ProgressLine::Clock::now());
     if (progress_.Operation().empty()) return;
     Show(progress_.Operation(), !tty_);
@@ -74,7 +80,10 @@ class TerminalUI : public korvel::OperatorPort {
   }
   void SetOptionsEnabled(bool) override {}
   void SetBusy(bool) override {}
-  void MarkRunFinished() override { EndLine(); }
+  void MarkRunFinished() override {
+    TimeStep("");
+    EndLine();
+  }
   void RequestTerminate() override { std::cerr << "korvel-cli: the program will end after this run\n"; }
 
  private:
@@ -87,6 +96,20 @@ class TerminalUI : public korvel::OperatorPort {
     std::cerr << "\r\033[K" << line << std::flush;
     shown_ = true;
   }
+  // Writes "seconds<TAB>operation" for the operation that `next` ends.
+  void TimeStep(const std::string& next) {
+    if (!steps_.is_open()) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!step_.empty()) {
+      steps_ << std::fixed << std::setprecision(3) << std::chrono::duration<double>(now - step_start_).count() << '\t'
+             << step_ << '\n';
+    }
+    step_ = next;
+    for (auto& c : step_) {
+      if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    }
+    step_start_ = now;
+  }
   void EndLine() {
     if (shown_) std::cerr << "\n";
     shown_ = false;
@@ -97,6 +120,9 @@ class TerminalUI : public korvel::OperatorPort {
   bool shown_ = false;
   korvel::ProgressLine progress_;
   std::string position_;  // "[k/n] ": the ticked item the run is at, on the live line
+  std::ofstream steps_;
+  std::string step_;
+  std::chrono::steady_clock::time_point step_start_;
 };
 
 // The final report of the run's log folder, as UTF-8.
@@ -144,6 +170,8 @@ int main(int argc, char** argv) {
   app.add_option("--settings", settings, "Folder holding Database.ini and Korvel.ini (default: the executable's)");
   bool verify = false;
   app.add_flag("--verifier", verify, "Check a finished run instead of running it: every legacy record accounted for");
+  std::string steps_path;
+  app.add_option("--etapes", steps_path, "Write each operation's seconds to this file (benchmarks)");
   app.allow_extras();  // switches such as NEPASUTILISERPREFIXTS_ pass through
   try {
     app.parse(argc, argv);
@@ -173,6 +201,7 @@ int main(int argc, char** argv) {
   }
 
   TerminalUI ui(file);
+  if (!steps_path.empty()) ui.TimeSteps(steps_path);
   korvel::RunDriver run(ui, settings_folder);
   ui.run = &run;
   std::signal(SIGINT, OnInterrupt);

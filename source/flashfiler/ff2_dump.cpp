@@ -161,6 +161,7 @@ void DumpTable(const Ff2File& file, const std::string& name, std::ostream& out) 
   out << ");\n";
   out << "-- dumping content for `" << name << "`\n";
   for (const uint64_t ref : file.records()) {
+    file.Touch(ref);
     const uint8_t* record = file.Record(ref);
     out << "INSERT INTO [" << name << "] VALUES(\n";
     for (size_t i = 0; i < fields.size(); ++i) {

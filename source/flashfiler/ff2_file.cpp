@@ -321,7 +321,7 @@ std::shared_ptr<const Ff2File> Ff2File::Open(const std::string& path) {
     file->mapping_ = base;
     file->data_ = static_cast<const uint8_t*>(base);
   }
-  ::close(fd);
+  file->fd_ = fd;  // kept for CopyRecord; closed with the file
   file->Parse();
   return file;
 }
@@ -338,6 +338,24 @@ std::shared_ptr<const Ff2File> Ff2File::FromBytes(std::string_view bytes, const 
 
 Ff2File::~Ff2File() {
   if (mapping_ != nullptr) ::munmap(mapping_, size_);
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void Ff2File::CopyRecord(uint64_t ref, uint8_t* out) const {
+  const size_t length = static_cast<size_t>(header_.record_length);
+  if (fd_ < 0) {
+    std::memcpy(out, Record(ref), length);
+    return;
+  }
+  size_t done = 0;
+  while (done < length) {
+    const ssize_t n = ::pread(fd_, out + done, length - done, static_cast<off_t>(ref + 1 + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0)
+      Fail("cannot read the record at offset " + std::to_string(ref) +
+           (n < 0 ? ": " + std::string(std::strerror(errno)) : ": end of file"));
+    done += static_cast<size_t>(n);
+  }
 }
 
 void Ff2File::Fail(const std::string& fault) const { throw EffDatabaseError(path_ + ": " + fault); }
@@ -580,6 +598,7 @@ void Ff2File::ReadDataChain() {
   uint32_t block = header_.first_data_block;
   uint64_t data_blocks = 0;
   while (block != kNone) {
+    if (block < block_limit_) Touch(static_cast<uint64_t>(block) * bs);
     const uint8_t* p = Block(block, kSigData, "data block chain");
     if (visited[block]) Fail("data block chain loops back to block " + std::to_string(block));
     visited[block] = true;
@@ -622,13 +641,14 @@ std::vector<uint64_t> Ff2File::SortedRecords(int index_number, const std::functi
       Fail("index '" + index.name + "' is user-defined: its order cannot be rebuilt from the records");
     comparer = std::make_unique<KeyComparer>(*this, index);
   }
-  // 16 bytes a record: the key's first 12 bytes (in order) and the record's position in
+  // 20 bytes a record: the key's first 16 bytes (in order) and the record's position in
   // records_; whole keys are compared only when those bytes are equal.
-  struct Entry {
+  struct __attribute__((packed, aligned(4))) Entry {
     uint64_t high;
-    uint32_t low;
+    uint64_t low;
     uint32_t ordinal;
   };
+  static_assert(sizeof(Entry) == 20);
   std::vector<Entry> entries;
   entries.reserve(keep ? 0 : records_.size());
   for (size_t i = 0; i < records_.size(); ++i) {
@@ -636,19 +656,55 @@ std::vector<uint64_t> Ff2File::SortedRecords(int index_number, const std::functi
     const uint8_t* record = Record(records_[i]);
     if (keep && !keep(record)) continue;
     const KeyComparer::KeyPrefix prefix = comparer ? comparer->Prefix(record) : KeyComparer::KeyPrefix{};
-    entries.push_back(Entry{prefix.high, static_cast<uint32_t>(prefix.low >> 32), static_cast<uint32_t>(i)});
+    entries.push_back(Entry{prefix.high, prefix.low, static_cast<uint32_t>(i)});
   }
   if (comparer) {
-    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+    // By prefix first, touching no record; then each run of equal prefixes by its whole
+    // keys, its records read together (a visit's examinations lie side by side).
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
       if (a.high != b.high) return a.high < b.high;
       if (a.low != b.low) return a.low < b.low;
-      const uint64_t ra = records_[a.ordinal], rb = records_[b.ordinal];
-      Touch(ra);
-      Touch(rb);
-      const int c = comparer->Compare(Record(ra), Record(rb));
-      return c != 0 ? c < 0 : ra < rb;
+      return a.ordinal < b.ordinal;
     });
+    // Tied records are read by copy, not through the mapping: scattered page faults cost
+    // more than reads, and would map much of the file.
+    const size_t length = static_cast<size_t>(header_.record_length);
+    std::vector<uint8_t> images;
+    std::vector<uint32_t> order;
+    std::vector<Entry> sorted_run;
+    for (auto run = entries.begin(); run != entries.end();) {
+      auto run_end = run + 1;
+      while (run_end != entries.end() && run_end->high == run->high && run_end->low == run->low) ++run_end;
+      const size_t count = static_cast<size_t>(run_end - run);
+      if (count > 4096) {
+        // A key most records share: compared two copies at a time.
+        images.resize(2 * length);
+        std::sort(run, run_end, [&](const Entry& a, const Entry& b) {
+          const uint64_t ra = records_[a.ordinal], rb = records_[b.ordinal];
+          CopyRecord(ra, images.data());
+          CopyRecord(rb, images.data() + length);
+          const int c = comparer->Compare(images.data(), images.data() + length);
+          return c != 0 ? c < 0 : ra < rb;
+        });
+      } else if (count > 1) {
+        images.resize(count * length);
+        order.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+          CopyRecord(records_[run[i].ordinal], images.data() + i * length);
+          order[i] = static_cast<uint32_t>(i);
+        }
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+          const int c = comparer->Compare(images.data() + a * length, images.data() + b * length);
+          return c != 0 ? c < 0 : records_[run[a].ordinal] < records_[run[b].ordinal];
+        });
+        sorted_run.clear();
+        for (const uint32_t i : order) sorted_run.push_back(run[i]);
+        std::copy(sorted_run.begin(), sorted_run.end(), run);
+      }
+      run = run_end;
+    }
   }
+  ReleasePages();
   std::vector<uint64_t> sorted(entries.size());
   for (size_t i = 0; i < entries.size(); ++i) sorted[i] = records_[entries[i].ordinal];
   return sorted;

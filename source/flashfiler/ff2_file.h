@@ -148,6 +148,9 @@ class Ff2File {
   void Touch(uint64_t offset) const;
   // Gives back every mapped page; they are mapped again from the system's cache on use.
   void ReleasePages() const;
+  // Copies the record image of `ref` (header().record_length bytes) into `out`, read
+  // from the file rather than the mapping: for records read in an order of their own.
+  void CopyRecord(uint64_t ref, uint8_t* out) const;
   bool IsNull(const uint8_t* record, int field) const {
     return (record[logical_record_length_ + (field >> 3)] >> (field & 7)) & 1;
   }
@@ -181,6 +184,7 @@ class Ff2File {
   const uint8_t* data_ = nullptr;
   uint64_t size_ = 0;
   void* mapping_ = nullptr;   // mmap base when mapped
+  int fd_ = -1;               // the open file when mapped
   std::string owned_;         // bytes when not mapped
   uint64_t block_limit_ = 0;  // blocks that exist both in the header and in the file
 

@@ -589,8 +589,16 @@ void TffTable::SetPosition(size_t position) const {
   current_ = nullptr;
   if (order_ == nullptr || position_ >= end_) return;
   const uint64_t ref = (*order_)[position_];
-  file_->Touch(ref);
-  current_ = file_->Record(ref);
+  if (order_ == &file_->records()) {
+    // Physical order: through the mapping, its pages given back behind the cursor.
+    file_->Touch(ref);
+    current_ = file_->Record(ref);
+    return;
+  }
+  // Index order jumps about the file: the record is copied, which maps nothing.
+  record_copy_.resize(static_cast<size_t>(file_->header().record_length));
+  file_->CopyRecord(ref, record_copy_.data());
+  current_ = record_copy_.data();
 }
 
 void TffTable::MoveTo(int64_t recNo) {

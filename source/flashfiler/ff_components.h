@@ -328,6 +328,7 @@ class TffTable {
   mutable bool sorted_range_only_ = false;  // sorted_ holds only a range's records
   mutable size_t begin_ = 0, end_ = 0, position_ = 0;
   mutable const uint8_t* current_ = nullptr;  // current record image, or nullptr
+  mutable std::vector<uint8_t> record_copy_;  // the current record in index order
   std::vector<std::unique_ptr<TField>> fields_;
 };
 
