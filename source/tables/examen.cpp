@@ -58,9 +58,12 @@ void ResolveNames(RunContext& run) {
       run.FDataMgr->ExecuteDestQuery(sql);
       run.CommitEtProgress();
     }
+    // The staged names are gathered once: a look-up of every technologist's name in
+    // the staged examinations read them all once per technologist (TmpExamen.Tech has
+    // no index).
     LogSharedNames(run,
-                   "SELECT r.nom, COUNT(*) FROM technologue r WHERE EXISTS (SELECT 1 FROM TmpExamen t WHERE t.Tech = "
-                   "r.nom AND t.Technologue1 IS NULL) GROUP BY r.nom HAVING COUNT(*) > 1 ORDER BY 1",
+                   "SELECT r.nom, COUNT(*) FROM technologue r JOIN (SELECT DISTINCT t.Tech FROM TmpExamen t WHERE "
+                   "t.Technologue1 IS NULL) d ON d.Tech = r.nom GROUP BY r.nom HAVING COUNT(*) > 1 ORDER BY 1",
                    "Technologue", "technologues", "examens laisses sans technologue");
   });
 }
