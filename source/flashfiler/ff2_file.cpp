@@ -369,7 +369,7 @@ void Ff2File::Parse() {
 
 void Ff2File::Touch(uint64_t offset) const {
   constexpr uint64_t kWindow = 32u << 20;
-  // A scattered read maps the pages around it too (the kernel's fault-around).
+  // A scattered read (a BLOB) maps the pages around it too (the kernel's fault-around).
   constexpr uint64_t kPerScatteredRead = 64u << 10;
   touched_low_ = std::min(touched_low_, offset);
   touched_high_ = std::max(touched_high_, offset);
@@ -660,7 +660,7 @@ std::vector<uint64_t> Ff2File::SortedRecords(int index_number, const std::functi
   }
   if (comparer) {
     // By prefix first, touching no record; then each run of equal prefixes by its whole
-    // keys, its records read together (a visit's examinations lie side by side).
+    // keys.
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
       if (a.high != b.high) return a.high < b.high;
       if (a.low != b.low) return a.low < b.low;

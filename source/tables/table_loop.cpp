@@ -174,6 +174,9 @@ bool TransferOneRecord(RunContext& run, bool engineAccepted, Source& source, con
 void FinishLoop(RunContext& run, bool refreshCounter, const std::function<void()>& closing,
                 const std::function<void()>& afterSave) {
   if (refreshCounter) run.ShowCounter();
+  // The legacy table is read: its order and mapping go before the closing statements,
+  // the server's heaviest work, need their memory.
+  if (TffTable* source = run.FDataMgr->SrcTable()) source->Close();
   if (closing) closing();
   run.SauvegarderLeFichierLogEtCommit();
   if (afterSave) afterSave();

@@ -60,25 +60,34 @@ TParamValue Text(const std::string& text) {
   return value;
 }
 
-// The physicians of the visits into Visite_Med, row by row; a row the target refuses
-// is logged with its licence and id. The batch test is made for every row.
+// The physicians of the visits into Visite_Med: one statement moves them all; when the
+// target refuses one of them, they are copied row by row instead, and a row the target
+// refuses is logged with its licence and id. The batch test is made for every row.
 void CopyVisiteMed(RunContext& run) {
   TTransfertData& engine = *run.FDataMgr;
   run.UI().SetOperation("Table Visite\r\n (Transfert visite_med)");
   run.UI().ProcessEvents();
+  // Each physician of a visit once, and only when not there yet: staged again by a
+  // stopped run or a second range, it is not copied twice. Named twice on one visit
+  // (main and other), it is the main physician ('O' sorts after 'N').
+  const std::string select =
+      "SELECT Id_Visite, Medecin, MedecinId, MAX(Referant) FROM TMPVisite_Med t WHERE EXISTS (SELECT 1 FROM Visite "
+      "v WHERE v.id_visite = t.Id_Visite) AND NOT EXISTS (SELECT 1 FROM Visite_Med m WHERE m.Id_Visite = t.Id_Visite "
+      "AND m.Medecin IS NOT DISTINCT FROM t.Medecin AND m.MedecinId IS NOT DISTINCT FROM t.MedecinId) GROUP BY "
+      "Id_Visite, Medecin, MedecinId";
   run.target.Begin();
+  try {
+    run.target.Execute("INSERT INTO Visite_Med(Id_Visite, Medecin, MedecinId, Referant) " + select);
+    run.target.CommitAndReconnect();
+    return;
+  } catch (const EDatabaseError&) {
+    // The failed statement left nothing behind: the rows go one by one below.
+  }
   engine.InitUpdateDestination(
       "INSERT INTO Visite_Med(Id_Visite, Medecin, MedecinId, Referant) VALUES(:AParam0, :AParam1, :AParam2, :AParam3)");
   fib::TpFIBQuery rows(run.target.Db());
   run.target.ReadSnapshot(rows);
-  // Each physician of a visit once, and only when not there yet: staged again by a
-  // stopped run or a second range, it is not copied twice. Named twice on one visit
-  // (main and other), it is the main physician ('O' sorts after 'N').
-  rows.SetSQLText(
-      "SELECT Id_Visite, Medecin, MedecinId, MAX(Referant) FROM TMPVisite_Med t WHERE EXISTS (SELECT 1 FROM Visite "
-      "v WHERE v.id_visite = t.Id_Visite) AND NOT EXISTS (SELECT 1 FROM Visite_Med m WHERE m.Id_Visite = t.Id_Visite "
-      "AND m.Medecin IS NOT DISTINCT FROM t.Medecin AND m.MedecinId IS NOT DISTINCT FROM t.MedecinId) GROUP BY "
-      "Id_Visite, Medecin, MedecinId");
+  rows.SetSQLText(select);
   int counter = 0;
   int64_t shown = 0;
   TParamValue value;

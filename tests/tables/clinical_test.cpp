@@ -210,6 +210,22 @@ TEST_F(VisitsTest, TheRangeBothEndsIncludedPhysiciansSlotsAndRefusalsAlone) {
   EXPECT_EQ(Count("VISITE_MED"), 2);  // visit 10's physicians staged again, not copied twice
 }
 
+// The physicians go over in one statement; a row the target refuses sends them row by
+// row, so that only that row is left out, and logged.
+TEST_F(VisitsTest, APhysicianRowTheTargetRefusesIsLoggedAndTheOthersAreCopied) {
+  Exec("ALTER TABLE VISITE_MED ADD CONSTRAINT CK_NOT_M2 CHECK (MEDECINID <> 'M2')");
+  ctx->CommitEtProgress();
+  WriteRows("Prescrip", {Visit(10, "20100101-000", 1, {{"Referant", V("L1")}, {"Referant1", V("L2")}}),
+                         Visit(11, "20100102-000", 2, {{"Referant", V("L1")}})});
+  Range(2010, 2010);
+  TransfertTablePrescription(*ctx);
+  ctx->FLogMgr.EndTransfertLog();
+  EXPECT_EQ(Select("SELECT LIST(ID_VISITE || MEDECIN, ',') FROM (SELECT * FROM VISITE_MED ORDER BY 1)"),
+            V("101000001,111000001"));
+  const std::string log = ReadLog("TablePrescription");
+  EXPECT_NE(log.find("Licence: L2 MedecinId: M2"), std::string::npos) << log;
+}
+
 TEST_F(VisitsTest, AStoppedRunMovesNothingAndTheNextRunMovesEverythingOnce) {
   std::vector<Values> visits;
   for (int i = 1; i <= 2600; ++i) {
