@@ -602,7 +602,9 @@ void TffTable::SetPosition(size_t position) const {
 }
 
 void TffTable::MoveTo(int64_t recNo) {
-  if (Active()) SetPosition(begin_ + static_cast<size_t>(recNo));
+  if (!Active()) return;
+  SortIfPending();
+  SetPosition(begin_ + static_cast<size_t>(recNo));
 }
 
 void TffTable::First() {
