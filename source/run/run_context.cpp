@@ -77,6 +77,7 @@ void RunContext::Release() {
 
 void RunContext::DoLogError(const void*, const std::string& AMsg, bool ASaveCallStack) {
   target.Flush();
+  if (FDataMgr && FDataMgr->SilencesLogs()) return;
   FLogMgr.TableErrorLog(AMsg, ASaveCallStack);
 }
 

@@ -165,8 +165,24 @@ bool TransferOneRecord(RunContext& run, bool engineAccepted, Source& source, con
     return true;
   }
   if (checked) return true;
+  // In a batch the record's own row may still wait: anything a sub-statement says
+  // sends it first, and once it is refused its sub-statements end, as one by one they
+  // would never have run.
+  TTransfertData& engine = *run.FDataMgr;
+  struct InSubStatements {
+    TTransfertData& engine;
+    explicit InSubStatements(TTransfertData& e) : engine(e) { engine.SetInSubStatements(true); }
+    ~InSubStatements() { engine.SetInSubStatements(false); }
+  } in_subs{engine};
   for (const auto& sub : hooks.subStatements) {
-    if (!RefuseRecordOnError([&] { sub(source); }, logRefused)) ++result.subRefused;
+    if (engine.CurrentRowRefused()) break;
+    RefuseRecordOnError([&] { sub(source); },
+                        [&](const EDatabaseError& e) {
+                          engine.FlushBatch();
+                          if (engine.CurrentRowRefused()) return;
+                          ++result.subRefused;
+                          logRefused(e);
+                        });
   }
   return true;
 }
@@ -236,11 +252,10 @@ LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const R
     }
   };
   // Batched inserts and in-memory duplicate checks, for the routines whose record
-  // steps only assign and insert: a test or a sub-statement of their own may read or
-  // write the target, which must then be up to date. A refused record reaches the
+  // steps only assign and insert (their own rows and their sub-statements' rows): a
+  // test of their own may read the target, which must then be up to date. A refused record reaches the
   // routine's handler with the source on it, whenever the batch is sent.
-  const bool fast = (!hooks.accept || hooks.acceptReadsRecordOnly) && hooks.subStatements.empty() && !hooks.written &&
-                    !routine.destinationSql;
+  const bool fast = (!hooks.accept || hooks.acceptReadsRecordOnly) && !hooks.written && !routine.destinationSql;
   struct FastTable {
     TTransfertData& engine;
     ~FastTable() {
@@ -258,7 +273,11 @@ LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const R
           ++result.refused;
           log_refused(e);
         },
-        [&] { --result.added; });
+        [&] { --result.added; },
+        [&](const EDatabaseError& e) {
+          ++result.subRefused;
+          log_refused(e);
+        });
   }
   while (!engine.EndTransfert() && run.StopAllProcess) {
     const bool engine_accepted = !routine.checkAcceptance || EngineAccepts(run);

@@ -117,6 +117,19 @@ void InsertBatch::Flush(const RefusedRow& refused, const UnsentRow& unsent) {
   rows_ = 0;
 }
 
+void InsertBatch::Drop(const std::function<bool(int64_t tag)>& drop) {
+  size_t kept = 0;
+  for (size_t r = 0; r < rows_; ++r) {
+    if (drop(tags_[r])) continue;
+    if (kept != r) {
+      for (size_t i = 0; i < width_; ++i) values_[kept * width_ + i].Assign(values_[r * width_ + i]);
+      tags_[kept] = tags_[r];
+    }
+    ++kept;
+  }
+  rows_ = kept;
+}
+
 void InsertBatch::SendRange(size_t first, size_t end, const RefusedRow& refused) {
   while (first < end) {
     next_ = first;

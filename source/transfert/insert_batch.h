@@ -49,6 +49,10 @@ class InsertBatch {
   // connection), the rows not sent yet go to `unsent` and are dropped; a server failure
   // then raises ERoutineFault (the table cannot go on), `refused`'s own error goes on.
   void Flush(const RefusedRow& refused, const UnsentRow& unsent);
+  // Takes the pending rows `drop` names out of the batch, unsent; the others keep their order.
+  void Drop(const std::function<bool(int64_t tag)>& drop);
+  // Forgets every pending row, unsent.
+  void Discard() { rows_ = 0; }
 
  private:
   fib::TpFIBQuery& BlockOf(size_t rows);

@@ -291,10 +291,13 @@ void TTransfertData::InitTransfertCondition(TCanTransfertType AType, const TArra
 }
 
 void TTransfertData::InitSubQueries(const std::string& AName, const std::string& ASQL, int ANbParams) {
-  auto query = std::make_unique<fib::TpFIBQuery>(FInsQuery->Database());
-  query->SQLAdd(ASQL);
-  AddInsertParams(*query, ANbParams);
-  FSubQueries.emplace_back(AName, std::move(query));
+  auto sub = std::make_unique<SubQuery>();
+  sub->name = AName;
+  sub->head = ASQL;
+  sub->query = std::make_unique<fib::TpFIBQuery>(FInsQuery->Database());
+  sub->query->SQLAdd(ASQL);
+  AddInsertParams(*sub->query, ANbParams);
+  FSubQueries.push_back(std::move(sub));
 }
 
 // ------------------------------------------------------------ acceptance
@@ -452,9 +455,9 @@ const fib::TFIBParam& TTransfertData::GetDestParam(int index) const { return FIn
 int TTransfertData::ParamCount() const { return FInsQuery->ParamCount(); }
 
 void TTransfertData::SetDestSubParam(const std::string& AName, int index, const TParamValue& AParam) {
-  for (auto& [name, query] : FSubQueries) {
-    if (name == AName) {
-      query->Params(index).Assign(AParam);
+  for (auto& sub : FSubQueries) {
+    if (sub->name == AName) {
+      sub->query->Params(index).Assign(AParam);
       return;
     }
   }
@@ -465,7 +468,8 @@ void TTransfertData::Transfert() {
   if (FFastTable && FBatch.Active()) {
     RememberInsertedKey();
     ++FNbAdded;  // a refusal when the batch is sent takes it back
-    const bool full = FBatch.Add(FFFTable->RecNo());
+    FPending.push_back({FFFTable->RecNo(), -1});
+    const bool full = FBatch.Add(static_cast<int64_t>(FPending.size() - 1));
     FInsQuery->ClearParams();
     if (full) FlushBatch();
     return;
@@ -484,24 +488,36 @@ void TTransfertData::ExecuteDestination() {
 }
 
 void TTransfertData::TransfertSubs() {
-  FlushBatch();
-  ForgetKnownKeys();
-  for (auto& [name, query] : FSubQueries) {
-    query->ExecQuery();
-    query->ClearParams();
-  }
+  for (auto& sub : FSubQueries) ExecuteSub(*sub);
 }
 
 void TTransfertData::TransfertSubsByName(const std::string& AName) {
-  FlushBatch();
-  ForgetKnownKeys();
-  for (auto& [name, query] : FSubQueries) {
-    if (name == AName) {
-      query->ExecQuery();
-      query->ClearParams();
+  for (auto& sub : FSubQueries) {
+    if (sub->name == AName) {
+      ExecuteSub(*sub);
       return;
     }
   }
+}
+
+void TTransfertData::ExecuteSub(SubQuery& sub) {
+  if (FFastTable && sub.batch.Active()) {
+    if (CurrentRowRefused()) {
+      sub.query->ClearParams();  // its record is not in the target: no sub-row either
+      return;
+    }
+    int statement = 0;
+    while (FSubQueries[statement].get() != &sub) ++statement;
+    FPending.push_back({FFFTable->RecNo(), statement});
+    const bool full = sub.batch.Add(static_cast<int64_t>(FPending.size() - 1));
+    sub.query->ClearParams();
+    if (full) FlushBatch();
+    return;
+  }
+  FlushBatch();
+  ForgetKnownKeys();
+  sub.query->ExecQuery();
+  sub.query->ClearParams();
 }
 
 const TParamValue& TTransfertData::MakePKString(const std::string& ATableName, const std::string& AFieldName,
@@ -701,13 +717,16 @@ std::optional<std::vector<std::string>> GeneratorsOf(fib::TpFIBDatabase& databas
 
 }  // namespace
 
-void TTransfertData::BeginFastTable(RefusedRecord refused, std::function<void()> unsent) {
+void TTransfertData::BeginFastTable(RefusedRecord refused, std::function<void()> unsent, RefusedRecord subRefused) {
   EndFastTable();
   if (FRecordAtATime) return;
   FRefused = std::move(refused);
   FUnsent = std::move(unsent);
+  FSubRefused = std::move(subRefused);
   FFastTable = true;
-  FKeysTried = false;
+  // A sub-row may change the checked table by ways the engine does not see (a
+  // trigger): with sub-statements, the server answers every check.
+  FKeysTried = !FSubQueries.empty();
   if (FInsHead.empty()) return;
   std::string table;
   std::vector<std::string> columns;
@@ -716,10 +735,29 @@ void TTransfertData::BeginFastTable(RefusedRecord refused, std::function<void()>
     const std::optional<std::vector<std::string>> generators = GeneratorsOf(*FFBDatabase, DefaultTransaction(), table);
     if (!generators) return;
     FInsQuery->Prepare();
-    FBatch.Start(FInsQuery.get(), FInsHead, *generators);
+    if (FBatch.Start(FInsQuery.get(), FInsHead, *generators) && !StartSubBatches(*generators)) FBatch.Stop();
   } catch (const EDatabaseError&) {
     // The statement itself is wrong: each record meets that error on its own.
+    FBatch.Stop();
+    for (auto& sub : FSubQueries) sub->batch.Stop();
   }
+}
+
+bool TTransfertData::StartSubBatches(std::vector<std::string> generators) {
+  for (auto& sub : FSubQueries) {
+    std::string table;
+    std::vector<std::string> columns;
+    if (!InsertTarget(sub->head, table, columns)) return false;
+    const std::optional<std::vector<std::string>> own = GeneratorsOf(*FFBDatabase, DefaultTransaction(), table);
+    if (!own) return false;
+    for (const std::string& g : *own) {
+      if (std::find(generators.begin(), generators.end(), g) != generators.end()) return false;
+      generators.push_back(g);
+    }
+    sub->query->Prepare();
+    if (!sub->batch.Start(sub->query.get(), sub->head, *own)) return false;
+  }
+  return true;
 }
 
 void TTransfertData::EndFastTable() {
@@ -728,41 +766,88 @@ void TTransfertData::EndFastTable() {
     TTransfertData& d;
     ~Reset() {
       d.FBatch.Stop();
+      for (auto& sub : d.FSubQueries) sub->batch.Stop();
+      d.FPending.clear();
+      d.FLastRefused.clear();
+      d.FInSubStatements = false;
       d.FFastTable = false;
       d.FKeys.Clear();
       d.FKeyParams.clear();
       d.FRefused = nullptr;
+      d.FSubRefused = nullptr;
       d.FUnsent = nullptr;
     }
   } reset{*this};
   FlushBatch();
 }
 
-void TTransfertData::FlushBatch() {
-  if (FFlushing || FBatch.Pending() == 0) return;
-  FFlushing = true;
-  const int64_t current = FFFTable->RecNo();
-  try {
-    FBatch.Flush([this](int64_t tag, const EDatabaseError& e) { OnBatchRefused(tag, e); },
-                 [this](int64_t) {
-                   --FNbAdded;
-                   if (FUnsent) FUnsent();
-                 });
-  } catch (...) {
-    FFFTable->MoveTo(current);
-    FFlushing = false;
-    throw;
+bool TTransfertData::BatchPending() const {
+  if (FBatch.Pending() > 0) return true;
+  for (const auto& sub : FSubQueries) {
+    if (sub->batch.Pending() > 0) return true;
   }
-  FFFTable->MoveTo(current);
-  FFlushing = false;
+  return false;
 }
 
-void TTransfertData::OnBatchRefused(int64_t tag, const EDatabaseError& error) {
-  --FNbAdded;
+void TTransfertData::FlushBatch() {
+  if (FFlushing || !BatchPending()) return;
+  FFlushing = true;
   const int64_t current = FFFTable->RecNo();
-  FFFTable->MoveTo(tag);
-  if (FRefused) FRefused(error);
-  FFFTable->MoveTo(current);
+  struct Refusal {
+    int64_t tag;
+    EDatabaseError error;
+  };
+  std::vector<Refusal> refusals;
+  std::exception_ptr failure;
+  const auto keep = [&](int64_t tag, const EDatabaseError& e) { refusals.push_back({tag, e}); };
+  FLastRefused.clear();
+  try {
+    FBatch.Flush(keep, [this](int64_t) {
+      --FNbAdded;
+      if (FUnsent) FUnsent();
+    });
+    for (const Refusal& r : refusals) FLastRefused.push_back(FPending[r.tag].record);
+    for (auto& sub : FSubQueries) {
+      if (sub->batch.Pending() == 0) continue;
+      // The sub-rows of a refused record are never sent, as one by one.
+      if (!FLastRefused.empty()) {
+        sub->batch.Drop([&](int64_t tag) {
+          return std::find(FLastRefused.begin(), FLastRefused.end(), FPending[tag].record) != FLastRefused.end();
+        });
+      }
+      sub->batch.Flush(keep, [](int64_t) {});
+    }
+  } catch (...) {
+    failure = std::current_exception();
+    for (auto& sub : FSubQueries) sub->batch.Discard();
+  }
+  // Handed on in the order one by one meets them; each refusal is handed on even when
+  // an earlier handler fails (the first failure goes on up afterwards).
+  std::sort(refusals.begin(), refusals.end(), [](const Refusal& a, const Refusal& b) { return a.tag < b.tag; });
+  for (const Refusal& r : refusals) {
+    const PendingRow row = FPending[r.tag];
+    if (row.statement < 0) --FNbAdded;
+    try {
+      FFFTable->MoveTo(row.record);
+      const RefusedRecord& handler = row.statement < 0 ? FRefused : FSubRefused;
+      if (handler) handler(r.error);
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  FPending.clear();
+  try {
+    FFFTable->MoveTo(current);
+  } catch (...) {
+    if (!failure) failure = std::current_exception();
+  }
+  FFlushing = false;
+  if (failure) std::rethrow_exception(failure);
+}
+
+bool TTransfertData::CurrentRowRefused() const {
+  if (!FFastTable || FFlushing || FLastRefused.empty() || !FFFTable) return false;
+  return std::find(FLastRefused.begin(), FLastRefused.end(), FFFTable->RecNo()) != FLastRefused.end();
 }
 
 bool TTransfertData::KnownAbsent() {

@@ -112,12 +112,28 @@ class TTransfertData {
   // more as added. A flush the server fails for a reason that is no record's raises
   // ERoutineFault; the records it could not send count no more as added, and `unsent`
   // hears of each. SetRecordAtATime(true) keeps the one-at-a-time path (diagnosis).
+  //
+  // The rows of the named sub-statements (a record's own further rows) wait in batches
+  // of their own: a flush sends the records' rows first, then the sub-rows of the
+  // records the target took, never those of a refused record; a sub-row the target
+  // refuses is handed to `subRefused`. Every refusal of a flush is handed on in the
+  // order one by one gives: by record, and within a record in the order its rows were
+  // written. Sub-statements are batched only when no two of the statements take values
+  // from the same generator (one by one interleaves them); otherwise the table runs one
+  // record at a time.
   using RefusedRecord = std::function<void(const EDatabaseError&)>;
   void SetRecordAtATime(bool on) { FRecordAtATime = on; }
   bool RecordAtATime() const { return FRecordAtATime; }
-  void BeginFastTable(RefusedRecord refused, std::function<void()> unsent = {});
+  void BeginFastTable(RefusedRecord refused, std::function<void()> unsent = {}, RefusedRecord subRefused = {});
   void EndFastTable();
   void FlushBatch();
+  // Whether the current record's own row was refused when its batch went: one by one,
+  // its sub-statements would never have run.
+  bool CurrentRowRefused() const;
+  // While the current record's sub-statements run: a log line they write after their
+  // record was refused is one one by one never writes (SilencesLogs).
+  void SetInSubStatements(bool on) { FInSubStatements = on; }
+  bool SilencesLogs() const { return FInSubStatements && CurrentRowRefused(); }
   // Duplicate checks the server answered (the others came from memory).
   int64_t CheckRoundTrips() const { return FCheckRoundTrips; }
   // Batches of several records the server took whole.
@@ -172,7 +188,11 @@ class TTransfertData {
   void RememberInsertedKey();
   // Known keys no longer match the target (a statement of its own wrote there).
   void ForgetKnownKeys();
-  void OnBatchRefused(int64_t tag, const EDatabaseError& error);
+  struct SubQuery;
+  // Starts the sub-statements' batches; false when one cannot be batched.
+  bool StartSubBatches(std::vector<std::string> generators);
+  void ExecuteSub(SubQuery& sub);
+  bool BatchPending() const;
 
   std::unique_ptr<TffTable> FFFTable;
   TffSession* FSession = nullptr;
@@ -181,7 +201,15 @@ class TTransfertData {
   std::unique_ptr<fib::TpFIBQuery> FExeQuery;
   std::unique_ptr<fib::TpFIBQuery> FInsQuery;
   std::unique_ptr<fib::TpFIBQuery> FPkQuery;
-  std::vector<std::pair<std::string, std::unique_ptr<fib::TpFIBQuery>>> FSubQueries;
+  // A named sub-statement: "INSERT INTO t(columns)" with its VALUES markers, and its
+  // batch in a fast table.
+  struct SubQuery {
+    std::string name;
+    std::string head;
+    std::unique_ptr<fib::TpFIBQuery> query;
+    InsertBatch batch;
+  };
+  std::vector<std::unique_ptr<SubQuery>> FSubQueries;
   std::string FPkName;
   std::string FSecName;
   int32_t FPkIndex = 0;
@@ -210,7 +238,18 @@ class TTransfertData {
   InsertBatch FBatch;
   KnownKeys FKeys;
   RefusedRecord FRefused;
+  RefusedRecord FSubRefused;
   std::function<void()> FUnsent;
+  // The rows waiting in the batches, by tag: the record's position and its statement
+  // (-1 for the record's own row, else the sub-statement's index).
+  struct PendingRow {
+    int64_t record;
+    int statement;
+  };
+  std::vector<PendingRow> FPending;
+  // The records whose own row the last flush refused.
+  std::vector<int64_t> FLastRefused;
+  bool FInSubStatements = false;
   std::vector<const TParamValue*> FKeyValues;
   int64_t FCheckRoundTrips = 0;
 };

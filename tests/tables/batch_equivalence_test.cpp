@@ -369,6 +369,115 @@ TEST_F(BatchRefusalTest, AFlushTheServerCannotTakeEndsTheTableAndCountsNoUnsentR
   EXPECT_EQ(Count("T_LOT"), 97);
 }
 
+// A record's further rows (as a visit's physicians, a patient's free fields): two
+// rows in T_SOUS for every record, one in T_SOUS2 (numbered by a generator) for the
+// codes ending in 0. Refused records (LONG, NUL, PRIS, C5, "C6   ", PRIS2) have no
+// further rows and their sub-statements say nothing; C77's second row breaks a check;
+// C33's second sub-statement fails; C44's writes a note.
+TEST_F(BatchRefusalTest, TheFurtherRowsOfARecordGoInBatchesAndOnlyForTheRecordsTheTargetTook) {
+  struct Case {
+    const char* what;
+    const char* table;      // the records' own table
+    const char* generator;  // the one T_SOUS2's trigger takes its numbers from
+    bool batched;
+  };
+  const std::vector<Case> cases = {
+      {"each table its own generator", "T_LOT", "GEN_T_SOUS2", true},
+      // One by one, a record's row and its further row take turns with the generator:
+      // batches would number them otherwise, so the table goes one record at a time.
+      {"a generator shared with the records' table", "T_GEN", "GEN_T_GEN", false},
+  };
+  Legacy();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LoopResult results[2];
+    const auto run = [&](LoopResult& result) {
+      return [&] {
+        Target();
+        Exec(
+            "CREATE TABLE T_SOUS (CODE VARCHAR(10), K INTEGER, TXT VARCHAR(5), CONSTRAINT CK_SOUS CHECK (K <> 2 OR "
+            "TXT <> 't77'))");
+        Exec("CREATE TABLE T_SOUS2 (ID INTEGER NOT NULL PRIMARY KEY, CODE VARCHAR(10))");
+        Exec("CREATE GENERATOR GEN_T_SOUS2");
+        ctx->CommitEtProgress();
+        Exec(std::string("CREATE TRIGGER T_SOUS2_ID FOR T_SOUS2 ACTIVE BEFORE INSERT AS BEGIN NEW.ID = GEN_ID(") +
+             c.generator + ", 1); END");
+        ctx->CommitEtProgress();
+        TTransfertData& engine = *ctx->FDataMgr;
+        RoutineHooks hooks;
+        hooks.setup = [&] {
+          engine.InitTransfertCondition(TCanTransfertType::ctNone, -1);
+          engine.InitSubQueries("S1", "INSERT INTO T_SOUS(CODE, K, TXT)", 3);
+          engine.InitSubQueries("S2", "INSERT INTO T_SOUS2(CODE)", 1);
+        };
+        hooks.assign = [&](RecordParams& p) {
+          p.Copy(0, p.Field("CODE"));
+          p.Copy(1, p.Field("Description"));
+          if (p.Field("CODE").AsString()[0] == 'N') {
+            p.Set(2, TParamValue());
+          } else {
+            p.Constant(2, "1");
+          }
+        };
+        TParamValue k;
+        hooks.subStatements = {
+            [&](RecordParams& p) {
+              for (int i = 1; i <= 2; ++i) {
+                engine.SetDestSubParam("S1", 0, p.Converter().AssignSrcToDest(p.Field("CODE")));
+                k.SetValue(V(int64_t{i}));
+                engine.SetDestSubParam("S1", 1, k);
+                engine.SetDestSubParam("S1", 2, p.Converter().AssignSrcToDest(p.Field("Description")));
+                engine.TransfertSubsByName("S1");
+              }
+            },
+            [&](RecordParams& p) {
+              const std::string code = p.Field("CODE").AsString();
+              if (code == "C33" || code == "NUL") throw EDatabaseError("Sous-ligne refusee " + code);
+              if (code == "C44" || code == "PRIS") ctx->DoLogError(nullptr, "Note de sous-ligne " + code, false);
+              if (code.back() != '0') return;
+              engine.SetDestSubParam("S2", 0, p.Converter().AssignSrcToDest(p.Field("CODE")));
+              engine.TransfertSubsByName("S2");
+            },
+        };
+        const std::string insert = std::string("INSERT INTO ") + c.table + "(CODE, TXT, N)";
+        TableRoutine routine{"TableLot", "Lot", "Anatom", insert.c_str(), 3};
+        routine.checkAcceptance = false;
+        result = RunTableRoutine(*ctx, routine, hooks);
+      };
+    };
+    const Outcome one = RunIn(true, run(results[0]));
+    const Outcome batched = RunIn(false, run(results[1]));
+    ExpectSame(one, batched);
+    EXPECT_EQ(batched.batches > 0, c.batched);
+    for (const LoopResult& r : results) {
+      EXPECT_EQ(r.added, 294);
+      EXPECT_EQ(r.refused, 6);
+      EXPECT_EQ(r.subRefused, 2);  // C77's second row, C33's second sub-statement
+    }
+    // Two rows for each of the 294 records less C77's second; one for the 24 codes
+    // ending in 0 (C20, C70, C140, C150, C170 and C290 are replaced by other codes).
+    const std::string& sous = batched.tables.at("T_SOUS");
+    EXPECT_EQ(std::count(sous.begin(), sous.end(), '\n'), 587);
+    EXPECT_EQ(sous.find("PRIS|"), std::string::npos);
+    EXPECT_EQ(sous.find("NUL|"), std::string::npos);
+    EXPECT_NE(sous.find("C77|1|t77|"), std::string::npos);
+    const std::string& sous2 = batched.tables.at("T_SOUS2");
+    EXPECT_EQ(std::count(sous2.begin(), sous2.end(), '\n'), 24);
+    EXPECT_NE(sous2.find("|C280|"), std::string::npos);
+    EXPECT_EQ(sous2.find("|C290|"), std::string::npos);
+    const std::string log = batched.logs.at("TableLot");
+    size_t at = 0;
+    for (const char* line : {"LONG", "Sous-ligne refusee C33", "Note de sous-ligne C44", "NUL", "PRIS", "CK_SOUS", "C5",
+                             "C6", "PRIS2", "Nombre total de Record de transferer : 294"}) {
+      const size_t found = log.find(line, at);
+      ASSERT_NE(found, std::string::npos) << line << "\n" << log;
+      at = found;
+    }
+    EXPECT_EQ(log.find("Sous-ligne refusee NUL"), std::string::npos);
+    EXPECT_EQ(log.find("Note de sous-ligne PRIS"), std::string::npos);
+  }
+}
+
 TEST_F(BatchRefusalTest, ATableWhoseTriggerTakesGeneratorValuesGetsTheSameIdentifiers) {
   Legacy();
   const Outcome one = RunIn(true, [&] {
