@@ -6,6 +6,11 @@
 //   korvel-cli --verifier RUNFILE: after the run, checks that every legacy record of
 //   its range is in the target, named in a log, or left out by a routine's rule
 //   (LogErreur/<day>/VERIFICATION.txt); exit 0 when none is missing, 4 otherwise.
+//   korvel-cli --inspecter RUNFILE: before the run, reads the ticked legacy tables over
+//   its range and reports what the migration would refuse or pass over, writing
+//   nothing to the target (LogErreur/<day>/INSPECTION.txt and .csv, the table logs a
+//   migration would write under Inspection/); exit 0 when nothing is found, 4 when
+//   something is, 1 when the inspection could not start, 3 when an error ended it early.
 // Exit status: 0 the run completed and every table's counts reconcile; 1 the run
 // could not start (target or legacy tables unreachable, options refused); 2 the run
 // file or the command line is invalid; 3 the run went through its finishing steps but
@@ -160,6 +165,37 @@ int Verify(const korvel::RunFile& file, const std::string& settingsFolder) {
   return 0;
 }
 
+// --inspecter: the run file's tables read and checked, nothing written to the target.
+int Inspect(korvel::RunDriver& run) {
+  try {
+    run.btnInspecterClick();
+  } catch (const std::exception& e) {
+    std::cerr << "korvel-cli: " << e.what() << "\n";
+  }
+  const bool started = run.LastRunCompleted;
+  try {
+    run.FormClose();
+  } catch (const std::exception& e) {
+    std::cerr << "korvel-cli: " << e.what() << "\n";
+  }
+  if (!started) {
+    std::cerr << "korvel-cli: the inspection did not start\n";
+    return 1;
+  }
+  std::cout << "\nINSPECTION\n" << run.LastInspection.Text(run.Summary());
+  if (run.InspectionFile.empty()) std::cerr << "korvel-cli: INSPECTION.txt cannot be written\n";
+  if (run.TablePhaseFailed) {
+    std::cerr << "korvel-cli: an error ended the inspection early; the later tables were not read (see Log "
+                 "Generique)\n";
+    return 3;
+  }
+  if (!run.LastInspection.Clean()) {
+    std::cerr << "korvel-cli: the migration would refuse or pass over records (see " << run.InspectionFile << ")\n";
+    return 4;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -170,6 +206,9 @@ int main(int argc, char** argv) {
   app.add_option("--settings", settings, "Folder holding Database.ini and Korvel.ini (default: the executable's)");
   bool verify = false;
   app.add_flag("--verifier", verify, "Check a finished run instead of running it: every legacy record accounted for");
+  bool inspect = false;
+  app.add_flag("--inspecter", inspect,
+               "Before the run: report what it would refuse or pass over, writing nothing to the target");
   std::string steps_path;
   app.add_option("--etapes", steps_path, "Write each operation's seconds to this file (benchmarks)");
   app.allow_extras();  // switches such as NEPASUTILISERPREFIXTS_ pass through
@@ -206,6 +245,7 @@ int main(int argc, char** argv) {
   ui.run = &run;
   std::signal(SIGINT, OnInterrupt);
   run.PrepareTransfert();
+  if (inspect) return Inspect(run);
   try {
     run.btnTransfertClick();
   } catch (const std::exception& e) {

@@ -206,6 +206,7 @@ void RunDriver::RunList(const std::vector<TableItem>& items, int list) {
     if (!items[i].routine || !ui_.IsChecked(list, static_cast<int>(i))) continue;
     ui_.SetRunPosition(++position_, ticked_);
     ctx_.Summary.Begin(items[i].text);
+    if (ctx_.inspection) ctx_.inspection->BeginItem(items[i].text);
     try {
       items[i].routine(ctx_);
     } catch (...) {
@@ -233,24 +234,32 @@ bool RunDriver::CheckLegacy() {
   return true;
 }
 
+namespace {
+
+// A report beside the logs: Windows-1252 with CR LF line ends, like them.
+bool WriteReport(const std::string& path, const std::string& utf8) {
+  std::string crlf;
+  for (const char c : Utf8ToCp1252(utf8)) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << crlf;
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
 void RunDriver::WriteSummaryFiles() {
   const std::string text_path = ctx_.FLogMgr.CreateSaveToFileName("RESUME");
   const std::string csv_path = text_path.substr(0, text_path.size() - 4) + ".csv";
   for (const auto& [path, content] :
        {std::pair{text_path, ctx_.Summary.Text()}, std::pair{csv_path, ctx_.Summary.Csv()}}) {
-    std::string bytes = Utf8ToCp1252(content);
-    std::string crlf;
-    for (const char c : bytes) {
-      if (c == '\n') crlf += '\r';
-      crlf += c;
-    }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << crlf;
-    if (!out) ctx_.DoLogMisc("Le resume ne peut pas etre ecrit: " + path);
+    if (!WriteReport(path, content)) ctx_.DoLogMisc("Le resume ne peut pas etre ecrit: " + path);
   }
 }
 
-void RunDriver::btnTransfertClick() {
+bool RunDriver::BeginRun() {
   LastRunCompleted = false;
   TablePhaseFailed = false;
   ctx_.PrivateReportCleanupPending = false;
@@ -264,11 +273,10 @@ void RunDriver::btnTransfertClick() {
   ForceNewDataPath();
   // A run that cannot reach its target or its legacy tables does not start: the
   // operator sees why at once instead of in every table's log.
-  if (!CheckTarget()) return;
-  if (!ValidateTransfertOptions()) return;
-  if (!CheckLegacy()) return;
+  if (!CheckTarget()) return false;
+  if (!ValidateTransfertOptions()) return false;
+  if (!CheckLegacy()) return false;
   ui_.SetOptionsEnabled(false);
-  ctx_.FLogMgr.StartTransfertLog();
   const RunOptions options = ui_.Options();
   ctx_.numeroPrescripDebut = FormatDateTime("yyyymmdd", options.periodStart) + "-000";
   ctx_.numeroPrescripFin = FormatDateTime("yyyymmdd", options.periodEnd) + "-999";
@@ -279,15 +287,17 @@ void RunDriver::btnTransfertClick() {
     ui_.ShowMessage("Impossible de créer le Répertoire " + log_folder);
     ui_.RequestTerminate();
   }
-  ui_.SetBusy(true);
+  return true;
+}
 
+void RunDriver::RunTables(bool backupBetweenLists) {
   try {
     bool any_prealable = false;
     for (size_t i = 0; i < ListePrealable().size(); ++i) any_prealable |= ui_.IsChecked(1, static_cast<int>(i));
     position_ = 0;
     ticked_ = TickedItems();
     RunList(ListePrealable(), 1);
-    if (any_prealable) {
+    if (any_prealable && backupBetweenLists) {
       DatabaseBackupRestore(ctx_, "RIS_APRES_PREALABLE_" + FormatDateTime("yyyymmdd_hhnnss", Now()) + ".FBK");
     }
     RunList(ListeClinique(), 2);
@@ -297,6 +307,13 @@ void RunDriver::btnTransfertClick() {
     // The table that failed keeps what it logged, under its own name.
     ctx_.FLogMgr.CloseTableLog();
   }
+}
+
+void RunDriver::btnTransfertClick() {
+  if (!BeginRun()) return;
+  ctx_.FLogMgr.StartTransfertLog();
+  ui_.SetBusy(true);
+  RunTables(true);
 
   RunFinishingStep(ctx_, [&] { CopyModelToDatabase(ctx_); });
   if (ui_.Options().grantUserPermissions) RunFinishingStep(ctx_, [&] { AjoutDesDroits(ctx_); });
@@ -314,6 +331,51 @@ void RunDriver::btnTransfertClick() {
   LastRunCompleted = true;
   // No server named: no notice to send, which is not an error of the port.
   if (!Trim(ui_.Options().smtpServer).empty()) SendEmail();
+}
+
+void RunDriver::btnInspecterClick() {
+  LastInspection = Inspection();
+  InspectionFile.clear();
+  // Whatever happens, the next run is a migration again, in read-write transactions.
+  struct Restore {
+    RunContext& ctx;
+    ~Restore() {
+      ctx.inspection = nullptr;
+      if (ctx.FDataMgr) ctx.FDataMgr->SetInspecting(false);
+      ctx.FLogMgr.SetSubFolder("");
+      try {
+        ctx.target.SetReadOnly(false);
+      } catch (const std::exception& e) {
+        ctx.DoLogMisc(e.what());
+      }
+    }
+  } restore{ctx_};
+  ctx_.target.SetReadOnly(true);
+  if (!BeginRun()) return;
+  // Its table logs say what a migration would log; they go apart from a migration's.
+  ctx_.FLogMgr.SetSubFolder("Inspection");
+  ctx_.FLogMgr.StartTransfertLog();
+  ctx_.inspection = &LastInspection;
+  ctx_.FDataMgr->SetInspecting(true);
+  ui_.SetBusy(true);
+  RunTables(false);
+  RunFinishingStep(ctx_, [&] {
+    ui_.SetOptionsEnabled(true);
+    ctx_.FLogMgr.EndTransfertLog();
+  });
+  ctx_.FLogMgr.SetSubFolder("");
+  RunFinishingStep(ctx_, [&] {
+    const std::string text_path = ctx_.FLogMgr.CreateSaveToFileName("INSPECTION");
+    const std::string csv_path = text_path.substr(0, text_path.size() - 4) + ".csv";
+    if (!WriteReport(text_path, LastInspection.Text(ctx_.Summary)) || !WriteReport(csv_path, LastInspection.Csv())) {
+      ctx_.DoLogMisc("L'inspection ne peut pas etre ecrite: " + text_path);
+      return;
+    }
+    InspectionFile = text_path;
+  });
+  ui_.SetBusy(false);
+  ui_.MarkRunFinished();
+  LastRunCompleted = true;
 }
 
 void RunDriver::SendEmail() {

@@ -60,6 +60,15 @@ class RunDriver {
 
   // The run (the click on "Transférer").
   void btnTransfertClick();
+  // The inspection (the click on "Inspecter"): the ticked tables read over the run's
+  // range and checked as a migration would, with nothing written to the target (its
+  // transactions are read-only, the routines' writing steps left out). Its table logs
+  // go to "Inspection" under the day's log folder; the findings are in
+  // LastInspection, the counts in Summary(), and INSPECTION.txt and INSPECTION.csv
+  // are written beside the logs (InspectionFile, "" when they could not be).
+  void btnInspecterClick();
+  Inspection LastInspection;
+  std::string InspectionFile;
   void btnStopClick();
   // (Re)connects the target and binds the engine to both databases.
   void ForceNewDataPath();
@@ -87,6 +96,13 @@ class RunDriver {
 
  private:
   void RunList(const std::vector<TableItem>& items, int list);
+  // The start of a migration or an inspection: the target and the legacy tables opened,
+  // the options checked (false, the operator told why, when the run cannot start), the
+  // run's range set.
+  bool BeginRun();
+  // Both lists; a migration backs the target up and restores it between them. An
+  // error that ends the table phase is logged (TablePhaseFailed).
+  void RunTables(bool backupBetweenLists);
   // The items of both lists that are ticked and have a routine.
   int TickedItems();
   // The checks made before the first table: the target opened (before the options are

@@ -119,6 +119,13 @@ TFormTransfertFF::TFormTransfertFF(std::string settingsFolder, QWidget* parent)
   memoVerification->setReadOnly(true);
   memoVerification->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   memoVerification->setLineWrapMode(QPlainTextEdit::NoWrap);
+  tbInspection = new QWidget;
+  tbInspection->setObjectName("tbInspection");
+  pcTransfert->addTab(tbInspection, "Inspection");
+  memoInspection = Make<QPlainTextEdit>(tbInspection, "memoInspection", 8, 8, 675, 600);
+  memoInspection->setReadOnly(true);
+  memoInspection->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  memoInspection->setLineWrapMode(QPlainTextEdit::NoWrap);
   FormCreate();
 }
 
@@ -196,6 +203,11 @@ void TFormTransfertFF::BuildDataPage(QWidget* page) {
       "Après le transfert: chaque enregistrement de l'ancien système est-il dans la cible, refusé dans un journal "
       "ou écarté par une règle?"));
   connect(btnVerifier, &QPushButton::clicked, this, &TFormTransfertFF::btnVerifierClick);
+  btnInspecter = MakeButton(page, "btnInspecter", "Inspecter", 430, 438, 85, 25);
+  btnInspecter->setToolTip(QString::fromUtf8(
+      "Avant le transfert: ce qu'il refuserait ou ignorerait, sans rien écrire dans la cible (INSPECTION.txt)"));
+  btnInspecter->setEnabled(false);  // until the lists are filled
+  connect(btnInspecter, &QPushButton::clicked, this, &TFormTransfertFF::btnInspecterClick);
 
   auto* pnlTransfert = Make<QFrame>(page, "pnlTransfert", 0, 474, 689, 150);
   pnlTransfert->setFrameShape(QFrame::StyledPanel);
@@ -338,6 +350,7 @@ void TFormTransfertFF::CreeListChkList() {
     }
   }
   btnTransfert->setEnabled(true);
+  btnInspecter->setEnabled(true);
 }
 
 void TFormTransfertFF::closeEvent(QCloseEvent* event) {
@@ -374,6 +387,22 @@ void TFormTransfertFF::btnTransfertClick() {
   if (run_->LastRunCompleted) {
     ShowSummary();
     if (tblResume->rowCount() > 0) pcTransfert->setCurrentWidget(tbResume);
+  }
+  if (close_pending_) close();
+}
+
+void TFormTransfertFF::btnInspecterClick() {
+  if (running_) return;
+  running_ = true;
+  try {
+    run_->btnInspecterClick();
+  } catch (const std::exception& e) {
+    gui::ReportApplicationError(e.what());
+  }
+  running_ = false;
+  if (run_->LastRunCompleted) {
+    memoInspection->setPlainText(Q(run_->LastInspection.Text(run_->Summary())));
+    pcTransfert->setCurrentWidget(tbInspection);
   }
   if (close_pending_) close();
 }

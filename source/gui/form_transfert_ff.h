@@ -67,6 +67,7 @@ class TFormTransfertFF : public QWidget, public OperatorPort {
   void Button1Click();
   void Button2Click();
   void btnVerifierClick();
+  void btnInspecterClick();
   void btnOuvrirJournauxClick();
   void btnOuvrirJournalClick();
   void ClickListe();
@@ -111,6 +112,10 @@ class TFormTransfertFF : public QWidget, public OperatorPort {
   // The verification of a finished run: its report, shown after "Verifier".
   QWidget* tbVerification = nullptr;
   QPlainTextEdit* memoVerification = nullptr;
+  // The inspection of the legacy tables before a migration: its report, shown after
+  // "Inspecter".
+  QWidget* tbInspection = nullptr;
+  QPlainTextEdit* memoInspection = nullptr;
   QGroupBox* gbOptions = nullptr;
   QComboBox* DBComboBoxEtablis = nullptr;
   QDateEdit* dtpDebut = nullptr;
@@ -134,6 +139,7 @@ class TFormTransfertFF : public QWidget, public OperatorPort {
   QPushButton* btnTousListe1 = nullptr;
   QPushButton* btnTousListe2 = nullptr;
   QPushButton* btnVerifier = nullptr;
+  QPushButton* btnInspecter = nullptr;
   QLabel* lblOperations = nullptr;
   QLabel* lblCounter = nullptr;
   // Under the label and the counter: the table's records read of its records, the

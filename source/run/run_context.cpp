@@ -78,6 +78,7 @@ void RunContext::Release() {
 void RunContext::DoLogError(const void*, const std::string& AMsg, bool ASaveCallStack) {
   target.Flush();
   if (FDataMgr && FDataMgr->SilencesLogs()) return;
+  if (inspection) inspection->Message(AMsg);
   FLogMgr.TableErrorLog(AMsg, ASaveCallStack);
 }
 
@@ -92,6 +93,7 @@ void RunContext::DoLogMisc(const std::string& AMsg) {
 
 void RunContext::LogRecordError(const std::exception& error) {
   target.Flush();
+  if (inspection) inspection->Message(error.what());
   FLogMgr.TableErrorLog(error, SourceRecordLog(FDataMgr ? FDataMgr->SrcTable() : nullptr));
 }
 

@@ -16,6 +16,7 @@
 #include "global/fib/fib_services.h"
 #include "global/fib/fib_transaction.h"
 #include "source/flashfiler/ff_components.h"
+#include "source/run/inspection.h"
 #include "source/run/operator_port.h"
 #include "source/run/run_summary.h"
 #include "source/run/target_session.h"
@@ -71,6 +72,9 @@ class RunContext {
   void LogRecordError(const std::exception& error);
 
   // ---- the run's values
+  // Set during an inspection: the loops read and check and write nothing, and report
+  // each record a migration would refuse or pass over here.
+  Inspection* inspection = nullptr;
   bool StopAllProcess = true;
   bool FImpExamenNonLu = false;
   std::string numeroEtablis;

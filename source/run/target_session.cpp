@@ -1,6 +1,7 @@
 #include "source/run/target_session.h"
 
 #include <utility>
+#include <vector>
 
 namespace korvel {
 
@@ -24,6 +25,15 @@ void TargetSession::Close() { database_.Close(); }
 
 void TargetSession::Begin() {
   if (!main_.Active()) main_.StartTransaction();
+}
+
+void TargetSession::SetReadOnly(bool on) {
+  const std::vector<std::string> params = {on ? "read" : "write", "nowait", "rec_version", "read_committed"};
+  if (main_.TRParams == params) return;
+  const bool active = main_.Active();
+  if (active) main_.Commit();
+  main_.TRParams = params;
+  if (active) main_.StartTransaction();
 }
 
 void TargetSession::Commit() {

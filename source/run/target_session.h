@@ -42,6 +42,10 @@ class TargetSession {
   void Close();
   // The main transaction is active (started when it was not).
   void Begin();
+  // Read-only transactions from now on (the server then refuses any write), or
+  // read-write ones again: an active transaction is committed and the next one
+  // started in the new mode.
+  void SetReadOnly(bool on);
   bool InTransaction() const { return main_.Active(); }
 
   // Flush, commit the main transaction, start the next one.

@@ -148,18 +148,22 @@ void TransfertTableEtablissement(RunContext& run) {
   engine.InitTransfertCondition(TC::ctPKSrcNotEmpty, 1);
   RecordParams params(run);
   // Each record counted as what became of it, so the summary row can disagree.
-  int64_t read = 0, added = 0, refused = 0;
+  LoopResult result;
   while (!engine.EndTransfert() && run.StopAllProcess) {
+    const LoopResult before = result;
+    InspectBeginRecord(run);
     if (!EngineAccepts(run)) {
-      ++refused;
+      ++result.refused;
     } else {
       const bool takeover = placeholder && params.Field("Code").AsString() == run.numeroEtablis;
-      ++(TransfertRecord(run, params, takeover) ? added : refused);
+      ++(TransfertRecord(run, params, takeover) ? result.added : result.refused);
     }
+    InspectEndRecord(run, before, result);
     engine.NextTransfert();
-    ++read;
+    ++result.read;
   }
-  run.Summary.AddLoop(true, read, added, refused, 0);
+  if (run.inspection) run.inspection->EndTable();
+  run.Summary.AddLoop(true, result.read, result.added, result.refused, 0);
   if (run.FDicteeMgr && run.FDicteeMgr->DicteeActif) AssignDicteeDataOptions(run);
   run.SauvegarderLeFichierLogEtCommit();
   TransfertTableParm(run);

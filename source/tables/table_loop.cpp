@@ -7,6 +7,7 @@
 #include "global/fib/fib_transaction.h"
 #include "global/string_utils.h"
 #include "source/run/traps.h"
+#include "source/transfert/source_record_log.h"
 
 namespace korvel {
 
@@ -200,6 +201,22 @@ void FinishLoop(RunContext& run, bool refreshCounter, const std::function<void()
 
 }  // namespace
 
+void InspectBeginRecord(RunContext& run) {
+  if (run.inspection) run.inspection->BeginRecord(run.FDataMgr->SrcTable()->TableName());
+}
+
+void InspectEndRecord(RunContext& run, const LoopResult& before, const LoopResult& after) {
+  if (!run.inspection) return;
+  const SourceRecordLog record(run.FDataMgr->SrcTable());
+  if (after.refused != before.refused) {
+    run.inspection->EndRecord(InspectionFinding::Kind::refused, record);
+  } else if (after.passedOver != before.passedOver) {
+    run.inspection->EndRecord(InspectionFinding::Kind::passedOver, record);
+  } else {
+    run.inspection->EndRecordTaken(record);
+  }
+}
+
 bool EngineAccepts(RunContext& run) {
   bool accepted = false;
   RefuseRecordOnError(run, [&] { accepted = run.FDataMgr->CanTransfert(); });
@@ -215,9 +232,29 @@ struct SummaryOf {
   ~SummaryOf() { run.Summary.AddLoop(result.opened, result.read, result.added, result.refused, result.passedOver); }
 };
 
+// What an inspection keeps of a routine's steps: its checks and conversions, none of
+// the steps that write (switching indexes or triggers, sub-rows, the moves, a backup).
+RoutineHooks InspectedHooks(const RoutineHooks& hooks) {
+  RoutineHooks inspected = hooks;
+  inspected.beforeFirstRecord = nullptr;
+  inspected.subStatements.clear();
+  inspected.closing = nullptr;
+  inspected.afterSave = nullptr;
+  return inspected;
+}
+
 }  // namespace
 
-LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const RoutineHooks& hooks) {
+LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const RoutineHooks& given) {
+  Inspection* const inspection = run.inspection;
+  if (inspection && (given.written || routine.destinationSql)) {
+    // Its records update rows the same run writes first: only the run can tell.
+    inspection->NotInspected(routine.labelName, "met a jour des lignes que le transfert ecrit lui-meme");
+    return {};
+  }
+  RoutineHooks inspected;
+  if (inspection) inspected = InspectedHooks(given);
+  const RoutineHooks& hooks = inspection ? inspected : given;
   TTransfertData& engine = *run.FDataMgr;
   LoopResult result;
   SummaryOf summary{run, result};
@@ -280,8 +317,11 @@ LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const R
         });
   }
   while (!engine.EndTransfert() && run.StopAllProcess) {
+    const LoopResult before = result;
+    InspectBeginRecord(run);
     const bool engine_accepted = !routine.checkAcceptance || EngineAccepts(run);
     const bool accepted = TransferOneRecord(run, engine_accepted, params, hooks, log_refused, result);
+    InspectEndRecord(run, before, result);
     if ((accepted || !routine.batchOnlyAfterAccepted) && engine.MustCommit()) {
       run.ShowCounter();
       run.CommitEtProgress();
@@ -292,6 +332,7 @@ LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const R
   }
   engine.EndFastTable();
   FinishLoop(run, routine.refreshCounterAtEnd, hooks.closing, hooks.afterSave);
+  if (inspection) inspection->EndTable();
   return result;
 }
 
@@ -325,6 +366,11 @@ class QueryRowLog : public LogRecordSource {
 }  // namespace
 
 LoopResult RunQueryRoutine(RunContext& run, const QueryRoutine& routine, const QueryHooks& hooks) {
+  if (run.inspection) {
+    // Its records are rows of the target, staged by this run or by the tools before it.
+    run.inspection->NotInspected(routine.labelName, "lit des lignes de la cible preparees pour le transfert");
+    return {};
+  }
   TTransfertData& engine = *run.FDataMgr;
   LoopResult result;
   SummaryOf summary{run, result};

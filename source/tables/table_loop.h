@@ -168,6 +168,12 @@ struct LoopResult {
 
 LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const RoutineHooks& hooks);
 
+// An inspection's account of a record of a loop of the routine's own (RunTableRoutine
+// gives it for its records): before the record is handled, then after, with the
+// loop's counts before and after it. Nothing outside an inspection.
+void InspectBeginRecord(RunContext& run);
+void InspectEndRecord(RunContext& run, const LoopResult& before, const LoopResult& after);
+
 // The engine's acceptance of the current record. A value the target refuses during the
 // duplicate check (a key longer than its column...) refuses this record, logged with
 // its fields, instead of ending the table.

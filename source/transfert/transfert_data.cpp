@@ -8,9 +8,36 @@
 #include "global/fib/fib_transaction.h"
 #include "global/string_utils.h"
 #include "global/text_encoding.h"
+#include "source/transfert/insert_check.h"
 
 namespace korvel {
 namespace {
+
+// The table and columns of "INSERT INTO t (a, b, ...)"; false when it names none.
+bool InsertTarget(const std::string& head, std::string& table, std::vector<std::string>& columns);
+
+// A free statement as an inspection runs it: a SELECT, its generator steps read
+// instead of made (GEN_ID(g, n) read as GEN_ID(g, 0) + n: generators live outside
+// transactions, so even a read-only one would move them); nothing for any other
+// statement, which would write.
+std::optional<std::string> ReadOnlyForm(const std::string& sql) {
+  const std::string upper = UpperCase(sql);
+  if (TrimLeft(upper).rfind("SELECT", 0) != 0 || upper.find("NEXT VALUE FOR") != std::string::npos) {
+    return std::nullopt;
+  }
+  std::string result;
+  size_t from = 0;
+  for (size_t at = upper.find("GEN_ID(", from); at != std::string::npos; at = upper.find("GEN_ID(", from)) {
+    const size_t comma = upper.find(',', at);
+    const size_t close = upper.find(')', at);
+    if (comma == std::string::npos || close == std::string::npos || comma > close) return std::nullopt;
+    const std::string step = Trim(sql.substr(comma + 1, close - comma - 1));
+    result += sql.substr(from, comma - from) + ", 0)";
+    if (step != "0") result += " + (" + step + ")";
+    from = close + 1;
+  }
+  return result + sql.substr(from);
+}
 
 constexpr const char* kSeqIndex = "Seq. Access Index";
 constexpr size_t kNetworkMessageLength = 55;
@@ -66,6 +93,7 @@ void TTransfertData::PrepareTransfert() {
   FPkName.clear();
   FSecName.clear();
   FSubQueries.clear();
+  FInspected.Clear();
 }
 
 bool TTransfertData::InitSourceTable(const std::string& ATableName) {
@@ -342,6 +370,8 @@ int TTransfertData::PreparePKQuery() {
   // keeps "=", under which a record without key finds nothing.
   if (FPkColumns.size() == 1 && FPkQuery->Params(0).IsNull() && FCanType != TCanTransfertType::ctPkExistsSrcNotEmpty)
     return NullKeyCount();
+  // An inspection's own records are not in the target: their keys are in memory.
+  if (FInspecting && FInspected.Contains(CheckedKeyHash())) return 1;
   if (KnownAbsent()) return 0;
   // The server answers: it must see the records still waiting in the batch.
   FlushBatch();
@@ -465,6 +495,11 @@ void TTransfertData::SetDestSubParam(const std::string& AName, int index, const 
 }
 
 void TTransfertData::Transfert() {
+  if (FInspecting) {
+    InspectDestination();
+    ++FNbAdded;
+    return;
+  }
   if (FFastTable && FBatch.Active()) {
     RememberInsertedKey();
     ++FNbAdded;  // a refusal when the batch is sent takes it back
@@ -480,7 +515,64 @@ void TTransfertData::Transfert() {
   FInsQuery->ClearParams();
 }
 
+void TTransfertData::InspectDestination() {
+  if (FRowsSerial != FDestinationSerial) {
+    FRowsSerial = FDestinationSerial;
+    std::string table;
+    std::vector<std::string> columns;
+    if (!FInsHead.empty() && InsertTarget(FInsHead, table, columns)) {
+      FInspectedRows.Prepare(*FInsQuery, table, columns);
+    } else {
+      FInspectedRows.Prepare(*FInsQuery, "", {});  // an update: its rows are the run's own
+    }
+  }
+  // As a refused statement, the parameters stay as they were set.
+  if (std::optional<EDatabaseError> refusal = InsertRefusal(*FInsQuery)) throw *refusal;
+  if (std::optional<EDatabaseError> refusal = FInspectedRows.MissingReference()) throw *refusal;
+  FInspectedRows.Written();
+  if (!FPkColumns.empty() && WritesCheckedTable()) FInspected.Insert(CheckedKeyHash());
+  FInsQuery->ClearParams();
+}
+
+uint64_t TTransfertData::CheckedKeyHash() {
+  // The key as the server compares it: texts without their trailing blanks.
+  scratch_.clear();
+  for (size_t i = 0; i < FPkColumns.size(); ++i) {
+    const TParamValue& value = FPkQuery->Params(static_cast<int>(i));
+    if (value.IsNull()) {
+      scratch_ += '\x01';
+    } else {
+      std::string text = value.AsString();
+      if (value.Value().type() == Variant::Type::String) text = TrimRight(text);
+      scratch_ += text;
+    }
+    scratch_ += '\x1f';
+  }
+  return std::hash<std::string>{}(scratch_);
+}
+
+bool TTransfertData::WritesCheckedTable() {
+  if (FWritesSerial != FDestinationSerial || FWritesDest != FDestName) {
+    FWritesSerial = FDestinationSerial;
+    FWritesDest = FDestName;
+    const std::string sql = UpperCase(TrimLeft(FInsQuery->SQLText()));
+    std::string table;
+    std::vector<std::string> columns;
+    if (sql.rfind("UPDATE ", 0) == 0) {
+      table = Trim(sql.substr(7, sql.find(' ', 7) - 7));
+    } else if (!InsertTarget(sql, table, columns)) {
+      table.clear();
+    }
+    FWritesChecked = !table.empty() && table == UpperCase(Trim(FDestName));
+  }
+  return FWritesChecked;
+}
+
 void TTransfertData::ExecuteDestination() {
+  if (FInspecting) {
+    InspectDestination();
+    return;
+  }
   FlushBatch();
   ForgetKnownKeys();
   FInsQuery->ExecQuery();
@@ -550,11 +642,21 @@ const TParamValue& TTransfertData::MakePKString(const std::string& ATableName, c
 
 ExecResult TTransfertData::ExecuteDestQuery(const std::string& ASQL) {
   FlushBatch();
-  ForgetKnownKeys();
   ExecResult result;
+  std::string inspected;
+  if (FInspecting) {
+    const std::optional<std::string> read = ReadOnlyForm(ASQL);
+    if (!read) {
+      result.ok = true;  // an inspection writes nothing
+      return result;
+    }
+    inspected = *read;
+  }
+  const std::string& sql = FInspecting ? inspected : ASQL;
+  ForgetKnownKeys();
   try {
     FExeQuery->Close();
-    FExeQuery->SetSQLText(ASQL);
+    FExeQuery->SetSQLText(sql);
     fib::TpFIBTransaction* tr = FExeQuery->Transaction();
     if (!tr->Active()) tr->StartTransaction();
     FExeQuery->ExecQuery();
@@ -719,6 +821,18 @@ std::optional<std::vector<std::string>> GeneratorsOf(fib::TpFIBDatabase& databas
 
 void TTransfertData::BeginFastTable(RefusedRecord refused, std::function<void()> unsent, RefusedRecord subRefused) {
   EndFastTable();
+  if (FInspecting) {
+    // Checks from memory, nothing sent: the insert is prepared for its columns' types.
+    FFastTable = true;
+    FKeysTried = false;
+    FRefused = std::move(refused);
+    try {
+      if (!FInsHead.empty()) FInsQuery->Prepare();
+    } catch (const EDatabaseError&) {
+      // The statement itself is wrong: each record meets that error on its own.
+    }
+    return;
+  }
   if (FRecordAtATime) return;
   FRefused = std::move(refused);
   FUnsent = std::move(unsent);

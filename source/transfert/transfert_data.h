@@ -21,6 +21,7 @@
 #include "global/variant.h"
 #include "source/flashfiler/ff_components.h"
 #include "source/transfert/insert_batch.h"
+#include "source/transfert/inspected_rows.h"
 #include "source/transfert/known_keys.h"
 #include "source/transfert/transfert_types.h"
 
@@ -97,7 +98,7 @@ class TTransfertData {
   void ExecuteDestination();
   void CountAdded() { ++FNbAdded; }
   // Rows changed by the last execution of the destination statement.
-  int64_t LastRowsAffected() const { return FInsQuery->RowsAffected(); }
+  int64_t LastRowsAffected() const { return FInspecting ? 1 : FInsQuery->RowsAffected(); }
   void TransfertSubs();
   void TransfertSubsByName(const std::string& AName);
   bool MustCommit() const { return FNbTried > 0 && FNbTried % 2500 == 0; }
@@ -134,6 +135,19 @@ class TTransfertData {
   // record was refused is one one by one never writes (SilencesLogs).
   void SetInSubStatements(bool on) { FInSubStatements = on; }
   bool SilencesLogs() const { return FInSubStatements && CurrentRowRefused(); }
+  // An inspection: the records are read, checked and converted as in a migration, but
+  // nothing is written. A destination statement's values are checked as the server
+  // would take them (InsertRefusal), an insert's references against the target and
+  // the rows the inspection counts as written (InspectedRows), and the statement
+  // counts one row; when it writes the checked table the record's key is kept, so
+  // that a later record with that key is refused as it would be. A free statement
+  // that is not a SELECT is skipped.
+  void SetInspecting(bool on) {
+    FInspecting = on;
+    FInspectedRows.Clear();
+  }
+  bool Inspecting() const { return FInspecting; }
+
   // Duplicate checks the server answered (the others came from memory).
   int64_t CheckRoundTrips() const { return FCheckRoundTrips; }
   // Batches of several records the server took whole.
@@ -193,6 +207,11 @@ class TTransfertData {
   bool StartSubBatches(std::vector<std::string> generators);
   void ExecuteSub(SubQuery& sub);
   bool BatchPending() const;
+  // An inspection's statement: its values checked, the record's checked key kept.
+  void InspectDestination();
+  uint64_t CheckedKeyHash();
+  // Whether the destination statement writes the table the duplicate check reads.
+  bool WritesCheckedTable();
 
   std::unique_ptr<TffTable> FFFTable;
   TffSession* FSession = nullptr;
@@ -250,6 +269,15 @@ class TTransfertData {
   // The records whose own row the last flush refused.
   std::vector<int64_t> FLastRefused;
   bool FInSubStatements = false;
+  bool FInspecting = false;
+  // The checked keys of the records an inspection counts as written in this table.
+  HashSet64 FInspected;
+  // The rows of the whole inspection, for the references of later records.
+  InspectedRows FInspectedRows;
+  int64_t FRowsSerial = -1;
+  int64_t FWritesSerial = -1;
+  std::string FWritesDest;
+  bool FWritesChecked = false;
   std::vector<const TParamValue*> FKeyValues;
   int64_t FCheckRoundTrips = 0;
 };

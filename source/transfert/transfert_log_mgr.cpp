@@ -216,6 +216,7 @@ std::string TTransfertLogMgr::Folder() const {
   std::filesystem::path folder = std::filesystem::current_path(ec);
   folder /= "LogErreur";
   folder /= FormatDateTime("yyyymmdd", clock_());
+  if (!sub_folder_.empty()) folder /= sub_folder_;
   return folder.string() + "/";
 }
 

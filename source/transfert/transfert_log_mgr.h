@@ -78,8 +78,11 @@ class TTransfertLogMgr {
   // cannot be saved. A table left unfinished keeps, on disk, what was logged of it.
   void Close();
 
-  // "<cwd>/LogErreur/<yyyyMMdd>/" for today (not created here).
+  // "<cwd>/LogErreur/<yyyyMMdd>/" for today (not created here), or the folder `name`
+  // in it after SetSubFolder(name) ("" for the day's folder again): an inspection's
+  // logs go apart from a migration's.
   std::string Folder() const;
+  void SetSubFolder(const std::string& name) { sub_folder_ = name; }
   // "<cwd>/LogErreur/<yyyyMMdd>/<name>.txt" for today, creating the folder. When the
   // folder cannot be created, the folder path alone (so that the save that follows fails).
   std::string CreateSaveToFileName(const std::string& name) const;
@@ -162,6 +165,7 @@ class TTransfertLogMgr {
   bool FinishTableFile();
 
   Clock clock_;
+  std::string sub_folder_;
   std::function<void(const std::string&)> on_table_log_;
   std::string table_name_;
   int32_t tbl_error_ = 0;

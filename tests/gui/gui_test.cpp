@@ -139,13 +139,15 @@ TEST_F(WindowTest, ControlsCaptionsAndDefaults) {
   EXPECT_EQ(window->minimumSize(), window->maximumSize());
 
   auto* tabs = Find<QTabWidget>("pcTransfert");
-  ASSERT_EQ(tabs->count(), 5);
+  ASSERT_EQ(tabs->count(), 6);
   EXPECT_EQ(tabs->tabText(0), "Data Section");
   EXPECT_EQ(tabs->tabText(1), "Dictee");
   EXPECT_EQ(tabs->tabText(2), "Configuration");
   EXPECT_EQ(tabs->tabText(3), QString::fromUtf8("Résumé"));
   EXPECT_EQ(tabs->tabText(4), QString::fromUtf8("Vérification"));
+  EXPECT_EQ(tabs->tabText(5), "Inspection");
   EXPECT_EQ(Find<QPushButton>("btnVerifier")->text(), QString::fromUtf8("Vérifier"));
+  EXPECT_EQ(Find<QPushButton>("btnInspecter")->text(), "Inspecter");
   EXPECT_FALSE(tabs->isTabVisible(1));
   EXPECT_TRUE(tabs->isTabVisible(2));
   EXPECT_EQ(tabs->currentWidget()->objectName(), "tsData");
@@ -449,6 +451,31 @@ TEST_F(WindowRunTest, VerifierShowsTheReportAndSaysWhenARecordIsMissing) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], "Des enregistrements de l'ancien systeme manquent dans la cible: voir l'onglet Verification");
   EXPECT_NE(report->toPlainText().indexOf("Manquants de Paiement: 5"), -1) << report->toPlainText().toStdString();
+}
+
+// "Inspecter" before a run: what the migration would refuse, in its tab, and nothing
+// written to the target.
+TEST_F(WindowRunTest, InspecterShowsWhatTheMigrationWouldRefuseAndWritesNothing) {
+  FillOptions();
+  {
+    ff2::Ff2Writer writer(legacy + "/Anatom.FF2");
+    for (const auto& f : sample::LegacyLayout("Anatom")) writer.AddField(f.name, f.type, f.size);
+    for (const char* code : {"R0", "R1", "R1"}) writer.AppendRecord({Variant(code), Variant("region")});
+    writer.Finish();
+  }
+  ASSERT_EQ(Find<QListWidget>("clbListe1")->item(2)->text(), "Anatom");
+  Find<QListWidget>("clbListe1")->item(2)->setCheckState(Qt::Checked);
+  const int64_t regions = Count("REGION");
+  Find<QPushButton>("btnInspecter")->click();
+  EXPECT_TRUE(messages.empty()) << ::testing::PrintToString(messages);
+  EXPECT_EQ(Find<QTabWidget>("pcTransfert")->currentWidget()->objectName(), "tbInspection");
+  const QString report = Find<QPlainTextEdit>("memoInspection")->toPlainText();
+  // Three read, two to add, the second R1 refused.
+  EXPECT_NE(report.indexOf(QRegularExpression("\\nAnatom +3 +2 +1 +0 +0\\n")), -1) << report.toStdString();
+  EXPECT_NE(report.indexOf("Refuse    Anatom R1: Table destination: Region a deja cette cle: R1"), -1)
+      << report.toStdString();
+  EXPECT_EQ(Count("REGION"), regions);
+  EXPECT_TRUE(std::filesystem::exists(window->Run().InspectionFile)) << window->Run().InspectionFile;
 }
 
 TEST_F(WindowRunTest, InvalidOptionsShowOneMessageAndChangeNothing) {

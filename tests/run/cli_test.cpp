@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -212,7 +213,8 @@ TEST_F(CliTest, AllReferenceTablesOfASampleClinicWithTheBackupBetweenTheLists) {
 // columns, sorted: what a second run must leave exactly as it found it. With
 // `maskToday`, a value stamped today (a creation time the target gives a row when it
 // is inserted) reads "<today>": the sample clinic's own dates are all years old.
-std::map<std::string, std::vector<std::string>> FinalTables(const std::string& database, bool maskToday = false) {
+std::map<std::string, std::vector<std::string>> FinalTables(const std::string& database, bool maskToday = false,
+                                                            bool staging = false) {
   const std::string today = FormatDateTime("yyyy-mm-dd", Now());
   fib::TpFIBDatabase db;
   testing::OpenTarget(db, database);
@@ -221,8 +223,9 @@ std::map<std::string, std::vector<std::string>> FinalTables(const std::string& d
   std::vector<std::string> names;
   fib::TpFIBQuery tables(&db, &transaction);
   tables.SetSQLText(
-      "SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0 AND RDB$VIEW_BLR IS "
-      "NULL AND RDB$RELATION_NAME NOT STARTING WITH 'TMP'");
+      std::string("SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0 AND RDB$VIEW_BLR IS "
+                  "NULL") +
+      (staging ? "" : " AND RDB$RELATION_NAME NOT STARTING WITH 'TMP'"));
   for (tables.ExecQuery(); !tables.Eof(); tables.Next()) names.push_back(tables.Fields(0).AsString());
   tables.Close();
   std::map<std::string, std::vector<std::string>> content;
@@ -241,6 +244,19 @@ std::map<std::string, std::vector<std::string>> FinalTables(const std::string& d
     }
     rows.Close();
     std::sort(table.begin(), table.end());
+  }
+  if (staging) {
+    // And the generators' values, which live outside transactions.
+    std::vector<std::string> generators;
+    tables.SetSQLText("SELECT TRIM(RDB$GENERATOR_NAME) FROM RDB$GENERATORS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0");
+    for (tables.ExecQuery(); !tables.Eof(); tables.Next()) generators.push_back(tables.Fields(0).AsString());
+    tables.Close();
+    for (const std::string& name : generators) {
+      tables.SetSQLText("SELECT GEN_ID(\"" + name + "\", 0) FROM RDB$DATABASE");
+      tables.ExecQuery();
+      content["<generateurs>"].push_back(name + "=" + tables.Fields(0).AsString());
+      tables.Close();
+    }
   }
   transaction.Commit();
   return content;
@@ -312,6 +328,101 @@ TEST_F(CliTest, TheVerificationAccountsForEveryLegacyRecordAndListsRowsDeletedAf
   EXPECT_NE(output.find("legacy records are missing from the target"), std::string::npos) << output;
   const std::string day = folder + "/LogErreur/" + FormatDateTime("yyyymmdd", Now());
   EXPECT_TRUE(std::filesystem::exists(day + "/VERIFICATION.txt"));
+}
+
+// The lines of a table log that name a refused record: a key found again, an empty
+// key, a record the target or the converter refused (its number in the log aside).
+std::multiset<std::string> RefusalEntries(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::multiset<std::string> entries;
+  std::string entry;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("======", 0) == 0 || line.rfind("Date Heure:", 0) == 0) {
+      if (!entry.empty()) entries.insert(entry);
+      entry.clear();
+      continue;
+    }
+    const size_t arrow = line.find(" :  -> ");
+    if (line.rfind("   Erreur : ", 0) == 0 && arrow != std::string::npos) {
+      entry = line.substr(arrow);
+    } else if (!entry.empty()) {
+      entry += "\n" + line;  // the rest of the server's message
+    } else if (line.find(" a deja cette cle") != std::string::npos ||
+               line.find(" a une cle vide") != std::string::npos ||
+               line.find(" ne contient pas cette cle") != std::string::npos) {
+      entries.insert(line);
+    }
+  }
+  if (!entry.empty()) entries.insert(entry);
+  return entries;
+}
+
+// Lines of a CSV file of the logs (Windows-1252, CR LF), split at ';' (no field of
+// these holds one but the last, the values, which is not read).
+std::vector<std::vector<std::string>> CsvRows(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::vector<std::string>> rows;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> fields;
+    std::stringstream split(Cp1252ToUtf8(line));
+    for (std::string field; std::getline(split, field, ';');) fields.push_back(field);
+    rows.push_back(fields);
+  }
+  return rows;
+}
+
+TEST_F(CliTest, TheInspectionPredictsTheRecordsTheMigrationRefusesAndPassesOverAndWritesNothing) {
+  PrepareSampleClinic();
+  std::ofstream(folder + "/all.run") << SampleClinicRunFile("Database.ini");
+  const auto before = FinalTables(database, false, true);
+  std::string output;
+  // The sample clinic holds records a migration refuses: findings, exit 4.
+  ASSERT_EQ(RunCommand(std::string(KORVEL_CLI) + " --inspecter all.run --settings .", &output), 4) << output;
+  EXPECT_NE(output.find("\nINSPECTION\n"), std::string::npos) << output;
+  const auto after = FinalTables(database, false, true);
+  for (const auto& [name, rows] : before) EXPECT_TRUE(after.at(name) == rows) << name << ": the inspection wrote there";
+
+  const std::string day = folder + "/LogErreur/" + FormatDateTime("yyyymmdd", Now());
+  ASSERT_TRUE(std::filesystem::exists(day + "/INSPECTION.txt"));
+  // Per item: what the inspection predicts refused and passed over, and the tables it
+  // could not inspect.
+  std::map<std::string, std::pair<int64_t, int64_t>> predicted;
+  std::set<std::string> partial;
+  const auto findings = CsvRows(day + "/INSPECTION.csv");
+  ASSERT_FALSE(findings.empty());
+  EXPECT_EQ(findings[0][0], "Table");
+  for (size_t i = 1; i < findings.size(); ++i) {
+    ASSERT_GE(findings[i].size(), 3u);
+    const std::string& item = findings[i][0];
+    const std::string& kind = findings[i][2];
+    if (kind == "Refuse") ++predicted[item].first;
+    if (kind == "Ignore") ++predicted[item].second;
+    if (kind == "Non inspectee") partial.insert(item);
+  }
+  // The inspection's table logs, before the migration writes its own day folder.
+  std::map<std::string, std::multiset<std::string>> inspected_logs;
+  for (const auto& entry : std::filesystem::directory_iterator(day + "/Inspection")) {
+    const std::string name = entry.path().stem().string();
+    if (name.rfind("Table", 0) == 0) inspected_logs[name] = RefusalEntries(entry.path().string());
+  }
+  ASSERT_FALSE(inspected_logs.empty());
+
+  output.clear();
+  ASSERT_EQ(RunCommand(std::string(KORVEL_CLI) + " all.run --settings .", &output), 0) << output;
+  int compared = 0;
+  for (const auto& row : CsvRows(day + "/RESUME.csv")) {
+    if (row.size() < 5 || row[0] == "Table" || partial.count(row[0])) continue;
+    EXPECT_EQ(predicted[row[0]].first, std::stoll(row[3])) << row[0] << " refused";
+    EXPECT_EQ(predicted[row[0]].second, std::stoll(row[4])) << row[0] << " passed over";
+    ++compared;
+  }
+  EXPECT_GT(compared, 40);
+  // By key: each inspected table's log names the records the migration's log names.
+  for (const auto& [name, entries] : inspected_logs) {
+    EXPECT_EQ(entries, RefusalEntries(day + "/" + name + ".txt")) << name;
+  }
 }
 
 // Runs korvel-cli in `folder` and sends `signal` to it once a line of its output holds
