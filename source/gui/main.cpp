@@ -1,16 +1,19 @@
 // korvel: the migration window.
-//   korvel [--settings DIR] [--screenshot FILE] [--screenshot-run RUNFILE RUN.png SUMMARY.png]
-//          [NAME[=VALUE]...]
+//   korvel [--settings DIR] [--screenshot FILE] [--screenshot-run RUNFILE RUN.png SUMMARY.png
+//          [--screenshot-inspection INSPECTION.png]] [NAME[=VALUE]...]
 // --settings names the folder of Korvel.ini and Database.ini (default: the
 // executable's); --screenshot saves an image of the window as it opens and exits;
 // --screenshot-run sets the window as a run file says, presses "Transférer", saves an
-// image while the visits are read and one of the summary at the end, and exits. Both
-// write every message to the error output instead of a message box. The other
+// image while the visits are read and one of the summary at the end, and exits; with
+// --screenshot-inspection it first presses "Inspecter" and saves an image of the
+// inspection's report. Both write every message to the error output instead of a
+// message box. The other
 // arguments are the switches the program looks up (NEPASUTILISERPREFIXTS_...).
 #include <QApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <clocale>
@@ -33,7 +36,7 @@ bool Save(QWidget& window, const std::string& file) {
 
 // --screenshot-run: the window mid-run (the visits' bar past a third) and at the end.
 int ScreenshotRun(korvel::TFormTransfertFF& window, const std::string& runFile, const std::string& runPng,
-                  const std::string& summaryPng) {
+                  const std::string& summaryPng, const std::string& inspectionPng) {
   korvel::RunFile file;
   try {
     file = korvel::LoadRunFile(runFile);
@@ -45,6 +48,12 @@ int ScreenshotRun(korvel::TFormTransfertFF& window, const std::string& runFile, 
   window.show();
   QApplication::processEvents();
   window.ApplyRunFile(file.options, file.checked);
+  if (!inspectionPng.empty()) {
+    // "Inspecter" first, as an operator would the week before; then back to the lists.
+    window.btnInspecterClick();
+    if (!Save(window, inspectionPng)) return 1;
+    window.findChild<QTabWidget*>("pcTransfert")->setCurrentIndex(0);
+  }
   bool grabbed = false;
   // The timer fires at the run's event-loop points (a few times a second).
   QTimer watch;
@@ -73,7 +82,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   std::setlocale(LC_TIME, "C");
 
-  std::string settings, screenshot, run_file, run_png, summary_png;
+  std::string settings, screenshot, run_file, run_png, summary_png, inspection_png;
   std::vector<std::string> switches;
   const QStringList args = QApplication::arguments();
   for (qsizetype i = 1; i < args.size(); ++i) {
@@ -81,6 +90,8 @@ int main(int argc, char** argv) {
       settings = args[++i].toStdString() + "/";
     } else if (args[i] == "--screenshot" && i + 1 < args.size()) {
       screenshot = args[++i].toStdString();
+    } else if (args[i] == "--screenshot-inspection" && i + 1 < args.size()) {
+      inspection_png = args[++i].toStdString();
     } else if (args[i] == "--screenshot-run" && i + 3 < args.size()) {
       run_file = args[++i].toStdString();
       run_png = args[++i].toStdString();
@@ -99,7 +110,7 @@ int main(int argc, char** argv) {
     });
   }
   korvel::TFormTransfertFF window(settings);
-  if (!run_file.empty()) return ScreenshotRun(window, run_file, run_png, summary_png);
+  if (!run_file.empty()) return ScreenshotRun(window, run_file, run_png, summary_png, inspection_png);
   window.show();
   if (!screenshot.empty()) {
     QApplication::processEvents();
