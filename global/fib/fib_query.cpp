@@ -597,6 +597,21 @@ void TpFIBQuery::ExecQuery() {
   if (cursor_) Fetch();
 }
 
+void TpFIBQuery::ExecSingleton() {
+  CheckPrepared();
+  Close();
+  BindParams();
+  Firebird::ITransaction* tr = Transaction()->RequireHandle();
+  Call([&] {
+    Status st;
+    statement_->execute(&st, tr, in_meta_, in_buffer_.data(), out_meta_, out_buffer_.data());
+    has_singleton_row_ = true;
+    eof_ = false;
+    fetched_ = 1;
+    rows_affected_ = 0;
+  });
+}
+
 void TpFIBQuery::ExecWithParams(const std::vector<Variant>& values) {
   for (size_t i = 0; i < values.size() && i < params_.size(); ++i) params_[i].SetValue(values[i]);
   ExecQuery();

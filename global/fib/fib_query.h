@@ -95,6 +95,10 @@ class TpFIBQuery {
   // Assigns the values to the parameters in order (first value, first parameter),
   // then executes.
   void ExecWithParams(const std::vector<Variant>& values);
+  // Executes a select that yields exactly one row and gets that row in the same
+  // round trip as the execution (a cursor costs a fetch more); the server raises when
+  // it yields more than one.
+  void ExecSingleton();
   // Closes the result; the statement stays prepared.
   void Close();
   bool Open() const { return cursor_ != nullptr || has_singleton_row_; }

@@ -46,6 +46,7 @@ const char* Inspection::KindText(InspectionFinding::Kind kind) {
   switch (kind) {
     case InspectionFinding::Kind::refused: return "Refuse";
     case InspectionFinding::Kind::passedOver: return "Ignore";
+    case InspectionFinding::Kind::orphan: return "Orphelin";
     case InspectionFinding::Kind::remark: return "Remarque";
   }
   return "";
@@ -80,14 +81,17 @@ void Inspection::Add(InspectionFinding::Kind kind, const std::string& key, const
 }
 
 std::string Inspection::Text(const RunSummary& summary) const {
-  std::map<std::string, int64_t> remarks;
-  for (const InspectionFinding& f : findings_) remarks[f.item] += f.kind == InspectionFinding::Kind::remark;
+  std::map<std::string, int64_t> remarks, orphans;
+  for (const InspectionFinding& f : findings_) {
+    remarks[f.item] += f.kind == InspectionFinding::Kind::remark;
+    orphans[f.item] += f.kind == InspectionFinding::Kind::orphan;
+  }
   std::string text = "Inspection des tables de l'ancien systeme: ce que le transfert refuserait ou ignorerait\n\n";
-  text += fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10}\n", "Table", "Lus", "A ajouter", "Refuses", "Ignores",
-                      "Remarques");
+  text += fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>9} {:>10}\n", "Table", "Lus", "A ajouter", "Refuses",
+                      "Ignores", "Orphelins", "Remarques");
   for (const TableSummary& t : summary.Tables()) {
-    text += fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>10}\n", t.name, t.read, t.added, t.refused, t.passedOver,
-                        remarks[t.name]);
+    text += fmt::format("{:<24} {:>10} {:>10} {:>8} {:>8} {:>9} {:>10}\n", t.name, t.read, t.added, t.refused,
+                        t.passedOver, orphans[t.name], remarks[t.name]);
   }
   if (!skipped_.empty()) {
     text += "\nNon inspectees:\n";

@@ -16,7 +16,8 @@
 namespace korvel {
 
 struct InspectionFinding {
-  enum class Kind { refused, passedOver, remark };
+  // An orphan is staged, then deleted before its move for a reference it lacks.
+  enum class Kind { refused, passedOver, orphan, remark };
   std::string item;   // the check-list item
   std::string table;  // the legacy table
   Kind kind = Kind::remark;

@@ -244,16 +244,19 @@ void InsertModificateur(RunContext& run, const std::string& sNomTable, const std
            [&] { Move(run, Completion::Modificateur, sNomTable, sNomChamp); });
 }
 
-void DeleteTableMissingPatient(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
-                               const std::string& sMessage) {
+StagedReference PatientReference(const std::string& staging, const std::string& column) {
+  return {staging, column, "PATIENT", "ID_PATIENT", " sans patient dans la base"};
+}
+
+void DeleteStagedOrphans(RunContext& run, const StagedReference& reference, const std::string& sMessage) {
   Complete(run, " DeleteTableMissingPatient", sMessage, true, [&] {
     const ExecResult deleted = run.FDataMgr->ExecuteDestQuery(
-        "DELETE FROM " + sNomTable + " t" + " WHERE NOT EXISTS (SELECT 1 FROM patient p WHERE p.id_patient = t." +
-        sNomChamp + ")");
+        "DELETE FROM " + reference.staging + " t" + " WHERE NOT EXISTS (SELECT 1 FROM " + reference.table +
+        " p WHERE p." + reference.targetColumn + " = t." + reference.column + ")");
     // Rows dropped are said, with their number: nothing leaves staging silently.
     if (deleted.ok && deleted.rows > 0) {
       run.DoLogError(nullptr,
-                     std::to_string(deleted.rows) + " lignes de " + sNomTable + " sans patient dans la base supprimees",
+                     std::to_string(deleted.rows) + " lignes de " + reference.staging + reference.what + " supprimees",
                      false);
     }
   });

@@ -47,9 +47,12 @@ void InsertDiagnostique(RunContext& run, const std::string& sNomTable, const std
 // Billing modifier codes.
 void InsertModificateur(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
                         const std::string& sMessage);
-// Staged rows whose patient is not in the target are dropped.
-void DeleteTableMissingPatient(RunContext& run, const std::string& sNomTable, const std::string& sNomChamp,
-                               const std::string& sMessage);
+// The reference of staged rows (`column` of `staging`) to their patient: one rule,
+// which DeleteStagedOrphans enforces before the move and an inspection checks.
+StagedReference PatientReference(const std::string& staging, const std::string& column);
+// The staged rows that lack `reference` are dropped ("DeleteTableMissingPatient"),
+// and the log counts them.
+void DeleteStagedOrphans(RunContext& run, const StagedReference& reference, const std::string& sMessage);
 
 // The statements, as the server receives them for the whole staging table.
 enum class Completion {

@@ -202,7 +202,9 @@ void FinishLoop(RunContext& run, bool refreshCounter, const std::function<void()
 }  // namespace
 
 void InspectBeginRecord(RunContext& run) {
-  if (run.inspection) run.inspection->BeginRecord(run.FDataMgr->SrcTable()->TableName());
+  if (!run.inspection) return;
+  run.FDataMgr->TakeOrphan();  // what the last record left, if it was refused
+  run.inspection->BeginRecord(run.FDataMgr->SrcTable()->TableName());
 }
 
 void InspectEndRecord(RunContext& run, const LoopResult& before, const LoopResult& after) {
@@ -212,6 +214,9 @@ void InspectEndRecord(RunContext& run, const LoopResult& before, const LoopResul
     run.inspection->EndRecord(InspectionFinding::Kind::refused, record);
   } else if (after.passedOver != before.passedOver) {
     run.inspection->EndRecord(InspectionFinding::Kind::passedOver, record);
+  } else if (const std::string orphan = run.FDataMgr->TakeOrphan(); !orphan.empty()) {
+    run.inspection->Message(orphan);
+    run.inspection->EndRecord(InspectionFinding::Kind::orphan, record);
   } else {
     run.inspection->EndRecordTaken(record);
   }

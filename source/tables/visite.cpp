@@ -159,7 +159,10 @@ void TransfertTablePrescription(RunContext& run) {
     ChangeStateTrigger(run, "TRIG_BEFOREI_VISITE_CREATIONDH", kMessage, true);
     ChangeStateTrigger(run, "TRIG_BEFOREU_VISITE_MODIFDH", kMessage, true);
   };
+  // A staged visit whose patient is not in the target is dropped before the move.
+  const StagedReference patient = PatientReference("tmpVisite", "id_patient");
   hooks.setup = [&] {
+    engine.SetStagedReferences({patient});
     engine.InitSubQueries("TmpVisiteMed", "INSERT INTO tmpVisite_Med(Id_Visite, Medecin, MedecinId, Referant)", 4);
     physicians.Load(run);
     copied = true;
@@ -232,7 +235,7 @@ void TransfertTablePrescription(RunContext& run) {
     RecomputeIndex(run, "TMPVISITE", kMessage);
     RecomputeIndex(run, "TMPVISITE_MED", kMessage);
     InsertSecuriteTmp(run, "tmpVisite", "Securite", kMessage);
-    DeleteTableMissingPatient(run, "tmpVisite", "id_patient", kMessage);
+    DeleteStagedOrphans(run, patient, kMessage);
     InsertRadiologisteTmp(run, "tmpVisite", kMessage);
     InsertEtablissementTmp(run, "tmpVisite", "Etablissement", kMessage);
     InsertPriveetmp(run, "tmpVisite", "CiePrivee", kMessage);

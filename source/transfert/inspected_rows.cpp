@@ -24,6 +24,7 @@ std::string KeyValueText(const TParamValue& value) {
 
 void InspectedRows::Clear() {
   written_.clear();
+  holds_.clear();
   keys_.clear();
   references_.clear();
   insert_ = nullptr;
@@ -144,6 +145,23 @@ void InspectedRows::Written() {
     const uint64_t hash = Hash(table_, key.columns, key.params, any_null);
     if (!any_null) written_[table_].Insert(hash);
   }
+}
+
+bool InspectedRows::Holds(const std::string& table, const std::string& column, const TParamValue& value) {
+  if (value.IsNull() || !insert_) return false;
+  const std::string text = table + '\x1f' + column + '=' + KeyValueText(value);
+  const auto written = written_.find(table);
+  if (written != written_.end() && written->second.Contains(std::hash<std::string>{}(text))) return true;
+  std::unique_ptr<fib::TpFIBQuery>& query = holds_[table + "." + column];
+  if (!query) {
+    query = std::make_unique<fib::TpFIBQuery>(insert_->Database(), insert_->Transaction());
+    query->SetNamedParams(false);
+    query->SetSQLText("SELECT COUNT(*) FROM " + Quoted(table) + " WHERE " + Quoted(column) + " = ?");
+  }
+  query->ExecWithParams({value.Value()});
+  const bool found = query->Fields(0).AsInteger() > 0;
+  query->Close();
+  return found;
 }
 
 }  // namespace korvel

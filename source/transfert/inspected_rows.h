@@ -31,6 +31,9 @@ class InspectedRows {
   std::optional<EDatabaseError> MissingReference();
   // The insert's row counts as written: its unique keys are kept.
   void Written();
+  // Whether `table` holds a row whose `column` (one of its unique keys) is `value`, in
+  // the target or among the rows this inspection counts as written.
+  bool Holds(const std::string& table, const std::string& column, const TParamValue& value);
 
  private:
   struct Reference {
@@ -55,6 +58,8 @@ class InspectedRows {
   std::vector<Reference> references_;
   // Per table, the keys of the rows written.
   std::map<std::string, HashSet64> written_;
+  // Per "table.column", the target's look-up.
+  std::map<std::string, std::unique_ptr<fib::TpFIBQuery>> holds_;
 };
 
 }  // namespace korvel

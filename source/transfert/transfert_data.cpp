@@ -94,6 +94,8 @@ void TTransfertData::PrepareTransfert() {
   FSecName.clear();
   FSubQueries.clear();
   FInspected.Clear();
+  FStagedReferences.clear();
+  FOrphan.clear();
 }
 
 bool TTransfertData::InitSourceTable(const std::string& ATableName) {
@@ -531,6 +533,13 @@ void TTransfertData::InspectDestination() {
   if (std::optional<EDatabaseError> refusal = FInspectedRows.MissingReference()) throw *refusal;
   FInspectedRows.Written();
   if (!FPkColumns.empty() && WritesCheckedTable()) FInspected.Insert(CheckedKeyHash());
+  for (const StagedReference& reference : FStagedReferences) {
+    const TParamValue& value = FInsQuery->Params(DestColumnIndex(reference.column));
+    if (FInspectedRows.Holds(UpperCase(reference.table), UpperCase(reference.targetColumn), value)) continue;
+    FOrphan = "1 ligne de " + reference.staging + reference.what + " (" + reference.column + " " +
+              (value.IsNull() ? std::string("vide") : value.AsString()) + "), supprimee avant son deplacement";
+    break;
+  }
   FInsQuery->ClearParams();
 }
 

@@ -147,6 +147,11 @@ class TTransfertData {
     FInspectedRows.Clear();
   }
   bool Inspecting() const { return FInspecting; }
+  // The references the table's staged rows need to be moved (until the next table).
+  // An inspection checks each record's against the target and its own rows; the
+  // record's orphan line, if it has one, is taken once (TakeOrphan, "" for none).
+  void SetStagedReferences(std::vector<StagedReference> references) { FStagedReferences = std::move(references); }
+  std::string TakeOrphan() { return std::exchange(FOrphan, std::string()); }
 
   // Duplicate checks the server answered (the others came from memory).
   int64_t CheckRoundTrips() const { return FCheckRoundTrips; }
@@ -274,6 +279,8 @@ class TTransfertData {
   HashSet64 FInspected;
   // The rows of the whole inspection, for the references of later records.
   InspectedRows FInspectedRows;
+  std::vector<StagedReference> FStagedReferences;
+  std::string FOrphan;
   int64_t FRowsSerial = -1;
   int64_t FWritesSerial = -1;
   std::string FWritesDest;

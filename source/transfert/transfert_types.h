@@ -29,6 +29,13 @@ using TArrayInt = std::vector<int32_t>;
 // names joined by "+".
 using TDestSrcFld = std::array<std::string, 2>;
 
+// A reference a staged row needs to be moved: the rows of `staging` whose `column`
+// names no row of `table`.`targetColumn` are deleted before the move, and the log
+// counts them ("N lignes de <staging><what> supprimees"); an inspection reports each.
+struct StagedReference {
+  std::string staging, column, table, targetColumn, what;
+};
+
 // Default text of the converter's variants with a default.
 struct TDefault {
   std::string Value;

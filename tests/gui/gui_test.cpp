@@ -471,7 +471,7 @@ TEST_F(WindowRunTest, InspecterShowsWhatTheMigrationWouldRefuseAndWritesNothing)
   EXPECT_EQ(Find<QTabWidget>("pcTransfert")->currentWidget()->objectName(), "tbInspection");
   const QString report = Find<QPlainTextEdit>("memoInspection")->toPlainText();
   // Three read, two to add, the second R1 refused.
-  EXPECT_NE(report.indexOf(QRegularExpression("\\nAnatom +3 +2 +1 +0 +0\\n")), -1) << report.toStdString();
+  EXPECT_NE(report.indexOf(QRegularExpression("\\nAnatom +3 +2 +1 +0 +0 +0\\n")), -1) << report.toStdString();
   EXPECT_NE(report.indexOf("Refuse    Anatom R1: Table destination: Region a deja cette cle: R1"), -1)
       << report.toStdString();
   EXPECT_EQ(Count("REGION"), regions);

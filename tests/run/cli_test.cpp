@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -389,6 +390,7 @@ TEST_F(CliTest, TheInspectionPredictsTheRecordsTheMigrationRefusesAndPassesOverA
   // Per item: what the inspection predicts refused and passed over, and the tables it
   // could not inspect.
   std::map<std::string, std::pair<int64_t, int64_t>> predicted;
+  std::map<std::string, int64_t> orphans;
   std::set<std::string> partial;
   const auto findings = CsvRows(day + "/INSPECTION.csv");
   ASSERT_FALSE(findings.empty());
@@ -400,6 +402,7 @@ TEST_F(CliTest, TheInspectionPredictsTheRecordsTheMigrationRefusesAndPassesOverA
     if (kind == "Refuse") ++predicted[item].first;
     if (kind == "Ignore") ++predicted[item].second;
     if (kind == "Non inspectee") partial.insert(item);
+    if (kind == "Orphelin") ++orphans[item];
   }
   // The inspection's table logs, before the migration writes its own day folder.
   std::map<std::string, std::multiset<std::string>> inspected_logs;
@@ -423,6 +426,17 @@ TEST_F(CliTest, TheInspectionPredictsTheRecordsTheMigrationRefusesAndPassesOverA
   for (const auto& [name, entries] : inspected_logs) {
     EXPECT_EQ(entries, RefusalEntries(day + "/" + name + ".txt")) << name;
   }
+  // Visits whose patient is not in the target (none, or under the first patient
+  // number): each predicted, as many as the move then drops.
+  const std::string visits = ReadLog("TablePrescription");
+  const std::smatch dropped = [&] {
+    std::smatch m;
+    std::regex_search(visits, m, std::regex("(\\d+) lignes de tmpVisite sans patient dans la base supprimees"));
+    return m;
+  }();
+  ASSERT_FALSE(dropped.empty()) << visits;
+  EXPECT_EQ(orphans["Prescription (visite)"], std::stoll(dropped[1].str()));
+  EXPECT_EQ(orphans.size(), 1u);
 }
 
 // Runs korvel-cli in `folder` and sends `signal` to it once a line of its output holds
