@@ -535,6 +535,8 @@ void TffTable::Open() {
 }
 
 void TffTable::Close() {
+  // An order never sorted was never read: nothing worth a sort to count.
+  closed_count_ = file_ && !sort_pending_ ? static_cast<int64_t>(end_ - begin_) : 0;
   file_.reset();
   fields_.clear();
   sorted_.clear();

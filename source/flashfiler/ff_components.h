@@ -277,6 +277,8 @@ class TffTable {
   }
   // Records in the current range (the whole table without a range).
   int64_t RecordCount() const;
+  // Once closed, the records its range held when it closed (0 when never counted).
+  int64_t ClosedRecordCount() const { return closed_count_; }
   // Position of the current record within the range, 0 first.
   int64_t RecNo() const {
     SortIfPending();
@@ -327,6 +329,7 @@ class TffTable {
   mutable bool sort_pending_ = false;
   mutable bool sorted_range_only_ = false;  // sorted_ holds only a range's records
   mutable size_t begin_ = 0, end_ = 0, position_ = 0;
+  int64_t closed_count_ = 0;
   mutable const uint8_t* current_ = nullptr;  // current record image, or nullptr
   mutable std::vector<uint8_t> record_copy_;  // the current record in index order
   std::vector<std::unique_ptr<TField>> fields_;

@@ -574,6 +574,14 @@ void TFormTransfertFF::SetOperation(const std::string& text) {
 void TFormTransfertFF::SetProgress(int64_t read, int64_t total) {
   lblCounter->setText(QString::number(read));
   lblCounter->repaint();
+  ShowProgress(read, total);
+}
+
+void TFormTransfertFF::SetTableRead(int64_t read, int64_t total) {
+  if (total > 0) ShowProgress(read, total);
+}
+
+void TFormTransfertFF::ShowProgress(int64_t read, int64_t total) {
   // The line itself says when it is due (a few times a second at most).
   const std::string line = progress_.Update(read, total, ProgressLine::Clock::now());
   if (line.empty()) return;

@@ -47,6 +47,7 @@ class TFormTransfertFF : public QWidget, public OperatorPort {
   bool IsChecked(int list, int index) override;
   void SetOperation(const std::string& text) override;
   void SetProgress(int64_t read, int64_t total) override;
+  void SetTableRead(int64_t read, int64_t total) override;
   void SetRunPosition(int item, int items) override;
   void ProcessEvents() override;
   void ShowMessage(const std::string& text) override;
@@ -85,6 +86,8 @@ class TFormTransfertFF : public QWidget, public OperatorPort {
   void BuildSummaryPage(QWidget* page);
   // The run's summary in its tab, as RESUME.txt has it.
   void ShowSummary();
+  // The bar and the line under the counter.
+  void ShowProgress(int64_t read, int64_t total);
   void FormCreate();
   void FormShow();
   void CreeListChkList();

@@ -47,6 +47,9 @@ class OperatorPort {
   // lblCounter: `read` records of the current table so far, of `total` (0 when not
   // known); the label shows `read`.
   virtual void SetProgress(int64_t read, int64_t total) = 0;
+  // The current table is done: `read` of its `total` records were read. Only the
+  // progress shows it (the counter keeps what the routine last showed).
+  virtual void SetTableRead(int64_t /*read*/, int64_t /*total*/) {}
   // The run is at ticked item `item` (from 1) of `items`, both lists together.
   virtual void SetRunPosition(int item, int items) = 0;
   // Lets the event loop run once (repaint, a click on "Stop").

@@ -18,7 +18,10 @@ std::string ProgressLine::Update(int64_t read, int64_t total, Clock::time_point 
   // A count below the last one: a new table, read from its start.
   if (read < base_read_) base_read_ = 0;
   last_read_ = read;
-  if (any_shown_ && now - shown_ < kInterval) return {};
+  // The count that reaches the total always shows: the bar ends full, however soon
+  // after the last line the table ends.
+  const bool last = total > 0 && read >= total;
+  if (any_shown_ && now - shown_ < kInterval && !last) return {};
   shown_ = now;
   any_shown_ = true;
   const double seconds = std::chrono::duration<double>(now - started_).count();

@@ -19,7 +19,8 @@ class ProgressLine {
   // records read so far when the same table goes on under a new label.
   void Start(const std::string& operation, Clock::time_point now);
   // `read` records of `total` (0 when unknown). The line to show, or "" when the last
-  // one is less than kInterval old (the first count of an operation always shows).
+  // one is less than kInterval old (the first count of an operation, and the one that
+  // reaches the total, always show).
   std::string Update(int64_t read, int64_t total, Clock::time_point now);
   const std::string& Operation() const { return operation_; }
 

@@ -129,6 +129,11 @@ void RunContext::KeepResponsive() {
 
 void RunContext::SauvegarderLeFichierLogEtCommit() {
   target.Flush();
+  // The bar ends where the reading of the table ended, whatever the routine showed last.
+  const int64_t read = FDataMgr->NbTried();
+  if (const TffTable* table = FDataMgr->SrcTable(); table && read > 0) {
+    ui_.SetTableRead(read, table->Active() ? table->RecordCount() : table->ClosedRecordCount());
+  }
   FLogMgr.EndTableLog(FDataMgr->NbAdded(), FDataMgr->NbTried());
   FParamMgr->ClearPreviousParameters();
   ui_.SetOperation("");

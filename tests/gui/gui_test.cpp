@@ -21,9 +21,11 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 
 #include "global/fib/global_fib.h"
@@ -368,6 +370,16 @@ TEST_F(WindowRunTest, TheSummaryOfASampleClinicRunShowsRESUMEAndOpensTheLogs) {
   gui::SetOpenHandler([&](const std::string& path) { opened.push_back(path); });
   Find<QPushButton>("btnTousListe1")->click();                           // every reference table
   Find<QListWidget>("clbListe2")->item(12)->setCheckState(Qt::Checked);  // Paiement
+  // The tables (the first line of the label) whose bar showed a count of known total,
+  // and those whose bar was seen full.
+  std::set<std::string> counted, full;
+  auto* bar = Find<QProgressBar>("pbTable");
+  QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+    if (bar->maximum() != 1000) return;
+    const std::string label = Find<QLabel>("lblOperations")->text().section('\n', 0, 0).toStdString();
+    counted.insert(label);
+    if (value == 1000) full.insert(label);
+  });
   Find<QPushButton>("btnTransfert")->click();
   EXPECT_EQ(Find<QTabWidget>("pcTransfert")->currentWidget()->objectName(), "tbResume");
 
@@ -396,6 +408,10 @@ TEST_F(WindowRunTest, TheSummaryOfASampleClinicRunShowsRESUMEAndOpensTheLogs) {
     const bool refused = expected[3] != "0";
     EXPECT_EQ(table->item(row, 3)->background().color() != plain, refused) << expected[0];
   }
+  // Each table that read records ended with its bar full (one routine reads two).
+  const auto read_some = std::count_if(csv.begin(), csv.end(), [](const auto& row) { return row[1] != "0"; });
+  EXPECT_EQ(full, counted);
+  EXPECT_GE(static_cast<int64_t>(full.size()), read_some) << ::testing::PrintToString(full);
   // The sample's regions hold one repeated code: a refused record, marked.
   EXPECT_EQ(table->item(2, 0)->text(), "Anatom");
   EXPECT_EQ(table->item(2, 3)->text(), "1");

@@ -67,6 +67,8 @@ TEST(ProgressLineTest, RateAndTimeLeftShownAFewTimesASecondAtMost) {
   line.Start("Table Acte\r\nTransfert des donnees", t0 + 4s);
   EXPECT_EQ(line.Update(300, 600, t0 + 5s),
             "Table Acte  Transfert des donnees  300/600 (50%)  300 records/s  0:01 left");
+  // Its last record read shows however soon it comes: the table ends at 100%.
+  EXPECT_EQ(line.Update(600, 600, t0 + 5s + 10ms), "Table Acte  Transfert des donnees  600/600 (100%)  594 records/s");
 }
 
 }  // namespace
