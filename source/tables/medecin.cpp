@@ -93,12 +93,8 @@ void TransfertTableMedecin(RunContext& run) {
     }
     run.FDataMgr->SetDestParam(22, Text(overflow));
   };
-  hooks.onRefused = [&](const EDatabaseError& e, fib::TpFIBQuery& row) {
-    const fib::TFIBColumn& nouvelle = row.FieldByName("NOUVELLE_LICENCE");
-    const fib::TFIBColumn& licence = row.FieldByName("LICENCE");
-    run.DoLogError(nullptr,
-                   std::string(e.what()) + (nouvelle.IsNull() ? "" : nouvelle.AsString()) + ", " +
-                       (licence.IsNull() ? "" : licence.AsString()),
+  hooks.onRefused = [&](const EDatabaseError& e, const LogRecordSource& row) {
+    run.DoLogError(nullptr, std::string(e.what()) + RowText(row, "NOUVELLE_LICENCE") + ", " + RowText(row, "LICENCE"),
                    true);
   };
   // A failure of a finishing step is an error line of the table, never the end of

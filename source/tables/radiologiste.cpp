@@ -37,9 +37,8 @@ void TransfertTableRadiol(RunContext& run) {
       }
     }
   };
-  hooks.onRefused = [&](const EDatabaseError& e, fib::TpFIBQuery& row) {
-    const fib::TFIBColumn& licence = row.FieldByName("LICENCE");
-    run.DoLogError(nullptr, std::string(e.what()) + "(" + (licence.IsNull() ? "" : licence.AsString()) + ")", true);
+  hooks.onRefused = [&](const EDatabaseError& e, const LogRecordSource& row) {
+    run.DoLogError(nullptr, std::string(e.what()) + "(" + RowText(row, "LICENCE") + ")", true);
   };
   // A failure of a finishing step is an error line of the table, never the end of the
   // table phase.

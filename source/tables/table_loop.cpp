@@ -188,6 +188,18 @@ bool TransferOneRecord(RunContext& run, bool engineAccepted, Source& source, con
   return true;
 }
 
+// Ends the table's batch however the loop is left.
+struct FastTable {
+  TTransfertData& engine;
+  ~FastTable() {
+    try {
+      engine.EndFastTable();
+    } catch (const std::exception&) {
+      // Already leaving on an error: the records left are those of that error.
+    }
+  }
+};
+
 void FinishLoop(RunContext& run, bool refreshCounter, const std::function<void()>& closing,
                 const std::function<void()>& afterSave) {
   if (refreshCounter) run.ShowCounter();
@@ -298,16 +310,7 @@ LoopResult RunTableRoutine(RunContext& run, const TableRoutine& routine, const R
   // test of their own may read the target, which must then be up to date. A refused record reaches the
   // routine's handler with the source on it, whenever the batch is sent.
   const bool fast = (!hooks.accept || hooks.acceptReadsRecordOnly) && !hooks.written && !routine.destinationSql;
-  struct FastTable {
-    TTransfertData& engine;
-    ~FastTable() {
-      try {
-        engine.EndFastTable();
-      } catch (const std::exception&) {
-        // Already leaving on an error: the records left are those of that error.
-      }
-    }
-  } fast_table{engine};
+  FastTable fast_table{engine};
   if (fast) {
     engine.BeginFastTable(
         [&](const EDatabaseError& e) {
@@ -368,7 +371,56 @@ class QueryRowLog : public LogRecordSource {
   fib::TpFIBQuery& query_;
 };
 
+// Copies of the query rows whose records may still wait in the batch, by record
+// number: a refusal met when the batch goes is logged with its own row. The slots
+// are reused from one batch to the next.
+class HeldRows : public LogRecordSource {
+ public:
+  void Keep(int64_t record, fib::TpFIBQuery& query) {
+    if (names_.empty()) {
+      for (int i = 0; i < query.FieldCount(); ++i) {
+        names_.push_back(query.Fields(i).Name());
+        blobs_.push_back(query.Fields(i).SQLType() == 520);  // SQL_BLOB
+      }
+    }
+    if (count_ == 0) first_ = record;
+    if (count_ == rows_.size()) rows_.emplace_back();
+    std::vector<std::string>& row = rows_[count_++];
+    row.resize(names_.size());
+    for (size_t i = 0; i < names_.size(); ++i) {
+      const fib::TFIBColumn& column = query.Fields(static_cast<int>(i));
+      row[i] = column.IsNull() ? std::string() : column.AsString();
+    }
+  }
+  // The batch is empty: no row kept is needed any more.
+  void Release() { count_ = 0; }
+  const LogRecordSource& Row(int64_t record) {
+    shown_ = &rows_.at(static_cast<size_t>(record - first_));
+    return *this;
+  }
+
+  int FieldCount() const override { return static_cast<int>(names_.size()); }
+  std::string FieldName(int index) const override { return names_[static_cast<size_t>(index)]; }
+  bool IsBlobLike(int index) const override { return blobs_[static_cast<size_t>(index)]; }
+  std::string Text(int index) const override { return (*shown_)[static_cast<size_t>(index)]; }
+
+ private:
+  std::vector<std::string> names_;
+  std::vector<bool> blobs_;
+  std::vector<std::vector<std::string>> rows_;
+  size_t count_ = 0;
+  int64_t first_ = 0;
+  const std::vector<std::string>* shown_ = nullptr;
+};
+
 }  // namespace
+
+std::string RowText(const LogRecordSource& row, const std::string& name) {
+  for (int i = 0; i < row.FieldCount(); ++i) {
+    if (UpperCase(row.FieldName(i)) == UpperCase(name)) return row.Text(i);
+  }
+  return {};
+}
 
 LoopResult RunQueryRoutine(RunContext& run, const QueryRoutine& routine, const QueryHooks& hooks) {
   if (run.inspection) {
@@ -397,15 +449,30 @@ LoopResult RunQueryRoutine(RunContext& run, const QueryRoutine& routine, const Q
   engine.InitDestination(routine.insertHead, routine.nbParams);
   if (hooks.setup) hooks.setup();
   QueryRowLog row_log(source);
-  auto log_refused = [&](const EDatabaseError& e) {
+  auto log_row = [&](const EDatabaseError& e, const LogRecordSource& row) {
     if (hooks.onRefused) {
-      hooks.onRefused(e, source);
+      hooks.onRefused(e, row);
     } else {
-      run.FLogMgr.TableErrorLog(e, row_log);
+      run.FLogMgr.TableErrorLog(e, row);
     }
   };
+  auto log_refused = [&](const EDatabaseError& e) { log_row(e, row_log); };
+  const bool fast = !hooks.accept && hooks.subStatements.empty();
+  HeldRows held;
+  FastTable fast_table{engine};
+  if (fast) {
+    engine.BeginFastTable(
+        [&](const EDatabaseError& e) {
+          --result.added;
+          ++result.refused;
+          log_row(e, held.Row(engine.RefusedRecordNumber()));
+        },
+        [&] { --result.added; });
+  }
   while (!source.Eof() && (run.StopAllProcess || !routine.stoppable)) {
+    if (fast) held.Keep(engine.NbTried(), source);
     TransferOneRecord(run, true, source, hooks, log_refused, result);
+    if (fast && !engine.BatchPending()) held.Release();
     engine.NextQueryRecord();
     ++result.read;
     if (routine.batchCommits && engine.MustCommit()) {
@@ -415,6 +482,7 @@ LoopResult RunQueryRoutine(RunContext& run, const QueryRoutine& routine, const Q
     run.KeepResponsive();
     source.Next();
   }
+  engine.EndFastTable();
   source.Close();
   if (source.Transaction()->Active()) source.Transaction()->Commit();
   FinishLoop(run, true, hooks.closing, hooks.afterSave);

@@ -203,13 +203,19 @@ struct QueryHooks {
   std::function<Verdict(fib::TpFIBQuery&)> accept;
   std::function<void(fib::TpFIBQuery&)> assign;
   std::vector<std::function<void(fib::TpFIBQuery&)>> subStatements;
-  std::function<void(const EDatabaseError&, fib::TpFIBQuery&)> onRefused;
+  // The refused record's row: the query's, or a copy kept while its batch waited.
+  std::function<void(const EDatabaseError&, const LogRecordSource&)> onRefused;
   std::function<void()> closing;
   std::function<void()> afterSave;
 };
 
+// The text of the column `name` (letter case aside) of a row; "" for NULL or no such
+// column.
+std::string RowText(const LogRecordSource& row, const std::string& name);
+
 // The query reads in a read-only transaction of its own, so the batch commits of the
-// main transaction never close its cursor.
+// main transaction never close its cursor. A routine without an extra test or
+// sub-statements sends its records in batches, as the record loops do.
 LoopResult RunQueryRoutine(RunContext& run, const QueryRoutine& routine, const QueryHooks& hooks);
 
 }  // namespace korvel

@@ -96,6 +96,7 @@ void TTransfertData::PrepareTransfert() {
   FInspected.Clear();
   FStagedReferences.clear();
   FOrphan.clear();
+  FQuerySource = false;
 }
 
 bool TTransfertData::InitSourceTable(const std::string& ATableName) {
@@ -184,7 +185,10 @@ bool TTransfertData::InitIndexRange(const std::string& AIndexName, const std::ve
 void TTransfertData::InitQuerySource() {
   PrepareTransfert();
   FFFTable->Close();
+  FQuerySource = true;
 }
+
+int64_t TTransfertData::SourceRecord() const { return FQuerySource ? FNbTried : FFFTable->RecNo(); }
 
 bool TTransfertData::EndTransfert() const { return FFFTable->Eof(); }
 
@@ -505,7 +509,7 @@ void TTransfertData::Transfert() {
   if (FFastTable && FBatch.Active()) {
     RememberInsertedKey();
     ++FNbAdded;  // a refusal when the batch is sent takes it back
-    FPending.push_back({FFFTable->RecNo(), -1});
+    FPending.push_back({SourceRecord(), -1});
     const bool full = FBatch.Add(static_cast<int64_t>(FPending.size() - 1));
     FInsQuery->ClearParams();
     if (full) FlushBatch();
@@ -609,7 +613,7 @@ void TTransfertData::ExecuteSub(SubQuery& sub) {
     }
     int statement = 0;
     while (FSubQueries[statement].get() != &sub) ++statement;
-    FPending.push_back({FFFTable->RecNo(), statement});
+    FPending.push_back({SourceRecord(), statement});
     const bool full = sub.batch.Add(static_cast<int64_t>(FPending.size() - 1));
     sub.query->ClearParams();
     if (full) FlushBatch();
@@ -915,7 +919,7 @@ bool TTransfertData::BatchPending() const {
 void TTransfertData::FlushBatch() {
   if (FFlushing || !BatchPending()) return;
   FFlushing = true;
-  const int64_t current = FFFTable->RecNo();
+  const int64_t current = SourceRecord();
   struct Refusal {
     int64_t tag;
     EDatabaseError error;
@@ -951,7 +955,12 @@ void TTransfertData::FlushBatch() {
     const PendingRow row = FPending[r.tag];
     if (row.statement < 0) --FNbAdded;
     try {
-      FFFTable->MoveTo(row.record);
+      // A legacy record is read again for its log; a query's row is named.
+      if (FQuerySource) {
+        FRefusedRecord = row.record;
+      } else {
+        FFFTable->MoveTo(row.record);
+      }
       const RefusedRecord& handler = row.statement < 0 ? FRefused : FSubRefused;
       if (handler) handler(r.error);
     } catch (...) {
@@ -959,8 +968,9 @@ void TTransfertData::FlushBatch() {
     }
   }
   FPending.clear();
+  FRefusedRecord = -1;
   try {
-    FFFTable->MoveTo(current);
+    if (!FQuerySource) FFFTable->MoveTo(current);
   } catch (...) {
     if (!failure) failure = std::current_exception();
   }
@@ -970,7 +980,7 @@ void TTransfertData::FlushBatch() {
 
 bool TTransfertData::CurrentRowRefused() const {
   if (!FFastTable || FFlushing || FLastRefused.empty() || !FFFTable) return false;
-  return std::find(FLastRefused.begin(), FLastRefused.end(), FFFTable->RecNo()) != FLastRefused.end();
+  return std::find(FLastRefused.begin(), FLastRefused.end(), SourceRecord()) != FLastRefused.end();
 }
 
 bool TTransfertData::KnownAbsent() {

@@ -60,8 +60,11 @@ class TTransfertData {
                       const std::vector<Variant>& EndValue);
   const std::string& SourceError() const { return FSourceError; }
   // Resets the per-table state for a routine whose records come from a query on the
-  // target instead of a legacy table; NextQueryRecord counts each row read.
+  // target instead of a legacy table; NextQueryRecord counts each row read. Such a
+  // record is known by its number (NbTried when it was read): a refusal met when its
+  // batch is sent names it in RefusedRecordNumber, the query having moved on.
   void InitQuerySource();
+  int64_t RefusedRecordNumber() const { return FRefusedRecord; }
   void NextQueryRecord() { ++FNbTried; }
 
   // The insert's column list is read here, once: a parameter count that differs from
@@ -128,9 +131,13 @@ class TTransfertData {
   void BeginFastTable(RefusedRecord refused, std::function<void()> unsent = {}, RefusedRecord subRefused = {});
   void EndFastTable();
   void FlushBatch();
+  // Whether a row still waits in a batch.
+  bool BatchPending() const;
   // Whether the current record's own row was refused when its batch went: one by one,
   // its sub-statements would never have run.
   bool CurrentRowRefused() const;
+  // The current record's position: in the legacy table, or its number in a query.
+  int64_t SourceRecord() const;
   // While the current record's sub-statements run: a log line they write after their
   // record was refused is one one by one never writes (SilencesLogs).
   void SetInSubStatements(bool on) { FInSubStatements = on; }
@@ -211,7 +218,6 @@ class TTransfertData {
   // Starts the sub-statements' batches; false when one cannot be batched.
   bool StartSubBatches(std::vector<std::string> generators);
   void ExecuteSub(SubQuery& sub);
-  bool BatchPending() const;
   // An inspection's statement: its values checked, the record's checked key kept.
   void InspectDestination();
   uint64_t CheckedKeyHash();
@@ -274,6 +280,8 @@ class TTransfertData {
   // The records whose own row the last flush refused.
   std::vector<int64_t> FLastRefused;
   bool FInSubStatements = false;
+  bool FQuerySource = false;
+  int64_t FRefusedRecord = -1;
   bool FInspecting = false;
   // The checked keys of the records an inspection counts as written in this table.
   HashSet64 FInspected;

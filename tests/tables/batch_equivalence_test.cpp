@@ -2,6 +2,7 @@
 // path: the same work on two fresh targets must leave every table (timestamps to the
 // millisecond), every generator, every table log and "Log Generique" identical (the
 // log lines' own times aside).
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "source/tables/examen.h"
 #include "source/tables/facturation.h"
 #include "source/tables/journal.h"
+#include "source/tables/medecin.h"
 #include "source/tables/patient.h"
 #include "source/tables/simple_tables.h"
 #include "source/tables/table_loop.h"
@@ -173,6 +175,39 @@ TEST_F(BatchEquivalenceTest, ClinicalTablesOfASampleClinicGiveTheSameTargetsGene
   for (const char* table : {"PATIENT", "VISITE", "EXAMEN", "PAIEMENT", "LOG"}) {
     EXPECT_GT(std::count(one.tables.at(table).begin(), one.tables.at(table).end(), '\n'), 500) << table;
   }
+}
+
+// Physicians are read from rows of the target (the licence tool's), not from a legacy
+// file: a refusal met when their batch goes is logged with its own row, though the
+// query has moved on. Here a unique name the target adds for the test: records 20,
+// 150 and 151 repeat the names of records 10, 140 and 141 (151 right after a refused
+// record, in the same block).
+TEST_F(BatchEquivalenceTest, PhysiciansReadFromTheTargetGiveTheSameRowsAndTheirRefusalsTheirOwnLines) {
+  const auto physicians = [&] {
+    Exec("ALTER TABLE TMPMEDECIN ADD CONSTRAINT UQ_TEST_NOM UNIQUE (NOM, PRENOM)");
+    ctx->CommitEtProgress();
+    for (int i = 0; i < 300; ++i) {
+      const std::string licence = fmt::format("{:04}", i);
+      const int name = i == 20 || i == 150 || i == 151 ? i - 10 : i;
+      Exec(fmt::format(
+          "INSERT INTO TMPMEDECINFF(LICENCE, NOUVELLE_LICENCE, NOUVELLE_LICENCE_OPERATION, NOM, PRENOM, SPECIALITE) "
+          "VALUES ('{}', 'N{}', 'FLAG_OK', 'Nom{}', 'P', 'GEN')",
+          licence, licence, name));
+    }
+    ctx->CommitEtProgress();
+    TransfertTableMedecin(*ctx);
+  };
+  const Outcome one = RunIn(true, physicians);
+  const Outcome batched = RunIn(false, physicians);
+  ExpectSame(one, batched);
+  EXPECT_GT(batched.batches, 0);
+  const std::string& log = batched.logs.at("TableMedecin");
+  for (const char* licence : {"N0020, 0020", "N0150, 0150", "N0151, 0151"}) {
+    EXPECT_NE(log.find(licence), std::string::npos) << licence << "\n" << log;
+  }
+  size_t refused = 0;
+  for (size_t at = log.find("UQ_TEST_NOM"); at != std::string::npos; at = log.find("UQ_TEST_NOM", at + 1)) ++refused;
+  EXPECT_EQ(refused, 3u) << log;
 }
 
 // A table of this test: a key the duplicate check reads, a short text that must be
