@@ -739,9 +739,11 @@ bool InsertTarget(const std::string& head, std::string& table, std::vector<std::
 // functions they call, and of every trigger of the tables they write, however deep.
 // Nothing (not batched) when that cannot be known for sure: an identity column (its
 // values could not be given back), a package, or dynamic SQL, which the server does
-// not record.
+// not record. `reached`, when given, gets `table` and every table those triggers and
+// routines name: all an insert into `table` may change.
 std::optional<std::vector<std::string>> GeneratorsOf(fib::TpFIBDatabase& database, fib::TpFIBTransaction* transaction,
-                                                     const std::string& table) {
+                                                     const std::string& table,
+                                                     std::vector<std::string>* reached = nullptr) {
   // Object types of RDB$DEPENDENCIES.
   constexpr int64_t kRelation = 0, kTrigger = 2, kProcedure = 5, kGenerator = 14, kFunction = 15;
   constexpr int64_t kPackageHeader = 18, kPackageBody = 19;
@@ -821,6 +823,7 @@ std::optional<std::vector<std::string>> GeneratorsOf(fib::TpFIBDatabase& databas
     }
   }
   if (dynamic) return std::nullopt;
+  if (reached) *reached = relations;
   // Quoted as the server stores them, so that any name reads back.
   for (std::string& name : generators) {
     std::string quoted = "\"";
@@ -852,7 +855,8 @@ void TTransfertData::BeginFastTable(RefusedRecord refused, std::function<void()>
   FSubRefused = std::move(subRefused);
   FFastTable = true;
   // A sub-row may change the checked table by ways the engine does not see (a
-  // trigger): with sub-statements, the server answers every check.
+  // trigger): with sub-statements, the server answers every check, unless their
+  // batches start and nothing they reach is the checked table (StartSubBatches).
   FKeysTried = !FSubQueries.empty();
   if (FInsHead.empty()) return;
   std::string table;
@@ -871,12 +875,16 @@ void TTransfertData::BeginFastTable(RefusedRecord refused, std::function<void()>
 }
 
 bool TTransfertData::StartSubBatches(std::vector<std::string> generators) {
+  bool checked_reached = false;
   for (auto& sub : FSubQueries) {
     std::string table;
     std::vector<std::string> columns;
     if (!InsertTarget(sub->head, table, columns)) return false;
-    const std::optional<std::vector<std::string>> own = GeneratorsOf(*FFBDatabase, DefaultTransaction(), table);
+    std::vector<std::string> reached;
+    const std::optional<std::vector<std::string>> own =
+        GeneratorsOf(*FFBDatabase, DefaultTransaction(), table, &reached);
     if (!own) return false;
+    for (const std::string& relation : reached) checked_reached |= relation == UpperCase(Trim(FDestName));
     for (const std::string& g : *own) {
       if (std::find(generators.begin(), generators.end(), g) != generators.end()) return false;
       generators.push_back(g);
@@ -884,6 +892,8 @@ bool TTransfertData::StartSubBatches(std::vector<std::string> generators) {
     sub->query->Prepare();
     if (!sub->batch.Start(sub->query.get(), sub->head, *own)) return false;
   }
+  // The sub-rows leave the checked table as it is: its keys can be known in memory.
+  if (!checked_reached) FKeysTried = false;
   return true;
 }
 

@@ -409,6 +409,49 @@ TEST_F(BatchRefusalTest, AFlushTheServerCannotTakeEndsTheTableAndCountsNoUnsentR
 // codes ending in 0. Refused records (LONG, NUL, PRIS, C5, "C6   ", PRIS2) have no
 // further rows and their sub-statements say nothing; C77's second row breaks a check;
 // C33's second sub-statement fails; C44's writes a note.
+// The duplicate check answers from memory only while nothing but the records' own
+// rows can change the checked table: here a further row's trigger adds "X" + code to
+// it, and the later record XC3 must find the row C3's further row made.
+TEST_F(BatchRefusalTest, AFurtherRowWhoseTriggerWritesTheCheckedTableLeavesTheCheckToTheServer) {
+  std::vector<testing::LegacyValues> rows;
+  for (int i = 0; i < 10; ++i) {
+    rows.push_back({{"CODE", V("C" + std::to_string(i))}, {"Description", V("t" + std::to_string(i))}});
+  }
+  rows.push_back({{"CODE", V("XC3")}, {"Description", V("x3")}});
+  WriteRows("Anatom", rows);
+  const auto run = [&] {
+    Target();
+    Exec("CREATE TABLE T_NOTE (CODE VARCHAR(10))");
+    ctx->CommitEtProgress();
+    Exec(
+        "CREATE TRIGGER T_NOTE_LOT FOR T_NOTE ACTIVE AFTER INSERT AS BEGIN INSERT INTO T_LOT(CODE, N) VALUES ('X' || "
+        "NEW.CODE, 1); END");
+    ctx->CommitEtProgress();
+    TTransfertData& engine = *ctx->FDataMgr;
+    RoutineHooks hooks;
+    hooks.setup = [&] {
+      engine.InitCodeDestCopy("T_LOT", {"CODE", "CODE"}, true);
+      engine.InitSubQueries("NOTE", "INSERT INTO T_NOTE(CODE)", 1);
+    };
+    hooks.assign = [&](RecordParams& p) {
+      p.Copy(0, p.Field("CODE"));
+      p.Copy(1, p.Field("Description"));
+      p.Constant(2, "1");
+    };
+    hooks.subStatements = {[&](RecordParams& p) {
+      engine.SetDestSubParam("NOTE", 0, p.Converter().AssignSrcToDest(p.Field("CODE")));
+      engine.TransfertSubsByName("NOTE");
+    }};
+    TableRoutine routine{"TableLot", "Lot", "Anatom", "INSERT INTO T_LOT(CODE, TXT, N)", 3};
+    RunTableRoutine(*ctx, routine, hooks);
+  };
+  const Outcome one = RunIn(true, run);
+  const Outcome batched = RunIn(false, run);
+  ExpectSame(one, batched);
+  EXPECT_NE(batched.logs.at("TableLot").find("Table destination: T_LOT a deja cette cle: XC3"), std::string::npos)
+      << batched.logs.at("TableLot");
+}
+
 TEST_F(BatchRefusalTest, TheFurtherRowsOfARecordGoInBatchesAndOnlyForTheRecordsTheTargetTook) {
   struct Case {
     const char* what;
