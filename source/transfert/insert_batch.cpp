@@ -70,8 +70,9 @@ bool InsertBatch::Start(fib::TpFIBQuery* single, const std::string& head, const 
   types_ = std::move(types);
   width_ = static_cast<size_t>(slots);
   maxRows_ = PowerOfTwoAtMost(fit);
-  values_.assign(maxRows_ * width_, TParamValue());
-  tags_.assign(maxRows_, 0);
+  capacity_ = kMaxRows;
+  values_.assign(capacity_ * width_, TParamValue());
+  tags_.assign(capacity_, 0);
   rows_ = 0;
   return true;
 }
@@ -88,7 +89,7 @@ void InsertBatch::Stop() {
 bool InsertBatch::Add(int64_t tag) {
   for (size_t i = 0; i < width_; ++i) values_[rows_ * width_ + i].Assign(single_->Params(static_cast<int>(i)));
   tags_[rows_++] = tag;
-  return rows_ >= maxRows_;
+  return rows_ >= capacity_;
 }
 
 void InsertBatch::Flush(const RefusedRow& refused, const UnsentRow& unsent) {

@@ -75,6 +75,9 @@ class InsertBatch {
   std::vector<std::string> types_;
   size_t width_ = 0;    // parameters per row
   size_t maxRows_ = 0;  // rows per block, a power of two
+  // Rows held before the batch is full: wide rows go in several blocks of one flush,
+  // so that a record's further rows, sent after them, wait for as many records.
+  size_t capacity_ = 0;
   size_t rows_ = 0;
   size_t next_ = 0;          // during a flush: the first row not yet in nor refused
   bool in_refused_ = false;  // during a flush: the error comes from the refusal handler
