@@ -569,24 +569,28 @@ void TpFIBQuery::BindParams() {
   }
 }
 
-void TpFIBQuery::ExecQuery() {
+void TpFIBQuery::ExecQuery() { Execute(false); }
+
+void TpFIBQuery::ExecSingleton() { Execute(true); }
+
+void TpFIBQuery::Execute(bool singleton) {
   CheckPrepared();
   Close();
   BindParams();
   Firebird::ITransaction* tr = Transaction()->RequireHandle();
   Call([&] {
     Status st;
-    if (IsSelect(statement_type_)) {
+    if (!singleton && IsSelect(statement_type_)) {
       cursor_ = statement_->openCursor(&st, tr, in_meta_, in_buffer_.data(), out_meta_, 0);
       fetched_ = 0;
       eof_ = false;
       rows_affected_ = 0;
-    } else if (!columns_.empty()) {  // EXECUTE PROCEDURE or RETURNING: one row
+    } else if (singleton || !columns_.empty()) {  // one row: EXECUTE PROCEDURE, RETURNING, a singleton
       statement_->execute(&st, tr, in_meta_, in_buffer_.data(), out_meta_, out_buffer_.data());
       has_singleton_row_ = true;
       eof_ = false;
       fetched_ = 1;
-      rows_affected_ = static_cast<int64_t>(statement_->getAffectedRecords(&st));
+      rows_affected_ = singleton ? 0 : static_cast<int64_t>(statement_->getAffectedRecords(&st));
     } else {
       statement_->execute(&st, tr, in_meta_, in_buffer_.data(), nullptr, nullptr);
       eof_ = true;
@@ -595,21 +599,6 @@ void TpFIBQuery::ExecQuery() {
     }
   });
   if (cursor_) Fetch();
-}
-
-void TpFIBQuery::ExecSingleton() {
-  CheckPrepared();
-  Close();
-  BindParams();
-  Firebird::ITransaction* tr = Transaction()->RequireHandle();
-  Call([&] {
-    Status st;
-    statement_->execute(&st, tr, in_meta_, in_buffer_.data(), out_meta_, out_buffer_.data());
-    has_singleton_row_ = true;
-    eof_ = false;
-    fetched_ = 1;
-    rows_affected_ = 0;
-  });
 }
 
 void TpFIBQuery::ExecWithParams(const std::vector<Variant>& values) {

@@ -147,6 +147,8 @@ class TpFIBQuery {
   };
 
   void CheckPrepared();
+  // ExecQuery, or a select's one row returned with the execution (`singleton`).
+  void Execute(bool singleton);
   void BuildInputMessage();
   void BindParams();
   Kind KindFor(const Slot& slot, const Variant& v) const;
